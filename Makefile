@@ -1,0 +1,24 @@
+# The two commands of the README. Both install what is missing, configure and build first.
+BUILD_DIR ?= build
+JOBS ?= $(shell nproc)
+
+.PHONY: play test test-sanitize build setup
+
+play: build
+	@bash tools/play.sh $(BUILD_DIR)/kestrune
+
+test: build
+	@bash tools/test.sh $(BUILD_DIR)
+
+# The unit tests again with AddressSanitizer and UBSan (a separate build tree).
+test-sanitize: setup
+	cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DKESTRUNE_SANITIZE=ON
+	cmake --build build-sanitize -j$(JOBS)
+	@bash tools/test.sh build-sanitize -L unit
+
+build: setup
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD_DIR) -j$(JOBS)
+
+setup:
+	@bash tools/setup.sh

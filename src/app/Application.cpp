@@ -1,0 +1,204 @@
+#include "app/Application.hpp"
+
+#include "catalogs/MusicManager.hpp"
+#include "catalogs/ShaderManager.hpp"
+#include "catalogs/SpriteManager.hpp"
+#include "catalogs/TextureManager.hpp"
+#include "cutscene/GameCutscene.hpp"
+
+#include <SFML/Window/Event.hpp>
+#include <SFML/Window/Keyboard.hpp>
+
+#include <nlohmann/json.hpp>
+
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <locale>
+
+namespace
+{
+const char* const ConfigPath = "config.json";
+const char* const ScriptPath = "assets/demo.script";
+
+// Applies one configuration key when present; a value of the wrong type keeps the default and
+// is reported in one line.
+template <typename T>
+void applyKey(const nlohmann::json& config, const char* key, const std::function<void(const T&)>& apply)
+{
+    if (!config.is_object() || !config.contains(key))
+        return;
+    try
+    {
+        apply(config.at(key).get<T>());
+    }
+    catch (const nlohmann::json::exception& error)
+    {
+        std::cerr << "config.json: Ignoring key \"" << key << "\", keeping its default: " << error.what()
+                  << std::endl;
+    }
+}
+} // namespace
+
+void Application::loadConfig()
+{
+    std::ifstream file(ConfigPath);
+    if (!file.is_open())
+    {
+        std::cerr << "Config.json missing." << std::endl;
+        return;
+    }
+
+    nlohmann::json config;
+    try
+    {
+        file >> config;
+    }
+    catch (const nlohmann::json::exception& error)
+    {
+        std::cerr << "config.json: Error while parsing JSON." << std::endl;
+        std::cerr << error.what() << std::endl;
+        return;
+    }
+
+    // Each key takes effect as soon as it is read, in this order.
+    applyKey<bool>(config, "fullscreen", [this](const bool& value) { fullscreen = value; });
+    applyKey<bool>(config, "music", [](const bool& value) {
+        if (!value)
+            MusicManager::instance().mute();
+    });
+    applyKey<bool>(config, "vsync", [this](const bool& value) { vsync = value; });
+    applyKey<std::string>(config, "title", [this](const std::string& value) { title = value; });
+    std::cout << "config.json: Loaded configuration." << std::endl;
+}
+
+void Application::openWindow(sf::RenderWindow& renderWindow)
+{
+    window = &renderWindow;
+    const sf::Uint32 style = fullscreen ? sf::Style::Fullscreen : sf::Style::Default;
+    renderWindow.create(sf::VideoMode(Width, Height, 32), sf::String(title, std::locale()), style,
+                        sf::ContextSettings());
+    // SFML centres a new window on the screen width, which puts a full-size window on a
+    // 1920 x 1080 screen half below the bottom edge.
+    if (!fullscreen)
+        renderWindow.setPosition(sf::Vector2i(0, 0));
+    renderWindow.setVerticalSyncEnabled(vsync);
+    renderWindow.setActive(true);
+    renderWindow.setMouseCursorVisible(false);
+    renderWindow.clear(sf::Color(0, 0, 0, 255));
+    renderWindow.display();
+}
+
+void Application::loadCatalogs()
+{
+    // Later catalogs look entries up in earlier ones.
+    TextureManager::instance().load("assets/textures.json");
+    MusicManager::instance().load("assets/music.json");
+    SpriteManager::instance().load("assets/sprites.json");
+    fade.fadeSprite = SpriteManager::instance().getSprite("black");
+    ShaderManager::instance().load("assets/shaders.json");
+}
+
+bool Application::startUp(sf::RenderWindow& renderWindow)
+{
+    openWindow(renderWindow);
+
+    sceneTexture.create(Width, Height, sf::ContextSettings());
+    postSprite.setTexture(sceneTexture.getTexture(), false);
+
+    if (!postShader.loadFromFile("assets/shaders/passthrough.vert", "assets/shaders/vignette.frag"))
+    {
+        std::cerr << "Unable to load vignette.frag" << std::endl;
+        renderWindow.close();
+        return false;
+    }
+
+    loadCatalogs();
+
+    GameCutscene& cutscene = GameCutscene::instance();
+    cutscene.fade = &fade;
+    cutscene.clearScene();
+    cutscene.loadScript(ScriptPath);
+
+    postShader.setUniform("iChannel0", sf::Shader::CurrentTexture);
+    // Without a "noise" texture (the lookup reports it) the grain channel stays unset.
+    if (const sf::Texture* noise = TextureManager::instance().getTexture("noise"))
+        postShader.setUniform("iChannel1", *noise);
+    postShader.setUniform("iTime", 0.f);
+    return true;
+}
+
+void Application::pollEvents()
+{
+    sf::Event event;
+    while (window->pollEvent(event))
+    {
+        if (event.type == sf::Event::Closed)
+            running = false;
+        else if (sf::Keyboard::isKeyPressed(sf::Keyboard::Escape))
+            running = false;
+    }
+}
+
+void Application::updateStep(float dt)
+{
+    iTime += dt;
+    postShader.setUniform("iTime", iTime);
+    MusicManager::instance().updateFade(dt);
+
+    GameCutscene& cutscene = GameCutscene::instance();
+    cutscene.update(dt);
+    running = running && cutscene.interp.running;
+    fade.advance(dt);
+}
+
+void Application::renderFrame()
+{
+    window->clear(sf::Color(0, 0, 0, 0));
+
+    GameCutscene& cutscene = GameCutscene::instance();
+    if (cutscene.started)
+    {
+        cutscene.sceneTarget = &sceneTexture;
+        cutscene.interp.executeSub("render");
+    }
+    sceneTexture.display();
+
+    window->draw(postSprite, sf::RenderStates(&postShader));
+    fade.draw(*window);
+    window->display();
+}
+
+int Application::run()
+{
+    loadConfig();
+
+    sf::RenderWindow renderWindow;
+    if (!startUp(renderWindow))
+        return -1;
+
+    sf::Clock clock;
+    float accumulator = 0.f;
+    while (running)
+    {
+        float frameTime = clock.restart().asSeconds();
+        if (Step < frameTime)
+            frameTime = Step;
+
+        pollEvents();
+
+        // The clamp keeps this to at most one step per frame: slow frames slow the demo down
+        // instead of bursting to catch up.
+        accumulator += frameTime;
+        while (accumulator >= Step)
+        {
+            accumulator -= Step;
+            updateStep(Step);
+        }
+        renderFrame();
+    }
+
+    renderWindow.close();
+    window = nullptr;
+    return 0;
+}

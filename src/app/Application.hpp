@@ -1,0 +1,44 @@
+#pragma once
+
+#include "app/ScreenFade.hpp"
+
+#include <SFML/Graphics/RenderTexture.hpp>
+#include <SFML/Graphics/RenderWindow.hpp>
+#include <SFML/Graphics/Shader.hpp>
+#include <SFML/Graphics/Sprite.hpp>
+
+#include <string>
+
+// The player: start-up, the fixed-step frame loop, post-processing, the screen fade and shut-down.
+class Application
+{
+public:
+    static constexpr unsigned Width = 1920;
+    static constexpr unsigned Height = 1080;
+    static constexpr float Step = 1.f / 60.f;
+
+    // Start-up, frame loop, shut-down. 0 after a normal end, -1 when the post-processing shader
+    // cannot be loaded.
+    int run();
+
+    void loadConfig();
+    void updateStep(float dt);
+    void renderFrame();
+
+    bool running = true;
+    bool fullscreen = false;
+    bool vsync = true;
+    std::string title = "Kestrune Demo";
+    sf::RenderWindow* window = nullptr;
+    sf::RenderTexture sceneTexture;
+    sf::Sprite postSprite;
+    sf::Shader postShader;
+    float iTime = 0.f;
+    ScreenFade fade;
+
+private:
+    bool startUp(sf::RenderWindow& renderWindow);
+    void openWindow(sf::RenderWindow& renderWindow);
+    void loadCatalogs();
+    void pollEvents();
+};

@@ -1,0 +1,101 @@
+#include "catalogs/CatalogJson.hpp"
+
+#include <cmath>
+#include <fstream>
+#include <iostream>
+#include <limits>
+
+bool validateJson(nlohmann::json document, std::vector<std::string> requiredKeys)
+{
+    for (const std::string& key : requiredKeys)
+    {
+        if (!document.is_object() || !document.contains(key))
+        {
+            std::cerr << "validateJson: Missing prop: " << key << "." << std::endl;
+            return false;
+        }
+    }
+    return true;
+}
+
+bool readJsonFile(const std::string& path, const std::string& component, nlohmann::json& document)
+{
+    std::ifstream file(path);
+    if (!file.is_open())
+    {
+        std::cerr << component << ": Unable to open file " << path << "." << std::endl;
+        return false;
+    }
+
+    // The parser writes straight into `document`, so after an error it still holds the values
+    // completed so far; catalogs go on with that partial document. It starts as null so that an
+    // error before the first complete value leaves null, not what the caller passed in.
+    document = nullptr;
+    try
+    {
+        file >> document;
+    }
+    catch (const nlohmann::json::exception& error)
+    {
+        std::cerr << component << ": Error while parsing JSON." << std::endl;
+        std::cerr << error.what() << std::endl;
+    }
+    return true;
+}
+
+void forEachMember(const nlohmann::json& value,
+                   const std::function<void(const std::string& key, const nlohmann::json& entry)>& visit)
+{
+    if (value.is_object())
+    {
+        for (const auto& member : value.items())
+            visit(member.key(), member.value());
+    }
+    else if (value.is_array())
+    {
+        for (std::size_t i = 0; i < value.size(); ++i)
+            visit(std::to_string(i), value[i]);
+    }
+    else if (!value.is_null())
+    {
+        visit(std::string(), value);
+    }
+}
+
+void guardEntry(const std::string& component, const std::string& key, const std::function<void()>& load)
+{
+    try
+    {
+        load();
+    }
+    catch (const nlohmann::json::exception& error)
+    {
+        std::cerr << component << ": Skipping [" << key << "]: " << error.what() << std::endl;
+    }
+}
+
+float jsonFloat(const nlohmann::json& value)
+{
+    // A finite double beyond the float range has no float value (undefined behaviour), so it is
+    // reported like any other bad number.
+    if (value.is_boolean())
+        return value.get<bool>() ? 1.f : 0.f;
+    const double number = value.get<double>();
+    if (std::fabs(number) > static_cast<double>(std::numeric_limits<float>::max()))
+        throw nlohmann::json::type_error::create(302, "number " + value.dump() + " is out of the float range",
+                                                 &value);
+    return static_cast<float>(number);
+}
+
+std::int32_t jsonInt(const nlohmann::json& value)
+{
+    // Read through double so that a float such as 12.9 truncates toward zero and a value far
+    // beyond 32 bits is reported instead of converted with undefined behaviour.
+    if (value.is_boolean())
+        return value.get<bool>() ? 1 : 0;
+    const double number = value.get<double>();
+    if (!(number > -2147483649.0 && number < 2147483648.0))
+        throw nlohmann::json::type_error::create(302, "number " + value.dump() + " is out of the 32-bit range",
+                                                 &value);
+    return static_cast<std::int32_t>(number);
+}

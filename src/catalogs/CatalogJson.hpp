@@ -1,0 +1,31 @@
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+// True when document is an object holding every required key; reports the first missing one.
+bool validateJson(nlohmann::json document, std::vector<std::string> requiredKeys);
+
+// Opens and parses a JSON file the way every catalog does. False (after
+// "<component>: Unable to open file <path>.") when it cannot be opened. A syntax error prints
+// "<component>: Error while parsing JSON." and the library's text, and `document` keeps what
+// the parser had built before the error.
+bool readJsonFile(const std::string& path, const std::string& component, nlohmann::json& document);
+
+// Walks the members of a catalog's top-level value: object members in key order, array
+// elements keyed "0", "1", ..., a scalar as one member with the empty key, null as none.
+void forEachMember(const nlohmann::json& value,
+                   const std::function<void(const std::string& key, const nlohmann::json& entry)>& visit);
+
+// Runs one entry's loader and turns a JSON type error into one report line, so that one bad
+// entry never ends the program: "<component>: Skipping [<key>]: <library text>".
+void guardEntry(const std::string& component, const std::string& key, const std::function<void()>& load);
+
+// Numbers as the catalogs read them: a boolean counts as 0 or 1, integers truncate toward zero.
+// Anything else raises the library's type error (caught by guardEntry).
+float jsonFloat(const nlohmann::json& value);
+std::int32_t jsonInt(const nlohmann::json& value);

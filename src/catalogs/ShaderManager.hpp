@@ -1,0 +1,34 @@
+#pragma once
+
+#include <SFML/Graphics/Shader.hpp>
+
+#include <nlohmann/json_fwd.hpp>
+
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+class TextureManager;
+
+// Catalog of fragment shaders (all paired with one vertex file), filled once from "assets/shaders.json".
+class ShaderManager
+{
+public:
+    static constexpr const char* VertexFile = "assets/shaders/passthrough.vert";
+
+    explicit ShaderManager(TextureManager& textures);
+    static ShaderManager& instance();
+
+    bool load(const std::string& path);
+    sf::Shader* addShader(const std::string& key, const std::string& fragmentPath);
+    bool hasShader(const std::string& key) const;
+
+    // The shared shader, or null after "ShaderManager: Shader with key <key> does not exist.".
+    sf::Shader* getShader(const std::string& key);
+
+private:
+    void loadEntry(const std::string& key, const nlohmann::json& entry);
+
+    TextureManager& textures;
+    std::unordered_map<std::string, std::unique_ptr<sf::Shader>> shaders;
+};

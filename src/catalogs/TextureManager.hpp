@@ -1,0 +1,28 @@
+#pragma once
+
+#include <SFML/Graphics/Texture.hpp>
+
+#include <nlohmann/json_fwd.hpp>
+
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+// Catalog of textures by key, filled once from "assets/textures.json".
+class TextureManager
+{
+public:
+    static TextureManager& instance();
+
+    bool load(const std::string& path);
+    bool addTexture(const std::string& key, const std::string& file, bool repeated);
+    bool hasTexture(const std::string& key) const;
+
+    // The shared texture, or null after "TextureManager: Texture with key <key> does not exist.".
+    sf::Texture* getTexture(const std::string& key);
+
+private:
+    void loadEntry(const std::string& key, const nlohmann::json& entry);
+
+    std::unordered_map<std::string, std::unique_ptr<sf::Texture>> textures;
+};

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "scene/RenderBuffer.hpp"
+#include "scene/SceneObject.hpp"
+#include "script/GameEntity.hpp"
+#include "script/Script.hpp"
+#include "script/ScriptInterp.hpp"
+
+#include <SFML/Graphics/RenderTarget.hpp>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+class ScreenFade;
+
+// The one scene the demo script drives: owns the script, its interpreter, the named scene
+// objects and render buffers, and performs every scene command.
+class GameCutscene : public GameEntity
+{
+public:
+    static GameCutscene& instance();
+
+    bool extScript(const ScriptLine& line) override;
+    std::string extVariable(std::string text) override;
+
+    void update(float dt);
+    void clearScene();
+    bool loadScript(const std::string& path);
+
+    SceneObject* findObject(const std::string& name);
+    RenderBuffer* findBuffer(const std::string& name);
+    SceneObject* findObjectOrBuffer(const std::string& name);
+
+    std::int32_t bufferWidth = 0;
+    std::int32_t bufferHeight = 0;
+    bool started = false;
+    Script script;
+    ScriptInterp interp;
+    std::unordered_map<std::string, std::unique_ptr<SceneObject>> objects;
+    std::unordered_map<std::string, std::unique_ptr<RenderBuffer>> buffers;
+    sf::RenderTarget* sceneTarget = nullptr;
+
+    // The shell's screen fade, driven by fade_in, fade_out and set_fade_texture; null ignores them.
+    ScreenFade* fade = nullptr;
+};

@@ -1,0 +1,6 @@
+#include "app/Application.hpp"
+
+int main()
+{
+    return Application().run();
+}

@@ -1,0 +1,99 @@
+#pragma once
+
+#include "scene/AnimationCollection.hpp"
+#include "scene/Animator.hpp"
+#include "scene/Tween.hpp"
+
+#include <SFML/Graphics/Rect.hpp>
+#include <SFML/Graphics/RenderTexture.hpp>
+#include <SFML/Graphics/Shader.hpp>
+#include <SFML/Graphics/Sprite.hpp>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// The animatable float properties of a scene object, in the order of its tween slots.
+enum class Property
+{
+    X,
+    Y,
+    ScaleX,
+    ScaleY,
+    Rotation,
+    Alpha,
+    RectX,
+    RectY,
+    RectW,
+    RectH,
+    OriginX,
+    OriginY,
+    Count
+};
+
+// One drawable thing of the cutscene: a sprite with tweenable properties, an optional catalog
+// shader with animated uniforms, and a sprite-sheet animator.
+class SceneObject
+{
+public:
+    static constexpr int PropertyCount = static_cast<int>(Property::Count);
+    static constexpr int UniformSlots = 5;
+
+    struct UniformTween
+    {
+        std::string name;
+        Tween tween;
+    };
+
+    // A plain object showing a catalog texture (null draws nothing). A rectangle width of 0
+    // means the whole texture.
+    SceneObject(std::string name, const sf::Texture* texture, float originX, float originY, float rectX, float rectY,
+                float rectW, float rectH);
+
+    void update(float dt);
+    void draw(sf::RenderTarget& target);
+
+    float get(Property property) const;
+    void set(Property property, float value);
+    void startTween(Property property, float target, float duration, EasingType easing, std::int32_t loops, bool yoyo,
+                    std::int32_t yoyoEasing);
+    const Tween& tween(Property property) const;
+
+    void setUniform(const std::string& uniformName, float value);
+    void startUniformTween(const std::string& uniformName, float from, float to, float duration, EasingType easing,
+                           std::int32_t loops, bool yoyo, std::int32_t yoyoEasing);
+    void setShader(const std::string& key);
+    void loadAnimations(const std::string& path);
+    void playAnimation(const std::string& animationName);
+
+    sf::RenderTexture* renderTarget() { return renderTexture.get(); }
+
+    std::string name;
+    float x = 0.f;
+    float y = 0.f;
+    float alpha = 1.f;
+    float rotation = 0.f;
+    float scaleX = 1.f;
+    float scaleY = 1.f;
+    sf::Sprite sprite;
+    std::unique_ptr<sf::RenderTexture> renderTexture;
+    sf::Shader* shader = nullptr;
+    UniformTween uniformTweens[UniformSlots];
+    sf::IntRect textureRect;
+    float rectX = 0.f;
+    float rectY = 0.f;
+    float rectW = 0.f;
+    float rectH = 0.f;
+    float originX = 0.f;
+    float originY = 0.f;
+    Tween tweens[PropertyCount];
+    AnimationCollection animations;
+    Animator animator;
+
+protected:
+    // A buffer: owns its render texture and shows its whole texture.
+    SceneObject(std::string name, std::unique_ptr<sf::RenderTexture> renderTexture);
+
+private:
+    float& field(Property property);
+};

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "script/ScriptLine.hpp"
+
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+// A script file in parsed form: stored lines (comments and blank lines dropped) and labels.
+class Script
+{
+public:
+    // Replaces the whole content; false (with a message) when the file cannot be opened.
+    bool load(const std::string& path);
+
+    // Index of the line after the label's definition, or 0 (with a message) when undefined.
+    int findLabel(const std::string& name) const;
+
+    // The stored line at index, or null (with a message) when out of range.
+    const ScriptLine* getLine(int index) const;
+
+    int lineCount() const { return static_cast<int>(lines.size()); }
+
+    std::vector<ScriptLine> lines;
+    std::unordered_map<std::string, int> labels;
+
+private:
+    // Stores one trimmed file line: nothing for blanks and comments, a "_label" line, or a command.
+    void addLine(const std::string& line);
+};

@@ -1,0 +1,96 @@
+#pragma once
+
+#include "script/GameEntity.hpp"
+#include "script/Script.hpp"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Runs the lines of a Script in fixed steps on behalf of one GameEntity.
+class ScriptInterp
+{
+public:
+    static constexpr int AliasCount = 9;
+
+    // Binds a loaded script and its entity and starts the main flow at line 0.
+    void bind(Script* script, GameEntity* entity);
+
+    void reset();
+    void update(float dt);
+    bool run(const std::string& label);
+    void executeSub(const std::string& label);
+    void executeFrom(const std::string& label);
+
+    std::string resolveParam(const std::string& text) const;
+    int aliasIndex(const std::string& key) const;
+
+    Script* script = nullptr;
+    bool running = false;
+    float delay = 0.f;
+    int pc = 0;
+    int returnLine = -1;
+    int lineCount = 0;
+    GameEntity* entity = nullptr;
+    std::string aliases[AliasCount];
+    bool resetRequested = false;
+
+private:
+    // What the run does after a built-in command: go to the next line, open a skipped block and go
+    // to the next line, continue at the pc the command set, or end the run with true / false.
+    enum class Step { Next, Skip, Jump, Yield, Stop };
+    enum class FlagOp { Set, Add, Sub, Mul, Div };
+
+    using Params = std::vector<std::string>;
+    using Handler = Step (ScriptInterp::*)(const Params& params);
+    struct Command
+    {
+        const char* name;
+        int paramCount; // -1: the command reads no parameters and checks none
+        Handler handler;
+    };
+    static const Command commands[];
+
+    void resolveInto(const std::string& text, std::string& out) const;
+    int matchingAlias(const std::string& text) const;
+    std::int32_t flagValue(int index) const;
+    void copyLine(const ScriptLine& line);
+    Step execute(const ScriptLine& line);
+    bool flagIndexValid(int index, const char* what) const;
+    Step changeFlag(FlagOp op, int index, std::int32_t value);
+    Step changeVar(FlagOp op, const Params& params);
+    const std::string& variableKey(const Params& params, std::size_t i);
+
+    Step playMusic(const Params& params);
+    Step pauseMusic(const Params& params);
+    Step resumeMusic(const Params& params);
+    Step fadeOutMusic(const Params& params);
+    Step setFlag(const Params& params);
+    Step addFlag(const Params& params);
+    Step subFlag(const Params& params);
+    Step mulFlag(const Params& params);
+    Step divFlag(const Params& params);
+    Step setVar(const Params& params);
+    Step addVar(const Params& params);
+    Step subVar(const Params& params);
+    Step mulVar(const Params& params);
+    Step divVar(const Params& params);
+    Step delayCommand(const Params& params);
+    Step gotoCommand(const Params& params);
+    Step gosubCommand(const Params& params);
+    Step resetScript(const Params& params);
+    Step returnCommand(const Params& params);
+    Step exitCommand(const Params& params);
+    Step aliasCommand(const Params& params);
+    Step logCommand(const Params& params);
+    Step ifEqual(const Params& params);
+    Step ifNotEqual(const Params& params);
+    Step ifLess(const Params& params);
+    Step ifMore(const Params& params);
+    Step nothing(const Params& params);
+
+    // Reused by every executed line so that a steady run does not allocate.
+    ScriptLine scratch;
+    std::vector<std::string> spareParams;
+    std::string keyScratch;
+};

@@ -1,0 +1,250 @@
+#!/usr/bin/env python3
+"""Plays one black-box case through the real kestrune binary.
+
+usage: run_case.py <kestrune binary> <case folder>
+
+A case folder holds `case.json` and, optionally, `config.json` and an `assets/` tree. The runner
+builds a fresh working directory from tests/e2e/base (a minimal config.json and the shader
+pair), overlays the case's own files, starts the binary there on the current X display with its
+own OpenAL setting, performs the case's actions while it runs (wait for a line, take a
+screenshot and check pixels, hold a key), and then checks the exit code and the console lines.
+
+case.json keys (all optional):
+  "from_repo":    paths copied from the repository root (e.g. the real vignette shader)
+  "remove":       paths to delete from the working directory before the run
+  "env":          extra environment variables (ALSOFT_DRIVERS defaults to "null")
+  "timeout":      seconds before the watchdog kills the program (default 30)
+  "exit_code":    expected exit code (default 0; -1 shows as 255)
+  "stdout", "stderr": expected lines in order; other lines may come between them. A string is
+                  matched exactly; {"re": "..."} is a full-line regular expression.
+  "stdout_exact", "stderr_exact": true when the expected lines must be all the lines
+  "stdout_absent", "stderr_absent": substrings that no line may contain
+  "actions":      run in order while the program runs:
+                  {"wait_stdout": line-or-{"re"}, "timeout": s}
+                  {"sleep": seconds}
+                  {"screenshot": true} then pixel checks on the latest screenshot:
+                  {"pixel": [x, y], "rgb": [r, g, b], "tolerance": n}
+                  {"darker": [x, y], "than": [x2, y2], "by": n}   (sum of channels)
+                  {"key": "Escape"}   (held for 0.2 s with xdotool)
+"""
+
+import json
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+class CaseFailure(Exception):
+    pass
+
+
+class Console:
+    """Collects the lines of one stream of the running program."""
+
+    def __init__(self, stream):
+        self.lines = []
+        self.lock = threading.Lock()
+        self.thread = threading.Thread(target=self._read, args=(stream,), daemon=True)
+        self.thread.start()
+
+    def _read(self, stream):
+        for raw in iter(stream.readline, b""):
+            with self.lock:
+                self.lines.append(raw.decode("utf-8", "replace").rstrip("\n"))
+
+    def snapshot(self):
+        with self.lock:
+            return list(self.lines)
+
+
+def matches(expected, line):
+    if isinstance(expected, dict):
+        return re.fullmatch(expected["re"], line) is not None
+    return expected == line
+
+
+def describe(expected):
+    return "/" + expected["re"] + "/" if isinstance(expected, dict) else repr(expected)
+
+
+def check_in_order(name, expected, lines, exact):
+    if exact:
+        if len(expected) != len(lines) or not all(matches(e, l) for e, l in zip(expected, lines)):
+            raise CaseFailure("%s differs.\nexpected exactly:\n  %s\ngot:\n  %s" % (
+                name, "\n  ".join(describe(e) for e in expected), "\n  ".join(lines)))
+        return
+    position = 0
+    for wanted in expected:
+        while position < len(lines) and not matches(wanted, lines[position]):
+            position += 1
+        if position == len(lines):
+            raise CaseFailure("%s lacks %s (in order).\ngot:\n  %s" % (name, describe(wanted), "\n  ".join(lines)))
+        position += 1
+
+
+def check_absent(name, forbidden, lines):
+    for text in forbidden:
+        for line in lines:
+            if text in line:
+                raise CaseFailure("%s has a forbidden line: %r" % (name, line))
+
+
+def prepare_workdir(case_dir, spec):
+    workdir = tempfile.mkdtemp(prefix="kestrune-e2e-")
+    shutil.copytree(os.path.join(HERE, "base"), workdir, dirs_exist_ok=True)
+    for entry in os.listdir(case_dir):
+        if entry == "case.json":
+            continue
+        source = os.path.join(case_dir, entry)
+        target = os.path.join(workdir, entry)
+        if os.path.isdir(source):
+            shutil.copytree(source, target, dirs_exist_ok=True)
+        else:
+            shutil.copy2(source, target)
+    for path in spec.get("from_repo", []):
+        shutil.copy2(os.path.join(HERE, "..", "..", path), os.path.join(workdir, path))
+    for path in spec.get("remove", []):
+        target = os.path.join(workdir, path)
+        if os.path.isdir(target):
+            shutil.rmtree(target)
+        elif os.path.exists(target):
+            os.remove(target)
+    return workdir
+
+
+def screenshot(workdir):
+    """Grabs the whole screen as (width, height, rgb bytes)."""
+    data = subprocess.run(["import", "-window", "root", "-depth", "8", "ppm:-"], check=True,
+                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=20).stdout
+    with open(os.path.join(workdir, "screenshot.ppm"), "wb") as out:
+        out.write(data)
+    fields = []
+    position = 0
+    while len(fields) < 4:  # magic, width, height, maxval
+        while data[position:position + 1].isspace():
+            position += 1
+        if data[position:position + 1] == b"#":
+            position = data.index(b"\n", position) + 1
+            continue
+        start = position
+        while not data[position:position + 1].isspace():
+            position += 1
+        fields.append(data[start:position])
+    if fields[0] != b"P6":
+        raise CaseFailure("screenshot is not a binary PPM")
+    width, height = int(fields[1]), int(fields[2])
+    return width, height, data[position + 1:]
+
+
+def pixel_at(shot, point):
+    width, height, rgb = shot
+    x, y = point
+    if not (0 <= x < width and 0 <= y < height):
+        raise CaseFailure("pixel %s outside the %dx%d screenshot" % (point, width, height))
+    offset = (y * width + x) * 3
+    return tuple(rgb[offset:offset + 3])
+
+
+def hold_key(key):
+    subprocess.run(["xdotool", "keydown", key], check=True, timeout=10)
+    time.sleep(0.2)
+    subprocess.run(["xdotool", "keyup", key], check=True, timeout=10)
+
+
+def run_actions(spec, process, stdout, workdir):
+    shot = None
+    for action in spec.get("actions", []):
+        if "wait_stdout" in action:
+            deadline = time.time() + action.get("timeout", 20)
+            while not any(matches(action["wait_stdout"], l) for l in stdout.snapshot()):
+                if process.poll() is not None or time.time() > deadline:
+                    raise CaseFailure("never saw %s on standard output" % describe(action["wait_stdout"]))
+                time.sleep(0.05)
+        elif "sleep" in action:
+            time.sleep(action["sleep"])
+        elif "screenshot" in action:
+            shot = screenshot(workdir)
+        elif "pixel" in action:
+            got = pixel_at(shot, action["pixel"])
+            tolerance = action.get("tolerance", 8)
+            if any(abs(g - w) > tolerance for g, w in zip(got, action["rgb"])):
+                raise CaseFailure("pixel %s is %s, expected %s (tolerance %d)" % (
+                    action["pixel"], got, action["rgb"], tolerance))
+        elif "darker" in action:
+            dark = sum(pixel_at(shot, action["darker"]))
+            light = sum(pixel_at(shot, action["than"]))
+            if dark + action.get("by", 1) > light:
+                raise CaseFailure("pixel %s (sum %d) is not darker than %s (sum %d) by %d" % (
+                    action["darker"], dark, action["than"], light, action.get("by", 1)))
+        elif "key" in action:
+            hold_key(action["key"])
+        else:
+            raise CaseFailure("unknown action %r" % action)
+
+
+def run_case(binary, case_dir):
+    with open(os.path.join(case_dir, "case.json")) as f:
+        spec = json.load(f)
+    if not os.environ.get("DISPLAY"):
+        raise CaseFailure("no DISPLAY: run the tests under xvfb-run")
+
+    workdir = prepare_workdir(case_dir, spec)
+    env = dict(os.environ)
+    env["ALSOFT_DRIVERS"] = "null"
+    env.update(spec.get("env", {}))
+    # Line-buffered output lets the runner wait for a line while the program runs.
+    process = subprocess.Popen(["stdbuf", "-oL", "-eL", os.path.abspath(binary)], cwd=workdir, env=env,
+                               stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    stdout, stderr = Console(process.stdout), Console(process.stderr)
+    try:
+        run_actions(spec, process, stdout, workdir)
+        try:
+            process.wait(timeout=spec.get("timeout", 30))
+        except subprocess.TimeoutExpired:
+            raise CaseFailure("watchdog: the program did not end within %ss" % spec.get("timeout", 30))
+    except CaseFailure as failure:
+        process.kill()
+        process.wait()
+        stdout.thread.join(5)
+        stderr.thread.join(5)
+        raise CaseFailure("%s\n--- stdout\n%s\n--- stderr\n%s" % (
+            failure, "\n".join(stdout.snapshot()), "\n".join(stderr.snapshot())))
+    stdout.thread.join(5)
+    stderr.thread.join(5)
+
+    out_lines, err_lines = stdout.snapshot(), stderr.snapshot()
+    try:
+        expected_code = spec.get("exit_code", 0) & 0xFF
+        if process.returncode != expected_code:
+            raise CaseFailure("exit code %d, expected %d" % (process.returncode, expected_code))
+        check_in_order("stdout", spec.get("stdout", []), out_lines, spec.get("stdout_exact", False))
+        check_in_order("stderr", spec.get("stderr", []), err_lines, spec.get("stderr_exact", False))
+        check_absent("stdout", spec.get("stdout_absent", []), out_lines)
+        check_absent("stderr", spec.get("stderr_absent", []), err_lines)
+    except CaseFailure as failure:
+        raise CaseFailure("%s\n--- stdout\n%s\n--- stderr\n%s" % (failure, "\n".join(out_lines), "\n".join(err_lines)))
+    shutil.rmtree(workdir, ignore_errors=True)
+
+
+def main():
+    if len(sys.argv) != 3:
+        print(__doc__)
+        return 2
+    try:
+        run_case(sys.argv[1], sys.argv[2])
+    except CaseFailure as failure:
+        print("FAIL %s: %s" % (os.path.basename(sys.argv[2].rstrip("/")), failure))
+        return 1
+    print("PASS %s" % os.path.basename(sys.argv[2].rstrip("/")))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
