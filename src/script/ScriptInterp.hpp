@@ -12,6 +12,8 @@ class ScriptInterp
 {
 public:
     static constexpr int AliasCount = 9;
+    // Lines one run may execute or skip before it yields to the next step.
+    static constexpr int MaxLinesPerRun = 100000;
 
     // Binds a loaded script and its entity and starts the main flow at line 0.
     void bind(Script* script, GameEntity* entity);
@@ -51,6 +53,7 @@ private:
     };
     static const Command commands[];
 
+    bool yieldRunaway();
     void resolveInto(const std::string& text, std::string& out) const;
     int matchingAlias(const std::string& text) const;
     std::int32_t flagValue(int index) const;
@@ -93,4 +96,5 @@ private:
     ScriptLine scratch;
     std::vector<std::string> spareParams;
     std::string keyScratch;
+    bool runawayReported = false;
 };

@@ -1,0 +1,634 @@
+#include "script/ScriptInterp.hpp"
+
+#include "catalogs/MusicManager.hpp"
+#include "script/ScriptParams.hpp"
+
+#include <cctype>
+#include <charconv>
+#include <cstring>
+#include <iostream>
+
+namespace
+{
+const char* const FlagConstants[GameEntity::FlagCount] = {"%flag_0", "%flag_1", "%flag_2", "%flag_3", "%flag_4",
+                                                          "%flag_5", "%flag_6", "%flag_7", "%flag_8"};
+
+// Commands that open a block; while skipping they are counted so that a block ends at its own endif.
+// The two enemy tests are not built in, yet they open blocks all the same.
+const char* const BlockOpeners[] = {"if", "if_not", "if_less", "if_more", "if_enemy_alive", "if_not_enemy_alive"};
+
+const std::string NoLabel;
+
+char lower(char c)
+{
+    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+}
+
+void lowerInPlace(std::string& text)
+{
+    for (char& c : text)
+        c = lower(c);
+}
+
+// Only the first occurrence is replaced: a constant written twice in one parameter resolves once.
+void replaceFirstInPlace(std::string& text, const char* pattern, const char* replacement, std::size_t replacementSize)
+{
+    const std::size_t at = text.find(pattern);
+    if (at != std::string::npos)
+        text.replace(at, std::strlen(pattern), replacement, replacementSize);
+}
+
+struct Decimal
+{
+    explicit Decimal(std::int32_t value)
+    {
+        size = static_cast<std::size_t>(std::to_chars(text, text + sizeof text, value).ptr - text);
+    }
+    char text[12];
+    std::size_t size;
+};
+
+bool opensBlock(const std::string& command)
+{
+    for (const char* opener : BlockOpeners)
+        if (command == opener)
+            return true;
+    return false;
+}
+
+int skipChange(const std::string& command)
+{
+    if (opensBlock(command))
+        return 1;
+    return command == "endif" ? -1 : 0;
+}
+
+// Flag arithmetic wraps in two's complement instead of overflowing.
+std::int32_t wrap(std::int64_t value)
+{
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
+}
+
+void reportLine()
+{
+    std::cerr << "ScriptInterp: (" << currentCommand << " @" << currentLineNumber << ") ";
+}
+
+bool reachedEnd()
+{
+    std::cout << "ScriptInterp: Reached end of script." << std::endl;
+    return false;
+}
+} // namespace
+
+// Looked up in this order, by exact name.
+const ScriptInterp::Command ScriptInterp::commands[] = {
+    {"play_music", 1, &ScriptInterp::playMusic},
+    {"pause_music", 0, &ScriptInterp::pauseMusic},
+    {"resume_music", 0, &ScriptInterp::resumeMusic},
+    {"fade_out_music", 1, &ScriptInterp::fadeOutMusic},
+    {"set_flag", 2, &ScriptInterp::setFlag},
+    {"add_flag", 2, &ScriptInterp::addFlag},
+    {"sub_flag", 2, &ScriptInterp::subFlag},
+    {"mul_flag", 2, &ScriptInterp::mulFlag},
+    {"div_flag", 2, &ScriptInterp::divFlag},
+    {"set_var", 2, &ScriptInterp::setVar},
+    {"add_var", 2, &ScriptInterp::addVar},
+    {"sub_var", 2, &ScriptInterp::subVar},
+    {"mul_var", 2, &ScriptInterp::mulVar},
+    {"div_var", 2, &ScriptInterp::divVar},
+    {"delay", 1, &ScriptInterp::delayCommand},
+    {"goto", 1, &ScriptInterp::gotoCommand},
+    {"gosub", 1, &ScriptInterp::gosubCommand},
+    {"reset_script", 0, &ScriptInterp::resetScript},
+    {"return", 0, &ScriptInterp::returnCommand},
+    {"exit", 0, &ScriptInterp::exitCommand},
+    {"alias", 2, &ScriptInterp::aliasCommand},
+    {"log", 1, &ScriptInterp::logCommand},
+    {"if", 2, &ScriptInterp::ifEqual},
+    {"if_not", 2, &ScriptInterp::ifNotEqual},
+    {"if_less", 2, &ScriptInterp::ifLess},
+    {"if_more", 2, &ScriptInterp::ifMore},
+    {"_label", -1, &ScriptInterp::nothing},
+    {"endif", -1, &ScriptInterp::nothing},
+};
+
+void ScriptInterp::bind(Script* boundScript, GameEntity* boundEntity)
+{
+    reset();
+    entity = boundEntity;
+    script = boundScript;
+    pc = 0;
+    lineCount = script ? script->lineCount() : 0;
+    returnLine = -1;
+    delay = 0.f;
+    running = script != nullptr;
+    runawayReported = false;
+}
+
+void ScriptInterp::reset()
+{
+    delay = 0.f;
+    pc = 0;
+    returnLine = -1;
+    for (std::string& alias : aliases)
+        alias.clear();
+}
+
+void ScriptInterp::update(float dt)
+{
+    if (!running)
+        return;
+    if (!script)
+    {
+        std::cerr << "ScriptInterp: Trying to update() without a script reference." << std::endl;
+        return;
+    }
+    // The step that brings the delay to 0 still runs no line.
+    if (delay > 0.f)
+    {
+        delay -= dt;
+        return;
+    }
+    running = run(NoLabel);
+    if (resetRequested)
+    {
+        resetRequested = false;
+        pc = 0;
+        delay = 0.f;
+    }
+}
+
+bool ScriptInterp::run(const std::string& label)
+{
+    if (!script || !entity)
+    {
+        std::cerr << "ScriptInterp: Trying to run() without a script or an entity." << std::endl;
+        return false;
+    }
+    if (!label.empty())
+        pc = script->findLabel(label);
+    int skipDepth = 0;
+    int linesThisRun = 0;
+    for (;;)
+    {
+        if (delay > 0.f)
+            return true;
+        if (pc >= lineCount)
+            return reachedEnd();
+        const ScriptLine* line = script->getLine(pc);
+        if (!line)
+            return false;
+        // Skipped lines are resolved too: the entity sees every constant of every line reached.
+        copyLine(*line);
+        if (++linesThisRun > MaxLinesPerRun)
+            return yieldRunaway();
+        if (skipDepth > 0)
+        {
+            skipDepth += skipChange(scratch.command);
+            if (++pc >= lineCount)
+            {
+                // A block closed by the script's last line is a plain end, not a missing endif.
+                if (skipDepth == 0)
+                    return reachedEnd();
+                std::cerr << "ScriptInterp: Reached end of script in BRANCH. Missing endif?" << std::endl;
+                return false;
+            }
+            continue;
+        }
+        currentCommand = scratch.command;
+        currentLineNumber = pc + 1;
+        switch (execute(scratch))
+        {
+        case Step::Jump:
+            continue;
+        case Step::Yield:
+            return true;
+        case Step::Stop:
+            return false;
+        case Step::Skip:
+            skipDepth += 1;
+            break;
+        case Step::Next:
+            break;
+        }
+        if (++pc >= lineCount)
+            return reachedEnd();
+    }
+}
+
+// A loop without a delay (a goto back, an undefined label, a return without gosub) would
+// never give the frame back; it is cut into runs of bounded length instead, so the window
+// stays responsive and Escape still works.
+bool ScriptInterp::yieldRunaway()
+{
+    if (!runawayReported)
+    {
+        runawayReported = true;
+        std::cerr << "ScriptInterp: (" << currentCommand << " @" << currentLineNumber << ") " << MaxLinesPerRun
+                  << " lines ran without a delay; the script goes on at the next step." << std::endl;
+    }
+    return true;
+}
+
+void ScriptInterp::executeSub(const std::string& label)
+{
+    if (label.empty())
+    {
+        std::cerr << "ScriptInterp: Cannot executeSub on empty label." << std::endl;
+        return;
+    }
+    if (!script)
+    {
+        std::cerr << "ScriptInterp: Cannot executeSub [" << label << "] without a script." << std::endl;
+        return;
+    }
+    if (!running)
+    {
+        executeFrom(label);
+        return;
+    }
+    const int savedPc = pc;
+    const int savedReturnLine = returnLine;
+    const float savedDelay = delay;
+    pc = 0;
+    delay = 0.f;
+    returnLine = -1;
+    run(label);
+    if (resetRequested)
+    {
+        resetRequested = false;
+        returnLine = -1;
+        pc = 0;
+        delay = 0.f;
+        return;
+    }
+    // A delay inside the section postpones the main flow by the same time.
+    running = true;
+    pc = savedPc;
+    returnLine = savedReturnLine;
+    delay += savedDelay;
+}
+
+void ScriptInterp::executeFrom(const std::string& label)
+{
+    if (label.empty())
+    {
+        std::cerr << "ScriptInterp: Cannot executeFrom on empty label." << std::endl;
+        return;
+    }
+    if (!script)
+    {
+        std::cerr << "ScriptInterp: Cannot executeFrom [" << label << "] without a script." << std::endl;
+        return;
+    }
+    pc = 0;
+    delay = 0.f;
+    running = run(label);
+    if (resetRequested)
+    {
+        resetRequested = false;
+        pc = 0;
+        delay = 0.f;
+    }
+}
+
+std::string ScriptInterp::resolveParam(const std::string& text) const
+{
+    std::string result;
+    resolveInto(text, result);
+    return result;
+}
+
+void ScriptInterp::resolveInto(const std::string& text, std::string& out) const
+{
+    const bool hasPercent = text.find('%') != std::string::npos;
+    const bool hasDollar = text.find('$') != std::string::npos;
+    if (!hasPercent && !hasDollar)
+    {
+        out = text;
+        return;
+    }
+    out.clear();
+    if (hasPercent)
+    {
+        out = text;
+        lowerInPlace(out);
+        for (int k = 0; k < GameEntity::FlagCount; ++k)
+        {
+            const Decimal value(flagValue(k));
+            replaceFirstInPlace(out, FlagConstants[k], value.text, value.size);
+        }
+        replaceFirstInPlace(out, "%true", "1", 1);
+        replaceFirstInPlace(out, "%false", "0", 1);
+        if (entity)
+            out = entity->extVariable(std::move(out));
+    }
+    if (hasDollar)
+    {
+        // A "$" text that names no alias comes out as it was after the constants: empty without "%".
+        const int slot = matchingAlias(text);
+        if (slot >= 0)
+        {
+            const Decimal value(flagValue(slot));
+            out.assign(value.text, value.size);
+        }
+    }
+}
+
+int ScriptInterp::matchingAlias(const std::string& text) const
+{
+    for (int slot = 0; slot < AliasCount; ++slot)
+    {
+        const std::string& alias = aliases[slot];
+        if (alias.size() != text.size() || alias.empty())
+            continue;
+        bool same = true;
+        for (std::size_t k = 0; k < text.size() && same; ++k)
+            same = lower(text[k]) == alias[k];
+        if (same)
+            return slot;
+    }
+    return -1;
+}
+
+int ScriptInterp::aliasIndex(const std::string& key) const
+{
+    for (int slot = 0; slot < AliasCount; ++slot)
+        if (aliases[slot] == key)
+            return slot;
+    std::cerr << "ScriptInterp: (" << currentCommand << ") variable " << key
+              << " is not defined as an alias. Defaulting to flag 0." << std::endl;
+    return 0;
+}
+
+std::int32_t ScriptInterp::flagValue(int index) const
+{
+    return entity ? entity->flags[index] : 0;
+}
+
+void ScriptInterp::copyLine(const ScriptLine& line)
+{
+    // Surplus strings are parked rather than destroyed so that their buffers serve later lines.
+    std::vector<std::string>& params = scratch.params;
+    const std::size_t count = line.params.size();
+    while (params.size() > count)
+    {
+        spareParams.push_back(std::move(params.back()));
+        params.pop_back();
+    }
+    while (params.size() < count)
+    {
+        if (spareParams.empty())
+            params.emplace_back();
+        else
+        {
+            params.push_back(std::move(spareParams.back()));
+            spareParams.pop_back();
+        }
+    }
+    scratch.command = line.command;
+    for (std::size_t k = 0; k < count; ++k)
+        resolveInto(line.params[k], params[k]);
+}
+
+ScriptInterp::Step ScriptInterp::execute(const ScriptLine& line)
+{
+    for (const Command& command : commands)
+    {
+        if (line.command != command.name)
+            continue;
+        checkParamCount(line.command, line.params, command.paramCount);
+        return (this->*command.handler)(line.params);
+    }
+    if (!entity->extScript(line))
+        std::cerr << "ScriptInterp: Unhandled command [" << line.command << "]." << std::endl;
+    return Step::Next;
+}
+
+bool ScriptInterp::flagIndexValid(int index, const char* what) const
+{
+    if (index >= 0 && index < GameEntity::FlagCount)
+        return true;
+    reportLine();
+    std::cerr << what << " index " << index << " is out of range 0.." << GameEntity::FlagCount - 1 << "."
+              << std::endl;
+    return false;
+}
+
+ScriptInterp::Step ScriptInterp::changeFlag(FlagOp op, int index, std::int32_t value)
+{
+    if (!flagIndexValid(index, "flag"))
+        return Step::Next;
+    std::int32_t& flag = entity->flags[index];
+    const std::int64_t current = flag;
+    switch (op)
+    {
+    case FlagOp::Set:
+        flag = value;
+        break;
+    case FlagOp::Add:
+        flag = wrap(current + value);
+        break;
+    case FlagOp::Sub:
+        flag = wrap(current - value);
+        break;
+    case FlagOp::Mul:
+        flag = wrap(current * value);
+        break;
+    case FlagOp::Div:
+        if (value == 0)
+        {
+            reportLine();
+            std::cerr << "division by zero. Flag " << index << " keeps its value." << std::endl;
+            break;
+        }
+        flag = wrap(current / value);
+        break;
+    }
+    return Step::Next;
+}
+
+const std::string& ScriptInterp::variableKey(const Params& params, std::size_t i)
+{
+    // Names are written plain in the script; the "$" and the lower case are added here.
+    keyScratch.assign(1, '$');
+    if (i < params.size())
+    {
+        keyScratch += params[i];
+        lowerInPlace(keyScratch);
+    }
+    return keyScratch;
+}
+
+ScriptInterp::Step ScriptInterp::changeVar(FlagOp op, const Params& params)
+{
+    const int index = aliasIndex(variableKey(params, 0));
+    return changeFlag(op, index, getInt(params, 1));
+}
+
+ScriptInterp::Step ScriptInterp::playMusic(const Params& params)
+{
+    MusicManager::instance().play(false, getString(params, 0));
+    return Step::Next;
+}
+
+ScriptInterp::Step ScriptInterp::pauseMusic(const Params&)
+{
+    MusicManager::instance().pause();
+    return Step::Next;
+}
+
+ScriptInterp::Step ScriptInterp::resumeMusic(const Params&)
+{
+    MusicManager::instance().resume();
+    return Step::Next;
+}
+
+ScriptInterp::Step ScriptInterp::fadeOutMusic(const Params& params)
+{
+    MusicManager::instance().fadeOut(getFloat(params, 0));
+    return Step::Next;
+}
+
+ScriptInterp::Step ScriptInterp::setFlag(const Params& params)
+{
+    const std::int32_t value = getInt(params, 1);
+    return changeFlag(FlagOp::Set, getInt(params, 0), value);
+}
+
+ScriptInterp::Step ScriptInterp::addFlag(const Params& params)
+{
+    const int index = getInt(params, 0);
+    return changeFlag(FlagOp::Add, index, getInt(params, 1));
+}
+
+ScriptInterp::Step ScriptInterp::subFlag(const Params& params)
+{
+    const int index = getInt(params, 0);
+    return changeFlag(FlagOp::Sub, index, getInt(params, 1));
+}
+
+ScriptInterp::Step ScriptInterp::mulFlag(const Params& params)
+{
+    const int index = getInt(params, 0);
+    return changeFlag(FlagOp::Mul, index, getInt(params, 1));
+}
+
+ScriptInterp::Step ScriptInterp::divFlag(const Params& params)
+{
+    const int index = getInt(params, 0);
+    return changeFlag(FlagOp::Div, index, getInt(params, 1));
+}
+
+ScriptInterp::Step ScriptInterp::setVar(const Params& params)
+{
+    return changeVar(FlagOp::Set, params);
+}
+
+ScriptInterp::Step ScriptInterp::addVar(const Params& params)
+{
+    return changeVar(FlagOp::Add, params);
+}
+
+ScriptInterp::Step ScriptInterp::subVar(const Params& params)
+{
+    return changeVar(FlagOp::Sub, params);
+}
+
+ScriptInterp::Step ScriptInterp::mulVar(const Params& params)
+{
+    return changeVar(FlagOp::Mul, params);
+}
+
+ScriptInterp::Step ScriptInterp::divVar(const Params& params)
+{
+    return changeVar(FlagOp::Div, params);
+}
+
+// Any delay ends the run, even 0: the next step goes on with the following line.
+ScriptInterp::Step ScriptInterp::delayCommand(const Params& params)
+{
+    pc += 1;
+    delay = getFloat(params, 0);
+    return Step::Yield;
+}
+
+ScriptInterp::Step ScriptInterp::gotoCommand(const Params& params)
+{
+    returnLine = -1;
+    pc = script->findLabel(getString(params, 0));
+    return Step::Jump;
+}
+
+ScriptInterp::Step ScriptInterp::gosubCommand(const Params& params)
+{
+    if (returnLine != -1)
+    {
+        std::cerr << "ScriptInterp: WARNING! Attempting to call GOSUB from a SUBROUTINE. " << std::endl;
+        return Step::Next;
+    }
+    returnLine = pc;
+    pc = script->findLabel(getString(params, 0));
+    return Step::Jump;
+}
+
+ScriptInterp::Step ScriptInterp::resetScript(const Params&)
+{
+    resetRequested = true;
+    return Step::Yield;
+}
+
+// Without an active subroutine this lands on line 0 (-1 + 1).
+ScriptInterp::Step ScriptInterp::returnCommand(const Params&)
+{
+    pc = returnLine;
+    returnLine = -1;
+    return Step::Next;
+}
+
+ScriptInterp::Step ScriptInterp::exitCommand(const Params&)
+{
+    pc = 0;
+    returnLine = -1;
+    return Step::Stop;
+}
+
+ScriptInterp::Step ScriptInterp::aliasCommand(const Params& params)
+{
+    const int index = getInt(params, 0);
+    if (flagIndexValid(index, "alias"))
+        aliases[index] = variableKey(params, 1);
+    return Step::Next;
+}
+
+ScriptInterp::Step ScriptInterp::logCommand(const Params& params)
+{
+    std::cout << "LOG: " << getString(params, 0) << std::endl;
+    return Step::Next;
+}
+
+ScriptInterp::Step ScriptInterp::ifEqual(const Params& params)
+{
+    return getInt(params, 0) == getInt(params, 1) ? Step::Next : Step::Skip;
+}
+
+ScriptInterp::Step ScriptInterp::ifNotEqual(const Params& params)
+{
+    return getInt(params, 0) != getInt(params, 1) ? Step::Next : Step::Skip;
+}
+
+ScriptInterp::Step ScriptInterp::ifLess(const Params& params)
+{
+    return getInt(params, 0) < getInt(params, 1) ? Step::Next : Step::Skip;
+}
+
+ScriptInterp::Step ScriptInterp::ifMore(const Params& params)
+{
+    return getInt(params, 0) > getInt(params, 1) ? Step::Next : Step::Skip;
+}
+
+ScriptInterp::Step ScriptInterp::nothing(const Params&)
+{
+    return Step::Next;
+}
