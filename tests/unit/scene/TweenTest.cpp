@@ -1,0 +1,184 @@
+#include "scene/Tween.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+
+namespace
+{
+const EasingType AllCurves[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 111, 112};
+
+float unit(EasingType easing, float t)
+{
+    return ease(easing, t, 0.f, 1.f, 1.f);
+}
+
+// Adds dt and evaluates, as an owner does each step.
+float step(Tween& tween, float dt)
+{
+    tween.elapsed += dt;
+    return tween.evaluate();
+}
+
+// Runs a tween whose legs each end in one step until it stops; returns the legs run.
+int legsUntilStopped(std::int32_t loops, bool yoyo, int limit)
+{
+    Tween tween;
+    tween.start(0.f, 1.f, 0.1f, Easing::Linear, loops, yoyo, 0);
+    int legs = 0;
+    for (; tween.running && legs < limit; ++legs)
+        step(tween, 0.1f);
+    return legs;
+}
+} // namespace
+
+TEST(Ease, MatchesReferenceCurvesAtHalfTime)
+{
+    const std::pair<EasingType, float> expected[] = {
+        {Easing::InSine, 0.292893f},     {Easing::OutSine, 0.707107f},   {Easing::InOutSine, 0.5f},
+        {Easing::InCubic, 0.125f},       {Easing::OutCubic, 0.875f},     {Easing::InOutCubic, 0.5f},
+        {Easing::InBack, -0.087698f},    {Easing::OutBack, 1.087697f},   {Easing::InOutBack, 0.5f},
+        {Easing::OutBounce, 0.765625f},  {Easing::InBounce, 0.234375f},  {Easing::InOutBounce, 0.5f},
+        {Easing::InCircular, 0.133975f}, {Easing::OutCircular, 0.866025f}, {Easing::InOutExpo, 0.5f}};
+    for (const auto& [easing, value] : expected)
+        EXPECT_NEAR(unit(easing, 0.5f), value, 1e-6f) << "easing " << easing;
+    // The in-out curves switch halves at 0.5; one point on each side.
+    EXPECT_NEAR(unit(Easing::InOutBack, 0.25f), -0.099682f, 1e-6f);
+    EXPECT_NEAR(unit(Easing::InOutBounce, 0.75f), 0.8828125f, 1e-6f);
+    EXPECT_NEAR(unit(Easing::InOutCircular, 0.25f), 0.066987f, 1e-6f);
+}
+
+TEST(Ease, ExpoFollowsTheUnscaledPowerCurveWithExactEnds)
+{
+    for (int tenth = 1; tenth <= 9; ++tenth)
+    {
+        const float t = static_cast<float>(tenth) / 10.f;
+        EXPECT_NEAR(unit(Easing::InExpo, t), std::pow(2.0, tenth - 10.0), 1e-6) << "t=" << t;
+        EXPECT_NEAR(unit(Easing::OutExpo, t), 1.0 - std::pow(2.0, -tenth), 1e-6) << "t=" << t;
+    }
+    EXPECT_EQ(ease(Easing::InExpo, 0.f, 7.25f, 3.f, 2.f), 7.25f);
+    EXPECT_EQ(ease(Easing::OutExpo, 2.f, 7.25f, 3.f, 2.f), 10.25f);
+    EXPECT_EQ(ease(Easing::InOutExpo, 0.f, 7.25f, 3.f, 2.f), 7.25f);
+    EXPECT_EQ(ease(Easing::InOutExpo, 2.f, 7.25f, 3.f, 2.f), 10.25f);
+}
+
+TEST(Ease, EveryCurveRunsFromStartToTarget)
+{
+    for (EasingType easing : AllCurves)
+    {
+        EXPECT_NEAR(ease(easing, 0.f, 3.f, -5.f, 2.f), 3.f, 1e-5f) << "easing " << easing;
+        EXPECT_NEAR(ease(easing, 2.f, 3.f, -5.f, 2.f), -2.f, 1e-5f) << "easing " << easing;
+    }
+}
+
+TEST(Ease, RoundsEveryStepToFloatWhereTheCurvesDo)
+{
+    // Results of a separate step-by-step evaluation (float steps, double only where the curves
+    // widen). Each differs from evaluating the formula in double; the expo and bounce cases
+    // also from evaluating it all in float.
+    struct Case
+    {
+        EasingType easing;
+        float t, b, c, d, expected;
+    };
+    const Case cases[] = {
+        {Easing::InSine, 0.51925087f, 0.f, 999.f, 0.699999988f, 604.82428f},
+        {Easing::OutSine, 0.328348339f, 100.f, 999.f, 0.699999988f, 771.25824f},
+        {Easing::InOutSine, 0.00354972435f, 0.f, 250.f, 2.f, 0.00194460154f},
+        {Easing::InBack, 0.219555959f, 100.f, 250.f, 0.699999988f, 78.9909134f},
+        {Easing::OutBack, 1.88195205f, 100.f, 999.f, 2.f, 1104.36719f},
+        {Easing::InCircular, 0.527623892f, -37.5f, -80.25f, 2.f, -40.3429298f},
+        {Easing::InExpo, 1.32637668f, -37.5f, 999.f, 2.f, 59.2523155f},
+        {Easing::OutExpo, 0.0925610065f, 0.f, 250.f, 0.699999988f, 150.025772f},
+        {Easing::OutBounce, 0.4871158f, -37.5f, -80.25f, 0.699999988f, -111.420052f},
+        {Easing::InBounce, 0.260916322f, -37.5f, -80.25f, 1.f, -38.7185974f},
+        {Easing::InOutBounce, 0.320046127f, 1234.5f, 250.f, 2.f, 1248.64917f},
+        {Easing::InOutBounce, 3.23770356f, 100.f, -80.25f, 3.29999995f, 20.3589668f},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ease(c.easing, c.t, c.b, c.c, c.d), c.expected) << "easing " << c.easing << " t=" << c.t;
+}
+
+TEST(Ease, UndefinedValuesAreLinear)
+{
+    for (EasingType easing : {17, 18, 110, 113, -1})
+        EXPECT_FLOAT_EQ(ease(easing, 0.25f, 0.f, 100.f, 1.f), 25.f) << "easing " << easing;
+}
+
+TEST(Tween, LinearRunsAndStopsAtTarget)
+{
+    Tween tween;
+    EXPECT_FALSE(tween.running);
+    tween.start(0.f, 100.f, 1.f, Easing::Linear);
+    EXPECT_FLOAT_EQ(step(tween, 0.25f), 25.f);
+    EXPECT_EQ(step(tween, 0.75f), 100.f);
+    EXPECT_FALSE(tween.running);
+}
+
+TEST(Tween, LegEndShowsExactTargetAndDropsOvershoot)
+{
+    Tween tween;
+    tween.start(0.f, 100.f, 1.f, Easing::OutBack, 1, true, Easing::Linear);
+    EXPECT_EQ(step(tween, 1.3f), 100.f); // turning point
+    EXPECT_TRUE(tween.running);
+    EXPECT_FLOAT_EQ(step(tween, 0.25f), 75.f);
+    EXPECT_EQ(step(tween, 0.75f), 0.f);
+    EXPECT_FALSE(tween.running);
+}
+
+TEST(Tween, ReverseLegTakesItsOwnEasing)
+{
+    Tween tween;
+    tween.start(0.f, 100.f, 1.f, Easing::InCubic, 1, true, -1);
+    EXPECT_FLOAT_EQ(step(tween, 0.5f), 12.5f);
+    step(tween, 0.5f);
+    EXPECT_FLOAT_EQ(step(tween, 0.5f), 87.5f); // in cubic again on the way back
+
+    tween.start(0.f, 100.f, 1.f, Easing::InCubic, 1, true, 0);
+    step(tween, 1.f);
+    EXPECT_FLOAT_EQ(step(tween, 0.5f), 50.f);
+}
+
+TEST(Tween, RepeatsRestartFromTheStartValue)
+{
+    Tween tween;
+    tween.start(10.f, 20.f, 1.f, Easing::Linear, 2);
+    EXPECT_EQ(step(tween, 1.f), 20.f);
+    EXPECT_TRUE(tween.running);
+    EXPECT_EQ(tween.loopsDone, 1);
+    EXPECT_FLOAT_EQ(step(tween, 0.5f), 15.f);
+    EXPECT_EQ(step(tween, 0.5f), 20.f);
+    EXPECT_FALSE(tween.running);
+}
+
+TEST(Tween, LoopCountsSetTheNumberOfCycles)
+{
+    EXPECT_EQ(legsUntilStopped(3, false, 100), 3);
+    EXPECT_EQ(legsUntilStopped(3, true, 100), 6);
+    EXPECT_EQ(legsUntilStopped(0, false, 100), 1);
+    EXPECT_EQ(legsUntilStopped(-2, true, 100), 2);
+    EXPECT_EQ(legsUntilStopped(-1, true, 5000), 5000); // never stops
+}
+
+TEST(Tween, EndlessCountSaturatesInsteadOfOverflowing)
+{
+    Tween tween;
+    tween.start(0.f, 1.f, 0.f, Easing::Linear, -1);
+    tween.loopsDone = INT32_MAX - 1;
+    step(tween, 0.f);
+    step(tween, 0.f);
+    EXPECT_EQ(tween.loopsDone, INT32_MAX);
+    EXPECT_TRUE(tween.running);
+}
+
+TEST(Tween, ZeroDurationJumpsToTarget)
+{
+    for (EasingType easing : AllCurves)
+    {
+        Tween tween;
+        tween.start(5.f, 9.f, 0.f, easing);
+        EXPECT_EQ(step(tween, 0.f), 9.f) << "easing " << easing;
+        EXPECT_FALSE(tween.running);
+    }
+}
