@@ -4,4 +4,4 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir=${1:-build}
 shift || true
-exec xvfb-run -a -s "-screen 0 1920x1080x24" ctest --test-dir "$build_dir" --output-on-failure "$@"
+exec xvfb-run -a -s "-screen 0 1920x1080x24 -noreset" ctest --test-dir "$build_dir" --output-on-failure "$@"

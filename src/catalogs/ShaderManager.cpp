@@ -1,0 +1,117 @@
+#include "catalogs/ShaderManager.hpp"
+
+#include "catalogs/CatalogJson.hpp"
+#include "catalogs/TextureManager.hpp"
+
+#include <iostream>
+#include <utility>
+#include <vector>
+
+namespace
+{
+const char* const Component = "ShaderManager";
+const char* const TopLevelKey = "shaders";
+
+using Uniforms = std::vector<std::pair<std::string, float>>;
+
+// All uniform values are read before the shader is created, so a bad one skips the whole entry
+// instead of leaving a half-configured shader registered.
+Uniforms readUniforms(const nlohmann::json& entry)
+{
+    Uniforms uniforms;
+    if (!entry.contains("uniforms") || entry.at("uniforms").is_null())
+        return uniforms;
+    const nlohmann::json& members = entry.at("uniforms");
+    if (!members.is_object())
+        throw nlohmann::json::type_error::create(
+            302, std::string("type must be object, but is ") + members.type_name(), &members);
+    for (const auto& member : members.items())
+        uniforms.emplace_back(member.key(), jsonFloat(member.value()));
+    return uniforms;
+}
+} // namespace
+
+ShaderManager::ShaderManager(TextureManager& textures) : textures(textures)
+{
+}
+
+ShaderManager& ShaderManager::instance()
+{
+    static ShaderManager manager(TextureManager::instance());
+    return manager;
+}
+
+bool ShaderManager::load(const std::string& path)
+{
+    nlohmann::json document;
+    if (!readJsonFile(path, Component, document))
+        return false;
+    if (!validateJson(document, {TopLevelKey}))
+    {
+        std::cerr << Component << ": Missing properties in shadersfile." << std::endl;
+        return false;
+    }
+    forEachMember(document.at(TopLevelKey),
+                  [this](const std::string& key, const nlohmann::json& entry) { loadEntry(key, entry); });
+    return true;
+}
+
+void ShaderManager::loadEntry(const std::string& key, const nlohmann::json& entry)
+{
+    if (!entry.is_object() || !entry.contains("fragment"))
+    {
+        std::cerr << Component << ": Missing FRAGMENT property for [" << key << "]" << std::endl;
+        return;
+    }
+    guardEntry(Component, key, [&] {
+        const std::string fragment = entry.at("fragment").get<std::string>();
+        const Uniforms uniforms = readUniforms(entry);
+        const std::string textureKey = entry.contains("texture") ? entry.at("texture").get<std::string>() : "";
+
+        sf::Shader* shader = addShader(key, fragment);
+        if (!shader)
+            return;
+        shader->setUniform("currentTexture", sf::Shader::CurrentTexture);
+        if (!textureKey.empty())
+        {
+            if (const sf::Texture* texture = textures.getTexture(textureKey))
+                shader->setUniform("inputTexture", *texture);
+        }
+        for (const auto& uniform : uniforms)
+            shader->setUniform(uniform.first, uniform.second);
+    });
+}
+
+sf::Shader* ShaderManager::addShader(const std::string& key, const std::string& fragmentPath)
+{
+    if (hasShader(key))
+    {
+        std::cerr << Component << ": Shader with key " << key << " already exists." << std::endl;
+        return nullptr;
+    }
+    auto shader = std::make_unique<sf::Shader>();
+    if (!shader->loadFromFile(VertexFile, fragmentPath))
+    {
+        std::cerr << Component << ": Unable to load file " << fragmentPath << "." << std::endl;
+        return nullptr;
+    }
+    sf::Shader* registered = shader.get();
+    shaders.emplace(key, std::move(shader));
+    return registered;
+}
+
+bool ShaderManager::hasShader(const std::string& key) const
+{
+    return shaders.find(key) != shaders.end();
+}
+
+sf::Shader* ShaderManager::getShader(const std::string& key)
+{
+    const auto found = shaders.find(key);
+    if (found == shaders.end())
+    {
+        std::cerr << Component << ": Shader with key " << key << " does not exist." << std::endl;
+        return nullptr;
+    }
+    return found->second.get();
+}

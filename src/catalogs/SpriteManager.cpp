@@ -1,0 +1,113 @@
+#include "catalogs/SpriteManager.hpp"
+
+#include "catalogs/CatalogJson.hpp"
+#include "catalogs/TextureManager.hpp"
+
+#include <iostream>
+
+namespace
+{
+const char* const Component = "SpriteManager";
+const char* const TopLevelKey = "sprites";
+
+// One entry as read from the file, before anything is registered.
+struct SpriteEntry
+{
+    std::string texture;
+    float originX = 0.f;
+    float originY = 0.f;
+    sf::IntRect rect;
+};
+
+float optionalFloat(const nlohmann::json& entry, const char* key)
+{
+    return entry.contains(key) ? jsonFloat(entry.at(key)) : 0.f;
+}
+
+int optionalInt(const nlohmann::json& entry, const char* key)
+{
+    return entry.contains(key) ? jsonInt(entry.at(key)) : 0;
+}
+
+// Reads in the catalog's documented order, so that the first bad property is the one reported.
+SpriteEntry readEntry(const nlohmann::json& entry)
+{
+    SpriteEntry sprite;
+    sprite.texture = entry.at("texture").get<std::string>();
+    sprite.originX = optionalFloat(entry, "originX");
+    sprite.originY = optionalFloat(entry, "originY");
+    sprite.rect.left = optionalInt(entry, "rectX");
+    sprite.rect.top = optionalInt(entry, "rectY");
+    sprite.rect.width = optionalInt(entry, "rectW");
+    sprite.rect.height = optionalInt(entry, "rectH");
+    return sprite;
+}
+} // namespace
+
+SpriteManager::SpriteManager(TextureManager& textures) : textures(textures)
+{
+}
+
+SpriteManager& SpriteManager::instance()
+{
+    static SpriteManager manager(TextureManager::instance());
+    return manager;
+}
+
+bool SpriteManager::load(const std::string& path)
+{
+    nlohmann::json document;
+    if (!readJsonFile(path, Component, document))
+        return false;
+    if (!validateJson(document, {TopLevelKey}))
+    {
+        std::cerr << Component << ": Missing properties in spritesfile." << std::endl;
+        return false;
+    }
+    forEachMember(document.at(TopLevelKey),
+                  [this](const std::string& key, const nlohmann::json& entry) { loadEntry(key, entry); });
+    return true;
+}
+
+void SpriteManager::loadEntry(const std::string& key, const nlohmann::json& entry)
+{
+    if (!entry.is_object() || !entry.contains("texture"))
+    {
+        std::cerr << Component << ": Missing TEXTURE property for [" << key << "]" << std::endl;
+        return;
+    }
+    guardEntry(Component, key, [&] {
+        const SpriteEntry read = readEntry(entry);
+        // An unknown texture has already been reported by the lookup; a sprite without a
+        // texture would only draw a white box, so it is left out.
+        sf::Texture* texture = textures.getTexture(read.texture);
+        if (!texture)
+            return;
+        if (hasSprite(key))
+        {
+            std::cerr << Component << ": Sprite with key " << key << " already exists." << std::endl;
+            return;
+        }
+        auto sprite = std::make_unique<sf::Sprite>();
+        sprite->setTexture(*texture, true);
+        sprite->setTextureRect(read.rect);
+        sprite->setOrigin(read.originX, read.originY);
+        sprites.emplace(key, std::move(sprite));
+    });
+}
+
+bool SpriteManager::hasSprite(const std::string& key) const
+{
+    return sprites.find(key) != sprites.end();
+}
+
+sf::Sprite* SpriteManager::getSprite(const std::string& key)
+{
+    const auto found = sprites.find(key);
+    if (found == sprites.end())
+    {
+        std::cerr << Component << ": Sprite with key " << key << " does not exist." << std::endl;
+        return nullptr;
+    }
+    return found->second.get();
+}

@@ -1,0 +1,80 @@
+#include "catalogs/TextureManager.hpp"
+
+#include "catalogs/CatalogJson.hpp"
+
+#include <iostream>
+
+namespace
+{
+const char* const Component = "TextureManager";
+const char* const TopLevelKey = "textures";
+} // namespace
+
+TextureManager& TextureManager::instance()
+{
+    static TextureManager manager;
+    return manager;
+}
+
+bool TextureManager::load(const std::string& path)
+{
+    nlohmann::json document;
+    if (!readJsonFile(path, Component, document))
+        return false;
+    if (!validateJson(document, {TopLevelKey}))
+    {
+        std::cerr << Component << ": Missing properties in texturesfile." << std::endl;
+        return false;
+    }
+    forEachMember(document.at(TopLevelKey),
+                  [this](const std::string& key, const nlohmann::json& entry) { loadEntry(key, entry); });
+    return true;
+}
+
+void TextureManager::loadEntry(const std::string& key, const nlohmann::json& entry)
+{
+    if (!entry.is_object() || !entry.contains("file"))
+    {
+        std::cerr << Component << ": Missing FILE property for [" << key << "]" << std::endl;
+        return;
+    }
+    guardEntry(Component, key, [&] {
+        const std::string file = entry.at("file").get<std::string>();
+        const bool repeated = entry.contains("repeated") ? entry.at("repeated").get<bool>() : false;
+        addTexture(key, file, repeated);
+    });
+}
+
+bool TextureManager::addTexture(const std::string& key, const std::string& file, bool repeated)
+{
+    if (hasTexture(key))
+    {
+        std::cerr << Component << ": Texture with key " << key << " already exists." << std::endl;
+        return false;
+    }
+    auto texture = std::make_unique<sf::Texture>();
+    if (!texture->loadFromFile(file, sf::IntRect()))
+    {
+        std::cerr << Component << ": Unable to load file " << file << "." << std::endl;
+        return false;
+    }
+    texture->setRepeated(repeated);
+    textures.emplace(key, std::move(texture));
+    return true;
+}
+
+bool TextureManager::hasTexture(const std::string& key) const
+{
+    return textures.find(key) != textures.end();
+}
+
+sf::Texture* TextureManager::getTexture(const std::string& key)
+{
+    const auto found = textures.find(key);
+    if (found == textures.end())
+    {
+        std::cerr << Component << ": Texture with key " << key << " does not exist." << std::endl;
+        return nullptr;
+    }
+    return found->second.get();
+}
