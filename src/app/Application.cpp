@@ -1,5 +1,6 @@
 #include "app/Application.hpp"
 
+#include "app/FrameTimer.hpp"
 #include "catalogs/MusicManager.hpp"
 #include "catalogs/ShaderManager.hpp"
 #include "catalogs/SpriteManager.hpp"
@@ -178,23 +179,13 @@ int Application::run()
         return -1;
 
     sf::Clock clock;
-    float accumulator = 0.f;
+    FrameTimer timer;
     while (running)
     {
-        float frameTime = clock.restart().asSeconds();
-        if (Step < frameTime)
-            frameTime = Step;
-
+        const float frameTime = clock.restart().asSeconds();
         pollEvents();
-
-        // The clamp keeps this to at most one step per frame: slow frames slow the demo down
-        // instead of bursting to catch up.
-        accumulator += frameTime;
-        while (accumulator >= Step)
-        {
-            accumulator -= Step;
-            updateStep(Step);
-        }
+        for (int steps = timer.advance(frameTime); steps > 0; --steps)
+            updateStep(FrameTimer::Step);
         renderFrame();
     }
 

@@ -15,7 +15,6 @@ class Application
 public:
     static constexpr unsigned Width = 1920;
     static constexpr unsigned Height = 1080;
-    static constexpr float Step = 1.f / 60.f;
 
     // Start-up, frame loop, shut-down. 0 after a normal end, -1 when the post-processing shader
     // cannot be loaded.
