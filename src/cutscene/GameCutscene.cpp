@@ -1,0 +1,122 @@
+#include "cutscene/GameCutscene.hpp"
+
+#include "cutscene/CutsceneCommands.hpp"
+#include "script/ScriptParams.hpp"
+
+#include <iostream>
+#include <string_view>
+
+namespace
+{
+constexpr int DefaultBufferWidth = 1920;
+constexpr int DefaultBufferHeight = 1080;
+
+struct Constant
+{
+    std::string_view text;
+    std::string_view value;
+};
+
+// Easing and repeat constants of the script language, substituted in this order.
+constexpr Constant Constants[] = {
+    {"%ease_in_sine", "1"},      {"%ease_out_sine", "111"},   {"%ease_in_out_sine", "112"},
+    {"%ease_linear", "0"},       {"%ease_out_back", "9"},     {"%ease_in_back", "8"},
+    {"%ease_in_out_back", "10"}, {"%ease_in_expo", "14"},     {"%ease_out_expo", "15"},
+    {"%ease_in_out_expo", "16"}, {"%forever", "-1"},
+};
+
+template <typename Map>
+typename Map::mapped_type::pointer findIn(Map& map, const std::string& name)
+{
+    const auto found = map.find(name);
+    return found == map.end() ? nullptr : found->second.get();
+}
+} // namespace
+
+GameCutscene& GameCutscene::instance()
+{
+    static GameCutscene cutscene;
+    return cutscene;
+}
+
+bool GameCutscene::extScript(const ScriptLine& line)
+{
+    const CutsceneCommands::Row* row = CutsceneCommands::find(line.command);
+    if (!row)
+        return false;
+    // A shortfall is only reported; the command runs with the missing values read as "" or 0.
+    checkParamCount(line.command, line.params, row->needs);
+    row->handler(*this, line.params, *row);
+    return true;
+}
+
+std::string GameCutscene::extVariable(std::string text)
+{
+    // Only the first occurrence of each constant is replaced. Replacing in place keeps this
+    // free of allocations: every value is shorter than its constant.
+    for (const Constant& constant : Constants)
+    {
+        const std::size_t at = text.find(constant.text.data(), 0, constant.text.size());
+        if (at != std::string::npos)
+            text.replace(at, constant.text.size(), constant.value.data(), constant.value.size());
+    }
+    return text;
+}
+
+void GameCutscene::update(float dt)
+{
+    // The init section runs once after every clear, before the main flow's first line.
+    if (!started)
+    {
+        started = true;
+        interp.executeSub("init");
+    }
+    interp.update(dt);
+    for (auto& entry : objects)
+        entry.second->update(dt);
+    for (auto& entry : buffers)
+        entry.second->update(dt);
+}
+
+void GameCutscene::clearScene()
+{
+    // Flags live in the entity and survive; the interpreter forgets position, delay and aliases.
+    interp.reset();
+    started = false;
+    bufferWidth = DefaultBufferWidth;
+    bufferHeight = DefaultBufferHeight;
+    objects.clear();
+    buffers.clear();
+}
+
+bool GameCutscene::loadScript(const std::string& path)
+{
+    if (!script.load(path))
+        return false;
+    interp.bind(&script, this);
+    return true;
+}
+
+SceneObject* GameCutscene::findObject(const std::string& name)
+{
+    SceneObject* object = findIn(objects, name);
+    if (!object)
+        std::cerr << "GameCutscene: No such object [" << name << "]\n";
+    return object;
+}
+
+RenderBuffer* GameCutscene::findBuffer(const std::string& name)
+{
+    RenderBuffer* buffer = findIn(buffers, name);
+    if (!buffer)
+        std::cerr << "GameCutscene: No such buffer [" << name << "]\n";
+    return buffer;
+}
+
+SceneObject* GameCutscene::findObjectOrBuffer(const std::string& name)
+{
+    // Objects first; a name found in neither map reports only the buffer miss.
+    if (SceneObject* object = findIn(objects, name))
+        return object;
+    return findBuffer(name);
+}

@@ -1,0 +1,182 @@
+#include "scene/SceneObject.hpp"
+
+#include "catalogs/ShaderManager.hpp"
+#include "scene/Opacity.hpp"
+
+#include <SFML/Graphics/RenderStates.hpp>
+#include <SFML/Graphics/RenderTarget.hpp>
+#include <SFML/Graphics/Texture.hpp>
+
+#include <utility>
+
+namespace
+{
+// The members behind each property, in tween-slot order.
+constexpr float SceneObject::*PropertyFields[SceneObject::PropertyCount] = {
+    &SceneObject::x,     &SceneObject::y,     &SceneObject::scaleX, &SceneObject::scaleY,
+    &SceneObject::rotation, &SceneObject::alpha, &SceneObject::rectX, &SceneObject::rectY,
+    &SceneObject::rectW, &SceneObject::rectH, &SceneObject::originX, &SceneObject::originY,
+};
+
+// The order in which update() advances the property tweens.
+constexpr Property UpdateOrder[SceneObject::PropertyCount] = {
+    Property::X,     Property::Y,     Property::Rotation, Property::Alpha,   Property::ScaleX,  Property::ScaleY,
+    Property::RectX, Property::RectY, Property::RectW,    Property::RectH,   Property::OriginX, Property::OriginY,
+};
+
+int slotOf(Property property)
+{
+    return static_cast<int>(property);
+}
+
+// Truncation toward zero; a value an int cannot hold (or NaN) gives 0 instead of undefined behaviour.
+int truncateToInt(float value)
+{
+    if (!(value >= -2147483648.f && value < 2147483648.f))
+        return 0;
+    return static_cast<int>(value);
+}
+} // namespace
+
+SceneObject::SceneObject(std::string name, const sf::Texture* texture, float originX, float originY, float rectX,
+                         float rectY, float rectW, float rectH)
+    : name(std::move(name))
+{
+    const bool wholeTexture = rectW == 0.f;
+    if (wholeTexture && texture)
+    {
+        this->rectW = static_cast<float>(texture->getSize().x);
+        this->rectH = static_cast<float>(texture->getSize().y);
+    }
+    if (texture)
+        sprite.setTexture(*texture, false);
+    this->originX = originX;
+    this->originY = originY;
+    if (!wholeTexture)
+    {
+        this->rectX = rectX;
+        this->rectY = rectY;
+        this->rectW = rectW;
+        this->rectH = rectH;
+    }
+}
+
+SceneObject::SceneObject(std::string name, std::unique_ptr<sf::RenderTexture> renderTexture)
+    : name(std::move(name)), renderTexture(std::move(renderTexture))
+{
+    sprite.setTexture(this->renderTexture->getTexture(), false);
+    rectW = static_cast<float>(this->renderTexture->getSize().x);
+    rectH = static_cast<float>(this->renderTexture->getSize().y);
+}
+
+void SceneObject::update(float dt)
+{
+    for (Property property : UpdateOrder)
+    {
+        Tween& slot = tweens[slotOf(property)];
+        if (!slot.running)
+            continue;
+        slot.elapsed += dt;
+        field(property) = slot.evaluate();
+    }
+    // Uniform tweens are only evaluated when drawn, so that the shader gets the value of the draw.
+    for (UniformTween& uniform : uniformTweens)
+    {
+        if (uniform.tween.running)
+            uniform.tween.elapsed += dt;
+    }
+    animator.update(dt);
+    if (animator.playing)
+        textureRect = animator.frameRect();
+    else
+        textureRect =
+            sf::IntRect(truncateToInt(rectX), truncateToInt(rectY), truncateToInt(rectW), truncateToInt(rectH));
+    if (alpha > 1.f)
+        alpha = 1.f;
+
+    sprite.setOrigin(originX, originY);
+    sprite.setPosition(x, y);
+    sprite.setColor(sf::Color(255, 255, 255, opacityToAlpha(alpha)));
+    sprite.setRotation(rotation);
+    sprite.setScale(scaleX, scaleY);
+    sprite.setTextureRect(textureRect);
+}
+
+void SceneObject::draw(sf::RenderTarget& target)
+{
+    if (!shader)
+    {
+        target.draw(sprite);
+        return;
+    }
+    for (UniformTween& uniform : uniformTweens)
+    {
+        if (uniform.tween.running)
+            shader->setUniform(uniform.name, uniform.tween.evaluate());
+    }
+    target.draw(sprite, sf::RenderStates(shader));
+}
+
+float SceneObject::get(Property property) const
+{
+    return this->*PropertyFields[slotOf(property)];
+}
+
+void SceneObject::set(Property property, float value)
+{
+    field(property) = value;
+}
+
+void SceneObject::startTween(Property property, float target, float duration, EasingType easing, std::int32_t loops,
+                             bool yoyo, std::int32_t yoyoEasing)
+{
+    // A running tween is replaced; the property keeps the value it has reached as the new start.
+    tweens[slotOf(property)].start(get(property), target, duration, easing, loops, yoyo, yoyoEasing);
+}
+
+const Tween& SceneObject::tween(Property property) const
+{
+    return tweens[slotOf(property)];
+}
+
+void SceneObject::setUniform(const std::string& uniformName, float value)
+{
+    if (shader)
+        shader->setUniform(uniformName, value);
+}
+
+void SceneObject::startUniformTween(const std::string& uniformName, float from, float to, float duration,
+                                    EasingType easing, std::int32_t loops, bool yoyo, std::int32_t yoyoEasing)
+{
+    for (UniformTween& uniform : uniformTweens)
+    {
+        if (uniform.tween.running)
+            continue;
+        uniform.name = uniformName;
+        uniform.tween.start(from, to, duration, easing, loops, yoyo, yoyoEasing);
+        return;
+    }
+    // All slots busy: the request is dropped without a report.
+}
+
+void SceneObject::setShader(const std::string& key)
+{
+    // The catalog reports an unknown key itself; the object then draws without shader.
+    shader = ShaderManager::instance().getShader(key);
+}
+
+void SceneObject::loadAnimations(const std::string& path)
+{
+    animations.loadFromFile(path);
+    animator.attach(&animations);
+}
+
+void SceneObject::playAnimation(const std::string& animationName)
+{
+    animator.play(animationName);
+}
+
+float& SceneObject::field(Property property)
+{
+    return this->*PropertyFields[slotOf(property)];
+}
