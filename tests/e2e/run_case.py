@@ -12,13 +12,17 @@ screenshot and check pixels, hold a key), and then checks the exit code and the 
 case.json keys (all optional):
   "from_repo":    paths copied from the repository root (e.g. the real vignette shader)
   "remove":       paths to delete from the working directory before the run
-  "env":          extra environment variables (ALSOFT_DRIVERS defaults to "null")
+  "env":          extra environment variables; "{workdir}" stands for the working directory
+                  (ALSOFT_DRIVERS defaults to "null")
   "timeout":      seconds before the watchdog kills the program (default 30)
   "exit_code":    expected exit code (default 0; -1 shows as 255)
   "stdout", "stderr": expected lines in order; other lines may come between them. A string is
                   matched exactly; {"re": "..."} is a full-line regular expression.
   "stdout_exact", "stderr_exact": true when the expected lines must be all the lines
   "stdout_absent", "stderr_absent": substrings that no line may contain
+  "after":        checks of files the run left in the working directory:
+                  {"wav_rms": "out.wav", "from": s, "to": s, "min": n}   RMS of 16-bit samples in
+                  a time window ("last": s instead of from/to: the final s seconds); "max": n too
   "actions":      run in order while the program runs:
                   {"wait_stdout": line-or-{"re"}, "timeout": s}
                   {"sleep": seconds}
@@ -29,9 +33,11 @@ case.json keys (all optional):
 """
 
 import json
+import math
 import os
 import re
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -109,6 +115,7 @@ def prepare_workdir(case_dir, spec):
         else:
             shutil.copy2(source, target)
     for path in spec.get("from_repo", []):
+        os.makedirs(os.path.dirname(os.path.join(workdir, path)), exist_ok=True)
         shutil.copy2(os.path.join(HERE, "..", "..", path), os.path.join(workdir, path))
     for path in spec.get("remove", []):
         target = os.path.join(workdir, path)
@@ -150,6 +157,45 @@ def pixel_at(shot, point):
         raise CaseFailure("pixel %s outside the %dx%d screenshot" % (point, width, height))
     offset = (y * width + x) * 3
     return tuple(rgb[offset:offset + 3])
+
+
+def read_wav(path):
+    """(sample rate, channels, list of 16-bit samples) of a PCM or extensible-PCM WAV file."""
+    with open(path, "rb") as f:
+        data = f.read()
+    if data[:4] != b"RIFF" or data[8:12] != b"WAVE":
+        raise CaseFailure("%s is not a WAV file" % path)
+    position, rate, channels, bits, samples = 12, 0, 0, 0, None
+    while position + 8 <= len(data):
+        kind, size = data[position:position + 4], struct.unpack("<I", data[position + 4:position + 8])[0]
+        body = data[position + 8:position + 8 + size]
+        if kind == b"fmt ":
+            _, channels, rate = struct.unpack("<HHI", body[:8])
+            bits = struct.unpack("<H", body[14:16])[0]
+        elif kind == b"data":
+            samples = body
+        position += 8 + size + (size & 1)
+    if bits != 16 or samples is None:
+        raise CaseFailure("%s: expected 16-bit samples (got %d bits)" % (path, bits))
+    count = len(samples) // 2
+    return rate, channels, struct.unpack("<%dh" % count, samples[:count * 2])
+
+
+def check_after(spec, workdir):
+    for check in spec.get("after", []):
+        rate, channels, samples = read_wav(os.path.join(workdir, check["wav_rms"]))
+        frames = len(samples) // channels
+        if "last" in check:
+            start, end = max(0, frames - int(check["last"] * rate)), frames
+        else:
+            start, end = int(check["from"] * rate), min(frames, int(check["to"] * rate))
+        window = samples[start * channels:end * channels]
+        if not window:
+            raise CaseFailure("%s has no samples in the window %s (%d frames)" % (check["wav_rms"], check, frames))
+        rms = math.sqrt(sum(v * v for v in window) / len(window))
+        if rms < check.get("min", 0) or rms > check.get("max", float("inf")):
+            raise CaseFailure("%s: RMS %.1f in %s outside [%s, %s] (%.2f s in all)" % (
+                check["wav_rms"], rms, check, check.get("min", 0), check.get("max", "inf"), frames / rate))
 
 
 def hold_key(key):
@@ -198,7 +244,7 @@ def run_case(binary, case_dir):
     workdir = prepare_workdir(case_dir, spec)
     env = dict(os.environ)
     env["ALSOFT_DRIVERS"] = "null"
-    env.update(spec.get("env", {}))
+    env.update({name: value.replace("{workdir}", workdir) for name, value in spec.get("env", {}).items()})
     # Line-buffered output lets the runner wait for a line while the program runs.
     process = subprocess.Popen(["stdbuf", "-oL", "-eL", os.path.abspath(binary)], cwd=workdir, env=env,
                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
@@ -228,6 +274,7 @@ def run_case(binary, case_dir):
         check_in_order("stderr", spec.get("stderr", []), err_lines, spec.get("stderr_exact", False))
         check_absent("stdout", spec.get("stdout_absent", []), out_lines)
         check_absent("stderr", spec.get("stderr_absent", []), err_lines)
+        check_after(spec, workdir)
     except CaseFailure as failure:
         raise CaseFailure("%s\n--- stdout\n%s\n--- stderr\n%s" % (failure, "\n".join(out_lines), "\n".join(err_lines)))
     shutil.rmtree(workdir, ignore_errors=True)
