@@ -30,6 +30,7 @@ case.json keys (all optional):
                   {"pixel": [x, y], "rgb": [r, g, b], "tolerance": n}
                   {"darker": [x, y], "than": [x2, y2], "by": n}   (sum of channels)
                   {"key": "Escape"}   (held for 0.2 s with xdotool)
+                  {"window_title": "..."}   a window with exactly this title exists
 """
 
 import json
@@ -231,6 +232,11 @@ def run_actions(spec, process, stdout, workdir):
                     action["darker"], dark, action["than"], light, action.get("by", 1)))
         elif "key" in action:
             hold_key(action["key"])
+        elif "window_title" in action:
+            found = subprocess.run(["xdotool", "search", "--name", "^%s$" % re.escape(action["window_title"])],
+                                   stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=10)
+            if found.returncode != 0 or not found.stdout.strip():
+                raise CaseFailure("no window titled %r" % action["window_title"])
         else:
             raise CaseFailure("unknown action %r" % action)
 
