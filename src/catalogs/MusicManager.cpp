@@ -10,14 +10,6 @@ namespace
 const char* const Component = "MusicManager";
 const char* const TopLevelKey = "music";
 
-// A boolean counts as a number almost everywhere else, but not as a loop position.
-double readLoopTo(const nlohmann::json& value)
-{
-    if (value.is_boolean())
-        throw nlohmann::json::type_error::create(302, "type must be number, but is boolean", &value);
-    return value.get<double>();
-}
-
 // Truncates toward zero like a plain cast, but clamps values beyond the 32-bit range instead of
 // converting them with undefined behaviour; the audio library refuses the clamped extremes.
 sf::Int32 toMilliseconds(double milliseconds)
@@ -57,16 +49,16 @@ void MusicManager::loadEntry(const std::string& key, const nlohmann::json& entry
         std::cerr << Component << ": Missing FILE property for [" << key << "]" << std::endl;
         return;
     }
+    // The song is announced before its properties are read; a bad one then follows as a skip line.
+    std::cout << Component << ": Creating SONG with name " << key << std::endl;
     guardEntry(Component, key, [&] {
-        // Everything is read before the song is announced, so a skipped entry is never reported
-        // as created.
         auto song = std::make_unique<Song>();
         song->file = entry.at("file").get<std::string>();
         if (entry.contains("volume"))
             song->volume = jsonInt(entry.at("volume"));
+        // Read as a double, which (unlike the volume) refuses a boolean.
         if (entry.contains("loopTo"))
-            song->loopTo = readLoopTo(entry.at("loopTo"));
-        std::cout << Component << ": Creating SONG with name " << key << std::endl;
+            song->loopTo = entry.at("loopTo").get<double>();
         songs[key] = std::move(song);
     });
 }
@@ -113,8 +105,8 @@ void MusicManager::resume()
 
 void MusicManager::fadeOut(float seconds)
 {
-    // A negative or NaN duration would give a ramp that never ends or yields NaN volumes; it ends
-    // at the next update like a duration of 0.
+    // A NaN duration would never end and would give NaN volumes; like a negative one, it ends at
+    // the next update as a duration of 0 does.
     const float duration = seconds > 0.f ? seconds : 0.f;
     fadeTween.start(currentVolume, 0.f, duration, Easing::Linear, 1);
 }

@@ -78,16 +78,16 @@ void SpriteManager::loadEntry(const std::string& key, const nlohmann::json& entr
     }
     guardEntry(Component, key, [&] {
         const SpriteEntry read = readEntry(entry);
-        // An unknown texture has already been reported by the lookup; a sprite without a
-        // texture would only draw a white box, so it is left out.
         sf::Texture* texture = textures.getTexture(read.texture);
-        if (!texture)
-            return;
         if (hasSprite(key))
         {
             std::cerr << Component << ": Sprite with key " << key << " already exists." << std::endl;
             return;
         }
+        // An unknown texture has already been reported by the lookup; a sprite without a
+        // texture would only draw a white box, so it is left out.
+        if (!texture)
+            return;
         auto sprite = std::make_unique<sf::Sprite>();
         sprite->setTexture(*texture, true);
         sprite->setTextureRect(read.rect);

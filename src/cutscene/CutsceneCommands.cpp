@@ -21,6 +21,14 @@ bool hasParam(const Params& params, int i)
     return static_cast<std::size_t>(i) < params.size();
 }
 
+// Names and keys are read in place: a copy per command would allocate for every long name in
+// every frame's render section. A missing parameter reads as "", as getString does.
+const std::string& textParam(const Params& params, int i)
+{
+    static const std::string empty;
+    return hasParam(params, i) ? params[static_cast<std::size_t>(i)] : empty;
+}
+
 // Optional integer parameters take their default when the line is too short to hold them.
 int optionalInt(const Params& params, int i, int fallback)
 {
@@ -67,8 +75,8 @@ void reportSelfDraw(const std::string& name)
 
 void createObject(GameCutscene& cutscene, const Params& params, const Row&)
 {
-    const std::string name = getString(params, 0);
-    const std::string key = getString(params, 1);
+    const std::string& name = textParam(params, 0);
+    const std::string& key = textParam(params, 1);
     const float originX = getFloat(params, 2);
     const float originY = getFloat(params, 3);
     const float rectX = getFloat(params, 4);
@@ -112,7 +120,7 @@ void fadeOut(GameCutscene& cutscene, const Params& params, const Row&)
 void setFadeTexture(GameCutscene& cutscene, const Params& params, const Row&)
 {
     // An unknown key (reported by the catalog) leaves the overlay's texture as it was.
-    const sf::Texture* texture = TextureManager::instance().getTexture(getString(params, 0));
+    const sf::Texture* texture = TextureManager::instance().getTexture(textParam(params, 0));
     if (!texture || !cutscene.fade || !cutscene.fade->fadeSprite)
         return;
     cutscene.fade->fadeSprite->setTexture(*texture, false);
@@ -120,7 +128,7 @@ void setFadeTexture(GameCutscene& cutscene, const Params& params, const Row&)
 
 void createBuffer(GameCutscene& cutscene, const Params& params, const Row&)
 {
-    const std::string name = getString(params, 0);
+    const std::string& name = textParam(params, 0);
     const unsigned width = static_cast<unsigned>(std::max(cutscene.bufferWidth, 0));
     const unsigned height = static_cast<unsigned>(std::max(cutscene.bufferHeight, 0));
     auto buffer = std::make_unique<RenderBuffer>(name, width, height);
@@ -131,23 +139,23 @@ void createBuffer(GameCutscene& cutscene, const Params& params, const Row&)
 
 void clearBuffer(GameCutscene& cutscene, const Params& params, const Row&)
 {
-    if (RenderBuffer* buffer = cutscene.findBuffer(getString(params, 0)))
+    if (RenderBuffer* buffer = cutscene.findBuffer(textParam(params, 0)))
         buffer->renderTarget()->clear(sf::Color(0, 0, 0, 255));
 }
 
 void drawObject(GameCutscene& cutscene, const Params& params, const Row&)
 {
     // Both lookups run so that both names are reported when both are wrong.
-    RenderBuffer* buffer = cutscene.findBuffer(getString(params, 0));
-    SceneObject* object = cutscene.findObject(getString(params, 1));
+    RenderBuffer* buffer = cutscene.findBuffer(textParam(params, 0));
+    SceneObject* object = cutscene.findObject(textParam(params, 1));
     if (buffer && object)
         object->draw(*buffer->renderTarget());
 }
 
 void drawBuffer(GameCutscene& cutscene, const Params& params, const Row&)
 {
-    RenderBuffer* target = cutscene.findBuffer(getString(params, 0));
-    RenderBuffer* source = cutscene.findBuffer(getString(params, 1));
+    RenderBuffer* target = cutscene.findBuffer(textParam(params, 0));
+    RenderBuffer* source = cutscene.findBuffer(textParam(params, 1));
     if (!target || !source)
         return;
     if (target == source)
@@ -158,13 +166,13 @@ void drawBuffer(GameCutscene& cutscene, const Params& params, const Row&)
 
 void displayBuffer(GameCutscene& cutscene, const Params& params, const Row&)
 {
-    if (RenderBuffer* buffer = cutscene.findBuffer(getString(params, 0)))
+    if (RenderBuffer* buffer = cutscene.findBuffer(textParam(params, 0)))
         buffer->renderTarget()->display();
 }
 
 void renderScene(GameCutscene& cutscene, const Params& params, const Row&)
 {
-    RenderBuffer* buffer = cutscene.findBuffer(getString(params, 0));
+    RenderBuffer* buffer = cutscene.findBuffer(textParam(params, 0));
     if (!buffer || !cutscene.sceneTarget)
         return;
     if (cutscene.sceneTarget == buffer->renderTarget())
@@ -175,23 +183,23 @@ void renderScene(GameCutscene& cutscene, const Params& params, const Row&)
 
 void setShader(GameCutscene& cutscene, const Params& params, const Row&)
 {
-    SceneObject* object = cutscene.findObjectOrBuffer(getString(params, 0));
+    SceneObject* object = cutscene.findObjectOrBuffer(textParam(params, 0));
     if (object)
-        object->setShader(getString(params, 1));
+        object->setShader(textParam(params, 1));
 }
 
 void loadAnimations(GameCutscene& cutscene, const Params& params, const Row&)
 {
-    SceneObject* object = cutscene.findObjectOrBuffer(getString(params, 0));
+    SceneObject* object = cutscene.findObjectOrBuffer(textParam(params, 0));
     if (object)
-        object->loadAnimations(getString(params, 1));
+        object->loadAnimations(textParam(params, 1));
 }
 
 void playAnimation(GameCutscene& cutscene, const Params& params, const Row&)
 {
-    SceneObject* object = cutscene.findObjectOrBuffer(getString(params, 0));
+    SceneObject* object = cutscene.findObjectOrBuffer(textParam(params, 0));
     if (object)
-        object->playAnimation(getString(params, 1));
+        object->playAnimation(textParam(params, 1));
 }
 
 // ---- Property and tween commands ----
@@ -199,7 +207,7 @@ void playAnimation(GameCutscene& cutscene, const Params& params, const Row&)
 // One value for row.first (and row.second, when set).
 void setProperty(GameCutscene& cutscene, const Params& params, const Row& row)
 {
-    SceneObject* object = cutscene.findObjectOrBuffer(getString(params, 0));
+    SceneObject* object = cutscene.findObjectOrBuffer(textParam(params, 0));
     const float value = getFloat(params, 1);
     if (!object)
         return;
@@ -211,7 +219,7 @@ void setProperty(GameCutscene& cutscene, const Params& params, const Row& row)
 // Two values: row.first from parameter 1, row.second from parameter 2.
 void setPropertyPair(GameCutscene& cutscene, const Params& params, const Row& row)
 {
-    SceneObject* object = cutscene.findObjectOrBuffer(getString(params, 0));
+    SceneObject* object = cutscene.findObjectOrBuffer(textParam(params, 0));
     const float first = getFloat(params, 1);
     const float second = getFloat(params, 2);
     if (!object)
@@ -222,8 +230,8 @@ void setPropertyPair(GameCutscene& cutscene, const Params& params, const Row& ro
 
 void setUniform(GameCutscene& cutscene, const Params& params, const Row&)
 {
-    SceneObject* object = cutscene.findObjectOrBuffer(getString(params, 0));
-    const std::string uniform = getString(params, 1);
+    SceneObject* object = cutscene.findObjectOrBuffer(textParam(params, 0));
+    const std::string& uniform = textParam(params, 1);
     const float value = getFloat(params, 2);
     if (object)
         object->setUniform(uniform, value);
@@ -232,7 +240,7 @@ void setUniform(GameCutscene& cutscene, const Params& params, const Row&)
 // One target for row.first (and row.second, when set), so both tweens run in step.
 void tweenProperty(GameCutscene& cutscene, const Params& params, const Row& row)
 {
-    SceneObject* object = cutscene.findObjectOrBuffer(getString(params, 0));
+    SceneObject* object = cutscene.findObjectOrBuffer(textParam(params, 0));
     const float target = getFloat(params, 1);
     const TweenOptions options = readTweenOptions(params, 2, false);
     if (!object)
@@ -245,7 +253,7 @@ void tweenProperty(GameCutscene& cutscene, const Params& params, const Row& row)
 // Two targets: row.first to parameter 1, row.second to parameter 2.
 void tweenPropertyPair(GameCutscene& cutscene, const Params& params, const Row& row)
 {
-    SceneObject* object = cutscene.findObjectOrBuffer(getString(params, 0));
+    SceneObject* object = cutscene.findObjectOrBuffer(textParam(params, 0));
     const float first = getFloat(params, 1);
     const float second = getFloat(params, 2);
     const TweenOptions options = readTweenOptions(params, 3, false);
@@ -259,7 +267,7 @@ void tweenPropertyPair(GameCutscene& cutscene, const Params& params, const Row& 
 // also when the object is missing.
 void tweenAlpha(GameCutscene& cutscene, const Params& params, const Row& row)
 {
-    SceneObject* object = cutscene.findObjectOrBuffer(getString(params, 0));
+    SceneObject* object = cutscene.findObjectOrBuffer(textParam(params, 0));
     const float target = getFloat(params, 1);
     const TweenOptions options = readTweenOptions(params, 2, true);
     std::cout << "creating object alpha tween:" << std::endl
@@ -273,8 +281,8 @@ void tweenAlpha(GameCutscene& cutscene, const Params& params, const Row& row)
 // A uniform's current value lives in the shader, so its tween is given an explicit start.
 void tweenUniform(GameCutscene& cutscene, const Params& params, const Row&)
 {
-    SceneObject* object = cutscene.findObjectOrBuffer(getString(params, 0));
-    const std::string uniform = getString(params, 1);
+    SceneObject* object = cutscene.findObjectOrBuffer(textParam(params, 0));
+    const std::string& uniform = textParam(params, 1);
     const float from = getFloat(params, 2);
     const float to = getFloat(params, 3);
     const TweenOptions options = readTweenOptions(params, 4, false);

@@ -2,8 +2,6 @@
 
 #include "catalogs/CatalogJson.hpp"
 
-#include <cfloat>
-#include <cmath>
 #include <iostream>
 #include <utility>
 
@@ -12,18 +10,6 @@ namespace
 using nlohmann::json;
 
 const char* const Component = "AnimationCollection";
-
-// A frame duration as float. A finite number beyond the float range is refused, because
-// converting it would be undefined.
-float readDuration(const json& value)
-{
-    if (value.is_boolean())
-        return value.get<bool>() ? 1.f : 0.f;
-    const double number = value.get<double>();
-    if (std::isfinite(number) && std::fabs(number) > static_cast<double>(FLT_MAX))
-        throw json::type_error::create(302, "number " + value.dump() + " is out of the float range", &value);
-    return static_cast<float>(number);
-}
 
 // Prints the frame as written in the file, then reads it. `frame` is a copy, so looking up a
 // missing key may insert the null that gets printed; a non-object raises the library's error.
@@ -38,7 +24,7 @@ std::unique_ptr<AnimationFrame> readFrame(const std::string& label, json frame)
               << std::endl;
 
     auto result = std::make_unique<AnimationFrame>();
-    result->d = readDuration(frame["d"]);
+    result->d = jsonFloat(frame["d"]);
     result->h = jsonInt(frame["h"]);
     result->w = jsonInt(frame["w"]);
     result->y = jsonInt(frame["y"]);

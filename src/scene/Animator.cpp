@@ -34,9 +34,10 @@ void Animator::play(const std::string& name)
     {
         std::cerr << "AnimationCollection: No animation with name [" << name << "] exists in this collection."
                   << std::endl;
-        // Without an animation there is no current frame either; `playing` keeps its value.
+        // Only the animation is forgotten: `playing` keeps its value and the frame pointer (still
+        // owned by the collection) keeps the object on the frame it showed, instead of an empty
+        // rectangle and an error line every step.
         animation = nullptr;
-        frame = nullptr;
         std::cerr << "ERROR!!!!" << std::endl;
         return;
     }

@@ -1,137 +1,109 @@
 #include "catalogs/MusicManager.hpp"
+#include "catalogs/CatalogTestSupport.hpp"
 
-#include <SFML/System/Err.hpp>
-
-#include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <cmath>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <limits>
-#include <sstream>
 
 namespace
 {
-namespace fs = std::filesystem;
-using testing::internal::CaptureStderr;
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStderr;
-using testing::internal::GetCapturedStdout;
-
 const float Step = 1.f / 60.f;
 
-// One second of a 440 Hz sine, 44100 Hz mono 16-bit PCM.
+// One second of silence, 44100 Hz mono 16-bit PCM.
 void writeWav(const std::string& path)
 {
-    const std::uint32_t rate = 44100;
-    const std::uint32_t samples = rate;
     std::ofstream out(path, std::ios::binary);
     const auto word = [&](std::uint32_t value, int bytes) {
         for (int i = 0; i < bytes; ++i)
             out.put(static_cast<char>((value >> (8 * i)) & 0xFF));
     };
     out << "RIFF";
-    word(36 + samples * 2, 4);
+    word(36 + 88200, 4);
     out << "WAVEfmt ";
-    word(16, 4);
-    word(1, 2); // PCM
-    word(1, 2); // mono
-    word(rate, 4);
-    word(rate * 2, 4);
-    word(2, 2);
-    word(16, 2);
+    // Format block: PCM, mono, rate, byte rate, block size, bits per sample.
+    for (const auto& [value, bytes] : {std::pair{16u, 4}, {1u, 2}, {1u, 2}, {44100u, 4}, {88200u, 4}, {2u, 2},
+                                       {16u, 2}})
+        word(value, bytes);
     out << "data";
-    word(samples * 2, 4);
-    for (std::uint32_t i = 0; i < samples; ++i)
-    {
-        const double sample = 8000.0 * std::sin(2.0 * 3.141592653589793 * 440.0 * i / rate);
-        word(static_cast<std::uint16_t>(static_cast<std::int16_t>(sample)), 2);
-    }
+    word(88200, 4);
+    out << std::string(88200, '\0');
 }
 
-class MusicManagerTest : public testing::Test
+// Every test starts from this catalog; all playable songs use the one test file.
+const char* const Catalog = R"({"music": {
+    "zz": "x.ogg", "nofile": {"volume": 3}, "bad": {"file": "missing.ogg", "volume": 20},
+    "soft": {"file": "song.wav", "volume": 55.7}, "full": {"file": "song.wav"},
+    "one": {"file": "song.wav", "volume": true}, "loud": {"file": "song.wav", "volume": 80},
+    "loop": {"file": "song.wav", "loopTo": 250.9}, "far": {"file": "song.wav", "loopTo": 1e12},
+    "back": {"file": "song.wav", "loopTo": -5}, "t1": {"file": 1}, "t2": {"file": "b.ogg", "volume": "loud"},
+    "t3": {"file": "c.ogg", "loopTo": true}, "t4": {"file": "d.ogg", "loopTo": "1s"}}})";
+
+class MusicManagerTest : public TempFolderTest
 {
 protected:
     static void SetUpTestSuite() { ::setenv("ALSOFT_DRIVERS", "null", 0); }
 
     void SetUp() override
     {
-        static int counter = 0;
-        dir = fs::temp_directory_path() /
-              ("kestrune_music_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
-        fs::create_directories(dir);
-        sfmlErrors = sf::err().rdbuf(sfmlOutput.rdbuf());
-        song = (dir / "song.wav").string();
-        writeWav(song);
+        TempFolderTest::SetUp();
+        writeWav("song.wav");
+        write("music.json", Catalog);
+        loaded = captured([&] { EXPECT_TRUE(music.load("music.json")); });
     }
 
     void TearDown() override
     {
         music.stream().stop();
-        sf::err().rdbuf(sfmlErrors);
-        std::error_code ignored;
-        fs::remove_all(dir, ignored);
-    }
-
-    // Loads a catalog text; returns standard output and error.
-    std::pair<std::string, std::string> load(const std::string& text, bool expected = true)
-    {
-        const std::string file = (dir / "music.json").string();
-        std::ofstream(file) << text;
-        CaptureStdout();
-        CaptureStderr();
-        EXPECT_EQ(music.load(file), expected);
-        std::string errors = GetCapturedStderr();
-        return {GetCapturedStdout(), errors};
-    }
-
-    // A catalog of songs that all play the test file: "full" (no volume), "soft" (55.7), "loud" (80).
-    void loadStandardSongs()
-    {
-        const auto output = load(R"({"music": {"full": {"file": ")" + song + R"("}, "soft": {"file": ")" + song +
-                                 R"(", "volume": 55.7}, "loud": {"file": ")" + song + R"(", "volume": 80}}})");
-        ASSERT_EQ(output.second, "");
+        TempFolderTest::TearDown();
     }
 
     float streamVolume() { return music.stream().getVolume(); }
+    sf::SoundSource::Status status() { return music.stream().getStatus(); }
 
-    fs::path dir;
-    std::string song;
     MusicManager music;
-    std::ostringstream sfmlOutput;
-    std::streambuf* sfmlErrors = nullptr;
+    Console loaded;
 };
 } // namespace
 
-TEST_F(MusicManagerTest, CreatesSongsInByteOrderOfKeys)
+TEST_F(MusicManagerTest, LoadsSongsInKeyOrderAndSkipsTheBadOnes)
 {
-    const auto output = load(R"({"music": {"b": {"file": "b.ogg"}, "a": {"file": "a.ogg", "volume": 10}}})");
-    EXPECT_EQ(output.first, "MusicManager: Creating SONG with name a\nMusicManager: Creating SONG with name b\n");
-    EXPECT_EQ(output.second, "");
-    EXPECT_TRUE(music.hasSong("a"));
-    EXPECT_TRUE(music.hasSong("b"));
-    EXPECT_FALSE(music.hasSong("c"));
+    // A song is announced before its properties are read.
+    std::string created;
+    for (const char* key : {"back", "bad", "far", "full", "loop", "loud", "one", "soft", "t1", "t2", "t3", "t4"})
+        created += std::string("MusicManager: Creating SONG with name ") + key + "\n";
+    const std::string skip = ": [json.exception.type_error.302] type must be ";
+    EXPECT_EQ(loaded, (Console{created, "MusicManager: Missing FILE property for [nofile]\n"
+                                        "MusicManager: Skipping [t1]" + skip + "string, but is number\n"
+                                        "MusicManager: Skipping [t2]" + skip + "number, but is string\n"
+                                        "MusicManager: Skipping [t3]" + skip + "number, but is boolean\n"
+                                        "MusicManager: Skipping [t4]" + skip + "number, but is string\n"
+                                        "MusicManager: Missing FILE property for [zz]\n"}));
+    for (const char* key : {"nofile", "t1", "t2", "t3", "t4", "zz"})
+        EXPECT_FALSE(music.hasSong(key)) << key;
+    EXPECT_TRUE(music.hasSong("bad"));
+
+    // The music catalog has no missing-properties line of its own.
+    MusicManager other;
+    write("songs.json", R"({"songs": {}})");
+    write("empty.json", "");
+    EXPECT_EQ(captured([&] { EXPECT_FALSE(other.load("songs.json")); }),
+              errLines("validateJson: Missing prop: music.\n"));
+    EXPECT_EQ(captured([&] { EXPECT_FALSE(other.load("absent.json")); }),
+              errLines("MusicManager: Unable to open file absent.json.\n"));
+    EXPECT_EQ(captured([&] { EXPECT_FALSE(other.load("empty.json")); }),
+              errLines("MusicManager: Error while parsing JSON.\n" + parseErrorOf("") +
+                       "\nvalidateJson: Missing prop: music.\n"));
 }
 
-TEST_F(MusicManagerTest, VolumeDefaultsTo100AndTruncates)
+TEST_F(MusicManagerTest, PlaySetsVolumeAndLoopPoints)
 {
-    loadStandardSongs();
-    music.play(false, "full");
-    EXPECT_FLOAT_EQ(music.currentVolume, 100.f);
-    EXPECT_NEAR(streamVolume(), 100.f, 0.01f);
-    EXPECT_EQ(music.stream().getStatus(), sf::SoundSource::Playing);
+    for (const auto& [key, volume] : {std::pair{"full", 100.f}, {"soft", 55.f}, {"one", 1.f}})
+    {
+        music.play(false, key);
+        EXPECT_EQ(music.currentVolume, volume) << key;
+        EXPECT_NEAR(streamVolume(), volume, 0.01f) << key;
+        EXPECT_EQ(status(), sf::SoundSource::Playing) << key;
+    }
 
-    music.play(false, "soft");
-    EXPECT_FLOAT_EQ(music.currentVolume, 55.f);
-    EXPECT_NEAR(streamVolume(), 55.f, 0.01f);
-}
-
-TEST_F(MusicManagerTest, LoopPointStartsAtLoopToAndRunsToTheEnd)
-{
-    load(R"({"music": {"loop": {"file": ")" + song + R"(", "loopTo": 250.9}, "far": {"file": ")" + song +
-         R"(", "loopTo": 1e12}, "back": {"file": ")" + song + R"(", "loopTo": -5}}})");
     music.play(true, "loop");
     EXPECT_TRUE(music.stream().getLoop());
     EXPECT_EQ(music.stream().getLoopPoints().offset.asMilliseconds(), 250);
@@ -144,126 +116,67 @@ TEST_F(MusicManagerTest, LoopPointStartsAtLoopToAndRunsToTheEnd)
         EXPECT_FALSE(music.stream().getLoop());
         EXPECT_EQ(music.stream().getLoopPoints().offset.asMilliseconds(), 0) << key;
         EXPECT_EQ(music.stream().getLoopPoints().length.asMilliseconds(), 1000) << key;
-        EXPECT_EQ(music.stream().getStatus(), sf::SoundSource::Playing) << key;
+        EXPECT_EQ(status(), sf::SoundSource::Playing) << key;
     }
 }
 
-TEST_F(MusicManagerTest, UnknownSongLeavesCurrentSongPlaying)
+TEST_F(MusicManagerTest, FailedPlayReportsOneLineAndResumeRestarts)
 {
-    loadStandardSongs();
     music.play(false, "soft");
-    CaptureStderr();
-    music.play(false, "nope");
-    EXPECT_EQ(GetCapturedStderr(), "MusicManager: Song with key nope does not exist.\n");
-    EXPECT_EQ(music.stream().getStatus(), sf::SoundSource::Playing);
-    EXPECT_FLOAT_EQ(music.currentVolume, 55.f);
+    EXPECT_EQ(captured([&] { music.play(false, "nope"); }),
+              errLines("MusicManager: Song with key nope does not exist.\n"));
+    EXPECT_EQ(status(), sf::SoundSource::Playing);
+    EXPECT_EQ(music.currentVolume, 55.f);
+
+    // Opening stops the current song even when it fails.
+    EXPECT_EQ(captured([&] { music.play(false, "bad"); }),
+              errLines("MusicManager: Unable to load music file missing.ogg.\n"));
+    EXPECT_EQ(status(), sf::SoundSource::Stopped);
+    EXPECT_EQ(music.currentVolume, 55.f);
+
+    // Resuming a stopped song starts it again.
+    music.resume();
+    EXPECT_EQ(status(), sf::SoundSource::Playing);
+    music.pause();
+    EXPECT_EQ(status(), sf::SoundSource::Paused);
+    music.resume();
+    EXPECT_EQ(status(), sf::SoundSource::Playing);
 }
 
-TEST_F(MusicManagerTest, UnopenableFileStopsCurrentSong)
+TEST_F(MusicManagerTest, FadeOutRampsLinearlyToExactlyZeroAndKeepsPlaying)
 {
-    const std::string missing = (dir / "missing.ogg").string();
-    load(R"({"music": {"bad": {"file": ")" + missing + R"(", "volume": 20}, "good": {"file": ")" + song +
-         R"(", "volume": 70}}})");
-    music.play(false, "good");
-    CaptureStderr();
-    music.play(false, "bad");
-    EXPECT_EQ(GetCapturedStderr(), "MusicManager: Unable to load music file " + missing + ".\n");
-    EXPECT_EQ(music.stream().getStatus(), sf::SoundSource::Stopped);
-    EXPECT_FLOAT_EQ(music.currentVolume, 70.f);
-}
-
-TEST_F(MusicManagerTest, EntryWithoutFileIsReported)
-{
-    const auto output = load(R"({"music": {"a": "x.ogg", "b": {"volume": 3}, "c": {"file": "c.ogg"}}})");
-    EXPECT_EQ(output.second, "MusicManager: Missing FILE property for [a]\n"
-                             "MusicManager: Missing FILE property for [b]\n");
-    EXPECT_EQ(output.first, "MusicManager: Creating SONG with name c\n");
-    EXPECT_FALSE(music.hasSong("a"));
-    EXPECT_FALSE(music.hasSong("b"));
-}
-
-TEST_F(MusicManagerTest, CatalogLevelFailures)
-{
-    auto output = load(R"({"songs": {}})", false);
-    EXPECT_EQ(output.second, "validateJson: Missing prop: music.\n");
-    EXPECT_EQ(output.first, "");
-
-    const std::string absent = (dir / "absent.json").string();
-    CaptureStderr();
-    EXPECT_FALSE(music.load(absent));
-    EXPECT_EQ(GetCapturedStderr(), "MusicManager: Unable to open file " + absent + ".\n");
-
-    output = load("", false);
-    std::istringstream errors(output.second);
-    std::string line;
-    std::getline(errors, line);
-    EXPECT_EQ(line, "MusicManager: Error while parsing JSON.");
-    std::getline(errors, line);
-    EXPECT_EQ(line.rfind("[json.exception.parse_error.101]", 0), 0u) << line;
-    std::getline(errors, line);
-    EXPECT_EQ(line, "validateJson: Missing prop: music.");
-    EXPECT_FALSE(std::getline(errors, line));
-}
-
-TEST_F(MusicManagerTest, MutedPlayerStaysSilent)
-{
-    loadStandardSongs();
-    music.mute();
-    EXPECT_TRUE(music.muted);
-    EXPECT_FLOAT_EQ(streamVolume(), 0.f);
-
-    music.play(false, "soft");
-    EXPECT_FLOAT_EQ(music.currentVolume, 55.f);
-    EXPECT_FLOAT_EQ(streamVolume(), 0.f);
-
-    music.fadeOut(1.f);
-    for (int i = 0; i < 120; ++i)
-        music.updateFade(Step);
-    EXPECT_FLOAT_EQ(streamVolume(), 0.f);
-    EXPECT_FLOAT_EQ(music.currentVolume, 55.f);
-    EXPECT_TRUE(music.fadeTween.running);
-}
-
-TEST_F(MusicManagerTest, FadeOutRampsLinearlyToExactlyZero)
-{
-    loadStandardSongs();
     music.play(false, "loud");
     music.fadeOut(2.f);
-
     float elapsed = 0.f;
     float previous = 80.f;
     int steps = 0;
-    while (music.fadeTween.running && steps < 200)
+    for (; music.fadeTween.running && steps < 200; ++steps, previous = music.currentVolume)
     {
         music.updateFade(Step);
         elapsed += Step;
-        ++steps;
-        if (elapsed < 2.f)
-        {
-            EXPECT_NEAR(music.currentVolume, 80.f - 40.f * elapsed, 1e-3f) << "step " << steps;
-            EXPECT_NEAR(previous - music.currentVolume, 80.f / 120.f, 1e-3f) << "step " << steps;
-            EXPECT_TRUE(music.fadeTween.running) << "step " << steps;
-        }
-        if (steps == 60)
+        if (elapsed >= 2.f)
+            continue;
+        EXPECT_NEAR(music.currentVolume, 80.f - 40.f * elapsed, 1e-3f) << "step " << steps;
+        EXPECT_NEAR(previous - music.currentVolume, 80.f / 120.f, 1e-3f) << "step " << steps;
+        EXPECT_NEAR(streamVolume(), music.currentVolume, 0.01f) << "step " << steps;
+        EXPECT_TRUE(music.fadeTween.running) << "step " << steps;
+        if (steps == 59)
         {
             EXPECT_NEAR(music.currentVolume, 40.f, 1e-3f);
         }
-        previous = music.currentVolume;
     }
+    // It ends on the first step at which the accumulated time reaches the duration.
     EXPECT_GE(elapsed, 2.f);
     EXPECT_LT(elapsed - Step, 2.f);
     EXPECT_EQ(music.currentVolume, 0.f);
     EXPECT_EQ(streamVolume(), 0.f);
-
-    // The finished ramp leaves the song playing silently.
     music.updateFade(Step);
     EXPECT_EQ(music.currentVolume, 0.f);
-    EXPECT_EQ(music.stream().getStatus(), sf::SoundSource::Playing);
+    EXPECT_EQ(status(), sf::SoundSource::Playing);
 }
 
-TEST_F(MusicManagerTest, DegenerateFadeDurationEndsAtNextUpdate)
+TEST_F(MusicManagerTest, DegenerateFadesEndAtTheNextUpdateAndPlayDoesNotStopAFade)
 {
-    loadStandardSongs();
     for (const float duration : {0.f, -3.f, std::numeric_limits<float>::quiet_NaN()})
     {
         music.play(false, "loud");
@@ -274,11 +187,8 @@ TEST_F(MusicManagerTest, DegenerateFadeDurationEndsAtNextUpdate)
         EXPECT_EQ(streamVolume(), 0.f) << duration;
         EXPECT_FALSE(music.fadeTween.running) << duration;
     }
-}
 
-TEST_F(MusicManagerTest, PlayDuringFadeIsOverriddenByNextUpdate)
-{
-    loadStandardSongs();
+    // A song started during a fade plays at its own volume until the next update.
     music.play(false, "loud");
     music.fadeOut(2.f);
     for (int i = 0; i < 30; ++i)
@@ -286,44 +196,28 @@ TEST_F(MusicManagerTest, PlayDuringFadeIsOverriddenByNextUpdate)
     EXPECT_NEAR(music.currentVolume, 60.f, 1e-3f);
 
     music.play(false, "soft");
-    EXPECT_FLOAT_EQ(music.currentVolume, 55.f);
+    EXPECT_EQ(music.currentVolume, 55.f);
     EXPECT_NEAR(streamVolume(), 55.f, 0.01f);
     EXPECT_TRUE(music.fadeTween.running);
-
     music.updateFade(Step);
     EXPECT_NEAR(music.currentVolume, 80.f - 40.f * 31.f / 60.f, 1e-3f);
     EXPECT_NEAR(streamVolume(), music.currentVolume, 0.01f);
 }
 
-TEST_F(MusicManagerTest, PauseAndResumeChangeStreamState)
+TEST_F(MusicManagerTest, MutedPlayerStaysSilentAndItsFadeNeverEnds)
 {
-    loadStandardSongs();
-    music.play(true, "full");
-    EXPECT_EQ(music.stream().getStatus(), sf::SoundSource::Playing);
-    music.pause();
-    EXPECT_EQ(music.stream().getStatus(), sf::SoundSource::Paused);
-    music.resume();
-    EXPECT_EQ(music.stream().getStatus(), sf::SoundSource::Playing);
-    music.stream().stop();
-    music.resume();
-    EXPECT_EQ(music.stream().getStatus(), sf::SoundSource::Playing);
-}
+    music.mute();
+    EXPECT_TRUE(music.muted);
+    EXPECT_EQ(streamVolume(), 0.f);
+    music.play(false, "soft");
+    EXPECT_EQ(music.currentVolume, 55.f);
+    EXPECT_EQ(streamVolume(), 0.f);
 
-TEST_F(MusicManagerTest, TypeErrorsSkipOnlyTheirEntry)
-{
-    const auto output = load(R"({"music": {"a": {"file": 1}, "b": {"file": "b.ogg", "volume": "loud"},
-                                           "c": {"file": "c.ogg", "loopTo": true},
-                                           "d": {"file": "d.ogg", "loopTo": "1s"},
-                                           "e": {"file": ")" + song + R"(", "volume": true}}})");
-    EXPECT_EQ(output.second,
-              "MusicManager: Skipping [a]: [json.exception.type_error.302] type must be string, but is number\n"
-              "MusicManager: Skipping [b]: [json.exception.type_error.302] type must be number, but is string\n"
-              "MusicManager: Skipping [c]: [json.exception.type_error.302] type must be number, but is boolean\n"
-              "MusicManager: Skipping [d]: [json.exception.type_error.302] type must be number, but is string\n");
-    EXPECT_EQ(output.first, "MusicManager: Creating SONG with name e\n");
-    for (const char* key : {"a", "b", "c", "d"})
-        EXPECT_FALSE(music.hasSong(key)) << key;
-
-    music.play(false, "e");
-    EXPECT_FLOAT_EQ(music.currentVolume, 1.f);
+    music.fadeOut(1.f);
+    for (int i = 0; i < 120; ++i)
+        music.updateFade(Step);
+    EXPECT_EQ(streamVolume(), 0.f);
+    EXPECT_EQ(music.currentVolume, 55.f);
+    EXPECT_TRUE(music.fadeTween.running);
+    EXPECT_NEAR(music.fadeTween.elapsed, 2.f, 1e-4f);
 }

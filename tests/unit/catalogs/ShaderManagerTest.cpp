@@ -1,24 +1,12 @@
 #include "catalogs/ShaderManager.hpp"
+#include "catalogs/CatalogTestSupport.hpp"
 #include "catalogs/TextureManager.hpp"
 
-#include <SFML/Graphics/Image.hpp>
 #include <SFML/Graphics/RenderTexture.hpp>
 #include <SFML/Graphics/Sprite.hpp>
-#include <SFML/System/Err.hpp>
-
-#include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace
 {
-namespace fs = std::filesystem;
-using testing::internal::CaptureStderr;
-using testing::internal::GetCapturedStderr;
-
 const char* const PassthroughVertex = R"(#version 120
 void main()
 {
@@ -32,71 +20,39 @@ void main()
 const char* const ColorFragment = R"(#version 120
 uniform float amount;
 uniform float speed;
-void main()
-{
-    gl_FragColor = vec4(amount, speed, 0.0, 1.0);
-}
+void main() { gl_FragColor = vec4(amount, speed, 0.0, 1.0); }
 )";
 
 // Shows the catalog texture bound to "inputTexture" instead of the drawn one.
 const char* const InputFragment = R"(#version 120
 uniform sampler2D inputTexture;
-void main()
-{
-    gl_FragColor = texture2D(inputTexture, gl_TexCoord[0].xy);
-}
+void main() { gl_FragColor = texture2D(inputTexture, gl_TexCoord[0].xy); }
 )";
 
-// The shader catalog names its vertex file relative to the working directory, so each test runs
-// inside a fresh folder holding "assets/shaders/passthrough.vert" and its fragment files.
-class ShaderManagerTest : public testing::Test
+// The shared vertex file sits where the catalog looks for it, beside the fragments and two
+// catalog textures, "red" and "green".
+class ShaderManagerTest : public TempFolderTest
 {
 protected:
     void SetUp() override
     {
-        static int counter = 0;
-        dir = fs::temp_directory_path() /
-              ("kestrune_shaders_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
-        fs::create_directories(dir / "assets" / "shaders");
-        previousDir = fs::current_path();
-        fs::current_path(dir);
-        sfmlErrors = sf::err().rdbuf(sfmlOutput.rdbuf());
-
+        TempFolderTest::SetUp();
+        std::filesystem::create_directories("assets/shaders");
         write(ShaderManager::VertexFile, PassthroughVertex);
         write("color.frag", ColorFragment);
         write("input.frag", InputFragment);
         write("broken.frag", "#version 120\nvoid main() { gl_FragColor = nonsense; }\n");
-        addTexture("red", sf::Color::Red);
-        addTexture("green", sf::Color::Green);
+        ASSERT_TRUE(textures.addTexture("red", image("red.png", 4, 4, sf::Color::Red), false));
+        ASSERT_TRUE(textures.addTexture("green", image("green.png", 4, 4, sf::Color::Green), false));
     }
 
-    void TearDown() override
-    {
-        sf::err().rdbuf(sfmlErrors);
-        fs::current_path(previousDir);
-        std::error_code ignored;
-        fs::remove_all(dir, ignored);
-    }
-
-    static void write(const std::string& name, const std::string& text) { std::ofstream(name) << text; }
-
-    void addTexture(const std::string& key, const sf::Color& color)
-    {
-        sf::Image picture;
-        picture.create(4, 4, color);
-        ASSERT_TRUE(picture.saveToFile(key + ".png"));
-        ASSERT_TRUE(textures.addTexture(key, key + ".png", false));
-    }
-
-    std::string loadErrors(const std::string& text, bool expected = true)
+    Console load(const std::string& text, bool expected = true)
     {
         write("shaders.json", text);
-        CaptureStderr();
-        EXPECT_EQ(shaders.load("shaders.json"), expected);
-        return GetCapturedStderr();
+        return captured([&] { EXPECT_EQ(shaders.load("shaders.json"), expected); });
     }
 
-    // The colour of a pixel of the red texture drawn through the shader.
+    // A pixel of the red texture drawn through the shader.
     sf::Color drawnThrough(const std::string& key)
     {
         sf::Shader* shader = shaders.getShader(key);
@@ -109,113 +65,63 @@ protected:
         return target.getTexture().copyToImage().getPixel(1, 1);
     }
 
-    fs::path dir;
-    fs::path previousDir;
     TextureManager textures;
     ShaderManager shaders{textures};
-    std::ostringstream sfmlOutput;
-    std::streambuf* sfmlErrors = nullptr;
 };
 } // namespace
 
-TEST_F(ShaderManagerTest, SetsFloatUniformsAtLoad)
+TEST_F(ShaderManagerTest, SetsLoadTimeUniforms)
 {
     ASSERT_TRUE(sf::Shader::isAvailable());
-    EXPECT_EQ(loadErrors(R"({"shaders": {"mix": {"fragment": "color.frag",
-                                                 "uniforms": {"speed": 0.5, "amount": true}}}})"),
-              "");
-    const sf::Color color = drawnThrough("mix");
-    EXPECT_EQ(color.r, 255);
-    EXPECT_NEAR(color.g, 128, 1);
-    EXPECT_EQ(color.b, 0);
-}
-
-TEST_F(ShaderManagerTest, BindsCatalogTextureAsInputTexture)
-{
-    EXPECT_EQ(loadErrors(R"({"shaders": {"tint": {"fragment": "input.frag", "texture": "green"}}})"), "");
+    // An empty "texture" makes no lookup (it would print a miss line); an unknown one is reported and
+    // the shader is registered without "inputTexture".
+    EXPECT_EQ(load(R"({"shaders": {"mix": {"fragment": "color.frag", "uniforms": {"speed": 0.5, "amount": true}},
+                                   "tint": {"fragment": "input.frag", "texture": "green"},
+                                   "plain": {"fragment": "color.frag", "texture": ""},
+                                   "bare": {"fragment": "color.frag", "uniforms": null},
+                                   "ghost": {"fragment": "input.frag", "texture": "blue"}}})"),
+              errLines("TextureManager: Texture with key blue does not exist.\n"));
+    const sf::Color mixed = drawnThrough("mix");
+    EXPECT_EQ(mixed.r, 255);
+    EXPECT_NEAR(mixed.g, 128, 1);
+    EXPECT_EQ(mixed.b, 0);
     EXPECT_EQ(drawnThrough("tint"), sf::Color::Green);
+    for (const char* key : {"plain", "bare", "ghost"})
+        EXPECT_TRUE(shaders.hasShader(key)) << key;
 }
 
-TEST_F(ShaderManagerTest, EmptyTextureMakesNoLookup)
+TEST_F(ShaderManagerTest, FailuresLeaveTheKeyUnregistered)
 {
-    EXPECT_EQ(loadErrors(R"({"shaders": {"plain": {"fragment": "color.frag", "texture": ""},
-                                         "bare": {"fragment": "color.frag", "uniforms": null}}})"),
-              "");
-    EXPECT_TRUE(shaders.hasShader("plain"));
-    EXPECT_TRUE(shaders.hasShader("bare"));
-}
-
-TEST_F(ShaderManagerTest, UnknownTextureIsReportedAndShaderStillRegistered)
-{
-    EXPECT_EQ(loadErrors(R"({"shaders": {"tint": {"fragment": "input.frag", "texture": "blue"}}})"),
-              "TextureManager: Texture with key blue does not exist.\n");
-    EXPECT_TRUE(shaders.hasShader("tint"));
-}
-
-TEST_F(ShaderManagerTest, FailingFragmentLeavesKeyUnregistered)
-{
-    EXPECT_EQ(loadErrors(R"({"shaders": {"bad": {"fragment": "broken.frag", "texture": "green"},
-                                         "gone": {"fragment": "absent.frag"},
-                                         "good": {"fragment": "color.frag"}}})"),
-              "ShaderManager: Unable to load file broken.frag.\n"
-              "ShaderManager: Unable to load file absent.frag.\n");
-    EXPECT_FALSE(shaders.hasShader("bad"));
-    EXPECT_FALSE(shaders.hasShader("gone"));
+    const std::string skip = ": [json.exception.type_error.302] type must be ";
+    EXPECT_EQ(load(R"({"shaders": {"bad": {"fragment": "broken.frag", "texture": "green"},
+                     "gone": {"fragment": "absent.frag"}, "good": {"fragment": "color.frag"},
+                     "a": {"texture": "green"}, "b": "color.frag", "t1": {"fragment": 1},
+                     "t2": {"fragment": "color.frag", "uniforms": {"amount": 1, "speed": "fast"}},
+                     "t3": {"fragment": "color.frag", "uniforms": [0.5]},
+                     "t4": {"fragment": "color.frag", "texture": 5}}})"),
+              errLines("ShaderManager: Missing FRAGMENT property for [a]\n"
+                       "ShaderManager: Missing FRAGMENT property for [b]\n"
+                       "ShaderManager: Unable to load file broken.frag.\n"
+                       "ShaderManager: Unable to load file absent.frag.\n"
+                       "ShaderManager: Skipping [t1]" + skip + "string, but is number\n"
+                       "ShaderManager: Skipping [t2]" + skip + "number, but is string\n"
+                       "ShaderManager: Skipping [t3]" + skip + "object, but is array\n"
+                       "ShaderManager: Skipping [t4]" + skip + "string, but is number\n"));
     EXPECT_TRUE(shaders.hasShader("good"));
+    for (const char* key : {"a", "b", "bad", "gone", "t1", "t2", "t3", "t4"})
+    {
+        EXPECT_EQ(captured([&] { EXPECT_EQ(shaders.getShader(key), nullptr); }),
+                  errLines(std::string("ShaderManager: Shader with key ") + key + " does not exist.\n"));
+        EXPECT_FALSE(shaders.hasShader(key)) << key;
+    }
 
-    CaptureStderr();
-    EXPECT_EQ(shaders.getShader("bad"), nullptr);
-    EXPECT_EQ(GetCapturedStderr(), "ShaderManager: Shader with key bad does not exist.\n");
-}
+    sf::Shader* good = shaders.getShader("good");
+    EXPECT_EQ(captured([&] { EXPECT_EQ(shaders.addShader("good", "input.frag"), nullptr); }),
+              errLines("ShaderManager: Shader with key good already exists.\n"));
+    EXPECT_EQ(shaders.getShader("good"), good);
 
-TEST_F(ShaderManagerTest, MissingFragmentIsReportedPerEntry)
-{
-    EXPECT_EQ(loadErrors(R"({"shaders": {"a": {"texture": "green"}, "b": "color.frag",
-                                         "c": {"fragment": "color.frag"}}})"),
-              "ShaderManager: Missing FRAGMENT property for [a]\n"
-              "ShaderManager: Missing FRAGMENT property for [b]\n");
-    EXPECT_FALSE(shaders.hasShader("a"));
-    EXPECT_TRUE(shaders.hasShader("c"));
-}
-
-TEST_F(ShaderManagerTest, DuplicateKeepsRegisteredShader)
-{
-    CaptureStderr();
-    sf::Shader* first = shaders.addShader("s", "color.frag");
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(shaders.addShader("s", "input.frag"), nullptr);
-    EXPECT_EQ(GetCapturedStderr(), "ShaderManager: Shader with key s already exists.\n");
-    EXPECT_EQ(shaders.getShader("s"), first);
-}
-
-TEST_F(ShaderManagerTest, TypeErrorsSkipOnlyTheirEntry)
-{
-    EXPECT_EQ(loadErrors(R"({"shaders": {"a": {"fragment": 1},
-                                         "b": {"fragment": "color.frag", "uniforms": {"amount": 1, "speed": "fast"}},
-                                         "c": {"fragment": "color.frag", "uniforms": [0.5]},
-                                         "d": {"fragment": "color.frag", "texture": 5},
-                                         "e": {"fragment": "color.frag", "uniforms": {"amount": 0.25}}}})"),
-              "ShaderManager: Skipping [a]: [json.exception.type_error.302] type must be string, but is number\n"
-              "ShaderManager: Skipping [b]: [json.exception.type_error.302] type must be number, but is string\n"
-              "ShaderManager: Skipping [c]: [json.exception.type_error.302] type must be object, but is array\n"
-              "ShaderManager: Skipping [d]: [json.exception.type_error.302] type must be string, but is number\n");
-    EXPECT_FALSE(shaders.hasShader("a"));
-    EXPECT_FALSE(shaders.hasShader("b"));
-    EXPECT_FALSE(shaders.hasShader("c"));
-    EXPECT_FALSE(shaders.hasShader("d"));
-    EXPECT_TRUE(shaders.hasShader("e"));
-}
-
-TEST_F(ShaderManagerTest, CatalogLevelFailures)
-{
-    EXPECT_EQ(loadErrors(R"({"shader": {}})", false),
-              "validateJson: Missing prop: shaders.\nShaderManager: Missing properties in shadersfile.\n");
-
-    CaptureStderr();
-    EXPECT_FALSE(shaders.load("absent.json"));
-    EXPECT_EQ(GetCapturedStderr(), "ShaderManager: Unable to open file absent.json.\n");
-
-    CaptureStderr();
-    EXPECT_EQ(shaders.getShader("nothing"), nullptr);
-    EXPECT_EQ(GetCapturedStderr(), "ShaderManager: Shader with key nothing does not exist.\n");
+    EXPECT_EQ(load(R"({"shader": {}})", false),
+              errLines("validateJson: Missing prop: shaders.\nShaderManager: Missing properties in shadersfile.\n"));
+    EXPECT_EQ(captured([&] { EXPECT_FALSE(shaders.load("absent.json")); }),
+              errLines("ShaderManager: Unable to open file absent.json.\n"));
 }

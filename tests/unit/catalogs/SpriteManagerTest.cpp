@@ -1,171 +1,97 @@
 #include "catalogs/SpriteManager.hpp"
+#include "catalogs/CatalogTestSupport.hpp"
 #include "catalogs/TextureManager.hpp"
-
-#include <SFML/Graphics/Image.hpp>
-#include <SFML/System/Err.hpp>
-
-#include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace
 {
-namespace fs = std::filesystem;
-using testing::internal::CaptureStderr;
-using testing::internal::GetCapturedStderr;
-
-// A fresh texture catalog holding one 16 x 8 texture "sheet", a sprite catalog on top of it, and
-// a folder for the catalog file.
-class SpriteManagerTest : public testing::Test
+// A sprite catalog over a texture catalog holding one 16 x 8 texture "sheet".
+class SpriteManagerTest : public TempFolderTest
 {
 protected:
     void SetUp() override
     {
-        static int counter = 0;
-        dir = fs::temp_directory_path() /
-              ("kestrune_sprites_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
-        fs::create_directories(dir);
-        sfmlErrors = sf::err().rdbuf(sfmlOutput.rdbuf());
-
-        sf::Image picture;
-        picture.create(16, 8, sf::Color::Black);
-        const std::string file = (dir / "sheet.png").string();
-        ASSERT_TRUE(picture.saveToFile(file));
-        ASSERT_TRUE(textures.addTexture("sheet", file, false));
+        TempFolderTest::SetUp();
+        ASSERT_TRUE(textures.addTexture("sheet", image("sheet.png", 16, 8), false));
     }
 
-    void TearDown() override
+    Console load(const std::string& text, bool expected = true)
     {
-        sf::err().rdbuf(sfmlErrors);
-        std::error_code ignored;
-        fs::remove_all(dir, ignored);
+        write("sprites.json", text);
+        return captured([&] { EXPECT_EQ(sprites.load("sprites.json"), expected); });
     }
 
-    std::string loadErrors(const std::string& text, bool expected = true)
+    sf::Sprite* sprite(const std::string& key)
     {
-        const std::string file = (dir / "sprites.json").string();
-        std::ofstream(file) << text;
-        CaptureStderr();
-        EXPECT_EQ(sprites.load(file), expected);
-        return GetCapturedStderr();
+        sf::Sprite* found = nullptr;
+        EXPECT_EQ(captured([&] { found = sprites.getSprite(key); }), Console());
+        return found;
     }
 
-    sf::Sprite* quietSprite(const std::string& key)
-    {
-        CaptureStderr();
-        sf::Sprite* sprite = sprites.getSprite(key);
-        GetCapturedStderr();
-        return sprite;
-    }
-
-    fs::path dir;
     TextureManager textures;
     SpriteManager sprites{textures};
-    std::ostringstream sfmlOutput;
-    std::streambuf* sfmlErrors = nullptr;
 };
 } // namespace
 
-TEST_F(SpriteManagerTest, OnlyTextureGivesEmptyRectangleAndZeroOrigin)
+TEST_F(SpriteManagerTest, ReadsEntriesWithDefaultsInKeyOrder)
 {
-    EXPECT_EQ(loadErrors(R"({"sprites": {"black": {"texture": "sheet"}}})"), "");
-    sf::Sprite* sprite = quietSprite("black");
-    ASSERT_NE(sprite, nullptr);
-    EXPECT_EQ(sprite->getTexture(), textures.getTexture("sheet"));
-    EXPECT_EQ(sprite->getTextureRect(), sf::IntRect(0, 0, 0, 0));
-    EXPECT_EQ(sprite->getOrigin(), sf::Vector2f(0.f, 0.f));
-}
+    const std::string skip = ": [json.exception.type_error.302] ";
+    EXPECT_EQ(load(R"({"sprites": {"black": {"texture": "sheet"}, "ghost": {"texture": "missing"},
+                     "cut": {"texture": "sheet", "rectX": 2, "rectY": -1.7, "rectW": 12.9, "rectH": true,
+                             "originX": true, "originY": 2.5},
+                     "b": {"rectW": 4}, "a": "sheet", "t1": {"texture": 3}, "t2": {"texture": "sheet", "rectW": "12"},
+                     "t3": {"texture": "sheet", "originY": null}, "t4": {"texture": "sheet", "rectH": 1e12}}})"),
+              errLines("SpriteManager: Missing TEXTURE property for [a]\n"
+                       "SpriteManager: Missing TEXTURE property for [b]\n"
+                       "TextureManager: Texture with key missing does not exist.\n"
+                       "SpriteManager: Skipping [t1]" + skip + "type must be string, but is number\n"
+                       "SpriteManager: Skipping [t2]" + skip + "type must be number, but is string\n"
+                       "SpriteManager: Skipping [t3]" + skip + "type must be number, but is null\n"
+                       "SpriteManager: Skipping [t4]" + skip + "number 1000000000000.0 is out of the 32-bit range\n"));
 
-TEST_F(SpriteManagerTest, ReadsRectangleAsTruncatedIntegersAndOriginAsFloats)
-{
-    EXPECT_EQ(loadErrors(R"({"sprites": {"cut": {"texture": "sheet", "rectX": 2, "rectY": -1.7, "rectW": 12.9,
-                                         "rectH": true, "originX": true, "originY": 2.5}}})"),
-              "");
-    sf::Sprite* sprite = quietSprite("cut");
-    ASSERT_NE(sprite, nullptr);
-    EXPECT_EQ(sprite->getTextureRect(), sf::IntRect(2, -1, 12, 1));
-    EXPECT_EQ(sprite->getOrigin(), sf::Vector2f(1.f, 2.5f));
-}
+    // Only a texture: the whole texture is replaced by an empty rectangle, so it draws nothing.
+    sf::Sprite* black = sprite("black");
+    ASSERT_NE(black, nullptr);
+    EXPECT_EQ(black->getTexture(), textures.getTexture("sheet"));
+    EXPECT_EQ(black->getTextureRect(), sf::IntRect(0, 0, 0, 0));
+    EXPECT_EQ(black->getOrigin(), sf::Vector2f(0.f, 0.f));
+    EXPECT_EQ(sprite("black"), black);
 
-TEST_F(SpriteManagerTest, EntryThatIsNotAnObjectLacksTexture)
-{
-    EXPECT_EQ(loadErrors(R"({"sprites": {"a": "sheet", "b": {"rectW": 4}, "c": {"texture": "sheet"}}})"),
-              "SpriteManager: Missing TEXTURE property for [a]\n"
-              "SpriteManager: Missing TEXTURE property for [b]\n");
-    EXPECT_FALSE(sprites.hasSprite("a"));
-    EXPECT_FALSE(sprites.hasSprite("b"));
-    EXPECT_TRUE(sprites.hasSprite("c"));
-}
+    sf::Sprite* cut = sprite("cut");
+    ASSERT_NE(cut, nullptr);
+    EXPECT_EQ(cut->getTextureRect(), sf::IntRect(2, -1, 12, 1));
+    EXPECT_EQ(cut->getOrigin(), sf::Vector2f(1.f, 2.5f));
 
-TEST_F(SpriteManagerTest, UnknownTextureSkipsSpriteAfterLookupLine)
-{
-    EXPECT_EQ(loadErrors(R"({"sprites": {"ghost": {"texture": "missing"}, "real": {"texture": "sheet"}}})"),
-              "TextureManager: Texture with key missing does not exist.\n");
-    EXPECT_FALSE(sprites.hasSprite("ghost"));
-    EXPECT_TRUE(sprites.hasSprite("real"));
-}
+    for (const char* key : {"a", "b", "ghost", "t1", "t2", "t3", "t4"})
+    {
+        EXPECT_EQ(captured([&] { EXPECT_EQ(sprites.getSprite(key), nullptr); }),
+                  errLines(std::string("SpriteManager: Sprite with key ") + key + " does not exist.\n"));
+        EXPECT_FALSE(sprites.hasSprite(key)) << key;
+    }
 
-TEST_F(SpriteManagerTest, LookupMissReportsAndReturnsNull)
-{
-    CaptureStderr();
-    EXPECT_EQ(sprites.getSprite("black"), nullptr);
-    EXPECT_EQ(GetCapturedStderr(), "SpriteManager: Sprite with key black does not exist.\n");
-    EXPECT_FALSE(sprites.hasSprite("black"));
-}
-
-TEST_F(SpriteManagerTest, DuplicateKeepsRegisteredSprite)
-{
-    EXPECT_EQ(loadErrors(R"({"sprites": {"s": {"texture": "sheet", "rectW": 3}}})"), "");
-    sf::Sprite* first = quietSprite("s");
-    first->setPosition(5.f, 6.f);
-    EXPECT_EQ(loadErrors(R"({"sprites": {"s": {"texture": "sheet", "rectW": 9}}})"),
-              "SpriteManager: Sprite with key s already exists.\n");
-    EXPECT_EQ(quietSprite("s"), first);
-    EXPECT_EQ(first->getTextureRect().width, 3);
-    EXPECT_EQ(first->getPosition(), sf::Vector2f(5.f, 6.f));
-}
-
-TEST_F(SpriteManagerTest, TypeErrorsSkipOnlyTheirEntry)
-{
-    EXPECT_EQ(loadErrors(R"({"sprites": {"a": {"texture": 3}, "b": {"texture": "sheet", "rectW": "12"},
-                                         "c": {"texture": "sheet", "originY": null},
-                                         "d": {"texture": "sheet", "rectH": 1e12},
-                                         "e": {"texture": "sheet", "rectH": 4}}})"),
-              "SpriteManager: Skipping [a]: [json.exception.type_error.302] type must be string, but is number\n"
-              "SpriteManager: Skipping [b]: [json.exception.type_error.302] type must be number, but is string\n"
-              "SpriteManager: Skipping [c]: [json.exception.type_error.302] type must be number, but is null\n"
-              "SpriteManager: Skipping [d]: [json.exception.type_error.302] number 1000000000000.0 is out of the "
-              "32-bit range\n");
-    EXPECT_FALSE(sprites.hasSprite("a"));
-    EXPECT_FALSE(sprites.hasSprite("b"));
-    EXPECT_FALSE(sprites.hasSprite("c"));
-    EXPECT_FALSE(sprites.hasSprite("d"));
-    EXPECT_TRUE(sprites.hasSprite("e"));
+    // A key registered again is reported after the texture lookup, and the shared sprite stays as it is.
+    black->setPosition(5.f, 6.f);
+    EXPECT_EQ(load(R"({"sprites": {"black": {"texture": "sheet", "rectW": 9}}})"),
+              errLines("SpriteManager: Sprite with key black already exists.\n"));
+    EXPECT_EQ(load(R"({"sprites": {"black": {"texture": "none"}}})"),
+              errLines("TextureManager: Texture with key none does not exist.\n"
+                       "SpriteManager: Sprite with key black already exists.\n"));
+    EXPECT_EQ(sprite("black"), black);
+    EXPECT_EQ(black->getTextureRect(), sf::IntRect(0, 0, 0, 0));
+    EXPECT_EQ(black->getPosition(), sf::Vector2f(5.f, 6.f));
 }
 
 TEST_F(SpriteManagerTest, CatalogLevelFailures)
 {
-    EXPECT_EQ(loadErrors(R"({"textures": {}})", false),
-              "validateJson: Missing prop: sprites.\nSpriteManager: Missing properties in spritesfile.\n");
+    EXPECT_EQ(load(R"({"textures": {}})", false),
+              errLines("validateJson: Missing prop: sprites.\nSpriteManager: Missing properties in spritesfile.\n"));
+    EXPECT_EQ(captured([&] { EXPECT_FALSE(sprites.load("absent.json")); }),
+              errLines("SpriteManager: Unable to open file absent.json.\n"));
 
-    const std::string absent = (dir / "absent.json").string();
-    CaptureStderr();
-    EXPECT_FALSE(sprites.load(absent));
-    EXPECT_EQ(GetCapturedStderr(), "SpriteManager: Unable to open file " + absent + ".\n");
-
-    // A file cut off inside the third entry still registers the complete ones.
-    std::istringstream errors(loadErrors(R"({"sprites": {"a": {"texture": "sheet"}, "b": {"texture": )"));
-    std::string line;
-    std::getline(errors, line);
-    EXPECT_EQ(line, "SpriteManager: Error while parsing JSON.");
-    std::getline(errors, line);
-    EXPECT_EQ(line.rfind("[json.exception.parse_error.101] parse error at line 1", 0), 0u) << line;
-    std::getline(errors, line);
-    EXPECT_EQ(line, "SpriteManager: Skipping [b]: [json.exception.type_error.302] type must be string, but is null");
-    EXPECT_FALSE(std::getline(errors, line));
+    // Cut off inside the second entry: the complete first one still registers.
+    const std::string partial = R"({"sprites": {"a": {"texture": "sheet"}, "b": {"texture": )";
+    EXPECT_EQ(load(partial), errLines("SpriteManager: Error while parsing JSON.\n" + parseErrorOf(partial) +
+                                      "\nSpriteManager: Skipping [b]: [json.exception.type_error.302] "
+                                      "type must be string, but is null\n"));
     EXPECT_TRUE(sprites.hasSprite("a"));
     EXPECT_FALSE(sprites.hasSprite("b"));
 }

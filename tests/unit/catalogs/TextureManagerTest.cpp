@@ -1,187 +1,113 @@
 #include "catalogs/TextureManager.hpp"
-
-#include <SFML/Graphics/Image.hpp>
-#include <SFML/System/Err.hpp>
-
-#include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include "catalogs/CatalogTestSupport.hpp"
 
 namespace
 {
-namespace fs = std::filesystem;
-using testing::internal::CaptureStderr;
-using testing::internal::GetCapturedStderr;
-
-// Each test gets a fresh catalog and a fresh folder of image and catalog files. The graphics
-// library's own error lines go to a side buffer so that the catalog's lines can be compared exactly.
-class TextureManagerTest : public testing::Test
+class TextureManagerTest : public TempFolderTest
 {
 protected:
-    void SetUp() override
+    Console load(const std::string& text, bool expected = true)
     {
-        static int counter = 0;
-        dir = fs::temp_directory_path() /
-              ("kestrune_textures_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
-        fs::create_directories(dir);
-        sfmlErrors = sf::err().rdbuf(sfmlOutput.rdbuf());
+        write("textures.json", text);
+        return captured([&] { EXPECT_EQ(textures.load("textures.json"), expected); });
     }
 
-    void TearDown() override
-    {
-        sf::err().rdbuf(sfmlErrors);
-        std::error_code ignored;
-        fs::remove_all(dir, ignored);
-    }
-
-    std::string path(const std::string& name) const { return (dir / name).string(); }
-
-    std::string image(const std::string& name, unsigned width = 4, unsigned height = 2) const
-    {
-        sf::Image picture;
-        picture.create(width, height, sf::Color::Blue);
-        EXPECT_TRUE(picture.saveToFile(path(name)));
-        return path(name);
-    }
-
-    std::string catalog(const std::string& text) const
-    {
-        std::ofstream(path("textures.json")) << text;
-        return path("textures.json");
-    }
-
-    // Loads a catalog text and returns what went to standard error.
-    std::string loadErrors(const std::string& text, bool expected = true)
-    {
-        const std::string file = catalog(text);
-        CaptureStderr();
-        EXPECT_EQ(textures.load(file), expected);
-        return GetCapturedStderr();
-    }
-
-    fs::path dir;
     TextureManager textures;
-    std::ostringstream sfmlOutput;
-    std::streambuf* sfmlErrors = nullptr;
 };
 } // namespace
 
-TEST_F(TextureManagerTest, LoadsEntriesInByteOrderOfKeys)
+TEST_F(TextureManagerTest, LoadsEntriesInKeyOrderAndSkipsTheBadOnes)
 {
-    const std::string errors = loadErrors(R"({"textures": {"a": {"file": ")" + path("a.png") +
-                                          R"("}, "B": {"file": ")" + path("B.png") + R"("}}})");
-    EXPECT_EQ(errors, "TextureManager: Unable to load file " + path("B.png") +
-                          ".\nTextureManager: Unable to load file " + path("a.png") + ".\n");
-}
-
-TEST_F(TextureManagerTest, RepeatedDefaultsToFalse)
-{
-    const std::string file = image("tile.png", 4, 2);
-    const std::string errors = loadErrors(R"({"textures": {"plain": {"file": ")" + file + R"("}, )" +
-                                          R"("tiled": {"file": ")" + file + R"(", "repeated": true}}})");
-    EXPECT_EQ(errors, "");
+    image("tile.png", 4, 2);
+    write("broken.png", "not an image");
+    const std::string skip = ": [json.exception.type_error.302] type must be ";
+    EXPECT_EQ(load(R"({"textures": {"z": {"file": "broken.png"}, "plain": {"file": "tile.png"},
+                      "tiled": {"file": "tile.png", "repeated": true}, "a": "x.png", "b": 5, "c": {"repeated": true},
+                      "d": null, "B": {"file": "absent.png"}, "t1": {"file": 5},
+                      "t2": {"file": "tile.png", "repeated": "yes"}, "t3": {"file": "tile.png", "repeated": 1}},
+                      "x": 1})"),
+              errLines("TextureManager: Unable to load file absent.png.\n"
+                       "TextureManager: Missing FILE property for [a]\n"
+                       "TextureManager: Missing FILE property for [b]\n"
+                       "TextureManager: Missing FILE property for [c]\n"
+                       "TextureManager: Missing FILE property for [d]\n"
+                       "TextureManager: Skipping [t1]" + skip + "string, but is number\n"
+                       "TextureManager: Skipping [t2]" + skip + "boolean, but is string\n"
+                       "TextureManager: Skipping [t3]" + skip + "boolean, but is number\n"
+                       "TextureManager: Unable to load file broken.png.\n"));
 
     sf::Texture* plain = textures.getTexture("plain");
     sf::Texture* tiled = textures.getTexture("tiled");
     ASSERT_NE(plain, nullptr);
     ASSERT_NE(tiled, nullptr);
-    EXPECT_FALSE(plain->isRepeated());
-    EXPECT_TRUE(tiled->isRepeated());
-    EXPECT_FALSE(plain->isSmooth());
-    EXPECT_EQ(plain->getSize(), sf::Vector2u(4, 2));
     EXPECT_NE(plain, tiled);
     EXPECT_EQ(textures.getTexture("plain"), plain);
+    EXPECT_EQ(plain->getSize(), sf::Vector2u(4, 2));
+    EXPECT_FALSE(plain->isRepeated());
+    EXPECT_FALSE(plain->isSmooth());
+    EXPECT_TRUE(tiled->isRepeated());
+
+    // A lookup miss reports and never inserts.
+    for (int i = 0; i < 2; ++i)
+    {
+        EXPECT_EQ(captured([&] { EXPECT_EQ(textures.getTexture("z"), nullptr); }),
+                  errLines("TextureManager: Texture with key z does not exist.\n"));
+        EXPECT_FALSE(textures.hasTexture("z"));
+    }
+    for (const char* key : {"a", "b", "c", "d", "B", "t1", "t2", "t3"})
+        EXPECT_FALSE(textures.hasTexture(key)) << key;
 }
 
-TEST_F(TextureManagerTest, EntryThatIsNotAnObjectLacksFile)
+TEST_F(TextureManagerTest, ArrayNullAndScalarCatalogs)
 {
-    const std::string file = image("ok.png");
-    const std::string errors = loadErrors(R"({"textures": {"a": "x.png", "b": 5, "c": {"file": ")" + file +
-                                          R"("}, "d": {"repeated": true}, "e": null}})");
-    EXPECT_EQ(errors, "TextureManager: Missing FILE property for [a]\n"
-                      "TextureManager: Missing FILE property for [b]\n"
-                      "TextureManager: Missing FILE property for [d]\n"
-                      "TextureManager: Missing FILE property for [e]\n");
-    EXPECT_TRUE(textures.hasTexture("c"));
-    EXPECT_FALSE(textures.hasTexture("a"));
-    EXPECT_FALSE(textures.hasTexture("d"));
-}
-
-TEST_F(TextureManagerTest, UnloadableImageIsAbsentAndLookupReportsMiss)
-{
-    std::ofstream(path("broken.png")) << "not an image";
-    const std::string errors = loadErrors(R"({"textures": {"broken": {"file": ")" + path("broken.png") + R"("}}})");
-    EXPECT_EQ(errors, "TextureManager: Unable to load file " + path("broken.png") + ".\n");
-    EXPECT_FALSE(textures.hasTexture("broken"));
-
-    CaptureStderr();
-    EXPECT_EQ(textures.getTexture("broken"), nullptr);
-    EXPECT_EQ(GetCapturedStderr(), "TextureManager: Texture with key broken does not exist.\n");
-    EXPECT_FALSE(textures.hasTexture("broken"));
-}
-
-TEST_F(TextureManagerTest, ArrayIsKeyedByIndex)
-{
-    const std::string file = image("ok.png");
-    EXPECT_EQ(loadErrors(R"({"textures": [{"file": ")" + file + R"("}, "x", {"file": ")" + file + R"("}]})"),
-              "TextureManager: Missing FILE property for [1]\n");
+    image("ok.png");
+    EXPECT_EQ(load(R"({"textures": [{"file": "ok.png"}, "x", {"file": "ok.png"}]})"),
+              errLines("TextureManager: Missing FILE property for [1]\n"));
     EXPECT_TRUE(textures.hasTexture("0"));
     EXPECT_FALSE(textures.hasTexture("1"));
     EXPECT_TRUE(textures.hasTexture("2"));
+
+    // Null has no members; any other scalar is one member with the empty key.
+    TextureManager other;
+    write("empty.json", R"({"textures": {}})");
+    write("null.json", R"({"textures": null})");
+    write("scalar.json", R"({"textures": 5})");
+    EXPECT_EQ(captured([&] {
+                  EXPECT_TRUE(other.load("empty.json"));
+                  EXPECT_TRUE(other.load("null.json"));
+                  EXPECT_TRUE(other.load("scalar.json"));
+              }),
+              errLines("TextureManager: Missing FILE property for []\n"));
 }
 
-TEST_F(TextureManagerTest, EmptyOrNullTexturesLoadNothing)
+TEST_F(TextureManagerTest, CatalogLevelFailures)
 {
-    EXPECT_EQ(loadErrors(R"({"textures": {}})"), "");
-    EXPECT_EQ(loadErrors(R"({"textures": null, "other": 1})"), "");
-}
+    const std::string missingKey = "validateJson: Missing prop: textures.\n"
+                                   "TextureManager: Missing properties in texturesfile.\n";
+    EXPECT_EQ(load(R"({"sprites": {}})", false), errLines(missingKey));
+    EXPECT_EQ(load(R"([{"textures": {}}])", false), errLines(missingKey));
+    EXPECT_EQ(captured([&] { EXPECT_FALSE(textures.load("nowhere.json")); }),
+              errLines("TextureManager: Unable to open file nowhere.json.\n"));
 
-TEST_F(TextureManagerTest, MissingTexturesKeyFailsWithTwoLines)
-{
-    const std::string expected = "validateJson: Missing prop: textures.\n"
-                                 "TextureManager: Missing properties in texturesfile.\n";
-    EXPECT_EQ(loadErrors(R"({"sprites": {}})", false), expected);
-    EXPECT_EQ(loadErrors(R"([{"textures": {}}])", false), expected);
-}
+    // Broken before the first complete value: the document stays null.
+    EXPECT_EQ(load("", false),
+              errLines("TextureManager: Error while parsing JSON.\n" + parseErrorOf("") + "\n" + missingKey));
 
-TEST_F(TextureManagerTest, UnopenableCatalogFails)
-{
-    CaptureStderr();
-    EXPECT_FALSE(textures.load(path("nowhere.json")));
-    EXPECT_EQ(GetCapturedStderr(), "TextureManager: Unable to open file " + path("nowhere.json") + ".\n");
-}
-
-TEST_F(TextureManagerTest, DuplicateKeepsFirstTexture)
-{
-    const std::string wide = image("wide.png", 8, 1);
-    const std::string tall = image("tall.png", 1, 8);
-    CaptureStderr();
-    EXPECT_TRUE(textures.addTexture("t", wide, false));
-    sf::Texture* first = textures.getTexture("t");
-    EXPECT_FALSE(textures.addTexture("t", tall, true));
-    EXPECT_EQ(GetCapturedStderr(), "TextureManager: Texture with key t already exists.\n");
-    EXPECT_EQ(textures.getTexture("t"), first);
-    EXPECT_EQ(first->getSize(), sf::Vector2u(8, 1));
-    EXPECT_FALSE(first->isRepeated());
-}
-
-TEST_F(TextureManagerTest, TypeErrorsSkipOnlyTheirEntry)
-{
-    const std::string file = image("ok.png");
-    const std::string errors =
-        loadErrors(R"({"textures": {"a": {"file": 5}, "b": {"file": ")" + file + R"(", "repeated": "yes"}, )" +
-                   R"("c": {"file": ")" + file + R"(", "repeated": 1}, "d": {"file": ")" + file + R"("}}})");
-    EXPECT_EQ(errors, "TextureManager: Skipping [a]: [json.exception.type_error.302] type must be string, but is "
-                      "number\n"
-                      "TextureManager: Skipping [b]: [json.exception.type_error.302] type must be boolean, but is "
-                      "string\n"
-                      "TextureManager: Skipping [c]: [json.exception.type_error.302] type must be boolean, but is "
-                      "number\n");
-    EXPECT_FALSE(textures.hasTexture("a"));
-    EXPECT_FALSE(textures.hasTexture("b"));
+    // Cut off after the key of a third entry: the complete ones still load.
+    image("one.png");
+    const std::string partial = R"({"textures": {"a": {"file": "one.png"}, "b": {"file": "one.png"}, "c":)";
+    EXPECT_EQ(load(partial), errLines("TextureManager: Error while parsing JSON.\n" + parseErrorOf(partial) +
+                                      "\nTextureManager: Missing FILE property for [c]\n"));
+    EXPECT_TRUE(textures.hasTexture("a"));
+    EXPECT_TRUE(textures.hasTexture("b"));
     EXPECT_FALSE(textures.hasTexture("c"));
-    EXPECT_TRUE(textures.hasTexture("d"));
+
+    // A second registration of a key keeps the first texture.
+    image("tall.png", 1, 8);
+    sf::Texture* first = textures.getTexture("a");
+    EXPECT_EQ(captured([&] { EXPECT_FALSE(textures.addTexture("a", "tall.png", true)); }),
+              errLines("TextureManager: Texture with key a already exists.\n"));
+    EXPECT_EQ(textures.getTexture("a"), first);
+    EXPECT_EQ(first->getSize(), sf::Vector2u(2, 2));
+    EXPECT_FALSE(first->isRepeated());
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -9,7 +10,13 @@
 namespace
 {
 constexpr float Step = 1.f / 60.f;
-const char* const NoFrameRect = "Animator:: ERROR! Returning nullptr. Should not happen!!\n";
+
+std::string stderrOf(const std::function<void()>& action)
+{
+    testing::internal::CaptureStderr();
+    action();
+    return testing::internal::GetCapturedStderr();
+}
 
 // An animator on a collection filled in memory; frame i has the rectangle (i, 10i, 16, 32).
 class AnimatorTest : public ::testing::Test
@@ -45,41 +52,24 @@ protected:
         return indices;
     }
 
-    std::string stderrOfPlay(const std::string& name)
-    {
-        testing::internal::CaptureStderr();
-        animator.play(name);
-        return testing::internal::GetCapturedStderr();
-    }
-
     AnimationCollection collection;
     Animator animator;
 };
 } // namespace
 
-TEST_F(AnimatorTest, LoopingFramesCarryTheirOvershoot)
+TEST_F(AnimatorTest, FramesCarryTheirOvershootUntilTheLastFrame)
 {
     animator.play("blink");
     EXPECT_EQ(animator.timeLeft, 0.04f);
     EXPECT_EQ(indexAfterEachStep(14), (std::vector<int>{0, 0, 1, 1, 1, 1, 1, 1, 2, 2, 0, 0, 0, 1}));
     EXPECT_TRUE(animator.playing);
     EXPECT_EQ(animator.frameRect(), sf::IntRect(1, 10, 16, 32));
-}
 
-TEST_F(AnimatorTest, NonLoopingAnimationStopsAfterItsLastFrame)
-{
-    animator.play("once");
-    indexAfterEachStep(10);
-    EXPECT_TRUE(animator.playing);
-    animator.update(Step);
-    EXPECT_FALSE(animator.playing);
-    EXPECT_EQ(animator.index, 3);
-    EXPECT_EQ(animator.frame, collection.animations["once"]->frames[2].get());
-}
-
-TEST_F(AnimatorTest, LongUpdatePassesSeveralFrames)
-{
+    // Playing the current animation again restarts it.
     animator.play("blink");
+    EXPECT_EQ(animator.index, 0);
+    EXPECT_EQ(animator.timeLeft, 0.04f);
+
     animator.update(0.3f);
     EXPECT_EQ(animator.index, 1);
     EXPECT_NEAR(animator.timeLeft, 0.02f, 1e-6f);
@@ -90,57 +80,61 @@ TEST_F(AnimatorTest, LongUpdatePassesSeveralFrames)
     animator.update(Step);
     EXPECT_EQ(animator.index, 1);
     EXPECT_NEAR(animator.timeLeft, 0.003333f, 1e-6f);
-}
 
-TEST_F(AnimatorTest, ReplayRestartsFromFrameZero)
-{
-    animator.play("blink");
-    indexAfterEachStep(9);
-    animator.play("blink");
-    EXPECT_EQ(animator.index, 0);
-    EXPECT_EQ(animator.timeLeft, 0.04f);
+    // Without looping it stops after the last frame, which stays current.
+    animator.play("once");
+    EXPECT_EQ(indexAfterEachStep(10).back(), 2);
     EXPECT_TRUE(animator.playing);
-}
-
-TEST(AnimatorWithoutCollection, PlayOnlyReports)
-{
-    Animator animator;
-    testing::internal::CaptureStderr();
-    animator.play("walk");
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "Animator: Unable to play animations since no AnimationCollection has been added.\n");
+    animator.update(Step);
     EXPECT_FALSE(animator.playing);
+    EXPECT_EQ(animator.index, 3);
+    EXPECT_EQ(animator.frame, collection.animations["once"]->frames[2].get());
 }
 
-TEST_F(AnimatorTest, UnknownNameClearsTheAnimationAndKeepsPlayingFlag)
+TEST_F(AnimatorTest, FailedPlayReportsAndChangesLittle)
 {
+    Animator unattached;
+    EXPECT_EQ(stderrOf([&] { unattached.play("blink"); }),
+              "Animator: Unable to play animations since no AnimationCollection has been added.\n");
+    EXPECT_FALSE(unattached.playing);
+    EXPECT_EQ(stderrOf([&] { unattached.setupFrame(); }), "Animator: No animation. Can't setup frame.\n");
+
+    // An unknown name forgets the animation but keeps the playing flag; the object stays on the
+    // frame it showed, quietly.
     animator.play("blink");
-    EXPECT_EQ(stderrOfPlay("x"),
+    indexAfterEachStep(3);
+    EXPECT_EQ(stderrOf([&] { animator.play("x"); }),
               "AnimationCollection: No animation with name [x] exists in this collection.\nERROR!!!!\n");
     EXPECT_EQ(animator.animation, nullptr);
     EXPECT_TRUE(animator.playing);
+    EXPECT_EQ(stderrOf([&] {
+                  animator.update(1.f);
+                  EXPECT_EQ(animator.frameRect(), sf::IntRect(1, 10, 16, 32));
+              }),
+              "");
+    EXPECT_EQ(animator.index, 1);
 
-    testing::internal::CaptureStderr();
-    animator.update(1.f); // nothing to advance
-    EXPECT_EQ(animator.frameRect(), sf::IntRect(0, 0, 0, 0));
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), NoFrameRect);
-}
-
-TEST_F(AnimatorTest, AnimationWithoutFramesDoesNotStart)
-{
+    // An animation without frames has nothing to play.
     add("empty", true, {});
-    EXPECT_EQ(stderrOfPlay("empty"), "Animator: No animation frame. can't setup frame\n");
+    EXPECT_EQ(stderrOf([&] { animator.play("empty"); }), "Animator: No animation frame. can't setup frame\n");
     EXPECT_FALSE(animator.playing);
-    testing::internal::CaptureStderr();
-    animator.update(Step);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-}
+    EXPECT_EQ(stderrOf([&] { animator.update(Step); }), "");
 
-TEST_F(AnimatorTest, SetupFrameWithoutAnimationReports)
-{
-    testing::internal::CaptureStderr();
-    animator.setupFrame();
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Animator: No animation. Can't setup frame.\n");
+    // Loading animations stops and forgets the current one.
+    animator.play("blink");
+    AnimationCollection other;
+    animator.attach(&other);
+    EXPECT_EQ(animator.collection, &other);
+    EXPECT_EQ(animator.animation, nullptr);
+    EXPECT_EQ(animator.frame, nullptr);
+    EXPECT_FALSE(animator.playing);
+    EXPECT_EQ(stderrOf([&] { animator.play("blink"); }),
+              "AnimationCollection: No animation with name [blink] exists in this collection.\nERROR!!!!\n");
+
+    // Should anything leave it playing without a frame, the empty rectangle is used.
+    animator.playing = true;
+    EXPECT_EQ(stderrOf([&] { EXPECT_EQ(animator.frameRect(), sf::IntRect(0, 0, 0, 0)); }),
+              "Animator:: ERROR! Returning nullptr. Should not happen!!\n");
 }
 
 TEST_F(AnimatorTest, CyclesThatCannotPayBackTimeNeverHang)
@@ -166,17 +160,4 @@ TEST_F(AnimatorTest, CyclesThatCannotPayBackTimeNeverHang)
     animator.play("flash");
     animator.update(Step);
     EXPECT_FALSE(animator.playing);
-}
-
-TEST_F(AnimatorTest, AttachStopsAndForgetsTheAnimation)
-{
-    animator.play("blink");
-    AnimationCollection other;
-    animator.attach(&other);
-    EXPECT_EQ(animator.collection, &other);
-    EXPECT_EQ(animator.animation, nullptr);
-    EXPECT_EQ(animator.frame, nullptr);
-    EXPECT_FALSE(animator.playing);
-    EXPECT_EQ(stderrOfPlay("blink"),
-              "AnimationCollection: No animation with name [blink] exists in this collection.\nERROR!!!!\n");
 }

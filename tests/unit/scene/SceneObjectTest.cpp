@@ -1,8 +1,11 @@
 #include "scene/RenderBuffer.hpp"
 #include "scene/SceneObject.hpp"
 
+#include <SFML/Graphics/Image.hpp>
 #include <SFML/Graphics/RenderTexture.hpp>
+#include <SFML/Graphics/Shader.hpp>
 #include <SFML/Graphics/Texture.hpp>
+#include <SFML/System/Err.hpp>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -121,48 +124,71 @@ TEST(SceneObject, TweenOwnsItsPropertyAndRestartsFromReachedValue)
     EXPECT_EQ(object.tween(Property::Alpha).value, 2.f);
 }
 
-TEST(SceneObject, UniformTweensTakeFreeSlotsAndAreEvaluatedOnlyWhenDrawnWithShader)
+TEST(SceneObject, UniformTweensTakeFreeSlotsAndReachTheShaderInSlotOrderOnlyWhenDrawn)
 {
-    // Never compiled: it ignores uniforms, yet the object counts as shaded (and no GLSL compiler runs).
     sf::Shader shader;
+    ASSERT_TRUE(shader.loadFromMemory("uniform float v;\nvoid main() { gl_FragColor = vec4(v, 0.0, 0.0, 1.0); }",
+                                      sf::Shader::Fragment));
     sf::RenderTexture target;
     ASSERT_TRUE(target.create(4, 4));
+    const auto drawnRed = [&](SceneObject& object) {
+        object.draw(target);
+        target.display();
+        return static_cast<int>(target.getTexture().copyToImage().getPixel(0, 0).r);
+    };
+    // The shader has only "v"; the library's line for each other name is not this test's business.
+    std::streambuf* const libraryErrors = sf::err().rdbuf(nullptr);
     SceneObject object = plainObject();
-    for (int i = 0; i < SceneObject::UniformSlots; ++i)
-        object.startUniformTween("u" + std::to_string(i), 0.f, 1.f, i == 2 ? 0.01f : 1.f, 0, 1, false, 0);
-    object.startUniformTween("u5", 0.f, 1.f, 1.f, 0, 1, false, 0);
+    object.shader = &shader;
+    object.setUniform("v", 0.4f);
+    EXPECT_NEAR(drawnRed(object), 102, 1);
+
+    object.shader = nullptr;
+    object.startUniformTween("v", 0.f, 1.f, 1.f, 0, 1, false, 0);
+    object.startUniformTween("w", 0.f, 1.f, 0.01f, 0, 1, false, 0);
+    for (int i = 2; i < SceneObject::UniformSlots; ++i)
+        object.startUniformTween("u" + std::to_string(i), 0.f, 1.f, 1.f, 0, 1, false, 0);
+    object.startUniformTween("u5", 0.f, 1.f, 1.f, 0, 1, false, 0); // all five busy: dropped
     for (const auto& slot : object.uniformTweens)
         EXPECT_NE(slot.name, "u5");
-
     object.update(0.5f);
-    object.draw(target);
-    EXPECT_TRUE(object.uniformTweens[2].tween.running);
+    object.draw(target); // without shader nothing is evaluated
+    EXPECT_TRUE(object.uniformTweens[1].tween.running);
     EXPECT_EQ(object.uniformTweens[0].tween.value, 0.f);
+
     object.shader = &shader;
-    object.draw(target);
-    EXPECT_FALSE(object.uniformTweens[2].tween.running);
-    EXPECT_EQ(object.uniformTweens[0].tween.value, 0.5f);
-    object.draw(target); // a second draw in the same frame evaluates at the same elapsed time
-    EXPECT_EQ(object.uniformTweens[0].tween.value, 0.5f);
-    object.startUniformTween("u6", 0.f, 1.f, 1.f, 0, 1, false, 0);
-    EXPECT_EQ(object.uniformTweens[2].name, "u6");
-    EXPECT_TRUE(object.uniformTweens[2].tween.running);
+    EXPECT_NEAR(drawnRed(object), 128, 1);
+    EXPECT_FALSE(object.uniformTweens[1].tween.running);
+    EXPECT_NEAR(drawnRed(object), 128, 1); // a second draw evaluates at the same elapsed time
+    object.startUniformTween("v", 0.2f, 0.2f, 10.f, 0, 1, false, 0);
+    EXPECT_EQ(object.uniformTweens[1].name, "v"); // the slot freed by the ended tween
+    EXPECT_NEAR(drawnRed(object), 51, 1);          // both slots set "v"; the later one stays
+    sf::err().rdbuf(libraryErrors);
 }
 
-TEST(SceneObject, PlayingAnimationOverridesRectUntilItEnds)
+TEST(SceneObject, PlayingAnimationOverridesRectUntilItEndsOrAFileIsLoaded)
 {
     const auto path = std::filesystem::temp_directory_path() / "kestrune_sceneobject_anim.json";
     std::ofstream(path) << R"({"animations":{"walk":{"loop":false,"frames":[{"x":10,"y":20,"w":30,"h":40,"d":0.1}]}}})";
     SceneObject object = plainObject();
     testing::internal::CaptureStdout();
     object.loadAnimations(path.string());
-    testing::internal::GetCapturedStdout();
-    std::filesystem::remove(path);
     object.playAnimation("walk");
     object.set(Property::RectX, 50.f);
     object.update(1.f / 60.f);
     EXPECT_EQ(object.textureRect, sf::IntRect(10, 20, 30, 40));
+    // Loading a file stops the animator and forgets its animation, whatever the load gives.
+    object.loadAnimations(path.string());
+    EXPECT_TRUE(!object.animator.playing && object.animator.animation == nullptr);
+    EXPECT_EQ(object.animator.collection, &object.animations);
+    object.update(0.f);
+    EXPECT_EQ(object.textureRect, sf::IntRect(50, 0, 256, 128));
+    object.playAnimation("walk");
+    object.update(1.f / 60.f);
+    EXPECT_EQ(object.textureRect, sf::IntRect(10, 20, 30, 40));
     object.update(0.1f);
+    testing::internal::GetCapturedStdout();
+    std::filesystem::remove(path);
     EXPECT_FALSE(object.animator.playing);
     EXPECT_EQ(object.textureRect, sf::IntRect(50, 0, 256, 128));
 }
@@ -174,8 +200,8 @@ TEST(SceneObject, UnknownShaderKeyIsReportedOnceAndDropsShader)
     object.shader = &shader;
     testing::internal::CaptureStderr();
     object.setShader("no_such_shader");
+    object.setUniform("u", 1.f); // no shader: ignored silently
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "ShaderManager: Shader with key no_such_shader does not exist.\n");
     EXPECT_EQ(object.shader, nullptr);
-    object.setUniform("u", 1.f); // no shader: ignored silently
 }

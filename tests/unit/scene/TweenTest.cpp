@@ -33,43 +33,38 @@ int legsUntilStopped(std::int32_t loops, bool yoyo, int limit)
 }
 } // namespace
 
-TEST(Ease, MatchesReferenceCurvesAtHalfTime)
+TEST(Ease, CurvesHaveTheirShapeAndEnds)
 {
-    const std::pair<EasingType, float> expected[] = {
-        {Easing::InSine, 0.292893f},     {Easing::OutSine, 0.707107f},   {Easing::InOutSine, 0.5f},
-        {Easing::InCubic, 0.125f},       {Easing::OutCubic, 0.875f},     {Easing::InOutCubic, 0.5f},
-        {Easing::InBack, -0.087698f},    {Easing::OutBack, 1.087697f},   {Easing::InOutBack, 0.5f},
-        {Easing::OutBounce, 0.765625f},  {Easing::InBounce, 0.234375f},  {Easing::InOutBounce, 0.5f},
+    const std::pair<EasingType, float> halfway[] = {
+        {Easing::InSine, 0.292893f},     {Easing::OutSine, 0.707107f},     {Easing::InOutSine, 0.5f},
+        {Easing::InCubic, 0.125f},       {Easing::OutCubic, 0.875f},       {Easing::InOutCubic, 0.5f},
+        {Easing::InBack, -0.087698f},    {Easing::OutBack, 1.087697f},     {Easing::InOutBack, 0.5f},
+        {Easing::OutBounce, 0.765625f},  {Easing::InBounce, 0.234375f},    {Easing::InOutBounce, 0.5f},
         {Easing::InCircular, 0.133975f}, {Easing::OutCircular, 0.866025f}, {Easing::InOutExpo, 0.5f}};
-    for (const auto& [easing, value] : expected)
+    for (const auto& [easing, value] : halfway)
         EXPECT_NEAR(unit(easing, 0.5f), value, 1e-6f) << "easing " << easing;
     // The in-out curves switch halves at 0.5; one point on each side.
     EXPECT_NEAR(unit(Easing::InOutBack, 0.25f), -0.099682f, 1e-6f);
     EXPECT_NEAR(unit(Easing::InOutBounce, 0.75f), 0.8828125f, 1e-6f);
     EXPECT_NEAR(unit(Easing::InOutCircular, 0.25f), 0.066987f, 1e-6f);
-}
-
-TEST(Ease, ExpoFollowsTheUnscaledPowerCurveWithExactEnds)
-{
     for (int tenth = 1; tenth <= 9; ++tenth)
     {
         const float t = static_cast<float>(tenth) / 10.f;
         EXPECT_NEAR(unit(Easing::InExpo, t), std::pow(2.0, tenth - 10.0), 1e-6) << "t=" << t;
         EXPECT_NEAR(unit(Easing::OutExpo, t), 1.0 - std::pow(2.0, -tenth), 1e-6) << "t=" << t;
     }
-    EXPECT_EQ(ease(Easing::InExpo, 0.f, 7.25f, 3.f, 2.f), 7.25f);
-    EXPECT_EQ(ease(Easing::OutExpo, 2.f, 7.25f, 3.f, 2.f), 10.25f);
-    EXPECT_EQ(ease(Easing::InOutExpo, 0.f, 7.25f, 3.f, 2.f), 7.25f);
-    EXPECT_EQ(ease(Easing::InOutExpo, 2.f, 7.25f, 3.f, 2.f), 10.25f);
-}
-
-TEST(Ease, EveryCurveRunsFromStartToTarget)
-{
     for (EasingType easing : AllCurves)
     {
         EXPECT_NEAR(ease(easing, 0.f, 3.f, -5.f, 2.f), 3.f, 1e-5f) << "easing " << easing;
         EXPECT_NEAR(ease(easing, 2.f, 3.f, -5.f, 2.f), -2.f, 1e-5f) << "easing " << easing;
     }
+    // The expo curves never reach their ends by themselves.
+    EXPECT_EQ(ease(Easing::InExpo, 0.f, 7.25f, 3.f, 2.f), 7.25f);
+    EXPECT_EQ(ease(Easing::OutExpo, 2.f, 7.25f, 3.f, 2.f), 10.25f);
+    EXPECT_EQ(ease(Easing::InOutExpo, 0.f, 7.25f, 3.f, 2.f), 7.25f);
+    EXPECT_EQ(ease(Easing::InOutExpo, 2.f, 7.25f, 3.f, 2.f), 10.25f);
+    for (EasingType easing : {17, 18, 110, 113, -1})
+        EXPECT_FLOAT_EQ(ease(easing, 0.25f, 0.f, 100.f, 1.f), 25.f) << "undefined easing " << easing;
 }
 
 TEST(Ease, RoundsEveryStepToFloatWhereTheCurvesDo)
@@ -100,56 +95,55 @@ TEST(Ease, RoundsEveryStepToFloatWhereTheCurvesDo)
         EXPECT_EQ(ease(c.easing, c.t, c.b, c.c, c.d), c.expected) << "easing " << c.easing << " t=" << c.t;
 }
 
-TEST(Ease, UndefinedValuesAreLinear)
-{
-    for (EasingType easing : {17, 18, 110, 113, -1})
-        EXPECT_FLOAT_EQ(ease(easing, 0.25f, 0.f, 100.f, 1.f), 25.f) << "easing " << easing;
-}
-
-TEST(Tween, LinearRunsAndStopsAtTarget)
+TEST(Tween, LegsEndExactlyOnTheirTargetAndDropTheOvershoot)
 {
     Tween tween;
     EXPECT_FALSE(tween.running);
     tween.start(0.f, 100.f, 1.f, Easing::Linear);
-    EXPECT_FLOAT_EQ(step(tween, 0.25f), 25.f);
+    EXPECT_EQ(step(tween, 0.25f), 25.f);
     EXPECT_EQ(step(tween, 0.75f), 100.f);
     EXPECT_FALSE(tween.running);
-}
 
-TEST(Tween, LegEndShowsExactTargetAndDropsOvershoot)
-{
-    Tween tween;
+    // A step past the turning point shows the target; the reverse leg starts from zero time.
     tween.start(0.f, 100.f, 1.f, Easing::OutBack, 1, true, Easing::Linear);
-    EXPECT_EQ(step(tween, 1.3f), 100.f); // turning point
+    EXPECT_EQ(step(tween, 1.3f), 100.f);
     EXPECT_TRUE(tween.running);
-    EXPECT_FLOAT_EQ(step(tween, 0.25f), 75.f);
+    EXPECT_EQ(step(tween, 0.25f), 75.f);
     EXPECT_EQ(step(tween, 0.75f), 0.f);
     EXPECT_FALSE(tween.running);
+
+    // Zero duration: the curve's own result (maybe not a number) is replaced by the target.
+    for (EasingType easing : AllCurves)
+    {
+        tween.start(5.f, 9.f, 0.f, easing);
+        EXPECT_EQ(step(tween, 0.f), 9.f) << "easing " << easing;
+        EXPECT_FALSE(tween.running);
+    }
 }
 
-TEST(Tween, ReverseLegTakesItsOwnEasing)
+TEST(Tween, ReverseLegAndRepeatsUseTheStartedSettings)
 {
+    // yoyoEasing -1 reuses the forward curve, also in every repeat; 0 is linear.
     Tween tween;
-    tween.start(0.f, 100.f, 1.f, Easing::InCubic, 1, true, -1);
-    EXPECT_FLOAT_EQ(step(tween, 0.5f), 12.5f);
-    step(tween, 0.5f);
-    EXPECT_FLOAT_EQ(step(tween, 0.5f), 87.5f); // in cubic again on the way back
-
+    tween.start(10.f, 110.f, 1.f, Easing::InCubic, 2, true, -1);
+    EXPECT_EQ(tween.startYoyoEasing, -1);
+    for (int cycle = 1; cycle <= 2; ++cycle)
+    {
+        EXPECT_EQ(step(tween, 0.5f), 22.5f);
+        EXPECT_EQ(step(tween, 0.5f), 110.f);
+        EXPECT_EQ(step(tween, 0.5f), 97.5f);
+        EXPECT_EQ(step(tween, 0.5f), 10.f);
+        EXPECT_EQ(tween.loopsDone, cycle);
+        EXPECT_EQ(tween.running, cycle < 2);
+    }
     tween.start(0.f, 100.f, 1.f, Easing::InCubic, 1, true, 0);
     step(tween, 1.f);
-    EXPECT_FLOAT_EQ(step(tween, 0.5f), 50.f);
-}
+    EXPECT_EQ(step(tween, 0.5f), 50.f);
 
-TEST(Tween, RepeatsRestartFromTheStartValue)
-{
-    Tween tween;
+    // A repeat starts again from the value captured by start, not from the one reached.
     tween.start(10.f, 20.f, 1.f, Easing::Linear, 2);
     EXPECT_EQ(step(tween, 1.f), 20.f);
-    EXPECT_TRUE(tween.running);
-    EXPECT_EQ(tween.loopsDone, 1);
-    EXPECT_FLOAT_EQ(step(tween, 0.5f), 15.f);
-    EXPECT_EQ(step(tween, 0.5f), 20.f);
-    EXPECT_FALSE(tween.running);
+    EXPECT_EQ(step(tween, 0.5f), 15.f);
 }
 
 TEST(Tween, LoopCountsSetTheNumberOfCycles)
@@ -157,12 +151,11 @@ TEST(Tween, LoopCountsSetTheNumberOfCycles)
     EXPECT_EQ(legsUntilStopped(3, false, 100), 3);
     EXPECT_EQ(legsUntilStopped(3, true, 100), 6);
     EXPECT_EQ(legsUntilStopped(0, false, 100), 1);
+    EXPECT_EQ(legsUntilStopped(1, false, 100), 1);
     EXPECT_EQ(legsUntilStopped(-2, true, 100), 2);
     EXPECT_EQ(legsUntilStopped(-1, true, 5000), 5000); // never stops
-}
 
-TEST(Tween, EndlessCountSaturatesInsteadOfOverflowing)
-{
+    // An endless count saturates instead of overflowing.
     Tween tween;
     tween.start(0.f, 1.f, 0.f, Easing::Linear, -1);
     tween.loopsDone = INT32_MAX - 1;
@@ -170,15 +163,4 @@ TEST(Tween, EndlessCountSaturatesInsteadOfOverflowing)
     step(tween, 0.f);
     EXPECT_EQ(tween.loopsDone, INT32_MAX);
     EXPECT_TRUE(tween.running);
-}
-
-TEST(Tween, ZeroDurationJumpsToTarget)
-{
-    for (EasingType easing : AllCurves)
-    {
-        Tween tween;
-        tween.start(5.f, 9.f, 0.f, easing);
-        EXPECT_EQ(step(tween, 0.f), 9.f) << "easing " << easing;
-        EXPECT_FALSE(tween.running);
-    }
 }

@@ -1,0 +1,125 @@
+#pragma once
+
+#include "catalogs/TextureManager.hpp"
+#include "cutscene/GameCutscene.hpp"
+
+#include <SFML/Graphics/Image.hpp>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+#include <unistd.h>
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
+
+namespace cutscenetest
+{
+constexpr float Step = 1.f / 60.f;
+
+// The GL driver keeps a draw-state cache that it never frees; drawing tests hold this guard.
+#if defined(__SANITIZE_ADDRESS__)
+using DriverLeakGuard = __lsan::ScopedDisabler;
+#else
+struct DriverLeakGuard
+{
+    DriverLeakGuard() {}
+};
+#endif
+
+struct Output
+{
+    std::string out;
+    std::string err;
+};
+
+template <typename Action>
+Output capture(Action action)
+{
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    action();
+    return {testing::internal::GetCapturedStdout(), testing::internal::GetCapturedStderr()};
+}
+
+// Both streams in one text, to check the order of lines across them.
+template <typename Action>
+std::string captureMerged(Action action)
+{
+    std::ostringstream merged;
+    std::streambuf* out = std::cout.rdbuf(merged.rdbuf());
+    std::streambuf* err = std::cerr.rdbuf(merged.rdbuf());
+    action();
+    std::cout.rdbuf(out);
+    std::cerr.rdbuf(err);
+    return merged.str();
+}
+
+inline std::string addressOf(const void* pointer)
+{
+    std::ostringstream text;
+    text << pointer;
+    return text.str();
+}
+
+// The process-wide cutscene, cleared around each test, with scripts and textures in a fresh folder.
+class CutsceneTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        std::filesystem::create_directories(dir);
+        cutscene.clearScene();
+    }
+
+    void TearDown() override
+    {
+        cutscene.clearScene();
+        cutscene.fade = nullptr;
+        cutscene.sceneTarget = nullptr;
+        std::filesystem::remove_all(dir);
+    }
+
+    // The main flow (stored lines 1, 2, ...) then waits; "init" and "render" follow as sections.
+    void load(const std::string& main, const std::string& init = "create_buffer B", const std::string& render = "")
+    {
+        path = (dir / "test.script").string();
+        std::ofstream(path) << main << "\ndelay 1000\nexit\n:init\n"
+                            << init << "\nexit\n:render\n"
+                            << render << "\nexit\n";
+        ASSERT_TRUE(cutscene.loadScript(path));
+    }
+
+    Output step()
+    {
+        return capture([&] { cutscene.update(Step); });
+    }
+
+    // A one-colour texture under a key unique to this process run.
+    std::string addTexture(unsigned width, unsigned height, sf::Color colour)
+    {
+        static int count = 0;
+        const std::string key = "cutscene_test_texture_" + std::to_string(++count);
+        sf::Image image;
+        image.create(width, height, colour);
+        const std::string file = (dir / (key + ".png")).string();
+        EXPECT_TRUE(image.saveToFile(file));
+        EXPECT_TRUE(TextureManager::instance().addTexture(key, file, false));
+        return key;
+    }
+
+    SceneObject& buffer(const std::string& name) { return *cutscene.buffers.at(name); }
+    SceneObject& object(const std::string& name) { return *cutscene.objects.at(name); }
+
+    GameCutscene& cutscene = GameCutscene::instance();
+    // One folder per process: test processes may run side by side.
+    std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("kestrune_cutscene_test_" + std::to_string(::getpid()));
+    std::string path;
+};
+} // namespace cutscenetest
