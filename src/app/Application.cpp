@@ -35,8 +35,7 @@ void applyKey(const nlohmann::json& config, const char* key, const std::function
     }
     catch (const nlohmann::json::exception& error)
     {
-        std::cerr << "config.json: Ignoring key \"" << key << "\", keeping its default: " << error.what()
-                  << std::endl;
+        std::cerr << "config.json: Ignoring key \"" << key << "\", keeping its default: " << error.what() << std::endl;
     }
 }
 } // namespace

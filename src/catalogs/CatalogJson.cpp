@@ -82,8 +82,7 @@ float jsonFloat(const nlohmann::json& value)
         return value.get<bool>() ? 1.f : 0.f;
     const double number = value.get<double>();
     if (std::fabs(number) > static_cast<double>(std::numeric_limits<float>::max()))
-        throw nlohmann::json::type_error::create(302, "number " + value.dump() + " is out of the float range",
-                                                 &value);
+        throw nlohmann::json::type_error::create(302, "number " + value.dump() + " is out of the float range", &value);
     return static_cast<float>(number);
 }
 
@@ -95,7 +94,6 @@ std::int32_t jsonInt(const nlohmann::json& value)
         return value.get<bool>() ? 1 : 0;
     const double number = value.get<double>();
     if (!(number > -2147483649.0 && number < 2147483648.0))
-        throw nlohmann::json::type_error::create(302, "number " + value.dump() + " is out of the 32-bit range",
-                                                 &value);
+        throw nlohmann::json::type_error::create(302, "number " + value.dump() + " is out of the 32-bit range", &value);
     return static_cast<std::int32_t>(number);
 }

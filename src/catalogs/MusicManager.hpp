@@ -15,8 +15,8 @@ struct Song
 {
     std::string file;
     std::int32_t volume = 100;
-    double loopTo = 0.0;       // milliseconds
-    double loopLength = -1.0;  // milliseconds; the audio library clamps it to the rest of the song
+    double loopTo = 0.0;      // milliseconds
+    double loopLength = -1.0; // milliseconds; the audio library clamps it to the rest of the song
 };
 
 // The music catalog ("assets/music.json") and the program's one music player.

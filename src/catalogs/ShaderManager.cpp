@@ -23,17 +23,15 @@ Uniforms readUniforms(const nlohmann::json& entry)
         return uniforms;
     const nlohmann::json& members = entry.at("uniforms");
     if (!members.is_object())
-        throw nlohmann::json::type_error::create(
-            302, std::string("type must be object, but is ") + members.type_name(), &members);
+        throw nlohmann::json::type_error::create(302, std::string("type must be object, but is ") + members.type_name(),
+                                                 &members);
     for (const auto& member : members.items())
         uniforms.emplace_back(member.key(), jsonFloat(member.value()));
     return uniforms;
 }
 } // namespace
 
-ShaderManager::ShaderManager(TextureManager& textures) : textures(textures)
-{
-}
+ShaderManager::ShaderManager(TextureManager& textures) : textures(textures) {}
 
 ShaderManager& ShaderManager::instance()
 {

@@ -44,9 +44,7 @@ SpriteEntry readEntry(const nlohmann::json& entry)
 }
 } // namespace
 
-SpriteManager::SpriteManager(TextureManager& textures) : textures(textures)
-{
-}
+SpriteManager::SpriteManager(TextureManager& textures) : textures(textures) {}
 
 SpriteManager& SpriteManager::instance()
 {

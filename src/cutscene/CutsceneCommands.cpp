@@ -94,14 +94,10 @@ void createObject(GameCutscene& cutscene, const Params& params, const Row&)
 
 // add_particles, particles_set_active, draw_particles and display_text come alive with the
 // particle and text systems; until then they only check their parameter count.
-void awaitsEffects(GameCutscene&, const Params&, const Row&)
-{
-}
+void awaitsEffects(GameCutscene&, const Params&, const Row&) {}
 
 // draw_text is kept for old scripts: it only checks its parameter count.
-void drawsNothing(GameCutscene&, const Params&, const Row&)
-{
-}
+void drawsNothing(GameCutscene&, const Params&, const Row&) {}
 
 void fadeIn(GameCutscene& cutscene, const Params& params, const Row&)
 {
@@ -132,8 +128,8 @@ void createBuffer(GameCutscene& cutscene, const Params& params, const Row&)
     const unsigned width = static_cast<unsigned>(std::max(cutscene.bufferWidth, 0));
     const unsigned height = static_cast<unsigned>(std::max(cutscene.bufferHeight, 0));
     auto buffer = std::make_unique<RenderBuffer>(name, width, height);
-    std::cout << "GameCutscene: Creating buffer [" << name << "] ("
-              << static_cast<const void*>(buffer->renderTarget()) << ")" << std::endl;
+    std::cout << "GameCutscene: Creating buffer [" << name << "] (" << static_cast<const void*>(buffer->renderTarget())
+              << ")" << std::endl;
     cutscene.buffers[name] = std::move(buffer);
 }
 

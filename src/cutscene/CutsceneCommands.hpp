@@ -18,7 +18,7 @@ public:
     struct Row
     {
         const char* name;
-        int needs;  // parameter count passed to the count check
+        int needs; // parameter count passed to the count check
         Handler handler;
         // The properties a property or tween command acts on; Property::Count where unused.
         Property first;

@@ -19,10 +19,9 @@ struct Constant
 
 // Easing and repeat constants of the script language, substituted in this order.
 constexpr Constant Constants[] = {
-    {"%ease_in_sine", "1"},      {"%ease_out_sine", "111"},   {"%ease_in_out_sine", "112"},
-    {"%ease_linear", "0"},       {"%ease_out_back", "9"},     {"%ease_in_back", "8"},
-    {"%ease_in_out_back", "10"}, {"%ease_in_expo", "14"},     {"%ease_out_expo", "15"},
-    {"%ease_in_out_expo", "16"}, {"%forever", "-1"},
+    {"%ease_in_sine", "1"},   {"%ease_out_sine", "111"},   {"%ease_in_out_sine", "112"}, {"%ease_linear", "0"},
+    {"%ease_out_back", "9"},  {"%ease_in_back", "8"},      {"%ease_in_out_back", "10"},  {"%ease_in_expo", "14"},
+    {"%ease_out_expo", "15"}, {"%ease_in_out_expo", "16"}, {"%forever", "-1"},
 };
 
 template <typename Map>

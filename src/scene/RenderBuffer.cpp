@@ -18,5 +18,4 @@ std::unique_ptr<sf::RenderTexture> createRenderTexture(unsigned width, unsigned 
 
 RenderBuffer::RenderBuffer(std::string name, unsigned width, unsigned height)
     : SceneObject(std::move(name), createRenderTexture(width, height))
-{
-}
+{}

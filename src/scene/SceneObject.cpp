@@ -13,15 +13,15 @@ namespace
 {
 // The members behind each property, in tween-slot order.
 constexpr float SceneObject::*PropertyFields[SceneObject::PropertyCount] = {
-    &SceneObject::x,     &SceneObject::y,     &SceneObject::scaleX, &SceneObject::scaleY,
-    &SceneObject::rotation, &SceneObject::alpha, &SceneObject::rectX, &SceneObject::rectY,
-    &SceneObject::rectW, &SceneObject::rectH, &SceneObject::originX, &SceneObject::originY,
+    &SceneObject::x,        &SceneObject::y,     &SceneObject::scaleX,  &SceneObject::scaleY,
+    &SceneObject::rotation, &SceneObject::alpha, &SceneObject::rectX,   &SceneObject::rectY,
+    &SceneObject::rectW,    &SceneObject::rectH, &SceneObject::originX, &SceneObject::originY,
 };
 
 // The order in which update() advances the property tweens.
 constexpr Property UpdateOrder[SceneObject::PropertyCount] = {
-    Property::X,     Property::Y,     Property::Rotation, Property::Alpha,   Property::ScaleX,  Property::ScaleY,
-    Property::RectX, Property::RectY, Property::RectW,    Property::RectH,   Property::OriginX, Property::OriginY,
+    Property::X,     Property::Y,     Property::Rotation, Property::Alpha, Property::ScaleX,  Property::ScaleY,
+    Property::RectX, Property::RectY, Property::RectW,    Property::RectH, Property::OriginX, Property::OriginY,
 };
 
 int slotOf(Property property)

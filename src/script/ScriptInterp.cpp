@@ -200,17 +200,11 @@ bool ScriptInterp::run(const std::string& label)
         currentLineNumber = pc + 1;
         switch (execute(scratch))
         {
-        case Step::Jump:
-            continue;
-        case Step::Yield:
-            return true;
-        case Step::Stop:
-            return false;
-        case Step::Skip:
-            skipDepth += 1;
-            break;
-        case Step::Next:
-            break;
+        case Step::Jump: continue;
+        case Step::Yield: return true;
+        case Step::Stop: return false;
+        case Step::Skip: skipDepth += 1; break;
+        case Step::Next: break;
         }
         if (++pc >= lineCount)
             return reachedEnd();
@@ -411,8 +405,7 @@ bool ScriptInterp::flagIndexValid(int index, const char* what) const
     if (index >= 0 && index < GameEntity::FlagCount)
         return true;
     reportLine();
-    std::cerr << what << " index " << index << " is out of range 0.." << GameEntity::FlagCount - 1 << "."
-              << std::endl;
+    std::cerr << what << " index " << index << " is out of range 0.." << GameEntity::FlagCount - 1 << "." << std::endl;
     return false;
 }
 
@@ -424,18 +417,10 @@ ScriptInterp::Step ScriptInterp::changeFlag(FlagOp op, int index, std::int32_t v
     const std::int64_t current = flag;
     switch (op)
     {
-    case FlagOp::Set:
-        flag = value;
-        break;
-    case FlagOp::Add:
-        flag = wrap(current + value);
-        break;
-    case FlagOp::Sub:
-        flag = wrap(current - value);
-        break;
-    case FlagOp::Mul:
-        flag = wrap(current * value);
-        break;
+    case FlagOp::Set: flag = value; break;
+    case FlagOp::Add: flag = wrap(current + value); break;
+    case FlagOp::Sub: flag = wrap(current - value); break;
+    case FlagOp::Mul: flag = wrap(current * value); break;
     case FlagOp::Div:
         if (value == 0)
         {

@@ -40,8 +40,22 @@ public:
 private:
     // What the run does after a built-in command: go to the next line, open a skipped block and go
     // to the next line, continue at the pc the command set, or end the run with true / false.
-    enum class Step { Next, Skip, Jump, Yield, Stop };
-    enum class FlagOp { Set, Add, Sub, Mul, Div };
+    enum class Step
+    {
+        Next,
+        Skip,
+        Jump,
+        Yield,
+        Stop
+    };
+    enum class FlagOp
+    {
+        Set,
+        Add,
+        Sub,
+        Mul,
+        Div
+    };
 
     using Params = std::vector<std::string>;
     using Handler = Step (ScriptInterp::*)(const Params& params);

@@ -9,8 +9,7 @@ struct ScriptLine
     ScriptLine() = default;
     ScriptLine(std::string command, std::vector<std::string> params)
         : command(std::move(command)), params(std::move(params))
-    {
-    }
+    {}
 
     std::string command;
     std::vector<std::string> params;

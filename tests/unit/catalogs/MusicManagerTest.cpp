@@ -20,8 +20,8 @@ void writeWav(const std::string& path)
     word(36 + 88200, 4);
     out << "WAVEfmt ";
     // Format block: PCM, mono, rate, byte rate, block size, bits per sample.
-    for (const auto& [value, bytes] : {std::pair{16u, 4}, {1u, 2}, {1u, 2}, {44100u, 4}, {88200u, 4}, {2u, 2},
-                                       {16u, 2}})
+    for (const auto& [value, bytes] :
+         {std::pair{16u, 4}, {1u, 2}, {1u, 2}, {44100u, 4}, {88200u, 4}, {2u, 2}, {16u, 2}})
         word(value, bytes);
     out << "data";
     word(88200, 4);
@@ -72,11 +72,19 @@ TEST_F(MusicManagerTest, LoadsSongsInKeyOrderAndSkipsTheBadOnes)
         created += std::string("MusicManager: Creating SONG with name ") + key + "\n";
     const std::string skip = ": [json.exception.type_error.302] type must be ";
     EXPECT_EQ(loaded, (Console{created, "MusicManager: Missing FILE property for [nofile]\n"
-                                        "MusicManager: Skipping [t1]" + skip + "string, but is number\n"
-                                        "MusicManager: Skipping [t2]" + skip + "number, but is string\n"
-                                        "MusicManager: Skipping [t3]" + skip + "number, but is boolean\n"
-                                        "MusicManager: Skipping [t4]" + skip + "number, but is string\n"
-                                        "MusicManager: Missing FILE property for [zz]\n"}));
+                                        "MusicManager: Skipping [t1]" +
+                                            skip +
+                                            "string, but is number\n"
+                                            "MusicManager: Skipping [t2]" +
+                                            skip +
+                                            "number, but is string\n"
+                                            "MusicManager: Skipping [t3]" +
+                                            skip +
+                                            "number, but is boolean\n"
+                                            "MusicManager: Skipping [t4]" +
+                                            skip +
+                                            "number, but is string\n"
+                                            "MusicManager: Missing FILE property for [zz]\n"}));
     for (const char* key : {"nofile", "t1", "t2", "t3", "t4", "zz"})
         EXPECT_FALSE(music.hasSong(key)) << key;
     EXPECT_TRUE(music.hasSong("bad"));

@@ -103,10 +103,17 @@ TEST_F(ShaderManagerTest, FailuresLeaveTheKeyUnregistered)
                        "ShaderManager: Missing FRAGMENT property for [b]\n"
                        "ShaderManager: Unable to load file broken.frag.\n"
                        "ShaderManager: Unable to load file absent.frag.\n"
-                       "ShaderManager: Skipping [t1]" + skip + "string, but is number\n"
-                       "ShaderManager: Skipping [t2]" + skip + "number, but is string\n"
-                       "ShaderManager: Skipping [t3]" + skip + "object, but is array\n"
-                       "ShaderManager: Skipping [t4]" + skip + "string, but is number\n"));
+                       "ShaderManager: Skipping [t1]" +
+                       skip +
+                       "string, but is number\n"
+                       "ShaderManager: Skipping [t2]" +
+                       skip +
+                       "number, but is string\n"
+                       "ShaderManager: Skipping [t3]" +
+                       skip +
+                       "object, but is array\n"
+                       "ShaderManager: Skipping [t4]" +
+                       skip + "string, but is number\n"));
     EXPECT_TRUE(shaders.hasShader("good"));
     for (const char* key : {"a", "b", "bad", "gone", "t1", "t2", "t3", "t4"})
     {

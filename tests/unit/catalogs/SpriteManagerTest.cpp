@@ -43,10 +43,17 @@ TEST_F(SpriteManagerTest, ReadsEntriesWithDefaultsInKeyOrder)
               errLines("SpriteManager: Missing TEXTURE property for [a]\n"
                        "SpriteManager: Missing TEXTURE property for [b]\n"
                        "TextureManager: Texture with key missing does not exist.\n"
-                       "SpriteManager: Skipping [t1]" + skip + "type must be string, but is number\n"
-                       "SpriteManager: Skipping [t2]" + skip + "type must be number, but is string\n"
-                       "SpriteManager: Skipping [t3]" + skip + "type must be number, but is null\n"
-                       "SpriteManager: Skipping [t4]" + skip + "number 1000000000000.0 is out of the 32-bit range\n"));
+                       "SpriteManager: Skipping [t1]" +
+                       skip +
+                       "type must be string, but is number\n"
+                       "SpriteManager: Skipping [t2]" +
+                       skip +
+                       "type must be number, but is string\n"
+                       "SpriteManager: Skipping [t3]" +
+                       skip +
+                       "type must be number, but is null\n"
+                       "SpriteManager: Skipping [t4]" +
+                       skip + "number 1000000000000.0 is out of the 32-bit range\n"));
 
     // Only a texture: the whole texture is replaced by an empty rectangle, so it draws nothing.
     sf::Sprite* black = sprite("black");

@@ -31,9 +31,15 @@ TEST_F(TextureManagerTest, LoadsEntriesInKeyOrderAndSkipsTheBadOnes)
                        "TextureManager: Missing FILE property for [b]\n"
                        "TextureManager: Missing FILE property for [c]\n"
                        "TextureManager: Missing FILE property for [d]\n"
-                       "TextureManager: Skipping [t1]" + skip + "string, but is number\n"
-                       "TextureManager: Skipping [t2]" + skip + "boolean, but is string\n"
-                       "TextureManager: Skipping [t3]" + skip + "boolean, but is number\n"
+                       "TextureManager: Skipping [t1]" +
+                       skip +
+                       "string, but is number\n"
+                       "TextureManager: Skipping [t2]" +
+                       skip +
+                       "boolean, but is string\n"
+                       "TextureManager: Skipping [t3]" +
+                       skip +
+                       "boolean, but is number\n"
                        "TextureManager: Unable to load file broken.png.\n"));
 
     sf::Texture* plain = textures.getTexture("plain");

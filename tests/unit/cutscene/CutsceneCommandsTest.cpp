@@ -11,19 +11,55 @@ using CutsceneCommandsTest = CutsceneTest;
 TEST(CutsceneCommands, TableHoldsEveryCommandInDispatchOrderWithItsCount)
 {
     const std::pair<const char*, int> expected[] = {
-        {"create_object", 2}, {"add_particles", 2}, {"particles_set_active", 2}, {"fade_in", 1}, {"fade_out", 1},
-        {"set_fade_texture", 1}, {"create_buffer", 1}, {"clear_buffer", 1}, {"draw_object", 2},
-        {"draw_particles", 2}, {"draw_buffer", 2}, {"display_buffer", 1}, {"render_scene", 1}, {"object_set_x", 2},
-        {"object_set_y", 2}, {"object_set_pos", 3}, {"object_set_alpha", 2}, {"object_set_rotation", 2},
-        {"object_set_scale", 2}, {"object_set_scale_x", 2}, {"object_set_scale_y", 2}, {"object_set_origin_x", 2},
-        {"object_set_origin_y", 2}, {"object_set_rect_x", 2}, {"object_set_rect_y", 2}, {"object_set_rect_w", 2},
-        {"object_set_rect_h", 2}, {"object_set_uniform", 3}, {"object_tween_x", 3}, {"object_tween_y", 3},
-        {"object_tween_pos", 4}, {"object_tween_alpha", 3}, {"object_tween_rotation", 3},
-        {"object_tween_scale_x", 3}, {"object_tween_scale_y", 3}, {"object_tween_scale", 3},
-        {"object_tween_origin", 3}, {"object_tween_origin_x", 3}, {"object_tween_origin_y", 3},
-        {"object_tween_rect_x", 3}, {"object_tween_rect_y", 3}, {"object_tween_rect_w", 3},
-        {"object_tween_rect_h", 3}, {"object_tween_uniform", 5}, {"object_set_shader", 2},
-        {"object_load_animations", 2}, {"object_play_animation", 2}, {"display_text", 6}, {"draw_text", 2},
+        {"create_object", 2},
+        {"add_particles", 2},
+        {"particles_set_active", 2},
+        {"fade_in", 1},
+        {"fade_out", 1},
+        {"set_fade_texture", 1},
+        {"create_buffer", 1},
+        {"clear_buffer", 1},
+        {"draw_object", 2},
+        {"draw_particles", 2},
+        {"draw_buffer", 2},
+        {"display_buffer", 1},
+        {"render_scene", 1},
+        {"object_set_x", 2},
+        {"object_set_y", 2},
+        {"object_set_pos", 3},
+        {"object_set_alpha", 2},
+        {"object_set_rotation", 2},
+        {"object_set_scale", 2},
+        {"object_set_scale_x", 2},
+        {"object_set_scale_y", 2},
+        {"object_set_origin_x", 2},
+        {"object_set_origin_y", 2},
+        {"object_set_rect_x", 2},
+        {"object_set_rect_y", 2},
+        {"object_set_rect_w", 2},
+        {"object_set_rect_h", 2},
+        {"object_set_uniform", 3},
+        {"object_tween_x", 3},
+        {"object_tween_y", 3},
+        {"object_tween_pos", 4},
+        {"object_tween_alpha", 3},
+        {"object_tween_rotation", 3},
+        {"object_tween_scale_x", 3},
+        {"object_tween_scale_y", 3},
+        {"object_tween_scale", 3},
+        {"object_tween_origin", 3},
+        {"object_tween_origin_x", 3},
+        {"object_tween_origin_y", 3},
+        {"object_tween_rect_x", 3},
+        {"object_tween_rect_y", 3},
+        {"object_tween_rect_w", 3},
+        {"object_tween_rect_h", 3},
+        {"object_tween_uniform", 5},
+        {"object_set_shader", 2},
+        {"object_load_animations", 2},
+        {"object_play_animation", 2},
+        {"display_text", 6},
+        {"draw_text", 2},
     };
     const CutsceneCommands::Row* previous = nullptr;
     for (const auto& [name, needs] : expected)
@@ -39,13 +75,19 @@ TEST(CutsceneCommands, TableHoldsEveryCommandInDispatchOrderWithItsCount)
 TEST_F(CutsceneCommandsTest, CreateObjectLogsItsTextureAndTakesWholeTextureForZeroWidth)
 {
     const std::string key = addTexture(256, 128, sf::Color::Red);
-    load("create_object a, " + key + ", 1, 2, 5, 6, 0, 9\ncreate_object b, " + key + ", 0, 0, 5, 6, 7, 8\n"
-         "create_object lonely\nobject_set_x lonely, 5", "");
+    load("create_object a, " + key + ", 1, 2, 5, 6, 0, 9\ncreate_object b, " + key +
+             ", 0, 0, 5, 6, 7, 8\n"
+             "create_object lonely\nobject_set_x lonely, 5",
+         "");
     const Output output = step();
     const std::string texture = addressOf(TextureManager::instance().getTexture(key));
-    EXPECT_EQ(output.out, "GameCutscene: Creating object [a] from texture [" + key + "] (" + texture + ")\n"
-                          "GameCutscene: Creating object [b] from texture [" + key + "] (" + texture + ")\n"
-                          "GameCutscene: Creating object [lonely] from texture [] (" + addressOf(nullptr) + ")\n");
+    EXPECT_EQ(output.out, "GameCutscene: Creating object [a] from texture [" + key + "] (" + texture +
+                              ")\n"
+                              "GameCutscene: Creating object [b] from texture [" +
+                              key + "] (" + texture +
+                              ")\n"
+                              "GameCutscene: Creating object [lonely] from texture [] (" +
+                              addressOf(nullptr) + ")\n");
     EXPECT_EQ(output.err, "ScriptInterp: Command [create_object] needs 2 parameters. 1 found.\n"
                           "TextureManager: Texture with key  does not exist.\n");
     EXPECT_EQ(object("a").textureRect, sf::IntRect(0, 0, 256, 128));
@@ -74,19 +116,20 @@ TEST_F(CutsceneCommandsTest, FailedLookupsComeFirstThenNumbersInOrderAndNothingC
          "render_scene z\nobject_set_x ghost, 1\nobject_set_alpha B, 0.5\nobject_set_uniform B, u, 1\n"
          "object_tween_alpha ghost, zero, 1.5\nobject_tween_pos ghost, a, b, c");
     const std::string merged = captureMerged([&] { cutscene.update(Step); });
-    EXPECT_EQ(merged, "GameCutscene: Creating buffer [B] (" + addressOf(buffer("B").renderTarget()) + ")\n"
-                      "GameCutscene: No such object [B]\n"
-                      "GameCutscene: No such buffer [nob]\nGameCutscene: No such object [noo]\n"
-                      "GameCutscene: No such buffer [nob]\nGameCutscene: No such buffer [noc]\n"
-                      "GameCutscene: No such buffer [x]\nGameCutscene: No such buffer [y]\n"
-                      "GameCutscene: No such buffer [z]\nGameCutscene: No such buffer [ghost]\n"
-                      "GameCutscene: No such buffer [ghost]\n"
-                      "ScriptInterp: (object_tween_alpha @10) param 1 zero is not a valid float.\n"
-                      "creating object alpha tween:\ntarget=0 duration=1.5 easing=0 loops=1 yoyo=0 yoyoEasing=0\n"
-                      "GameCutscene: No such buffer [ghost]\n"
-                      "ScriptInterp: (object_tween_pos @11) param 1 a is not a valid float.\n"
-                      "ScriptInterp: (object_tween_pos @11) param 2 b is not a valid float.\n"
-                      "ScriptInterp: (object_tween_pos @11) param 3 c is not a valid float.\n");
+    EXPECT_EQ(merged, "GameCutscene: Creating buffer [B] (" + addressOf(buffer("B").renderTarget()) +
+                          ")\n"
+                          "GameCutscene: No such object [B]\n"
+                          "GameCutscene: No such buffer [nob]\nGameCutscene: No such object [noo]\n"
+                          "GameCutscene: No such buffer [nob]\nGameCutscene: No such buffer [noc]\n"
+                          "GameCutscene: No such buffer [x]\nGameCutscene: No such buffer [y]\n"
+                          "GameCutscene: No such buffer [z]\nGameCutscene: No such buffer [ghost]\n"
+                          "GameCutscene: No such buffer [ghost]\n"
+                          "ScriptInterp: (object_tween_alpha @10) param 1 zero is not a valid float.\n"
+                          "creating object alpha tween:\ntarget=0 duration=1.5 easing=0 loops=1 yoyo=0 yoyoEasing=0\n"
+                          "GameCutscene: No such buffer [ghost]\n"
+                          "ScriptInterp: (object_tween_pos @11) param 1 a is not a valid float.\n"
+                          "ScriptInterp: (object_tween_pos @11) param 2 b is not a valid float.\n"
+                          "ScriptInterp: (object_tween_pos @11) param 3 c is not a valid float.\n");
     // The buffer found by the object_ commands takes the value; a uniform without shader is ignored silently.
     EXPECT_EQ(buffer("B").alpha, 0.5f);
 }

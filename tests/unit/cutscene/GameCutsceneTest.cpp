@@ -8,11 +8,21 @@ using GameCutsceneTest = CutsceneTest;
 TEST_F(GameCutsceneTest, ExtVariableReplacesFirstOccurrenceOfEachConstantSilently)
 {
     const std::pair<const char*, const char*> cases[] = {
-        {"%ease_in_sine", "1"},       {"%ease_out_sine", "111"},    {"%ease_in_out_sine", "112"},
-        {"%ease_linear", "0"},        {"%ease_out_back", "9"},      {"%ease_in_back", "8"},
-        {"%ease_in_out_back", "10"},  {"%ease_in_expo", "14"},      {"%ease_out_expo", "15"},
-        {"%ease_in_out_expo", "16"},  {"%forever", "-1"},           {"%ease_in_sine %ease_in_sine", "1 %ease_in_sine"},
-        {"x%forever,%ease_linear", "x-1,0"}, {"%ease_unknown", "%ease_unknown"}, {"%FOREVER", "%FOREVER"},
+        {"%ease_in_sine", "1"},
+        {"%ease_out_sine", "111"},
+        {"%ease_in_out_sine", "112"},
+        {"%ease_linear", "0"},
+        {"%ease_out_back", "9"},
+        {"%ease_in_back", "8"},
+        {"%ease_in_out_back", "10"},
+        {"%ease_in_expo", "14"},
+        {"%ease_out_expo", "15"},
+        {"%ease_in_out_expo", "16"},
+        {"%forever", "-1"},
+        {"%ease_in_sine %ease_in_sine", "1 %ease_in_sine"},
+        {"x%forever,%ease_linear", "x-1,0"},
+        {"%ease_unknown", "%ease_unknown"},
+        {"%FOREVER", "%FOREVER"},
     };
     const Output output = capture([&] {
         for (const auto& [text, expected] : cases)

@@ -87,7 +87,7 @@ TEST_F(AnimationCollectionTest, FileLevelFailures)
     EXPECT_EQ(load(R"({"animation": {"a": {"loop": false}}})", false),
               errLines("AnimationCollection: Invalid JSON data.\n"));
     EXPECT_EQ(load("", false), errLines("AnimationCollection: Error while parsing JSON.\n" + parseErrorOf("") +
-                                                "\nAnimationCollection: Invalid JSON data.\n"));
+                                        "\nAnimationCollection: Invalid JSON data.\n"));
     EXPECT_EQ(load(R"({"animations": {}})"), Console());
     EXPECT_TRUE(collection.animations.empty());
 
@@ -109,14 +109,13 @@ TEST_F(AnimationCollectionTest, TypeErrorsSkipOnlyTheirAnimation)
     const std::string operatorError = "]: [json.exception.type_error.305] cannot use operator[] with a string "
                                       "argument with number\n";
     const std::string typeError = "]: [json.exception.type_error.302] ";
-    EXPECT_EQ(console.err, Skip + "a" + typeError + "type must be boolean, but is string\n" +
-                               Skip + "b" + operatorError +
-                               Skip + "c" + typeError + "type must be boolean, but is null\n" +
-                               Skip + "e" + operatorError +
+    EXPECT_EQ(console.err, Skip + "a" + typeError + "type must be boolean, but is string\n" + Skip + "b" +
+                               operatorError + Skip + "c" + typeError + "type must be boolean, but is null\n" + Skip +
+                               "e" + operatorError +
                                // d, h, w, y, x are read in that order, so the missing h is reported.
-                               Skip + "f" + typeError + "type must be number, but is null\n" +
-                               Skip + "g" + typeError + "number 3000000000 is out of the 32-bit range\n" +
-                               Skip + "h" + typeError + "number 1e+300 is out of the float range\n");
+                               Skip + "f" + typeError + "type must be number, but is null\n" + Skip + "g" + typeError +
+                               "number 3000000000 is out of the 32-bit range\n" + Skip + "h" + typeError +
+                               "number 1e+300 is out of the float range\n");
     // A bad loop fails before the animation's first line; a bad frame after its own line.
     EXPECT_EQ(console.out.find("[a]"), std::string::npos);
     EXPECT_NE(console.out.find("Creating animation: [f]\n  Adding frame 0 :: x=\"left\" y=2 w=3 h=null d=0.5\n"),

@@ -162,7 +162,7 @@ TEST(SceneObject, UniformTweensTakeFreeSlotsAndReachTheShaderInSlotOrderOnlyWhen
     EXPECT_NEAR(drawnRed(object), 128, 1); // a second draw evaluates at the same elapsed time
     object.startUniformTween("v", 0.2f, 0.2f, 10.f, 0, 1, false, 0);
     EXPECT_EQ(object.uniformTweens[1].name, "v"); // the slot freed by the ended tween
-    EXPECT_NEAR(drawnRed(object), 51, 1);          // both slots set "v"; the later one stays
+    EXPECT_NEAR(drawnRed(object), 51, 1);         // both slots set "v"; the later one stays
     sf::err().rdbuf(libraryErrors);
 }
 

@@ -492,7 +492,8 @@ TEST(ScriptInterpCommands, ShortParameterListIsReportedAndStillRuns)
 
 TEST(ScriptInterpCommands, MessagesNameTheStoredLine)
 {
-    Bound<> bound("; header\n\nset_flag 0, 1\n\n; note\nset_flag abc, 1\ndelay 99999999999999999999999999999999999999999\n");
+    Bound<> bound(
+        "; header\n\nset_flag 0, 1\n\n; note\nset_flag abc, 1\ndelay 99999999999999999999999999999999999999999\n");
     const Output output = step(bound);
     EXPECT_EQ(output.err, "ScriptInterp: (set_flag @2) param 0 abc is not a valid integer.\n"
                           "ScriptInterp: (delay) param 0 99999999999999999999999999999999999999999 is out of range.\n");
@@ -681,7 +682,8 @@ TEST_F(ScriptInterpResolve, UndefinedAliasKeyIsReported)
     int index = -1;
     const Output output = capture([&] { index = interp.aliasIndex("$ghost"); });
     EXPECT_EQ(index, 0);
-    EXPECT_EQ(output.err, "ScriptInterp: (add_var) variable $ghost is not defined as an alias. Defaulting to flag 0.\n");
+    EXPECT_EQ(output.err,
+              "ScriptInterp: (add_var) variable $ghost is not defined as an alias. Defaulting to flag 0.\n");
 }
 
 // ---- steady state ----
