@@ -716,6 +716,10 @@ void* operator new(std::size_t size)
     throw std::bad_alloc();
 }
 
+// GCC pairs the built-in operator new with these and warns about free(); the replacement
+// operator new above is the one that runs, and it allocates with malloc.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void operator delete(void* memory) noexcept
 {
     std::free(memory);
@@ -725,6 +729,7 @@ void operator delete(void* memory, std::size_t) noexcept
 {
     std::free(memory);
 }
+#pragma GCC diagnostic pop
 
 TEST(ScriptInterpSteadyState, RunningLinesDoesNotAllocate)
 {
