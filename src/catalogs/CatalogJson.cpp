@@ -62,6 +62,31 @@ void forEachMember(const nlohmann::json& value,
     }
 }
 
+bool loadCatalog(const std::string& path, const char* component, const char* topLevelKey, const char* missingLine,
+                 const MemberVisitor& visit)
+{
+    nlohmann::json document;
+    if (!readJsonFile(path, component, document))
+        return false;
+    if (!validateJson(document, {topLevelKey}))
+    {
+        if (missingLine)
+            std::cerr << component << ": " << missingLine << std::endl;
+        return false;
+    }
+    forEachMember(document.at(topLevelKey), visit);
+    return true;
+}
+
+bool hasRequired(const char* component, const std::string& key, const nlohmann::json& entry, const char* property,
+                 const char* label)
+{
+    if (entry.is_object() && entry.contains(property))
+        return true;
+    std::cerr << component << ": Missing " << label << " property for [" << key << "]" << std::endl;
+    return false;
+}
+
 void guardEntry(const std::string& component, const std::string& key, const std::function<void()>& load)
 {
     try

@@ -21,6 +21,19 @@ bool readJsonFile(const std::string& path, const std::string& component, nlohman
 void forEachMember(const nlohmann::json& value,
                    const std::function<void(const std::string& key, const nlohmann::json& entry)>& visit);
 
+using MemberVisitor = std::function<void(const std::string& key, const nlohmann::json& entry)>;
+
+// The load every catalog shares: read the file, check its top-level key (printing
+// missingLine, when there is one, after validateJson's report), then visit each member in the
+// catalog order. False when the file cannot be opened or lacks the key.
+bool loadCatalog(const std::string& path, const char* component, const char* topLevelKey, const char* missingLine,
+                 const MemberVisitor& visit);
+
+// True when entry is an object holding property; otherwise reports
+// "<component>: Missing <label> property for [<key>]".
+bool hasRequired(const char* component, const std::string& key, const nlohmann::json& entry, const char* property,
+                 const char* label);
+
 // Runs one entry's loader and turns a JSON type error into one report line, so that one bad
 // entry never ends the program: "<component>: Skipping [<key>]: <library text>".
 void guardEntry(const std::string& component, const std::string& key, const std::function<void()>& load);

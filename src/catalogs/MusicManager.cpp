@@ -32,23 +32,14 @@ MusicManager& MusicManager::instance()
 
 bool MusicManager::load(const std::string& path)
 {
-    nlohmann::json document;
-    if (!readJsonFile(path, Component, document))
-        return false;
-    if (!validateJson(document, {TopLevelKey}))
-        return false;
-    forEachMember(document.at(TopLevelKey),
-                  [this](const std::string& key, const nlohmann::json& entry) { loadEntry(key, entry); });
-    return true;
+    return loadCatalog(path, Component, TopLevelKey, nullptr,
+                       [this](const std::string& key, const nlohmann::json& entry) { loadEntry(key, entry); });
 }
 
 void MusicManager::loadEntry(const std::string& key, const nlohmann::json& entry)
 {
-    if (!entry.is_object() || !entry.contains("file"))
-    {
-        std::cerr << Component << ": Missing FILE property for [" << key << "]" << std::endl;
+    if (!hasRequired(Component, key, entry, "file", "FILE"))
         return;
-    }
     // The song is announced before its properties are read; a bad one then follows as a skip line.
     std::cout << Component << ": Creating SONG with name " << key << std::endl;
     guardEntry(Component, key, [&] {

@@ -41,26 +41,14 @@ ShaderManager& ShaderManager::instance()
 
 bool ShaderManager::load(const std::string& path)
 {
-    nlohmann::json document;
-    if (!readJsonFile(path, Component, document))
-        return false;
-    if (!validateJson(document, {TopLevelKey}))
-    {
-        std::cerr << Component << ": Missing properties in shadersfile." << std::endl;
-        return false;
-    }
-    forEachMember(document.at(TopLevelKey),
-                  [this](const std::string& key, const nlohmann::json& entry) { loadEntry(key, entry); });
-    return true;
+    return loadCatalog(path, Component, TopLevelKey, "Missing properties in shadersfile.",
+                       [this](const std::string& key, const nlohmann::json& entry) { loadEntry(key, entry); });
 }
 
 void ShaderManager::loadEntry(const std::string& key, const nlohmann::json& entry)
 {
-    if (!entry.is_object() || !entry.contains("fragment"))
-    {
-        std::cerr << Component << ": Missing FRAGMENT property for [" << key << "]" << std::endl;
+    if (!hasRequired(Component, key, entry, "fragment", "FRAGMENT"))
         return;
-    }
     guardEntry(Component, key, [&] {
         const std::string fragment = entry.at("fragment").get<std::string>();
         const Uniforms uniforms = readUniforms(entry);

@@ -54,26 +54,14 @@ SpriteManager& SpriteManager::instance()
 
 bool SpriteManager::load(const std::string& path)
 {
-    nlohmann::json document;
-    if (!readJsonFile(path, Component, document))
-        return false;
-    if (!validateJson(document, {TopLevelKey}))
-    {
-        std::cerr << Component << ": Missing properties in spritesfile." << std::endl;
-        return false;
-    }
-    forEachMember(document.at(TopLevelKey),
-                  [this](const std::string& key, const nlohmann::json& entry) { loadEntry(key, entry); });
-    return true;
+    return loadCatalog(path, Component, TopLevelKey, "Missing properties in spritesfile.",
+                       [this](const std::string& key, const nlohmann::json& entry) { loadEntry(key, entry); });
 }
 
 void SpriteManager::loadEntry(const std::string& key, const nlohmann::json& entry)
 {
-    if (!entry.is_object() || !entry.contains("texture"))
-    {
-        std::cerr << Component << ": Missing TEXTURE property for [" << key << "]" << std::endl;
+    if (!hasRequired(Component, key, entry, "texture", "TEXTURE"))
         return;
-    }
     guardEntry(Component, key, [&] {
         const SpriteEntry read = readEntry(entry);
         sf::Texture* texture = textures.getTexture(read.texture);

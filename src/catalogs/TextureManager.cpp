@@ -18,26 +18,14 @@ TextureManager& TextureManager::instance()
 
 bool TextureManager::load(const std::string& path)
 {
-    nlohmann::json document;
-    if (!readJsonFile(path, Component, document))
-        return false;
-    if (!validateJson(document, {TopLevelKey}))
-    {
-        std::cerr << Component << ": Missing properties in texturesfile." << std::endl;
-        return false;
-    }
-    forEachMember(document.at(TopLevelKey),
-                  [this](const std::string& key, const nlohmann::json& entry) { loadEntry(key, entry); });
-    return true;
+    return loadCatalog(path, Component, TopLevelKey, "Missing properties in texturesfile.",
+                       [this](const std::string& key, const nlohmann::json& entry) { loadEntry(key, entry); });
 }
 
 void TextureManager::loadEntry(const std::string& key, const nlohmann::json& entry)
 {
-    if (!entry.is_object() || !entry.contains("file"))
-    {
-        std::cerr << Component << ": Missing FILE property for [" << key << "]" << std::endl;
+    if (!hasRequired(Component, key, entry, "file", "FILE"))
         return;
-    }
     guardEntry(Component, key, [&] {
         const std::string file = entry.at("file").get<std::string>();
         const bool repeated = entry.contains("repeated") ? entry.at("repeated").get<bool>() : false;
