@@ -3,6 +3,8 @@
 #include "catalogs/TextureManager.hpp"
 #include "cutscene/GameCutscene.hpp"
 
+#include "ConsoleCapture.hpp"
+
 #include <SFML/Graphics/Image.hpp>
 #include <gtest/gtest.h>
 
@@ -32,33 +34,9 @@ struct DriverLeakGuard
 };
 #endif
 
-struct Output
-{
-    std::string out;
-    std::string err;
-};
-
-template <typename Action>
-Output capture(Action action)
-{
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    action();
-    return {testing::internal::GetCapturedStdout(), testing::internal::GetCapturedStderr()};
-}
-
-// Both streams in one text, to check the order of lines across them.
-template <typename Action>
-std::string captureMerged(Action action)
-{
-    std::ostringstream merged;
-    std::streambuf* out = std::cout.rdbuf(merged.rdbuf());
-    std::streambuf* err = std::cerr.rdbuf(merged.rdbuf());
-    action();
-    std::cout.rdbuf(out);
-    std::cerr.rdbuf(err);
-    return merged.str();
-}
+using testsupport::capture;
+using testsupport::captureMerged;
+using testsupport::Output;
 
 inline std::string addressOf(const void* pointer)
 {

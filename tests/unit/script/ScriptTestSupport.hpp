@@ -5,6 +5,8 @@
 #include "script/ScriptInterp.hpp"
 #include "script/ScriptParams.hpp"
 
+#include "ConsoleCapture.hpp"
+
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -49,34 +51,9 @@ public:
     std::filesystem::path path;
 };
 
-struct Output
-{
-    std::string out;
-    std::string err;
-};
-
-inline Output capture(const std::function<void()>& action)
-{
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    action();
-    Output output;
-    output.out = testing::internal::GetCapturedStdout();
-    output.err = testing::internal::GetCapturedStderr();
-    return output;
-}
-
-// Both streams into one text, to check the order of lines across them.
-inline std::string captureMerged(const std::function<void()>& action)
-{
-    std::ostringstream merged;
-    std::streambuf* out = std::cout.rdbuf(merged.rdbuf());
-    std::streambuf* err = std::cerr.rdbuf(merged.rdbuf());
-    action();
-    std::cout.rdbuf(out);
-    std::cerr.rdbuf(err);
-    return merged.str();
-}
+using testsupport::capture;
+using testsupport::captureMerged;
+using testsupport::Output;
 
 // What reached the extension, with the accessor context at the time of the call.
 struct Received
