@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ScreenFade.hpp"
+#include "scene/ScreenFade.hpp"
 
 #include <SFML/Graphics/RenderTexture.hpp>
 #include <SFML/Graphics/RenderWindow.hpp>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "scene/Tween.hpp"
+#include "motion/Tween.hpp"
 
 #include <SFML/Audio/Music.hpp>
 

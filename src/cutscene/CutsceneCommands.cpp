@@ -1,6 +1,6 @@
 #include "cutscene/CutsceneCommands.hpp"
 
-#include "app/ScreenFade.hpp"
+#include "scene/ScreenFade.hpp"
 #include "catalogs/TextureManager.hpp"
 #include "cutscene/GameCutscene.hpp"
 #include "script/ScriptParams.hpp"

@@ -1,7 +1,7 @@
 #include "scene/SceneObject.hpp"
 
 #include "catalogs/ShaderManager.hpp"
-#include "scene/Opacity.hpp"
+#include "motion/Opacity.hpp"
 
 #include <SFML/Graphics/RenderStates.hpp>
 #include <SFML/Graphics/RenderTarget.hpp>

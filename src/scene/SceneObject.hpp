@@ -2,7 +2,7 @@
 
 #include "scene/AnimationCollection.hpp"
 #include "scene/Animator.hpp"
-#include "scene/Tween.hpp"
+#include "motion/Tween.hpp"
 
 #include <SFML/Graphics/Rect.hpp>
 #include <SFML/Graphics/RenderTexture.hpp>

@@ -1,6 +1,6 @@
 #include "cutscene/CutsceneCommands.hpp"
 
-#include "app/ScreenFade.hpp"
+#include "scene/ScreenFade.hpp"
 #include "cutscene/CutsceneTestSupport.hpp"
 
 #include <utility>

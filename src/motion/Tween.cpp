@@ -1,4 +1,4 @@
-#include "scene/Tween.hpp"
+#include "motion/Tween.hpp"
 
 #include <cfloat>
 #include <cmath>

@@ -1,6 +1,6 @@
-#include "app/ScreenFade.hpp"
+#include "scene/ScreenFade.hpp"
 
-#include "scene/Opacity.hpp"
+#include "motion/Opacity.hpp"
 
 #include <SFML/Graphics/RectangleShape.hpp>
 

@@ -1,4 +1,4 @@
-#include "app/ScreenFade.hpp"
+#include "scene/ScreenFade.hpp"
 
 #include <SFML/Graphics/RenderTexture.hpp>
 #include <SFML/Graphics/Texture.hpp>
