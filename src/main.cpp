@@ -1,6 +1,38 @@
 #include "app/Application.hpp"
+#include "app/CommandLine.hpp"
 
-int main()
+#include <cerrno>
+#include <cstring>
+#include <iostream>
+
+#include <unistd.h>
+
+int main(int argc, char** argv)
 {
-    return Application().run();
+    CommandLine options;
+    std::string error;
+    if (!options.parse(argc, argv, error))
+    {
+        std::cerr << "kestrune: " << error << " (see kestrune --help)" << std::endl;
+        return 2;
+    }
+    if (options.help)
+    {
+        std::cout << CommandLine::usage();
+        return 0;
+    }
+    if (options.showVersion)
+    {
+        std::cout << CommandLine::version() << std::endl;
+        return 0;
+    }
+    // Every path of a demo is relative to its folder, so the player works inside it.
+    if (!options.dir.empty() && chdir(options.dir.c_str()) != 0)
+    {
+        std::cerr << "kestrune: cannot play folder '" << options.dir << "': " << std::strerror(errno) << std::endl;
+        return 2;
+    }
+
+    Application application;
+    return application.run();
 }

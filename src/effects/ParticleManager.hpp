@@ -1,0 +1,24 @@
+#pragma once
+
+#include "effects/ParticleSystem.hpp"
+
+#include <string>
+#include <unordered_map>
+
+// Catalog of particle systems, filled once from "assets/particles.json"; owns every system.
+class ParticleManager
+{
+public:
+    static ParticleManager& instance();
+
+    bool load(const std::string& path);
+
+    // The shared system, or null after "ParticleManager: ParticleSystem with key <key> does not exist.".
+    ParticleSystem* getParticleSystem(const std::string& key);
+
+    // Every loaded system by key (read by tools that walk the catalog).
+    const std::unordered_map<std::string, ParticleSystem>& systems() const { return entries; }
+
+private:
+    std::unordered_map<std::string, ParticleSystem> entries;
+};

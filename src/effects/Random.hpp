@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstdint>
+
+// The program's one pseudo-random sequence: integers 0..32767 inclusive, never seeded, so every
+// run repeats it. Our own generator, so the range and the sequence do not depend on the C library.
+namespace Random
+{
+constexpr std::int32_t Max = 32767;
+
+// The next value of the sequence.
+std::int32_t next();
+
+// min + (r / 32767) * (max - min) in 32-bit floats, r the next value.
+float range(float min, float max);
+
+// Puts the sequence back at its start (tests and fast-forward checks only; the player never calls it).
+void restart();
+} // namespace Random
