@@ -111,7 +111,7 @@ TEST_F(ParticleSystemTest, BadFilesAreOneReportAndNoLoadLine)
     nlohmann::json description = systemJson();
     description.erase("min_ttl");
     EXPECT_EQ(load(description, 5, false), errLines("validateJson: Missing prop: min_ttl.\n"
-                                                     "ParticleSystem: Missing properties in jsonfile.\n"));
+                                                    "ParticleSystem: Missing properties in jsonfile.\n"));
 
     const std::string broken = "{\"name\": 1,";
     write("p.json", broken);
@@ -143,8 +143,9 @@ TEST_F(ParticleSystemTest, UnusableSpritesAreSaidOnceAndNeverDrawnFrom)
 {
     nlohmann::json description = systemJson();
     description["sprites"] = nlohmann::json::array();
-    EXPECT_EQ(load(description, 4), Console({"ParticleSystem: name=\"sparks\" numParticles=4\n",
-                                             "ParticleSystem: No usable sprite in p.json; the system spawns nothing.\n"}));
+    EXPECT_EQ(load(description, 4),
+              Console({"ParticleSystem: name=\"sparks\" numParticles=4\n",
+                       "ParticleSystem: No usable sprite in p.json; the system spawns nothing.\n"}));
     system.setActive(true);
     system.spawnAt(1.f, 2.f);
     system.update(Step);
