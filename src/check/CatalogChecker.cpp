@@ -343,6 +343,7 @@ std::set<std::string> CatalogChecker::checkAnimationFile(const std::string& path
             continue;
         }
         double total = 0.0;
+        bool framesValid = true;
         for (const auto& frame : members(frames))
         {
             const std::string frameWhere = where + "/frames/" + frame.first;
@@ -350,6 +351,7 @@ std::set<std::string> CatalogChecker::checkAnimationFile(const std::string& path
             if (!frame.second->is_object())
             {
                 source.error(frameWhere, frameWhat + "must be an object, not " + typeName(*frame.second));
+                framesValid = false;
                 continue;
             }
             if (checkRules(source, frameWhat, *frame.second, frameWhere,
@@ -359,10 +361,12 @@ std::set<std::string> CatalogChecker::checkAnimationFile(const std::string& path
                             {"h", Type::Number, true},
                             {"d", Type::Number, true}}))
                 total += frame.second->at("d").get<double>();
+            else
+                framesValid = false;
         }
         if (frames.empty())
             source.warning(where, what + "has no frames");
-        else if (animation.at("loop").get<bool>() && total <= 0.0)
+        else if (framesValid && animation.at("loop").get<bool>() && total <= 0.0)
             source.warning(where, what + "loops over frames whose durations add up to 0");
     }
     return names;

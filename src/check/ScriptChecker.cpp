@@ -5,7 +5,9 @@
 #include "script/Script.hpp"
 #include "script/ScriptInterp.hpp"
 
+#include <algorithm>
 #include <cctype>
+#include <climits>
 #include <cerrno>
 #include <cstdlib>
 #include <limits>
@@ -110,11 +112,21 @@ void ScriptChecker::check(const std::string& scriptPath, const std::string& text
     for (std::size_t i = 0; i < script.lines.size(); ++i)
         lines.push_back({script.fileLines[i], script.lines[i].command, script.lines[i].params});
 
+    const std::size_t first = diagnostics.entries.size();
     collect();
     for (const Line& line : lines)
         checkLine(line);
     checkBlocks();
     checkSections();
+    // The script's own diagnostics in line order, with what concerns the whole file last, after
+    // those of the animation files it names.
+    const auto begin = diagnostics.entries.begin() + static_cast<std::ptrdiff_t>(first);
+    const auto own = std::stable_partition(begin, diagnostics.entries.end(),
+                                              [this](const Diagnostics::Entry& entry) { return entry.path != path; });
+    std::stable_sort(own, diagnostics.entries.end(),
+                     [](const Diagnostics::Entry& a, const Diagnostics::Entry& b) {
+                         return (a.line == 0 ? INT_MAX : a.line) < (b.line == 0 ? INT_MAX : b.line);
+                     });
 }
 
 // Everything that a line anywhere in the script defines: labels, objects, buffers, bindings,
@@ -193,8 +205,9 @@ void ScriptChecker::checkLine(const Line& line)
         checkParam(line, i, kinds[i]);
 }
 
-void ScriptChecker::checkConstants(const Line& line, std::size_t i)
+bool ScriptChecker::checkConstants(const Line& line, std::size_t i)
 {
+    bool known = true;
     // A parameter holding "%" is lower-cased, then each constant in it is replaced.
     const std::string text = lowered(line.params[i]);
     for (std::size_t at = text.find('%'); at != std::string::npos; at = text.find('%', at + 1))
@@ -204,17 +217,21 @@ void ScriptChecker::checkConstants(const Line& line, std::size_t i)
             ++end;
         const std::string name = text.substr(at, end - at);
         if (name.size() > 1 && !ScriptInterp::isConstant(name) && !GameCutscene::isConstant(name))
+        {
             error(line, "unknown constant " + quoted(name) + " in parameter " + std::to_string(i + 1) + " of " +
                             quoted(line.command));
+            known = false;
+        }
     }
+    return known;
 }
 
 void ScriptChecker::checkParam(const Line& line, std::size_t i, char kind)
 {
     const std::string& text = line.params[i];
     const std::string what = quoted(line.command) + " parameter " + std::to_string(i + 1) + ": ";
-    if (text.find('%') != std::string::npos)
-        checkConstants(line, i);
+    if (text.find('%') != std::string::npos && !checkConstants(line, i))
+        return;
     if (kind == 'v' || kind == 'x' || kind == 'u')
     {
         if (kind == 'v' && text.find('$') != std::string::npos)
