@@ -280,7 +280,7 @@ bool Application::fastForward(const std::string& value)
         // Playing renders after every step; the frame of the last step is the loop's first.
         if (step > 0)
             renderScene();
-        if (step % StepsBetweenEventPolls == StepsBetweenEventPolls - 1)
+        if (window && step % StepsBetweenEventPolls == StepsBetweenEventPolls - 1)
             pollEvents();
         music.advanceHeld(FrameTimer::Step);
         updateStep(FrameTimer::Step);
