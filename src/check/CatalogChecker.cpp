@@ -199,8 +199,8 @@ void CatalogChecker::checkShaders(const std::string& path, const std::string& te
                  index.shaders,
                  [this](const JsonSource& source, const std::string& key, const json& entry, const std::string& where) {
                      const std::string what = "shader " + quoted(key) + ": ";
-                     const std::string texture = entry.value("texture", std::string());
-                     if (!texture.empty())
+                     const json texture = entry.value("texture", json(""));
+                     if (texture.is_string() && !texture.get<std::string>().empty())
                          checkReference(source, where + "/texture", what, index.textures, texture, "texture",
                                         "assets/textures.json");
                      if (entry.contains("uniforms"))
