@@ -263,8 +263,8 @@ bool Application::fastForward(const std::string& value)
         const auto label = cutscene.script.labels.find(value);
         if (label == cutscene.script.labels.end())
         {
-            std::cerr << "kestrune: --start " << value << ": " << ScriptPath << " defines no label \"" << value
-                      << "\"" << std::endl;
+            std::cerr << "kestrune: --start " << value << ": " << ScriptPath << " defines no label \"" << value << "\""
+                      << std::endl;
             return false;
         }
         interp.watchLine = label->second;

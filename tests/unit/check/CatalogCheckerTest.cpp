@@ -24,7 +24,8 @@ TEST(CatalogChecker, EntryRulesAndCrossReferences)
 {
     Checked c;
     c.checker.checkTextures("t", R"({"textures": {"sky": {"file": "sky.png"}, "bad": 3}})");
-    c.checker.checkSprites("s", R"({"sprites": {"a": {"texture": "sky"}, "b": {"texture": "sky", "rectW": 4, "rectH": true}}})");
+    c.checker.checkSprites(
+        "s", R"({"sprites": {"a": {"texture": "sky"}, "b": {"texture": "sky", "rectW": 4, "rectH": true}}})");
     c.checker.checkMusic("m", R"({"music": {"x": {"file": "x.ogg", "volume": 140, "loopTo": false}}})");
     c.checker.checkParticles("p", R"({"particlesystems": {"fire": {"file": "fire.json", "instances": -1}}})");
     c.checker.checkTexts("x", R"({"textsystems": {"t": {"font": "f.ttf", "size": "big", "particles_out": "fire"}}})");

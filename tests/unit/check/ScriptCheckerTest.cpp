@@ -38,8 +38,7 @@ TEST(ScriptChecker, KnowsEveryCommandThePlayerDispatchesWithAtLeastItsNeeds)
     for (const CutsceneCommands::Row* row : CutsceneCommands::all())
     {
         ASSERT_NE(ScriptChecker::signature(row->name), nullptr) << row->name;
-        EXPECT_GE(static_cast<int>(std::string(ScriptChecker::signature(row->name)).size()), row->needs)
-            << row->name;
+        EXPECT_GE(static_cast<int>(std::string(ScriptChecker::signature(row->name)).size()), row->needs) << row->name;
     }
 }
 
