@@ -293,8 +293,10 @@ bool Application::fastForward(const std::string& value)
         return true;
 
     std::cerr << "kestrune: --start " << value << ": ";
-    if (!byTime && running)
+    if (running)
         std::cerr << "the main flow does not reach label \"" << value << "\" in the first hour" << std::endl;
+    else if (interp.running)
+        std::cerr << "stopped (window closed) before the start point" << std::endl;
     else
         std::cerr << "the demo ends after " << step << " steps (" << static_cast<double>(step) / 60.0
                   << " s), before the start point" << std::endl;
