@@ -378,8 +378,8 @@ void ScriptChecker::checkNumber(const Line& line, std::size_t i, const std::stri
     errno = 0;
     if (kind == 'f')
     {
-        const float value = std::strtof(begin, &end);
-        (void)value;
+        // Only where the reading stops and whether it overflowed matter here.
+        std::strtof(begin, &end);
         if (end == begin)
             error(line, what + quoted(text) + " is not a number");
         else if (errno == ERANGE)
