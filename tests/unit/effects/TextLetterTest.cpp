@@ -1,4 +1,6 @@
 #include "effects/TextLetter.hpp"
+#include "effects/ParticleSystem.hpp"
+#include "effects/Random.hpp"
 #include "effects/TextTestSupport.hpp"
 
 #include <cmath>
@@ -110,4 +112,76 @@ TEST_F(TextLetterTest, LaterTweensWinWhenEntranceAndExitOverlap)
     EXPECT_EQ(letter.rotation, letter.rotationOut.value);
     EXPECT_EQ(letter.alpha, letter.fadeOutTween.value);
     EXPECT_GT(letter.alpha, 0.9f);
+}
+
+namespace
+{
+// A system with a pool of 20 that can draw, for counting the particles that letters start.
+class TextLetterBurstTest : public TextLetterTest
+{
+protected:
+    TextLetterBurstTest()
+    {
+        sparks.sprites.push_back(&sprite);
+        EXPECT_TRUE(sparks.allocatePool(20));
+    }
+
+    int live() const
+    {
+        int count = 0;
+        for (std::int32_t i = 0; i < sparks.numParticles; ++i)
+            count += sparks.particles[static_cast<std::size_t>(i)].active ? 1 : 0;
+        return count;
+    }
+
+    sf::Sprite sprite;
+    ParticleSystem sparks;
+};
+} // namespace
+
+TEST_F(TextLetterBurstTest, EntranceBurstOnTheFirstActiveUpdateAtRandomPointsOfTheGlyph)
+{
+    style.particles_in = &sparks;
+    style.num_particles_in = 3;
+    TextLetter letter = make(1.f, 0.05f);
+    run(letter, 3);
+    EXPECT_EQ(live(), 0);
+
+    Random::restart();
+    run(letter, 1);
+    EXPECT_EQ(live(), 3);
+    EXPECT_EQ(letter.num_particles_in, 0);
+    run(letter, 5);
+    EXPECT_EQ(live(), 3);
+
+    // The point takes r1 then r2 of the shared sequence; each spawnAt then draws its own values.
+    Random::restart();
+    const float r1 = static_cast<float>(Random::next());
+    const float r2 = static_cast<float>(Random::next());
+    const sf::FloatRect bounds = letter.glyph.getLocalBounds();
+    EXPECT_EQ(sparks.particles[0].x, Place.x + (r1 / 32767.f) * bounds.width);
+    EXPECT_EQ(sparks.particles[0].y, Place.y - 10.f + (r2 / 32767.f) * bounds.height);
+}
+
+TEST_F(TextLetterBurstTest, ExitBurstAtZeroComesOnTheLastUpdate)
+{
+    style.particles_out = &sparks;
+    style.num_particles_out = 10;
+    TextLetter letter = make(0.5f);
+    int steps = 0;
+    while (letter.alive && steps < 100)
+    {
+        EXPECT_EQ(live(), 0) << steps;
+        letter.update(Step);
+        ++steps;
+    }
+    EXPECT_EQ(live(), 10);
+    EXPECT_EQ(letter.num_particles_out, 0);
+    EXPECT_GE(steps, 30);
+
+    // Without a system nothing is owed and nothing breaks.
+    style.particles_out = nullptr;
+    TextLetter quiet = make(0.1f);
+    run(quiet, 10);
+    EXPECT_EQ(live(), 10);
 }

@@ -1,5 +1,7 @@
 #include "effects/TextManager.hpp"
 #include "catalogs/CatalogTestSupport.hpp"
+#include "catalogs/SpriteManager.hpp"
+#include "catalogs/TextureManager.hpp"
 #include "effects/ParticleManager.hpp"
 #include "effects/TextTestSupport.hpp"
 
@@ -28,7 +30,9 @@ protected:
         return found;
     }
 
-    ParticleManager particles;
+    TextureManager textures;
+    SpriteManager sprites{textures};
+    ParticleManager particles{sprites};
     TextManager texts{particles};
 };
 
