@@ -49,6 +49,7 @@ public:
     Tween xIn, yIn, xOut, yOut, scaleIn, scaleOut, rotationIn, rotationOut;
 
 private:
+    void reserveGeometry();
     void startExit();
     void stepTweens(float dt);
     void applyToGlyph();
