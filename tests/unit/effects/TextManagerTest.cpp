@@ -59,6 +59,8 @@ TEST_F(TextManagerTest, BadDescriptionsAreLeftOutAndTheOthersLoad)
                       "d": )" + description(R"("fade_out": 1)") + R"(,
                       "f": )" + description(R"("particles_in": 3)") + R"(,
                       "g": )" + description(R"("num_instances": 100000)") + R"(,
+                      "h": {"font": ")" + texttest::fontPath() + R"(", "size": 30000},
+                      "i": )" + description(R"("outlinecolor_width": -5000)") + R"(,
                       "z": )" + description(R"("particles_out": "sparks", "particles_in": "")") + "}}"),
               errLines("validateJson: Missing prop: font.\nTextSystem: Missing properties in textdata.\n" + NotMade +
                        "TextSystem: Missing FONT property.\n" + NotMade + "TextManager: Skipping [c]" + TypeError +
@@ -67,7 +69,10 @@ TEST_F(TextManagerTest, BadDescriptionsAreLeftOutAndTheOthersLoad)
                        TypeError + "type must be boolean, but is number\n" + "validateJson: Missing prop: font.\n" +
                        "TextSystem: Missing properties in textdata.\n" + NotMade + "TextManager: Skipping [f]" +
                        TypeError + "type must be string, but is number\n" + "TextManager: Skipping [g]" + TypeError +
-                       "number 100000 is out of the range of 0 to 10000 instances\n" +
+                       "number 100000 is out of the range of 0 to 10000 instances\n" + "TextManager: Skipping [h]" +
+                       TypeError + "number 30000 is out of the range of 0 to 2048 pixels\n" +
+                       "TextManager: Skipping [i]" + TypeError +
+                       "number -5000 is out of the range of -256 to 256 pixels\n" +
                        "ParticleManager: ParticleSystem with key sparks does not exist.\n"));
     EXPECT_NE(sfmlOutput.str().find("missing.ttf"), std::string::npos) << "the library's own report comes first";
 
