@@ -30,12 +30,11 @@ void step(Tween& tween, float dt, float& property)
 TextLetter::TextLetter(sf::Uint32 character, const sf::Font& font, const TextStyle& style, sf::Vector2f position,
                        float originY, float startDelay, float life)
     : character(character), x(position.x), y(position.y), timer(life), fade_duration(style.fade_duration),
-      tween_duration_out(style.tween_duration_out), fade_in(style.fade_in), fade_out(style.fade_out),
-      delay(startDelay), fillR(style.fillR), fillG(style.fillG), fillB(style.fillB), outlineR(style.outlineR),
-      outlineG(style.outlineG), outlineB(style.outlineB), outlineWidth(style.outlineWidth),
-      particles_in(style.particles_in), particles_out(style.particles_out),
-      num_particles_in(style.num_particles_in), num_particles_out(style.num_particles_out),
-      particles_duration_out(style.particles_duration_out)
+      tween_duration_out(style.tween_duration_out), fade_in(style.fade_in), fade_out(style.fade_out), delay(startDelay),
+      fillR(style.fillR), fillG(style.fillG), fillB(style.fillB), outlineR(style.outlineR), outlineG(style.outlineG),
+      outlineB(style.outlineB), outlineWidth(style.outlineWidth), particles_in(style.particles_in),
+      particles_out(style.particles_out), num_particles_in(style.num_particles_in),
+      num_particles_out(style.num_particles_out), particles_duration_out(style.particles_duration_out)
 {
     glyph.setFont(font);
     glyph.setCharacterSize(style.characterSize);

@@ -110,18 +110,6 @@ TEST_F(TextInstanceTest, EmptyTextIsBusyForTheDurationOnly)
     EXPECT_EQ(stepsUntilIdle(*instance), 61);
 }
 
-TEST_F(TextInstanceTest, NewDisplayReplacesTheLettersOfTheLast)
-{
-    auto instance = make();
-    instance->display("AB", 0.f, 0.f, 0.f, 0.f);
-    stepsUntilIdle(*instance);
-    EXPECT_EQ(instance->letters.size(), 2u);
-    instance->display("C", 10.f, 20.f, 0.f, 1.f);
-    ASSERT_EQ(instance->letters.size(), 1u);
-    EXPECT_EQ(instance->letters[0].character, static_cast<sf::Uint32>('C'));
-    EXPECT_EQ(instance->text, "C");
-}
-
 TEST_F(TextInstanceTest, Utf8TextHasOneLetterPerCharacterAtItsLaidOutPlace)
 {
     style.letterdelay = 0.1f;
