@@ -7,6 +7,7 @@
 #include "catalogs/TextureManager.hpp"
 #include "cutscene/GameCutscene.hpp"
 #include "effects/ParticleManager.hpp"
+#include "effects/TextManager.hpp"
 #include "script/Script.hpp"
 
 #include <SFML/Window/Event.hpp>
@@ -120,6 +121,7 @@ void Application::loadCatalogs()
     ParticleManager::instance().load("assets/particles.json");
     fade.fadeSprite = SpriteManager::instance().getSprite("black");
     ShaderManager::instance().load("assets/shaders.json");
+    TextManager::instance().load("assets/text.json");
 }
 
 bool Application::startUp(sf::RenderWindow& renderWindow)
@@ -171,6 +173,7 @@ void Application::updateStep(float dt)
 
     GameCutscene& cutscene = GameCutscene::instance();
     cutscene.update(dt);
+    TextManager::instance().update(dt);
     running = running && cutscene.interp.running;
     fade.advance(dt);
 }
@@ -191,6 +194,8 @@ void Application::renderFrame()
     window->clear(sf::Color(0, 0, 0, 0));
     renderScene();
     window->draw(postSprite, sf::RenderStates(&postShader));
+    // Text lands on the finished picture, untouched by the post-processing.
+    TextManager::instance().draw(*window);
     fade.draw(*window);
     window->display();
 }

@@ -4,6 +4,7 @@
 #include "catalogs/TextureManager.hpp"
 #include "cutscene/GameCutscene.hpp"
 #include "effects/ParticleManager.hpp"
+#include "effects/TextManager.hpp"
 #include "script/ScriptParams.hpp"
 
 #include <algorithm>
@@ -93,9 +94,6 @@ void createObject(GameCutscene& cutscene, const Params& params, const Row&)
     cutscene.objects[name] = std::move(object);
 }
 
-// display_text comes alive with the text systems; until then it only checks its parameter count.
-void awaitsEffects(GameCutscene&, const Params&, const Row&) {}
-
 // Binds a catalog system (shared, never copied) and switches it on.
 void addParticles(GameCutscene& cutscene, const Params& params, const Row&)
 {
@@ -125,6 +123,21 @@ void drawParticles(GameCutscene& cutscene, const Params& params, const Row&)
 
 // draw_text is kept for old scripts: it only checks its parameter count.
 void drawsNothing(GameCutscene&, const Params&, const Row&) {}
+
+// The text is drawn by the shell over the finished picture, not into a buffer. An unknown key
+// has been reported by the lookup and shows nothing.
+void displayText(GameCutscene&, const Params& params, const Row&)
+{
+    TextSystem* system = TextManager::instance().getTextSystem(textParam(params, 0));
+    if (!system)
+        return;
+    // Read one by one, so that reports of malformed numbers come in parameter order.
+    const float x = getFloat(params, 2);
+    const float y = getFloat(params, 3);
+    const float delay = getFloat(params, 4);
+    const float duration = getFloat(params, 5);
+    system->display(textParam(params, 1), x, y, delay, duration);
+}
 
 void fadeIn(GameCutscene& cutscene, const Params& params, const Row&)
 {
@@ -365,7 +378,7 @@ const Row Commands[] = {
     {"object_set_shader", 2, setShader, None, None},
     {"object_load_animations", 2, loadAnimations, None, None},
     {"object_play_animation", 2, playAnimation, None, None},
-    {"display_text", 6, awaitsEffects, None, None},
+    {"display_text", 6, displayText, None, None},
     {"draw_text", 2, drawsNothing, None, None},
 };
 } // namespace
