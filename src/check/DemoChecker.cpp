@@ -163,7 +163,9 @@ std::string DemoChecker::compileFragment(const std::string& path)
     {
         displayChecked = true;
         const char* name = std::getenv("DISPLAY");
-        display = name && *name && sf::Shader::isAvailable();
+        if (name && *name)
+            context = std::make_unique<sf::Context>();
+        display = context && sf::Shader::isAvailable();
         if (!display)
             diagnostics.note("assets/shaders.json", "shaders are not compiled: there is no display");
     }

@@ -3,7 +3,10 @@
 #include "check/CatalogChecker.hpp"
 #include "check/Diagnostics.hpp"
 
+#include <SFML/Window/Context.hpp>
+
 #include <map>
+#include <memory>
 #include <ostream>
 #include <set>
 #include <string>
@@ -36,6 +39,9 @@ private:
 
     bool displayChecked = false;
     bool display = false;
+    // Shaders are compiled in a context of our own: without one the library's hidden shared
+    // context sometimes aborts on a busy X server.
+    std::unique_ptr<sf::Context> context;
     std::map<std::string, std::set<std::string>> animationFiles;
     std::set<std::string> unreadableAnimationFiles;
 };
