@@ -12,6 +12,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iostream>
@@ -21,6 +22,15 @@ namespace
 {
 const char* const ConfigPath = "config.json";
 const char* const ScriptPath = "assets/demo.script";
+const char* const WatchedFolder = "./assets";
+constexpr int WatchDelayMs = 5000;
+
+// The script's path in the form the watcher reports it.
+const std::string& watchedScriptPath()
+{
+    static const std::string path = (std::filesystem::path(WatchedFolder) / "demo.script").make_preferred().string();
+    return path;
+}
 
 // Applies one configuration key when present; a value of the wrong type keeps the default and
 // is reported in one line.
@@ -119,6 +129,7 @@ bool Application::startUp(sf::RenderWindow& renderWindow)
     cutscene.fade = &fade;
     cutscene.clearScene();
     cutscene.loadScript(ScriptPath);
+    watcher = std::make_unique<AssetWatcher>(WatchedFolder, WatchDelayMs);
 
     postShader.setUniform("iChannel0", sf::Shader::CurrentTexture);
     // Without a "noise" texture (the lookup reports it) the grain channel stays unset.
@@ -150,6 +161,45 @@ void Application::updateStep(float dt)
     cutscene.update(dt);
     running = running && cutscene.interp.running;
     fade.advance(dt);
+    // Every step: an author expects a saved script to show at once, and a poll is cheap.
+    if (watcher)
+        watcher->poll([this](const std::string& path, FileStatus status) { assetChanged(path, status); });
+}
+
+void Application::assetChanged(const std::string& path, FileStatus status)
+{
+    // Folders and other non-files are never acted on; an erased entry can no longer be tested.
+    std::error_code error;
+    if (status != FileStatus::erased && !std::filesystem::is_regular_file(path, error))
+        return;
+    const bool isScript = path == watchedScriptPath();
+    if (status == FileStatus::modified)
+    {
+        if (isScript)
+            reloadScript();
+        return;
+    }
+    // A script written again after a reload could not open it is that save: load it at once
+    // rather than leave the scene empty until the next one.
+    if (status == FileStatus::created && isScript && GameCutscene::instance().waitingForScript)
+    {
+        reloadScript();
+        return;
+    }
+    std::cout << "Error! Unknown file status." << std::endl;
+}
+
+void Application::reloadScript()
+{
+    std::cout << "Demo.script modified - Reloading" << std::endl;
+    // Flags, iTime, the music and the catalogs survive; the fade and the whole scene do not.
+    fade.reset();
+    GameCutscene& cutscene = GameCutscene::instance();
+    cutscene.clearScene();
+    // An editor may have removed the file for an instant: play on from the empty scene until
+    // the script can be read again instead of letting the empty script end the program.
+    if (!cutscene.loadScript(ScriptPath))
+        cutscene.waitingForScript = true;
 }
 
 void Application::renderFrame()
@@ -189,6 +239,7 @@ int Application::run()
     }
 
     renderWindow.close();
+    watcher.reset();
     window = nullptr;
     return 0;
 }

@@ -64,6 +64,8 @@ std::string GameCutscene::extVariable(std::string text)
 
 void GameCutscene::update(float dt)
 {
+    if (waitingForScript)
+        return;
     // The init section runs once after every clear, before the main flow's first line.
     if (!started)
     {
@@ -93,6 +95,7 @@ bool GameCutscene::loadScript(const std::string& path)
     if (!script.load(path))
         return false;
     interp.bind(&script, this);
+    waitingForScript = false;
     return true;
 }
 
