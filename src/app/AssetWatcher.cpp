@@ -13,8 +13,8 @@ bool vanished(const std::error_code& error)
     return error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory;
 }
 
-// The walker already writes preferred separators here except between the folder and the rest;
-// only platforms whose separator is not a slash pay for a copy.
+// Path texts use the preferred separator throughout. Where that is a slash the walker's text
+// already has it; elsewhere the folder part may hold slashes, which costs a copy per entry.
 template <typename Visit>
 void visitPreferred(const fs::path& path, fs::file_time_type time, Visit& visit)
 {
