@@ -219,6 +219,10 @@ class Editor:
         self.workdir = workdir
         self.stamp = int(time.time()) + 100
 
+    def read(self, name):
+        with open(os.path.join(self.workdir, name)) as f:
+            return f.read()
+
     def touch(self, path):
         self.stamp += 1
         os.utime(path, (self.stamp, self.stamp))
@@ -226,10 +230,7 @@ class Editor:
     def apply(self, action):
         path = os.path.join(self.workdir, action["edit"])
         if "write" in action or "copy" in action:
-            text = action.get("write")
-            if text is None:
-                with open(os.path.join(self.workdir, action["copy"])) as f:
-                    text = f.read()
+            text = action["write"] if "write" in action else self.read(action["copy"])
             staging = os.path.join(self.workdir, ".staging")
             with open(staging, "w") as f:
                 f.write(text)
