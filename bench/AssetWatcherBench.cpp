@@ -17,8 +17,8 @@ namespace
 // fonts and animation files are.
 fs::path makeAssets(int count)
 {
-    const fs::path dir = fs::temp_directory_path() / ("kestrune-bench-" + std::to_string(getpid()) + "-" +
-                                                      std::to_string(count));
+    const fs::path dir =
+        fs::temp_directory_path() / ("kestrune-bench-" + std::to_string(getpid()) + "-" + std::to_string(count));
     fs::remove_all(dir);
     for (int i = 0; i < count; ++i)
     {
