@@ -37,8 +37,8 @@ class Session:
         self.editor = Editor(self.workdir)
         with open(os.path.join(soak, "assets", "demo.script")) as f:
             self.first = f.read()
-        # A fixed mmap threshold hands every freed render texture back to the system at once, so
-        # that the resident size follows live memory rather than the allocator's heuristics.
+        # A fixed mmap threshold keeps freed render textures out of the heap, so that the resident
+        # size follows live memory more closely than with the allocator's moving threshold.
         env = dict(os.environ, ALSOFT_DRIVERS="null", GLIBC_TUNABLES="glibc.malloc.mmap_threshold=131072")
         self.process = subprocess.Popen(["stdbuf", "-oL", "-eL", os.path.abspath(binary)], cwd=self.workdir,
                                         env=env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
@@ -46,8 +46,6 @@ class Session:
         self.out, self.err = Console(self.process.stdout), Console(self.process.stderr)
         self.seen = {RELOAD: 0, UNKNOWN: 0}
         self.resident = []  # the resident size in kB after each save, one list per cycle
-        # A save before the watcher exists would only be read at start-up.
-        self.expect("LOG: first version", 1)
 
     def expect(self, line, total):
         """The player prints the line for the total-th time, never more, and is still running."""
@@ -81,6 +79,8 @@ class Session:
 def soak(binary, seconds):
     session = Session(binary)
     try:
+        # A save before the watcher exists would only be read at start-up.
+        session.expect("LOG: first version", 1)
         start = time.time()
         while time.time() - start < seconds or len(session.resident) < WARM_UP + 2 * WINDOW:
             session.cycle()
