@@ -43,5 +43,3 @@ void pollAssets(benchmark::State& state)
 } // namespace
 
 BENCHMARK(pollAssets)->Arg(30)->Arg(300)->Arg(1000)->Unit(benchmark::kMicrosecond);
-
-BENCHMARK_MAIN();

@@ -6,6 +6,7 @@
 #include "catalogs/SpriteManager.hpp"
 #include "catalogs/TextureManager.hpp"
 #include "cutscene/GameCutscene.hpp"
+#include "effects/ParticleManager.hpp"
 
 #include <SFML/Window/Event.hpp>
 #include <SFML/Window/Keyboard.hpp>
@@ -105,6 +106,7 @@ void Application::loadCatalogs()
     TextureManager::instance().load("assets/textures.json");
     MusicManager::instance().load("assets/music.json");
     SpriteManager::instance().load("assets/sprites.json");
+    ParticleManager::instance().load("assets/particles.json");
     fade.fadeSprite = SpriteManager::instance().getSprite("black");
     ShaderManager::instance().load("assets/shaders.json");
 }
