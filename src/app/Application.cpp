@@ -17,6 +17,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iostream>
@@ -26,6 +27,15 @@ namespace
 {
 const char* const ConfigPath = "config.json";
 const char* const ScriptPath = "assets/demo.script";
+const char* const WatchedFolder = "./assets";
+constexpr int WatchDelayMs = 5000;
+
+// The script's path in the form the watcher reports it.
+const std::string& watchedScriptPath()
+{
+    static const std::string path = (std::filesystem::path(WatchedFolder) / "demo.script").make_preferred().string();
+    return path;
+}
 
 // A fast-forward to a label gives up after this much demo time.
 constexpr long MaxFastForwardSteps = 60L * 60L * 60L;
@@ -144,6 +154,7 @@ bool Application::startUp(sf::RenderWindow& renderWindow)
     cutscene.fade = &fade;
     cutscene.clearScene();
     cutscene.loadScript(ScriptPath);
+    watcher = std::make_unique<AssetWatcher>(WatchedFolder, WatchDelayMs);
 
     postShader.setUniform("iChannel0", sf::Shader::CurrentTexture);
     // Without a "noise" texture (the lookup reports it) the grain channel stays unset.
@@ -176,6 +187,54 @@ void Application::updateStep(float dt)
     TextManager::instance().update(dt);
     running = running && cutscene.interp.running;
     fade.advance(dt);
+    // Every step: an author expects a saved script to show at once, and a poll is cheap.
+    if (watcher)
+        watcher->poll([this](const std::string& path, FileStatus status) { assetChanged(path, status); });
+}
+
+void Application::assetChanged(const std::string& path, FileStatus status)
+{
+    // Folders and other non-files are never acted on; an erased entry can no longer be tested.
+    std::error_code error;
+    if (status != FileStatus::erased && !std::filesystem::is_regular_file(path, error))
+        return;
+    const bool isScript = path == watchedScriptPath();
+    if (status == FileStatus::modified)
+    {
+        if (isScript)
+            reloadScript();
+        return;
+    }
+    // A script written again after a reload could not open it is that save: load it at once
+    // rather than leave the scene empty until the next one.
+    if (status == FileStatus::created && isScript && GameCutscene::instance().waitingForScript)
+    {
+        reloadScript();
+        return;
+    }
+    std::cout << "Error! Unknown file status." << std::endl;
+}
+
+void Application::reloadScript()
+{
+    std::cout << "Demo.script modified - Reloading" << std::endl;
+    // Flags, iTime, the music and the catalogs survive; the fade and the whole scene do not.
+    fade.reset();
+    GameCutscene& cutscene = GameCutscene::instance();
+    cutscene.clearScene();
+    // An editor may have removed the file for an instant: play on from the empty scene until
+    // the script can be read again instead of letting the empty script end the program.
+    if (!cutscene.loadScript(ScriptPath))
+    {
+        cutscene.waitingForScript = true;
+    }
+    else if (cutscene.script.lineCount() == 0)
+    {
+        // An editor that truncates before it writes is caught between the two; an empty script
+        // would end the demo at once, so wait for the write that follows.
+        std::cerr << "Demo.script is empty - playing on until it is saved again." << std::endl;
+        cutscene.waitingForScript = true;
+    }
 }
 
 void Application::renderScene()
@@ -226,6 +285,7 @@ int Application::run()
     }
 
     renderWindow.close();
+    watcher.reset();
     window = nullptr;
     return 0;
 }

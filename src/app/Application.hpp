@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/AssetWatcher.hpp"
 #include "scene/ScreenFade.hpp"
 
 #include <SFML/Graphics/RenderTexture.hpp>
@@ -7,6 +8,7 @@
 #include <SFML/Graphics/Shader.hpp>
 #include <SFML/Graphics/Sprite.hpp>
 
+#include <memory>
 #include <string>
 
 // The player: start-up, the fixed-step frame loop, post-processing, the screen fade and shut-down.
@@ -45,6 +47,9 @@ public:
     static bool validateStart(const std::string& start, std::string& error);
 
     std::string start; // --start; empty: from the beginning
+    // The watcher's callback: a saved script is reloaded, other changes are only reported.
+    void assetChanged(const std::string& path, FileStatus status);
+    void reloadScript();
 
     bool running = true;
     bool fullscreen = false;
@@ -56,6 +61,7 @@ public:
     sf::Shader postShader;
     float iTime = 0.f;
     ScreenFade fade;
+    std::unique_ptr<AssetWatcher> watcher;
 
 private:
     bool startUp(sf::RenderWindow& renderWindow);

@@ -78,6 +78,8 @@ bool GameCutscene::isConstant(const std::string& text)
 
 void GameCutscene::update(float dt)
 {
+    if (waitingForScript)
+        return;
     // The init section runs once after every clear, before the main flow's first line.
     if (!started)
     {
@@ -114,6 +116,7 @@ bool GameCutscene::loadScript(const std::string& path)
     if (!script.load(path))
         return false;
     interp.bind(&script, this);
+    waitingForScript = false;
     return true;
 }
 

@@ -48,6 +48,10 @@ public:
     std::unordered_map<std::string, ParticleSystem*> particleSystems;
     sf::RenderTarget* sceneTarget = nullptr;
 
+    // Set by the shell when a reload could not open the script: the scene stays empty, nothing
+    // runs and nothing is drawn, and the program goes on until a later load succeeds.
+    bool waitingForScript = false;
+
     // The shell's screen fade, driven by fade_in, fade_out and set_fade_texture; null ignores them.
     ScreenFade* fade = nullptr;
 };

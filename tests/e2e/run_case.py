@@ -28,13 +28,20 @@ case.json keys (all optional):
                   {"wav_rms": "out.wav", "from": s, "to": s, "min": n}   RMS of 16-bit samples in
                   a time window ("last": s instead of from/to: the final s seconds); "max": n too
   "actions":      run in order while the program runs:
-                  {"wait_stdout": line-or-{"re"}, "timeout": s}
+                  {"wait_stdout": line-or-{"re"}, "timeout": s, "count": n}   (n matching lines, default 1)
                   {"sleep": seconds}
                   {"screenshot": true} then pixel checks on the latest screenshot:
                   {"pixel": [x, y], "rgb": [r, g, b], "tolerance": n}
                   {"darker": [x, y], "than": [x2, y2], "by": n}   (sum of channels)
                   {"key": "Escape"}   (held for 0.2 s with xdotool)
                   {"window_title": "..."}   a window with exactly this title exists
+                  {"edit": path, "write": text}   replace the file at once (written beside the
+                                  assets, then renamed over it), as an editor's save does
+                  {"edit": path, "copy": file}    the same with the text of a file of the case
+                  {"edit": path, "touch": true}   only a new last-write time
+                  {"edit": path, "mkdir": true}   {"edit": path, "delete": true} (file or folder)
+                  Every write or touch gives the file a last-write time of its own, a second
+                  apart from all others, so the change never hides in the time granularity.
 """
 
 import json
@@ -209,12 +216,50 @@ def hold_key(key):
     subprocess.run(["xdotool", "keyup", key], check=True, timeout=10)
 
 
+class Editor:
+    """Live edits of the working directory, each with a distinct last-write time."""
+
+    def __init__(self, workdir):
+        self.workdir = workdir
+        self.stamp = int(time.time()) + 100
+
+    def read(self, name):
+        with open(os.path.join(self.workdir, name)) as f:
+            return f.read()
+
+    def touch(self, path):
+        self.stamp += 1
+        os.utime(path, (self.stamp, self.stamp))
+
+    def apply(self, action):
+        path = os.path.join(self.workdir, action["edit"])
+        if "write" in action or "copy" in action:
+            text = action["write"] if "write" in action else self.read(action["copy"])
+            staging = os.path.join(self.workdir, ".staging")
+            with open(staging, "w") as f:
+                f.write(text)
+            self.touch(staging)
+            os.replace(staging, path)
+        elif action.get("touch"):
+            self.touch(path)
+        elif action.get("mkdir"):
+            os.makedirs(path)
+        elif action.get("delete"):
+            if os.path.isdir(path) and not os.path.islink(path):
+                shutil.rmtree(path)
+            else:
+                os.remove(path)
+        else:
+            raise CaseFailure("unknown edit %r" % action)
+
+
 def run_actions(spec, process, stdout, workdir):
     shot = None
+    editor = Editor(workdir)
     for action in spec.get("actions", []):
         if "wait_stdout" in action:
             deadline = time.time() + action.get("timeout", 20)
-            while not any(matches(action["wait_stdout"], l) for l in stdout.snapshot()):
+            while sum(matches(action["wait_stdout"], l) for l in stdout.snapshot()) < action.get("count", 1):
                 if process.poll() is not None or time.time() > deadline:
                     raise CaseFailure("never saw %s on standard output" % describe(action["wait_stdout"]))
                 time.sleep(0.05)
@@ -236,6 +281,8 @@ def run_actions(spec, process, stdout, workdir):
                     action["darker"], dark, action["than"], light, action.get("by", 1)))
         elif "key" in action:
             hold_key(action["key"])
+        elif "edit" in action:
+            editor.apply(action)
         elif "window_title" in action:
             found = subprocess.run(["xdotool", "search", "--name", "^%s$" % re.escape(action["window_title"])],
                                    stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=10)

@@ -1,0 +1,87 @@
+#include "app/Application.hpp"
+#include "cutscene/GameCutscene.hpp"
+
+#include "ConsoleCapture.hpp"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using testsupport::capture;
+
+namespace
+{
+const char* const First = "log main\ndelay 100\n:init\nlog init\nexit\n:render\nexit\n";
+const char* const Second = "log second\ndelay 100\n:init\nlog second init\nexit\n:render\nexit\n";
+const std::string Reloading = "Demo.script modified - Reloading\n";
+
+void writeScript(const char* text, int stamp)
+{
+    std::ofstream("assets/demo.script") << text;
+    fs::last_write_time("assets/demo.script", fs::file_time_type::clock::now() + std::chrono::seconds(stamp));
+}
+} // namespace
+
+// Real editors can leave the script unreadable for an instant; the reload that meets it must
+// not end the demo, and the script's next save must bring it back.
+TEST(ApplicationReload, UnreadableReloadPlaysOnEmptyUntilTheNextSave)
+{
+    const fs::path previous = fs::current_path();
+    const fs::path dir = fs::temp_directory_path() / ("kestrune-reload-" + std::to_string(getpid()));
+    fs::create_directories(dir / "assets");
+    fs::current_path(dir);
+    writeScript(First, 1);
+    GameCutscene& cutscene = GameCutscene::instance();
+    cutscene.clearScene();
+    cutscene.loadScript("assets/demo.script");
+    Application app;
+    app.watcher = std::make_unique<AssetWatcher>("./assets", 5000);
+    const auto steps = [&app](int count) {
+        return capture([&] {
+            for (int i = 0; i < count; ++i)
+                app.updateStep(1.f / 60.f);
+        });
+    };
+    EXPECT_EQ(steps(2).out, "LOG: init\nLOG: main\n");
+
+    fs::remove("assets/demo.script");
+    const testsupport::Output failed = capture([&] { app.reloadScript(); });
+    EXPECT_EQ(failed.out, Reloading);
+    EXPECT_EQ(failed.err, "Script: Unable to open file assets/demo.script.\n");
+    // Nothing runs or reports but the erasure, nothing is drawn, and the program goes on.
+    const testsupport::Output waiting = steps(120);
+    EXPECT_EQ(waiting.out + waiting.err, "Error! Unknown file status.\n");
+    EXPECT_TRUE(app.running);
+    EXPECT_FALSE(cutscene.started);
+
+    // Written anew: the poll that ends the step reloads it, the next step runs "init".
+    writeScript(Second, 2);
+    EXPECT_EQ(steps(1).out, Reloading);
+    EXPECT_EQ(steps(1).out, "LOG: second init\nLOG: second\n");
+    // Back before the next poll: a modified script, reloaded as well. Once playing, a created
+    // script is only reported.
+    fs::remove("assets/demo.script");
+    capture([&] { app.reloadScript(); });
+    writeScript(First, 3);
+    EXPECT_EQ(steps(2).out, Reloading + "LOG: init\nLOG: main\n");
+    EXPECT_EQ(capture([&] { app.assetChanged("./assets/demo.script", FileStatus::created); }).out,
+              "Error! Unknown file status.\n");
+
+    // Truncated by an editor before it writes: the empty script waits instead of ending the demo.
+    writeScript("", 4);
+    const testsupport::Output truncated = steps(60);
+    EXPECT_EQ(truncated.out, Reloading);
+    EXPECT_EQ(truncated.err, "Demo.script is empty - playing on until it is saved again.\n");
+    EXPECT_TRUE(app.running);
+    writeScript(Second, 5);
+    EXPECT_EQ(steps(2).out, Reloading + "LOG: second init\nLOG: second\n");
+
+    cutscene.clearScene();
+    cutscene.interp.running = false;
+    fs::current_path(previous);
+    fs::remove_all(dir);
+}
