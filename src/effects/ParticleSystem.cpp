@@ -148,6 +148,8 @@ bool ParticleSystem::loadFromFile(const std::string& path, std::int32_t numParti
     fadespeed = file.fadespeed;
     ttl = file.ttl;
     spawn_rate = file.spawnRate;
+    active = false;
+    spawnTimer = 0.f;
     // Said once here rather than on every spawn that finds nothing to draw.
     if (!hasUsableSprite())
         std::cerr << Component << ": No usable sprite in " << path << "; the system spawns nothing." << std::endl;
