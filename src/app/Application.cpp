@@ -1,6 +1,7 @@
 #include "app/Application.hpp"
 
 #include "app/FrameTimer.hpp"
+#include "app/SoundTrack.hpp"
 #include "catalogs/MusicManager.hpp"
 #include "catalogs/ShaderManager.hpp"
 #include "catalogs/SpriteManager.hpp"
@@ -99,17 +100,14 @@ void Application::loadCatalogs()
     ShaderManager::instance().load("assets/shaders.json");
 }
 
-bool Application::startUp(sf::RenderWindow& renderWindow)
+bool Application::prepare()
 {
-    openWindow(renderWindow);
-
     sceneTexture.create(Width, Height, sf::ContextSettings());
     postSprite.setTexture(sceneTexture.getTexture(), false);
 
     if (!postShader.loadFromFile("assets/shaders/passthrough.vert", "assets/shaders/vignette.frag"))
     {
         std::cerr << "Unable to load vignette.frag" << std::endl;
-        renderWindow.close();
         return false;
     }
 
@@ -150,11 +148,19 @@ void Application::updateStep(float dt)
     cutscene.update(dt);
     running = running && cutscene.interp.running;
     fade.advance(dt);
+    if (soundTrack)
+        soundTrack->endStep(MusicManager::instance().streamVolume());
 }
 
 void Application::renderFrame()
 {
-    window->clear(sf::Color(0, 0, 0, 0));
+    drawFrame(*window);
+    window->display();
+}
+
+void Application::drawFrame(sf::RenderTarget& screen)
+{
+    screen.clear(sf::Color(0, 0, 0, 0));
 
     GameCutscene& cutscene = GameCutscene::instance();
     if (cutscene.started)
@@ -164,9 +170,8 @@ void Application::renderFrame()
     }
     sceneTexture.display();
 
-    window->draw(postSprite, sf::RenderStates(&postShader));
-    fade.draw(*window);
-    window->display();
+    screen.draw(postSprite, sf::RenderStates(&postShader));
+    fade.draw(screen);
 }
 
 int Application::run()
@@ -174,8 +179,12 @@ int Application::run()
     loadConfig();
 
     sf::RenderWindow renderWindow;
-    if (!startUp(renderWindow))
+    openWindow(renderWindow);
+    if (!prepare())
+    {
+        renderWindow.close();
         return -1;
+    }
 
     sf::Clock clock;
     FrameTimer timer;

@@ -9,6 +9,8 @@
 
 #include <string>
 
+class SoundTrack;
+
 // The player: start-up, the fixed-step frame loop, post-processing, the screen fade and shut-down.
 class Application
 {
@@ -21,8 +23,14 @@ public:
     int run();
 
     void loadConfig();
+    // Everything start-up does after the window: scene texture, post-processing shader (false,
+    // reported, when it cannot be loaded), catalogs, script. Needs a GL context, not a window.
+    bool prepare();
     void updateStep(float dt);
+    // drawFrame onto the window, then shows it.
     void renderFrame();
+    // Draws one frame's picture onto a window-sized target without showing it.
+    void drawFrame(sf::RenderTarget& screen);
 
     bool running = true;
     bool fullscreen = false;
@@ -34,9 +42,10 @@ public:
     sf::Shader postShader;
     float iTime = 0.f;
     ScreenFade fade;
+    // An offline render's sound track, told the music volume at the end of every step.
+    SoundTrack* soundTrack = nullptr;
 
 private:
-    bool startUp(sf::RenderWindow& renderWindow);
     void openWindow(sf::RenderWindow& renderWindow);
     void loadCatalogs();
     void pollEvents();

@@ -72,6 +72,8 @@ void MusicManager::play(bool loop, const std::string& key)
     if (!music.openFromFile(song.file))
     {
         std::cerr << Component << ": Unable to load music file " << song.file << "." << std::endl;
+        if (listener)
+            listener->songStopped();
         return;
     }
     currentVolume = static_cast<float>(song.volume);
@@ -82,16 +84,22 @@ void MusicManager::play(bool loop, const std::string& key)
     if (muted)
         music.setVolume(0.f);
     music.play();
+    if (listener)
+        listener->songStarted(song, loop);
 }
 
 void MusicManager::pause()
 {
     music.pause();
+    if (listener)
+        listener->paused();
 }
 
 void MusicManager::resume()
 {
     music.play();
+    if (listener)
+        listener->resumed();
 }
 
 void MusicManager::fadeOut(float seconds)
