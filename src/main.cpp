@@ -1,8 +1,11 @@
 #include "app/Application.hpp"
 #include "app/CommandLine.hpp"
+#include "app/OfflineRenderer.hpp"
+#include "check/DemoChecker.hpp"
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 
 #include <unistd.h>
@@ -26,6 +29,9 @@ int main(int argc, char** argv)
         std::cout << CommandLine::version() << std::endl;
         return 0;
     }
+    // The output is named from where the command runs, before the player moves into the demo.
+    if (!options.renderOut.empty())
+        options.renderOut = std::filesystem::absolute(options.renderOut).lexically_normal().string();
     // Every path of a demo is relative to its folder, so the player works inside it.
     if (!options.dir.empty() && chdir(options.dir.c_str()) != 0)
     {
@@ -33,6 +39,20 @@ int main(int argc, char** argv)
         return 2;
     }
 
+    if (options.check)
+        return DemoChecker().run(std::cout);
+    if (!options.start.empty())
+    {
+        if (!Application::validateStart(options.start, error))
+        {
+            std::cerr << "kestrune: " << error << std::endl;
+            return 2;
+        }
+    }
+
     Application application;
+    if (!options.renderOut.empty())
+        return OfflineRenderer(options).run(application);
+    application.start = options.start;
     return application.run();
 }

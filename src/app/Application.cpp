@@ -7,12 +7,15 @@
 #include "catalogs/SpriteManager.hpp"
 #include "catalogs/TextureManager.hpp"
 #include "cutscene/GameCutscene.hpp"
+#include "script/Script.hpp"
 
 #include <SFML/Window/Event.hpp>
 #include <SFML/Window/Keyboard.hpp>
 
 #include <nlohmann/json.hpp>
 
+#include <cmath>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <iostream>
@@ -22,6 +25,24 @@ namespace
 {
 const char* const ConfigPath = "config.json";
 const char* const ScriptPath = "assets/demo.script";
+
+// A fast-forward to a label gives up after this much demo time.
+constexpr long MaxFastForwardSteps = 60L * 60L * 60L;
+// Events are drained now and then during a long fast-forward, so that closing the window works.
+constexpr long StepsBetweenEventPolls = 60;
+
+// A --start value that reads wholly as a non-negative number is a time in seconds.
+bool startSeconds(const std::string& text, double& seconds)
+{
+    if (text.empty())
+        return false;
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (*end != '\0' || !std::isfinite(value))
+        return false;
+    seconds = value;
+    return true;
+}
 
 // Applies one configuration key when present; a value of the wrong type keeps the default and
 // is reported in one line.
@@ -128,6 +149,9 @@ bool Application::prepare()
 
 void Application::pollEvents()
 {
+    // An offline render has no window.
+    if (!window)
+        return;
     sf::Event event;
     while (window->pollEvent(event))
     {
@@ -152,6 +176,17 @@ void Application::updateStep(float dt)
         soundTrack->endStep(MusicManager::instance().streamVolume());
 }
 
+void Application::renderScene()
+{
+    GameCutscene& cutscene = GameCutscene::instance();
+    if (cutscene.started)
+    {
+        cutscene.sceneTarget = &sceneTexture;
+        cutscene.interp.executeSub("render");
+    }
+    sceneTexture.display();
+}
+
 void Application::renderFrame()
 {
     drawFrame(*window);
@@ -161,15 +196,7 @@ void Application::renderFrame()
 void Application::drawFrame(sf::RenderTarget& screen)
 {
     screen.clear(sf::Color(0, 0, 0, 0));
-
-    GameCutscene& cutscene = GameCutscene::instance();
-    if (cutscene.started)
-    {
-        cutscene.sceneTarget = &sceneTexture;
-        cutscene.interp.executeSub("render");
-    }
-    sceneTexture.display();
-
+    renderScene();
     screen.draw(postSprite, sf::RenderStates(&postShader));
     fade.draw(screen);
 }
@@ -184,6 +211,12 @@ int Application::run()
     {
         renderWindow.close();
         return -1;
+    }
+    if (!start.empty() && !fastForward(start))
+    {
+        renderWindow.close();
+        window = nullptr;
+        return 2;
     }
 
     sf::Clock clock;
@@ -200,4 +233,82 @@ int Application::run()
     renderWindow.close();
     window = nullptr;
     return 0;
+}
+
+bool Application::validateStart(const std::string& value, std::string& error)
+{
+    double seconds = 0.0;
+    if (startSeconds(value, seconds))
+    {
+        if (seconds >= 0.0 && seconds * 60.0 < static_cast<double>(MaxFastForwardSteps))
+            return true;
+        error = "--start " + value + ": the time must lie between 0 and one hour";
+        return false;
+    }
+    Script script;
+    std::ifstream file(ScriptPath);
+    if (!file)
+    {
+        error = std::string("--start ") + value + ": cannot open " + ScriptPath;
+        return false;
+    }
+    script.parse(file);
+    if (script.labels.count(value) == 0)
+    {
+        error = "--start " + value + ": " + ScriptPath + " defines no label \"" + value + "\"";
+        return false;
+    }
+    return true;
+}
+
+bool Application::fastForward(const std::string& value)
+{
+    GameCutscene& cutscene = GameCutscene::instance();
+    ScriptInterp& interp = cutscene.interp;
+    double seconds = 0.0;
+    const bool byTime = startSeconds(value, seconds);
+    long target = MaxFastForwardSteps;
+    if (byTime)
+        target = std::lround(seconds * 60.0);
+    else
+    {
+        const auto label = cutscene.script.labels.find(value);
+        if (label == cutscene.script.labels.end())
+        {
+            std::cerr << "kestrune: --start " << value << ": " << ScriptPath << " defines no label \"" << value
+                      << "\"" << std::endl;
+            return false;
+        }
+        interp.watchLine = label->second;
+        interp.watchReached = false;
+    }
+
+    MusicManager& music = MusicManager::instance();
+    music.hold();
+    long step = 0;
+    bool arrived = target == 0;
+    while (!arrived && running && step < target)
+    {
+        // Playing renders after every step; the frame of the last step is the loop's first.
+        if (step > 0)
+            renderScene();
+        if (step % StepsBetweenEventPolls == StepsBetweenEventPolls - 1)
+            pollEvents();
+        music.advanceHeld(FrameTimer::Step);
+        updateStep(FrameTimer::Step);
+        ++step;
+        arrived = byTime ? step == target : interp.watchReached;
+    }
+    interp.watchLine = -1;
+    music.release();
+    if (arrived)
+        return true;
+
+    std::cerr << "kestrune: --start " << value << ": ";
+    if (!byTime && running)
+        std::cerr << "the main flow does not reach label \"" << value << "\" in the first hour" << std::endl;
+    else
+        std::cerr << "the demo ends after " << step << " steps (" << static_cast<double>(step) / 60.0
+                  << " s), before the start point" << std::endl;
+    return false;
 }

@@ -83,54 +83,57 @@ const SoundTrack::Decoded* SoundTrack::decode(const std::string& file)
 
 void SoundTrack::songStarted(const Song& started, bool loopFlag)
 {
-    song = decode(started.file);
-    status = song ? Status::Playing : Status::Stopped;
-    loop = loopFlag;
-    position = 0.0;
+    voice.song = decode(started.file);
+    voice.status = voice.song ? Status::Playing : Status::Stopped;
+    voice.loop = loopFlag;
+    voice.position = 0.0;
     // The stream refuses a loop start at or past the end (or before the beginning) and keeps
     // looping over the whole song.
-    loopFrom = 0.0;
-    if (song)
+    voice.loopFrom = 0.0;
+    if (voice.song)
     {
-        const double from = std::trunc(started.loopTo) / 1000.0 * song->rate;
-        if (from >= 0.0 && from < static_cast<double>(song->frames))
-            loopFrom = std::floor(from);
+        const double from = std::trunc(started.loopTo) / 1000.0 * voice.song->rate;
+        if (from >= 0.0 && from < static_cast<double>(voice.song->frames))
+            voice.loopFrom = std::floor(from);
     }
 }
 
 void SoundTrack::songStopped()
 {
-    song = nullptr;
-    status = Status::Stopped;
+    voice.song = nullptr;
+    voice.status = Status::Stopped;
 }
 
 void SoundTrack::paused()
 {
-    if (status == Status::Playing)
-        status = Status::Paused;
+    if (voice.status == Status::Playing)
+        voice.status = Status::Paused;
 }
 
 void SoundTrack::resumed()
 {
-    if (!song)
+    if (!voice.song)
         return;
     // A paused song continues; a stopped or a playing one starts again from the beginning.
-    if (status != Status::Paused)
-        position = 0.0;
-    status = Status::Playing;
+    if (voice.status != Status::Paused)
+        voice.position = 0.0;
+    voice.status = Status::Playing;
 }
 
 void SoundTrack::mixFrame(float gain, std::int16_t* out)
 {
+    const Decoded& song = *voice.song;
     // Linear interpolation between the song's frames when its rate differs from the track's.
-    const std::uint64_t index = static_cast<std::uint64_t>(position);
-    const float fraction = static_cast<float>(position - static_cast<double>(index));
-    const std::uint64_t next = index + 1 < song->frames ? index + 1 : (loop ? static_cast<std::uint64_t>(loopFrom) : index);
+    const std::uint64_t index = static_cast<std::uint64_t>(voice.position);
+    const float fraction = static_cast<float>(voice.position - static_cast<double>(index));
+    std::uint64_t next = index + 1;
+    if (next >= song.frames)
+        next = voice.loop ? static_cast<std::uint64_t>(voice.loopFrom) : index;
     for (unsigned c = 0; c < Channels; ++c)
     {
-        const unsigned source = std::min(c, song->channels - 1);
-        const float a = song->samples[index * song->channels + source];
-        const float b = song->samples[next * song->channels + source];
+        const unsigned source = std::min(c, song.channels - 1);
+        const float a = song.samples[index * song.channels + source];
+        const float b = song.samples[next * song.channels + source];
         const float value = (a + (b - a) * fraction) * gain;
         out[c] = static_cast<std::int16_t>(std::lrint(std::max(-32768.f, std::min(32767.f, value))));
     }
@@ -138,28 +141,24 @@ void SoundTrack::mixFrame(float gain, std::int16_t* out)
 
 void SoundTrack::advanceFrame()
 {
-    position += static_cast<double>(song->rate) / Rate;
-    if (position < static_cast<double>(song->frames))
+    const Decoded& song = *voice.song;
+    voice.position += static_cast<double>(song.rate) / Rate;
+    if (voice.position < static_cast<double>(song.frames))
         return;
-    if (loop)
-        position = loopFrom + (position - static_cast<double>(song->frames));
+    if (voice.loop)
+        voice.position = voice.loopFrom + (voice.position - static_cast<double>(song.frames));
     else
-        status = Status::Stopped;
+        voice.status = Status::Stopped;
 }
 
-void SoundTrack::endStep(float volume)
+void SoundTrack::mixStep(std::uint64_t step, float gain)
 {
     // Step k covers the track's frames from k * Rate / 60 up to (k + 1) * Rate / 60.
-    const std::uint64_t first = steps * Rate / StepsPerSecond;
-    ++steps;
-    const std::uint64_t count = steps * Rate / StepsPerSecond - first;
-    const float gain = std::max(0.f, std::min(100.f, volume)) / 100.f;
-
+    const std::uint64_t first = step * Rate / StepsPerSecond;
+    const std::uint64_t count = (step + 1) * Rate / StepsPerSecond - first;
     std::fill(stepBuffer.begin(), stepBuffer.end(), std::int16_t(0));
-    for (std::uint64_t i = 0; i < count; ++i)
+    for (std::uint64_t i = 0; i < count && voice.status == Status::Playing; ++i)
     {
-        if (status != Status::Playing)
-            break;
         if (recording)
         {
             heardMusic = true;
@@ -172,4 +171,23 @@ void SoundTrack::endStep(float volume)
     wav.write(reinterpret_cast<const char*>(stepBuffer.data()),
               static_cast<std::streamsize>(count * Channels * sizeof(std::int16_t)));
     framesWritten += count;
+}
+
+void SoundTrack::endStep(float volume)
+{
+    lastStepVoice = voice;
+    lastStepGain = std::max(0.f, std::min(100.f, volume)) / 100.f;
+    mixStep(steps, lastStepGain);
+    ++steps;
+}
+
+void SoundTrack::startRecording(bool withLastStep)
+{
+    recording = true;
+    if (!withLastStep || steps == 0)
+        return;
+    const Voice now = voice;
+    voice = lastStepVoice;
+    mixStep(steps - 1, lastStepGain);
+    voice = now;
 }

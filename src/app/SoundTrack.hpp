@@ -21,8 +21,9 @@ public:
 
     // Creates the WAV file; false (with a reason in `error`) when it cannot be written.
     bool open(const std::string& path, std::string& error);
-    // Steps before recording starts (a fast-forward) still move the songs on, silently.
-    void startRecording() { recording = true; }
+    // Steps before recording starts (a fast-forward) still move the songs on, silently. With
+    // `withLastStep` the track begins with the step that just ran, whose frame comes first.
+    void startRecording(bool withLastStep);
     // Mixes (when recording) and advances one fixed step at the stream volume the step left.
     void endStep(float volume);
     // Completes the WAV header; false when writing failed.
@@ -52,16 +53,24 @@ private:
         Paused
     };
 
+    struct Voice
+    {
+        const Decoded* song = nullptr;
+        Status status = Status::Stopped;
+        bool loop = false;
+        double loopFrom = 0.0; // song frames
+        double position = 0.0; // song frames
+    };
+
     const Decoded* decode(const std::string& file);
+    void mixStep(std::uint64_t step, float gain);
     void mixFrame(float gain, std::int16_t* out);
     void advanceFrame();
 
     std::map<std::string, std::unique_ptr<Decoded>> decoded;
-    const Decoded* song = nullptr;
-    Status status = Status::Stopped;
-    bool loop = false;
-    double loopFrom = 0.0; // song frames
-    double position = 0.0; // song frames
+    Voice voice;
+    Voice lastStepVoice;
+    float lastStepGain = 0.f;
 
     bool recording = false;
     bool heardMusic = false;
