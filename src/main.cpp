@@ -1,5 +1,6 @@
 #include "app/Application.hpp"
 #include "app/CommandLine.hpp"
+#include "app/FrameStats.hpp"
 #include "app/OfflineRenderer.hpp"
 #include "check/DemoChecker.hpp"
 
@@ -50,9 +51,18 @@ int main(int argc, char** argv)
         }
     }
 
-    Application application;
     if (!options.renderOut.empty())
-        return OfflineRenderer(options).run(application);
+    {
+        OfflineRenderer renderer(options);
+        if (!renderer.checkEnvironment())
+            return 1;
+        Application application;
+        return renderer.run(application);
+    }
+    Application application;
+    FrameStats stats;
+    if (options.stats)
+        application.frameStats = &stats;
     application.start = options.start;
     return application.run();
 }

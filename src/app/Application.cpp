@@ -1,5 +1,6 @@
 #include "app/Application.hpp"
 
+#include "app/FrameStats.hpp"
 #include "app/FrameTimer.hpp"
 #include "app/SoundTrack.hpp"
 #include "catalogs/MusicManager.hpp"
@@ -225,13 +226,18 @@ int Application::run()
     {
         const float frameTime = clock.restart().asSeconds();
         pollEvents();
-        for (int steps = timer.advance(frameTime); steps > 0; --steps)
+        const int steps = timer.advance(frameTime);
+        for (int step = 0; step < steps; ++step)
             updateStep(FrameTimer::Step);
         renderFrame();
+        if (frameStats)
+            frameStats->addFrame(clock.getElapsedTime().asSeconds(), steps > 0);
     }
 
     renderWindow.close();
     window = nullptr;
+    if (frameStats)
+        std::cerr << frameStats->summary() << std::endl;
     return 0;
 }
 

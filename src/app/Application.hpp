@@ -9,6 +9,7 @@
 
 #include <string>
 
+class FrameStats;
 class SoundTrack;
 
 // The player: start-up, the fixed-step frame loop, post-processing, the screen fade and shut-down.
@@ -66,6 +67,8 @@ public:
     ScreenFade fade;
     // An offline render's sound track, told the music volume at the end of every step.
     SoundTrack* soundTrack = nullptr;
+    // --stats: every frame's time, summarised on standard error at exit.
+    FrameStats* frameStats = nullptr;
 
 private:
     void openWindow(sf::RenderWindow& renderWindow);

@@ -123,9 +123,6 @@ bool OfflineRenderer::checkEnvironment() const
 
 int OfflineRenderer::run(Application& app)
 {
-    if (!checkEnvironment())
-        return 1;
-
     // The music is rebuilt into the sound track; nothing should sound while rendering.
     sf::Listener::setGlobalVolume(0.f);
     SoundTrack track;

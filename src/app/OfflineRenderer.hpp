@@ -21,13 +21,16 @@ public:
 
     explicit OfflineRenderer(const CommandLine& options);
 
-    // The exit status: 0 when every frame was written; 1 when the output failed or ffmpeg or the
-    // display is missing; 2 when --start cannot be reached; -1 when the post-processing shader
+    // ffmpeg for a video, and an X display for the GL context; false after one line saying what
+    // is missing and how to get it. Checked before anything creates a GL resource, which would
+    // abort the program without a display.
+    bool checkEnvironment() const;
+
+    // The exit status: 0 when every frame was written; 1 when the output failed; 2 when --start cannot be reached; -1 when the post-processing shader
     // cannot be loaded.
     int run(Application& app);
 
 private:
-    bool checkEnvironment() const;
     long targetFrames() const;
     bool renderFrames(Application& app, FrameWriter& writer);
     bool finishVideo(SoundTrack& track, const std::string& videoPart, const std::string& trackPart);
