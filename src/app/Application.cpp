@@ -1,6 +1,8 @@
 #include "app/Application.hpp"
 
+#include "app/FrameStats.hpp"
 #include "app/FrameTimer.hpp"
+#include "app/SoundTrack.hpp"
 #include "catalogs/MusicManager.hpp"
 #include "catalogs/ShaderManager.hpp"
 #include "catalogs/SpriteManager.hpp"
@@ -124,17 +126,14 @@ void Application::loadCatalogs()
     TextManager::instance().load("assets/text.json");
 }
 
-bool Application::startUp(sf::RenderWindow& renderWindow)
+bool Application::prepare()
 {
-    openWindow(renderWindow);
-
     sceneTexture.create(Width, Height, sf::ContextSettings());
     postSprite.setTexture(sceneTexture.getTexture(), false);
 
     if (!postShader.loadFromFile("assets/shaders/passthrough.vert", "assets/shaders/vignette.frag"))
     {
         std::cerr << "Unable to load vignette.frag" << std::endl;
-        renderWindow.close();
         return false;
     }
 
@@ -155,6 +154,9 @@ bool Application::startUp(sf::RenderWindow& renderWindow)
 
 void Application::pollEvents()
 {
+    // An offline render has no window.
+    if (!window)
+        return;
     sf::Event event;
     while (window->pollEvent(event))
     {
@@ -176,6 +178,8 @@ void Application::updateStep(float dt)
     TextManager::instance().update(dt);
     running = running && cutscene.interp.running;
     fade.advance(dt);
+    if (soundTrack)
+        soundTrack->endStep(MusicManager::instance().streamVolume());
 }
 
 void Application::renderScene()
@@ -191,13 +195,18 @@ void Application::renderScene()
 
 void Application::renderFrame()
 {
-    window->clear(sf::Color(0, 0, 0, 0));
-    renderScene();
-    window->draw(postSprite, sf::RenderStates(&postShader));
-    // Text lands on the finished picture, untouched by the post-processing.
-    TextManager::instance().draw(*window);
-    fade.draw(*window);
+    drawFrame(*window);
     window->display();
+}
+
+void Application::drawFrame(sf::RenderTarget& screen)
+{
+    screen.clear(sf::Color(0, 0, 0, 0));
+    renderScene();
+    screen.draw(postSprite, sf::RenderStates(&postShader));
+    // Text lands on the finished picture, untouched by the post-processing.
+    TextManager::instance().draw(screen);
+    fade.draw(screen);
 }
 
 int Application::run()
@@ -205,8 +214,12 @@ int Application::run()
     loadConfig();
 
     sf::RenderWindow renderWindow;
-    if (!startUp(renderWindow))
+    openWindow(renderWindow);
+    if (!prepare())
+    {
+        renderWindow.close();
         return -1;
+    }
     if (!start.empty() && !fastForward(start))
     {
         renderWindow.close();
@@ -220,13 +233,18 @@ int Application::run()
     {
         const float frameTime = clock.restart().asSeconds();
         pollEvents();
-        for (int steps = timer.advance(frameTime); steps > 0; --steps)
+        const int steps = timer.advance(frameTime);
+        for (int step = 0; step < steps; ++step)
             updateStep(FrameTimer::Step);
         renderFrame();
+        if (frameStats)
+            frameStats->addFrame(clock.getElapsedTime().asSeconds(), steps > 0);
     }
 
     renderWindow.close();
     window = nullptr;
+    if (frameStats)
+        std::cerr << frameStats->summary() << std::endl;
     return 0;
 }
 
