@@ -7,7 +7,8 @@ The names come from the code itself, never from a copy:
   - script commands from the two dispatch tables (built-in and scene), with their parameter counts;
   - the % constants from the interpreter and the cutscene's constant table;
   - the easing numbers from src/motion/Tween.hpp, and the table of curve samples printed by
-    easing_plot (the player's own ease()), which the reference must hold verbatim;
+    easing_plot (the player's own ease()), which the reference must hold verbatim, and the
+    picture docs/easing.png, which must be what easing_plot draws;
   - the JSON keys that the loaders read: every identifier-like string literal in the catalog,
     effects and animation loaders, and the configuration keys of the application;
   - the example folders under examples/.
@@ -17,6 +18,7 @@ import os
 import re
 import subprocess
 import sys
+import tempfile
 
 ROOT = sys.argv[1]
 EASING_PLOT = sys.argv[2]
@@ -109,6 +111,13 @@ def check_easing():
     for number in numbers:
         if f"| {number} |" not in table:
             fail(f"easing_plot does not draw easing number {number}")
+    # The picture must be the one our curves draw today.
+    with tempfile.TemporaryDirectory() as folder:
+        drawn = os.path.join(folder, "easing.png")
+        subprocess.run([EASING_PLOT, drawn], check=True)
+        with open(drawn, "rb") as fresh, open(os.path.join(ROOT, "docs", "easing.png"), "rb") as shipped:
+            if fresh.read() != shipped.read():
+                fail("docs/easing.png is not what easing_plot draws; run: build/easing_plot docs/easing.png")
 
 
 # Identifier-like literals in the loaders that are not JSON keys: uniform and file names the
