@@ -3,7 +3,12 @@
 #include "scene/ScreenFade.hpp"
 #include "cutscene/CutsceneTestSupport.hpp"
 #include "effects/ParticleManager.hpp"
+#include "effects/TextManager.hpp"
+#include "effects/TextTestSupport.hpp"
 
+#include <nlohmann/json.hpp>
+
+#include <tuple>
 #include <utility>
 
 using namespace cutscenetest;
@@ -280,10 +285,29 @@ TEST_F(CutsceneCommandsTest, ShaderAnimationAndPendingEffectCommands)
                           "Animator: Unable to play animations since no AnimationCollection has been added.\n"
                           "GameCutscene: No such buffer [ghost]\n"
                           "ScriptInterp: Command [display_text] needs 6 parameters. 5 found.\n"
+                          "TextManager: No such text system [t]\n"
                           "ScriptInterp: Command [draw_text] needs 2 parameters. 0 found.\n");
     ASSERT_TRUE(buffer("B").animator.playing);
     EXPECT_EQ(buffer("B").animator.animation->name, "walk");
     EXPECT_EQ(buffer("B").textureRect, sf::IntRect(1, 2, 3, 4));
+}
+
+TEST_F(CutsceneCommandsTest, DisplayTextHandsItsParametersToTheFirstIdleInstance)
+{
+    TextManager& texts = TextManager::instance();
+    texts.create("cutscene_test", {{"font", texttest::fontPath()}, {"size", 20}, {"duration", 4}});
+    TextSystem* system = nullptr;
+    ASSERT_EQ(capture([&] { system = texts.getTextSystem("cutscene_test"); }).err, "");
+    ASSERT_NE(system, nullptr);
+
+    load("display_text cutscene_test, \"hi, there\", 12.5, 30, 0.25, -1\ndisplay_text cutscene_test, x, 1, 2, 0, 7");
+    EXPECT_EQ(step().err, "");
+    const TextInstance& first = *system->instances[0];
+    EXPECT_EQ(first.text, "hi, there");
+    EXPECT_EQ(std::make_tuple(first.x, first.y, first.delay, first.remaining), std::make_tuple(12.5f, 30.f, 0.25f, 4.f));
+    EXPECT_TRUE(first.busy);
+    EXPECT_EQ(system->instances[1]->text, "x");
+    EXPECT_EQ(system->instances[1]->remaining, 7.f);
 }
 
 TEST_F(CutsceneCommandsTest, ParticleBindingsShareOneSystemAndReportUnknownNames)
