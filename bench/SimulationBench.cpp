@@ -49,7 +49,11 @@ void particleStep(benchmark::State& state)
     }
     state.SetItemsProcessed(state.iterations() * count);
 }
-BENCHMARK(particleStep)->ArgNames({"particles", "fading"})->Args({10000, 1})->Args({10000, 0})->Unit(benchmark::kMicrosecond);
+BENCHMARK(particleStep)
+    ->ArgNames({"particles", "fading"})
+    ->Args({10000, 1})
+    ->Args({10000, 0})
+    ->Unit(benchmark::kMicrosecond);
 
 void sceneObjectStep(benchmark::State& state)
 {
