@@ -31,6 +31,14 @@ bool isNumber(const json& value)
 {
     return value.is_number() || value.is_boolean();
 }
+
+// A number as the catalogs read it (a boolean is 0 or 1); `fallback` for anything else.
+double numberOr(const json& value, double fallback)
+{
+    if (value.is_boolean())
+        return value.get<bool>() ? 1.0 : 0.0;
+    return value.is_number() ? value.get<double>() : fallback;
+}
 } // namespace
 
 bool CatalogChecker::checkRules(const JsonSource& source, const std::string& what, const json& object,
@@ -178,10 +186,7 @@ void CatalogChecker::checkSprites(const std::string& path, const std::string& te
             const std::string what = "sprite " + quoted(key) + ": ";
             checkReference(source, where + "/texture", what, index.textures, entry.at("texture"), "texture",
                            "assets/textures.json");
-            auto size = [&entry](const char* name) {
-                const json& value = entry.contains(name) ? entry.at(name) : json(0);
-                return isNumber(value) ? value.get<double>() : 1.0;
-            };
+            auto size = [&entry](const char* name) { return entry.contains(name) ? numberOr(entry.at(name), 1.0) : 0.0; };
             if (static_cast<long>(size("rectW")) == 0 || static_cast<long>(size("rectH")) == 0)
                 source.warning(where, what + "the rectangle is empty (rectW or rectH 0), so the sprite draws nothing");
         });
@@ -194,8 +199,8 @@ void CatalogChecker::checkShaders(const std::string& path, const std::string& te
                  index.shaders,
                  [this](const JsonSource& source, const std::string& key, const json& entry, const std::string& where) {
                      const std::string what = "shader " + quoted(key) + ": ";
-                     const std::string texture = entry.value("texture", std::string());
-                     if (!texture.empty())
+                     const json texture = entry.value("texture", json(""));
+                     if (texture.is_string() && !texture.get<std::string>().empty())
                          checkReference(source, where + "/texture", what, index.textures, texture, "texture",
                                         "assets/textures.json");
                      if (entry.contains("uniforms"))
@@ -218,7 +223,7 @@ void CatalogChecker::checkMusic(const std::string& path, const std::string& text
                      const std::string what = "song " + quoted(key) + ": ";
                      if (entry.contains("volume"))
                      {
-                         const double volume = entry.at("volume").get<double>();
+                         const double volume = numberOr(entry.at("volume"), 0.0);
                          if (volume < 0.0 || volume > 100.0)
                              source.warning(where + "/volume", what + "the volume lies outside 0..100");
                      }
@@ -232,7 +237,7 @@ void CatalogChecker::checkParticles(const std::string& path, const std::string& 
                  {{"file", Type::String, true}, {"instances", Type::Number, false}}, index.particles,
                  [this](const JsonSource& source, const std::string& key, const json& entry, const std::string& where) {
                      const std::string what = "particle system " + quoted(key) + ": ";
-                     if (entry.contains("instances") && entry.at("instances").get<double>() < 0.0)
+                     if (entry.contains("instances") && numberOr(entry.at("instances"), 0.0) < 0.0)
                          source.error(where + "/instances", what + "\"instances\" must not be negative");
                      const std::string file = entry.at("file");
                      const std::size_t errorsBefore = static_cast<std::size_t>(diagnostics.errors());
@@ -360,7 +365,7 @@ std::set<std::string> CatalogChecker::checkAnimationFile(const std::string& path
                             {"w", Type::Number, true},
                             {"h", Type::Number, true},
                             {"d", Type::Number, true}}))
-                total += frame.second->at("d").get<double>();
+                total += numberOr(frame.second->at("d"), 0.0);
             else
                 framesValid = false;
         }
