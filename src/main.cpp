@@ -2,6 +2,7 @@
 #include "app/CommandLine.hpp"
 #include "app/FrameStats.hpp"
 #include "app/OfflineRenderer.hpp"
+#include "scene/PassElision.hpp"
 #include "check/DemoChecker.hpp"
 
 #include <cerrno>
@@ -51,6 +52,7 @@ int main(int argc, char** argv)
         }
     }
 
+    PassElision::enabled = !options.drawAll;
     if (!options.renderOut.empty())
     {
         OfflineRenderer renderer(options);

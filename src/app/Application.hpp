@@ -24,6 +24,8 @@ public:
     int run();
 
     void loadConfig();
+    // Creates and shows the window (black) as start-up does, and points `window` at it.
+    void openWindow(sf::RenderWindow& renderWindow);
     // Everything start-up does after the window: scene texture, post-processing shader (false,
     // reported, when it cannot be loaded), catalogs, script. Needs a GL context, not a window.
     bool prepare();
@@ -71,7 +73,6 @@ public:
     FrameStats* frameStats = nullptr;
 
 private:
-    void openWindow(sf::RenderWindow& renderWindow);
     void loadCatalogs();
     void pollEvents();
 };
