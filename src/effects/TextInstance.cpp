@@ -10,8 +10,7 @@ constexpr float LayoutLetterSpacing = 2.f;
 } // namespace
 
 TextInstance::TextInstance(const sf::Font& font, const TextStyle& style) : font(&font), delay(style.delay), style(style)
-{
-}
+{}
 
 void TextInstance::display(const std::string& text, float x, float y, float delay, float duration)
 {

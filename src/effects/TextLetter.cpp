@@ -30,12 +30,11 @@ void step(Tween& tween, float dt, float& property)
 TextLetter::TextLetter(sf::Uint32 character, const sf::Font& font, const TextStyle& style, sf::Vector2f position,
                        float originY, float startDelay, float life)
     : character(character), x(position.x), y(position.y), timer(life), fade_duration(style.fade_duration),
-      tween_duration_out(style.tween_duration_out), fade_in(style.fade_in), fade_out(style.fade_out),
-      delay(startDelay), fillR(style.fillR), fillG(style.fillG), fillB(style.fillB), outlineR(style.outlineR),
-      outlineG(style.outlineG), outlineB(style.outlineB), outlineWidth(style.outlineWidth),
-      particles_in(style.particles_in), particles_out(style.particles_out),
-      num_particles_in(style.num_particles_in), num_particles_out(style.num_particles_out),
-      particles_duration_out(style.particles_duration_out)
+      tween_duration_out(style.tween_duration_out), fade_in(style.fade_in), fade_out(style.fade_out), delay(startDelay),
+      fillR(style.fillR), fillG(style.fillG), fillB(style.fillB), outlineR(style.outlineR), outlineG(style.outlineG),
+      outlineB(style.outlineB), outlineWidth(style.outlineWidth), particles_in(style.particles_in),
+      particles_out(style.particles_out), num_particles_in(style.num_particles_in),
+      num_particles_out(style.num_particles_out), particles_duration_out(style.particles_duration_out)
 {
     glyph.setFont(font);
     glyph.setCharacterSize(style.characterSize);
@@ -44,6 +43,7 @@ TextLetter::TextLetter(sf::Uint32 character, const sf::Font& font, const TextSty
     glyph.setPosition(position);
     // Outline, rotation and scale wait for the first active update; until then the letter is invisible.
     glyph.setFillColor(sf::Color(low8(fillR), low8(fillG), low8(fillB), 0));
+    reserveGeometry();
 
     // The fade-in runs whatever "fade_in" says, so that the letters of every style appear gently.
     fadeInTween.start(0.f, 1.f, fade_duration, Easing::OutSine);
@@ -58,6 +58,19 @@ TextLetter::TextLetter(sf::Uint32 character, const sf::Font& font, const TextSty
     prepareStopped(yOut, position.y, position.y + style.y_out, tween_duration_out, style.ease_out);
     prepareStopped(scaleOut, 1.f, 1.f + style.scale_out, tween_duration_out, style.ease_out);
     prepareStopped(rotationOut, 0.f, style.rotate_out, tween_duration_out, style.ease_out);
+}
+
+void TextLetter::reserveGeometry()
+{
+    // Builds the glyph's vertices once with the outline it will get, so that the font caches the
+    // outlined glyph and the vertex arrays keep their size: steps and draws then never allocate.
+    if (outlineWidth != 0)
+    {
+        glyph.setOutlineThickness(static_cast<float>(outlineWidth));
+        static_cast<void>(glyph.getLocalBounds());
+        glyph.setOutlineThickness(0.f);
+    }
+    static_cast<void>(glyph.getLocalBounds());
 }
 
 void TextLetter::update(float dt)

@@ -19,8 +19,8 @@ class TextLetter
 {
 public:
     // position: where the layout put the character; originY: half the height of the whole string.
-    TextLetter(sf::Uint32 character, const sf::Font& font, const TextStyle& style, sf::Vector2f position,
-               float originY, float startDelay, float life);
+    TextLetter(sf::Uint32 character, const sf::Font& font, const TextStyle& style, sf::Vector2f position, float originY,
+               float startDelay, float life);
 
     void update(float dt);
     void draw(sf::RenderTarget& target) const;
@@ -49,6 +49,7 @@ public:
     Tween xIn, yIn, xOut, yOut, scaleIn, scaleOut, rotationIn, rotationOut;
 
 private:
+    void reserveGeometry();
     void startExit();
     void stepTweens(float dt);
     void applyToGlyph();

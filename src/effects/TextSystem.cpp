@@ -9,9 +9,11 @@
 
 namespace
 {
-// More instances than any screen can show; a larger count is a typing error that would
-// exhaust memory.
+// Limits beyond which a value is a typing error that would exhaust memory or crash the font
+// rasteriser (glyphs of tens of thousands of pixels, strokes of thousands).
 constexpr std::int32_t MaxInstances = 10000;
+constexpr float MaxCharacterSize = 2048.f;
+constexpr std::int32_t MaxOutlineWidth = 256;
 
 float numberOr(const nlohmann::json& description, const char* key, float fallback)
 {
@@ -40,11 +42,21 @@ std::string keyOr(const nlohmann::json& description, const char* key)
 
 std::uint32_t characterSize(const nlohmann::json& value)
 {
-    // Negative or huge sizes have no unsigned value.
     const float size = jsonFloat(value);
-    if (!(size > -1.f && size < 4294967296.f))
-        outOfRange(value, "unsigned 32-bit range");
+    if (!(size > -1.f && size < MaxCharacterSize + 1.f))
+        outOfRange(value, "range of 0 to 2048 pixels");
     return static_cast<std::uint32_t>(size);
+}
+
+std::int32_t outlineWidth(const nlohmann::json& description)
+{
+    if (!description.contains("outlinecolor_width"))
+        return 0;
+    const nlohmann::json& value = description.at("outlinecolor_width");
+    const std::int32_t width = jsonInt(value);
+    if (width < -MaxOutlineWidth || width > MaxOutlineWidth)
+        outOfRange(value, "range of -256 to 256 pixels");
+    return width;
 }
 
 // Particle keys of the style, in reading order, looked up once all values have been read.
@@ -65,7 +77,7 @@ TextStyle readStyle(const nlohmann::json& d, ParticleKeys& keys, std::int32_t& n
     style.outlineR = integerOr(d, "outlinecolor_r", 0);
     style.outlineG = integerOr(d, "outlinecolor_g", 0);
     style.outlineB = integerOr(d, "outlinecolor_b", 0);
-    style.outlineWidth = integerOr(d, "outlinecolor_width", 0);
+    style.outlineWidth = outlineWidth(d);
     style.duration = numberOr(d, "duration", 5.f);
     style.delay = numberOr(d, "delay", 0.f);
     style.letterdelay = numberOr(d, "letterdelay", 0.f);

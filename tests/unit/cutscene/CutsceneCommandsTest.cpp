@@ -304,7 +304,8 @@ TEST_F(CutsceneCommandsTest, DisplayTextHandsItsParametersToTheFirstIdleInstance
     EXPECT_EQ(step().err, "");
     const TextInstance& first = *system->instances[0];
     EXPECT_EQ(first.text, "hi, there");
-    EXPECT_EQ(std::make_tuple(first.x, first.y, first.delay, first.remaining), std::make_tuple(12.5f, 30.f, 0.25f, 4.f));
+    EXPECT_EQ(std::make_tuple(first.x, first.y, first.delay, first.remaining),
+              std::make_tuple(12.5f, 30.f, 0.25f, 4.f));
     EXPECT_TRUE(first.busy);
     EXPECT_EQ(system->instances[1]->text, "x");
     EXPECT_EQ(system->instances[1]->remaining, 7.f);

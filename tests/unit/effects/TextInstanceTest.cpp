@@ -1,7 +1,11 @@
 #include "effects/TextInstance.hpp"
+#include "effects/ParticleSystem.hpp"
 #include "effects/TextTestSupport.hpp"
 
+#include <atomic>
+#include <cstdlib>
 #include <memory>
+#include <new>
 
 using texttest::Step;
 
@@ -106,18 +110,6 @@ TEST_F(TextInstanceTest, EmptyTextIsBusyForTheDurationOnly)
     EXPECT_EQ(stepsUntilIdle(*instance), 61);
 }
 
-TEST_F(TextInstanceTest, NewDisplayReplacesTheLettersOfTheLast)
-{
-    auto instance = make();
-    instance->display("AB", 0.f, 0.f, 0.f, 0.f);
-    stepsUntilIdle(*instance);
-    EXPECT_EQ(instance->letters.size(), 2u);
-    instance->display("C", 10.f, 20.f, 0.f, 1.f);
-    ASSERT_EQ(instance->letters.size(), 1u);
-    EXPECT_EQ(instance->letters[0].character, static_cast<sf::Uint32>('C'));
-    EXPECT_EQ(instance->text, "C");
-}
-
 TEST_F(TextInstanceTest, Utf8TextHasOneLetterPerCharacterAtItsLaidOutPlace)
 {
     style.letterdelay = 0.1f;
@@ -145,4 +137,81 @@ TEST_F(TextInstanceTest, Utf8TextHasOneLetterPerCharacterAtItsLaidOutPlace)
     auto broken = make();
     broken->display("A\xFF\xC3", 0.f, 0.f, 0.f, 0.1f);
     EXPECT_GE(stepsUntilIdle(*broken), 1);
+}
+
+namespace
+{
+std::atomic<bool> countingAllocations{false};
+std::atomic<long> allocations{0};
+} // namespace
+
+void* operator new(std::size_t size)
+{
+    if (countingAllocations)
+        ++allocations;
+    if (void* memory = std::malloc(size == 0 ? 1 : size))
+        return memory;
+    throw std::bad_alloc();
+}
+
+// The GL driver allocates with the nothrow form and frees with the plain delete below, so both
+// forms must come from malloc.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept
+{
+    if (countingAllocations)
+        ++allocations;
+    return std::malloc(size == 0 ? 1 : size);
+}
+
+// GCC pairs the built-in operator new with these and warns about free(); the replacement
+// operator new above is the one that runs, and it allocates with malloc.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void operator delete(void* memory) noexcept
+{
+    std::free(memory);
+}
+
+void operator delete(void* memory, std::size_t) noexcept
+{
+    std::free(memory);
+}
+
+void operator delete(void* memory, const std::nothrow_t&) noexcept
+{
+    std::free(memory);
+}
+#pragma GCC diagnostic pop
+
+TEST_F(TextInstanceTest, StepsAfterTheDisplayDoNotAllocate)
+{
+    sf::Sprite sprite;
+    ParticleSystem sparks;
+    sparks.sprites.push_back(&sprite);
+    ASSERT_TRUE(sparks.allocatePool(200));
+    style.outlineWidth = 3;
+    style.letterdelay = 0.05f;
+    style.worddelay = 0.2f;
+    style.fade_out = true;
+    style.x_in = 40.f;
+    style.tween_duration_in = 0.3f;
+    style.x_out = -40.f;
+    style.tween_duration_out = 0.3f;
+    style.particles_in = &sparks;
+    style.num_particles_in = 4;
+    style.particles_out = &sparks;
+    style.num_particles_out = 4;
+    style.particles_duration_out = 0.2f;
+    auto instance = make();
+    instance->display("HI THERE, Gr\xC3\xBC\xC3\x9F"
+                      "e",
+                      100.f, 100.f, 0.f, 1.f);
+
+    // Letters start, tween in, burst, tween and fade out, and end within these steps.
+    countingAllocations = true;
+    const int steps = stepsUntilIdle(*instance);
+    countingAllocations = false;
+    EXPECT_EQ(allocations.load(), 0);
+    EXPECT_GT(steps, 60);
+    EXPECT_FALSE(instance->letters.back().alive);
 }

@@ -19,8 +19,7 @@ protected:
     // A description of the bundled font with extra members.
     static std::string description(const std::string& extra = "")
     {
-        return R"({"font": ")" + texttest::fontPath() + R"(", "size": 30)" + (extra.empty() ? "" : ", " + extra) +
-               "}";
+        return R"({"font": ")" + texttest::fontPath() + R"(", "size": 30)" + (extra.empty() ? "" : ", " + extra) + "}";
     }
 
     TextSystem* system(const std::string& key)
@@ -55,11 +54,20 @@ TEST_F(TextManagerTest, BadDescriptionsAreLeftOutAndTheOthersLoad)
 {
     EXPECT_EQ(load(R"({"textsystems": {"ok": )" + description() + R"(, "a": {"size": 10}, "e": 5,
                       "b": {"font": "missing.ttf", "size": 10},
-                      "c": )" + description(R"("duration": "long")") + R"(,
-                      "d": )" + description(R"("fade_out": 1)") + R"(,
-                      "f": )" + description(R"("particles_in": 3)") + R"(,
-                      "g": )" + description(R"("num_instances": 100000)") + R"(,
-                      "z": )" + description(R"("particles_out": "sparks", "particles_in": "")") + "}}"),
+                      "c": )" +
+                   description(R"("duration": "long")") + R"(,
+                      "d": )" +
+                   description(R"("fade_out": 1)") + R"(,
+                      "f": )" +
+                   description(R"("particles_in": 3)") + R"(,
+                      "g": )" +
+                   description(R"("num_instances": 100000)") + R"(,
+                      "h": {"font": ")" +
+                   texttest::fontPath() + R"(", "size": 30000},
+                      "i": )" +
+                   description(R"("outlinecolor_width": -5000)") + R"(,
+                      "z": )" +
+                   description(R"("particles_out": "sparks", "particles_in": "")") + "}}"),
               errLines("validateJson: Missing prop: font.\nTextSystem: Missing properties in textdata.\n" + NotMade +
                        "TextSystem: Missing FONT property.\n" + NotMade + "TextManager: Skipping [c]" + TypeError +
                        "type must be number, but is string\n"
@@ -67,7 +75,10 @@ TEST_F(TextManagerTest, BadDescriptionsAreLeftOutAndTheOthersLoad)
                        TypeError + "type must be boolean, but is number\n" + "validateJson: Missing prop: font.\n" +
                        "TextSystem: Missing properties in textdata.\n" + NotMade + "TextManager: Skipping [f]" +
                        TypeError + "type must be string, but is number\n" + "TextManager: Skipping [g]" + TypeError +
-                       "number 100000 is out of the range of 0 to 10000 instances\n" +
+                       "number 100000 is out of the range of 0 to 10000 instances\n" + "TextManager: Skipping [h]" +
+                       TypeError + "number 30000 is out of the range of 0 to 2048 pixels\n" +
+                       "TextManager: Skipping [i]" + TypeError +
+                       "number -5000 is out of the range of -256 to 256 pixels\n" +
                        "ParticleManager: ParticleSystem with key sparks does not exist.\n"));
     EXPECT_NE(sfmlOutput.str().find("missing.ttf"), std::string::npos) << "the library's own report comes first";
 
@@ -84,10 +95,13 @@ TEST_F(TextManagerTest, BadDescriptionsAreLeftOutAndTheOthersLoad)
 TEST_F(TextManagerTest, DefaultsAndConversions)
 {
     EXPECT_EQ(load(R"({"textsystems": {"plain": {"font": ")" + texttest::fontPath() + R"(", "size": 33.9},
-                      "styled": )" + description(R"("fillcolor_r": 300, "fillcolor_g": 12.9, "fillcolor_b": true,
+                      "styled": )" +
+                   description(R"("fillcolor_r": 300, "fillcolor_g": 12.9, "fillcolor_b": true,
                           "outlinecolor_width": 2.7, "ease_in": 9.5, "fade_in": true, "delay": 0.25,
-                          "num_instances": 2, "num_particles_in": 3.9)") + R"(,
-                      "none": )" + description(R"("num_instances": -3)") + "}}"),
+                          "num_instances": 2, "num_particles_in": 3.9)") +
+                   R"(,
+                      "none": )" +
+                   description(R"("num_instances": -3)") + "}}"),
               Console());
 
     TextSystem* plain = system("plain");
