@@ -2,7 +2,7 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: play test test-sanitize bench build setup
+.PHONY: play test test-sanitize bench build setup bench-frames
 
 play: build
 	@bash tools/play.sh $(BUILD_DIR)/kestrune
@@ -26,3 +26,8 @@ build: setup
 
 setup:
 	@bash tools/setup.sh
+
+# Median frame times: a benchmark scene and the bundled demo, against a hand-written SFML loop.
+bench-frames: build
+	cmake --build $(BUILD_DIR) --target bench_frames -j$(JOBS)
+	@bash tools/bench_frames.sh $(BUILD_DIR)/bench_frames

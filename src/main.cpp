@@ -1,9 +1,13 @@
 #include "app/Application.hpp"
 #include "app/CommandLine.hpp"
+#include "app/FrameStats.hpp"
+#include "app/OfflineRenderer.hpp"
+#include "scene/PassElision.hpp"
 #include "check/DemoChecker.hpp"
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 
 #include <unistd.h>
@@ -27,6 +31,9 @@ int main(int argc, char** argv)
         std::cout << CommandLine::version() << std::endl;
         return 0;
     }
+    // The output is named from where the command runs, before the player moves into the demo.
+    if (!options.renderOut.empty())
+        options.renderOut = std::filesystem::absolute(options.renderOut).lexically_normal().string();
     // Every path of a demo is relative to its folder, so the player works inside it.
     if (!options.dir.empty() && chdir(options.dir.c_str()) != 0)
     {
@@ -45,7 +52,19 @@ int main(int argc, char** argv)
         }
     }
 
+    PassElision::enabled = !options.drawAll;
+    if (!options.renderOut.empty())
+    {
+        OfflineRenderer renderer(options);
+        if (!renderer.checkEnvironment())
+            return 1;
+        Application application;
+        return renderer.run(application);
+    }
     Application application;
+    FrameStats stats;
+    if (options.stats)
+        application.frameStats = &stats;
     application.start = options.start;
     return application.run();
 }

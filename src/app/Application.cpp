@@ -1,6 +1,8 @@
 #include "app/Application.hpp"
 
+#include "app/FrameStats.hpp"
 #include "app/FrameTimer.hpp"
+#include "app/SoundTrack.hpp"
 #include "catalogs/MusicManager.hpp"
 #include "catalogs/ShaderManager.hpp"
 #include "catalogs/SpriteManager.hpp"
@@ -134,17 +136,14 @@ void Application::loadCatalogs()
     TextManager::instance().load("assets/text.json");
 }
 
-bool Application::startUp(sf::RenderWindow& renderWindow)
+bool Application::prepare()
 {
-    openWindow(renderWindow);
-
     sceneTexture.create(Width, Height, sf::ContextSettings());
     postSprite.setTexture(sceneTexture.getTexture(), false);
 
     if (!postShader.loadFromFile("assets/shaders/passthrough.vert", "assets/shaders/vignette.frag"))
     {
         std::cerr << "Unable to load vignette.frag" << std::endl;
-        renderWindow.close();
         return false;
     }
 
@@ -166,6 +165,9 @@ bool Application::startUp(sf::RenderWindow& renderWindow)
 
 void Application::pollEvents()
 {
+    // An offline render has no window.
+    if (!window)
+        return;
     sf::Event event;
     while (window->pollEvent(event))
     {
@@ -187,6 +189,8 @@ void Application::updateStep(float dt)
     TextManager::instance().update(dt);
     running = running && cutscene.interp.running;
     fade.advance(dt);
+    if (soundTrack)
+        soundTrack->endStep(MusicManager::instance().streamVolume());
     // Every step: an author expects a saved script to show at once, and a poll is cheap.
     if (watcher)
         watcher->poll([this](const std::string& path, FileStatus status) { assetChanged(path, status); });
@@ -250,13 +254,18 @@ void Application::renderScene()
 
 void Application::renderFrame()
 {
-    window->clear(sf::Color(0, 0, 0, 0));
-    renderScene();
-    window->draw(postSprite, sf::RenderStates(&postShader));
-    // Text lands on the finished picture, untouched by the post-processing.
-    TextManager::instance().draw(*window);
-    fade.draw(*window);
+    drawFrame(*window);
     window->display();
+}
+
+void Application::drawFrame(sf::RenderTarget& screen)
+{
+    screen.clear(sf::Color(0, 0, 0, 0));
+    renderScene();
+    screen.draw(postSprite, sf::RenderStates(&postShader));
+    // Text lands on the finished picture, untouched by the post-processing.
+    TextManager::instance().draw(screen);
+    fade.draw(screen);
 }
 
 int Application::run()
@@ -264,8 +273,12 @@ int Application::run()
     loadConfig();
 
     sf::RenderWindow renderWindow;
-    if (!startUp(renderWindow))
+    openWindow(renderWindow);
+    if (!prepare())
+    {
+        renderWindow.close();
         return -1;
+    }
     if (!start.empty() && !fastForward(start))
     {
         renderWindow.close();
@@ -279,14 +292,19 @@ int Application::run()
     {
         const float frameTime = clock.restart().asSeconds();
         pollEvents();
-        for (int steps = timer.advance(frameTime); steps > 0; --steps)
+        const int steps = timer.advance(frameTime);
+        for (int step = 0; step < steps; ++step)
             updateStep(FrameTimer::Step);
         renderFrame();
+        if (frameStats)
+            frameStats->addFrame(clock.getElapsedTime().asSeconds(), steps > 0);
     }
 
     renderWindow.close();
     watcher.reset();
     window = nullptr;
+    if (frameStats)
+        std::cerr << frameStats->summary() << std::endl;
     return 0;
 }
 

@@ -11,6 +11,9 @@
 #include <memory>
 #include <string>
 
+class FrameStats;
+class SoundTrack;
+
 // The player: start-up, the fixed-step frame loop, post-processing, the screen fade and shut-down.
 class Application
 {
@@ -23,8 +26,16 @@ public:
     int run();
 
     void loadConfig();
+    // Creates and shows the window (black) as start-up does, and points `window` at it.
+    void openWindow(sf::RenderWindow& renderWindow);
+    // Everything start-up does after the window: scene texture, post-processing shader (false,
+    // reported, when it cannot be loaded), catalogs, script. Needs a GL context, not a window.
+    bool prepare();
     void updateStep(float dt);
+    // drawFrame onto the window, then shows it.
     void renderFrame();
+    // Draws one frame's picture onto a window-sized target without showing it.
+    void drawFrame(sf::RenderTarget& screen);
     // The script's "render" section into the scene texture: the part of a frame that leaves
     // pixels behind in buffers and in the scene texture (the window is cleared every frame).
     void renderScene();
@@ -62,10 +73,12 @@ public:
     float iTime = 0.f;
     ScreenFade fade;
     std::unique_ptr<AssetWatcher> watcher;
+    // An offline render's sound track, told the music volume at the end of every step.
+    SoundTrack* soundTrack = nullptr;
+    // --stats: every frame's time, summarised on standard error at exit.
+    FrameStats* frameStats = nullptr;
 
 private:
-    bool startUp(sf::RenderWindow& renderWindow);
-    void openWindow(sf::RenderWindow& renderWindow);
     void loadCatalogs();
     void pollEvents();
 };

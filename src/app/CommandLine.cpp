@@ -49,6 +49,8 @@ const char* CommandLine::usage()
            "  --seconds S            with --render: render S seconds of demo time\n"
            "  --fps 60|30            with --render: frame rate of the output (default 60)\n"
            "  --stats                print frame-time figures at exit\n"
+           "  --draw-all             draw every pass, also those that cannot change a pixel\n"
+           "                         (to check that leaving them out changes nothing)\n"
            "  --help                 show this help and exit\n"
            "  --version              show the version and exit\n";
 }
@@ -94,6 +96,8 @@ bool CommandLine::parse(int argc, const char* const* argv, std::string& error)
             check = true;
         else if (name == "--stats")
             stats = true;
+        else if (name == "--draw-all")
+            drawAll = true;
         else if (name == "--start")
         {
             if (!takeValue())

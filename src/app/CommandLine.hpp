@@ -22,4 +22,5 @@ public:
     double seconds = -1.0;    // --seconds S; -1 = until the demo ends
     int fps = 60;             // --fps 60|30
     bool stats = false;       // --stats
+    bool drawAll = false;     // --draw-all
 };

@@ -73,6 +73,8 @@ void MusicManager::play(bool loop, const std::string& key)
     {
         std::cerr << Component << ": Unable to load music file " << song.file << "." << std::endl;
         heldState = sf::SoundSource::Stopped;
+        if (listener)
+            listener->songStopped();
         return;
     }
     currentVolume = static_cast<float>(song.volume);
@@ -82,6 +84,8 @@ void MusicManager::play(bool loop, const std::string& key)
                                             sf::milliseconds(toMilliseconds(song.loopLength))));
     if (muted)
         music.setVolume(0.f);
+    if (listener)
+        listener->songStarted(song, loop);
     if (held)
     {
         heldState = sf::SoundSource::Playing;
@@ -93,6 +97,8 @@ void MusicManager::play(bool loop, const std::string& key)
 
 void MusicManager::pause()
 {
+    if (listener)
+        listener->paused();
     if (!held)
         music.pause();
     else if (heldState == sf::SoundSource::Playing)
@@ -101,6 +107,8 @@ void MusicManager::pause()
 
 void MusicManager::resume()
 {
+    if (listener)
+        listener->resumed();
     if (!held)
     {
         music.play();

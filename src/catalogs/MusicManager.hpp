@@ -19,6 +19,20 @@ struct Song
     double loopLength = -1.0; // milliseconds; the audio library clamps it to the rest of the song
 };
 
+// Told what the player does to its stream, in the order it does it, so that an offline render can
+// rebuild the sound track without depending on the audio thread's timing.
+class MusicListener
+{
+public:
+    virtual ~MusicListener() = default;
+    // A song was opened and started from its beginning.
+    virtual void songStarted(const Song& song, bool loop) = 0;
+    // Opening a song failed, which stopped whatever was playing.
+    virtual void songStopped() = 0;
+    virtual void paused() = 0;
+    virtual void resumed() = 0;
+};
+
 // The music catalog ("assets/music.json") and the program's one music player.
 class MusicManager
 {
@@ -38,6 +52,10 @@ public:
     void mute();
 
     sf::Music& stream() { return music; }
+    // The volume the stream plays at: 0 while muted.
+    float streamVolume() const { return muted ? 0.f : currentVolume; }
+
+    MusicListener* listener = nullptr;
 
     // Fast-forward: while held, play, pause and resume leave the stream silent and only track
     // where the song would be; advanceHeld moves that position by one skipped step, and

@@ -2,10 +2,22 @@
 
 #include "catalogs/CatalogJson.hpp"
 
+#include <SFML/Graphics/Image.hpp>
+
 #include <iostream>
 
 namespace
 {
+bool everyPixelOpaque(const sf::Image& image)
+{
+    const sf::Uint8* pixels = image.getPixelsPtr();
+    const std::size_t count = static_cast<std::size_t>(image.getSize().x) * image.getSize().y;
+    for (std::size_t i = 0; i < count; ++i)
+        if (pixels[i * 4 + 3] != 255)
+            return false;
+    return count > 0;
+}
+
 const char* const Component = "TextureManager";
 const char* const TopLevelKey = "textures";
 } // namespace
@@ -41,14 +53,22 @@ bool TextureManager::addTexture(const std::string& key, const std::string& file,
         return false;
     }
     auto texture = std::make_unique<sf::Texture>();
-    if (!texture->loadFromFile(file, sf::IntRect()))
+    sf::Image image;
+    if (!image.loadFromFile(file) || !texture->loadFromImage(image))
     {
         std::cerr << Component << ": Unable to load file " << file << "." << std::endl;
         return false;
     }
     texture->setRepeated(repeated);
+    if (everyPixelOpaque(image))
+        opaqueTextures.insert(texture.get());
     textures.emplace(key, std::move(texture));
     return true;
+}
+
+bool TextureManager::isOpaque(const sf::Texture* texture) const
+{
+    return opaqueTextures.count(texture) > 0;
 }
 
 bool TextureManager::hasTexture(const std::string& key) const

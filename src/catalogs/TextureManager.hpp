@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 
 // Catalog of textures by key, filled once from "assets/textures.json".
 class TextureManager
@@ -20,9 +21,12 @@ public:
 
     // The shared texture, or null after "TextureManager: Texture with key <key> does not exist.".
     sf::Texture* getTexture(const std::string& key);
+    // True when every pixel of the texture's image is fully opaque; false for null.
+    bool isOpaque(const sf::Texture* texture) const;
 
 private:
     void loadEntry(const std::string& key, const nlohmann::json& entry);
 
     std::unordered_map<std::string, std::unique_ptr<sf::Texture>> textures;
+    std::unordered_set<const sf::Texture*> opaqueTextures;
 };

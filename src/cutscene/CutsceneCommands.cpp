@@ -89,6 +89,7 @@ void createObject(GameCutscene& cutscene, const Params& params, const Row&)
     // nothing, and later commands naming it find it.
     const sf::Texture* texture = TextureManager::instance().getTexture(key);
     auto object = std::make_unique<SceneObject>(name, texture, originX, originY, rectX, rectY, rectW, rectH);
+    object->opaque = TextureManager::instance().isOpaque(texture);
     std::cout << "GameCutscene: Creating object [" << name << "] from texture [" << key << "] ("
               << static_cast<const void*>(texture) << ")" << std::endl;
     cutscene.objects[name] = std::move(object);
@@ -176,7 +177,11 @@ void createBuffer(GameCutscene& cutscene, const Params& params, const Row&)
 void clearBuffer(GameCutscene& cutscene, const Params& params, const Row&)
 {
     if (RenderBuffer* buffer = cutscene.findBuffer(textParam(params, 0)))
+    {
         buffer->renderTarget()->clear(sf::Color(0, 0, 0, 255));
+        // Blending onto an opaque picture keeps it opaque, whatever is drawn into it later.
+        buffer->opaque = true;
+    }
 }
 
 void drawObject(GameCutscene& cutscene, const Params& params, const Row&)

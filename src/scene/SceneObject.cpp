@@ -2,6 +2,7 @@
 
 #include "catalogs/ShaderManager.hpp"
 #include "motion/Opacity.hpp"
+#include "scene/PassElision.hpp"
 
 #include <SFML/Graphics/RenderStates.hpp>
 #include <SFML/Graphics/RenderTarget.hpp>
@@ -106,7 +107,7 @@ void SceneObject::draw(sf::RenderTarget& target)
 {
     if (!shader)
     {
-        target.draw(sprite);
+        target.draw(sprite, PassElision::states(opaque, sprite));
         return;
     }
     for (UniformTween& uniform : uniformTweens)

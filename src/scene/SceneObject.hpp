@@ -78,6 +78,9 @@ public:
     sf::Sprite sprite;
     std::unique_ptr<sf::RenderTexture> renderTexture;
     sf::Shader* shader = nullptr;
+    // Every texel of the texture is known to be opaque (a buffer after clear_buffer, an image
+    // without transparency), so that drawing it with full alpha can copy instead of blend.
+    bool opaque = false;
     UniformTween uniformTweens[UniformSlots];
     sf::IntRect textureRect;
     float rectX = 0.f;

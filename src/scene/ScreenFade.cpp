@@ -1,6 +1,7 @@
 #include "scene/ScreenFade.hpp"
 
 #include "motion/Opacity.hpp"
+#include "scene/PassElision.hpp"
 
 #include <SFML/Graphics/RectangleShape.hpp>
 
@@ -65,6 +66,8 @@ void ScreenFade::advance(float dt)
 void ScreenFade::draw(sf::RenderTarget& target)
 {
     const sf::Uint8 alpha = opacityToAlpha(fadeLevel);
+    if (PassElision::skipsOverlay(alpha))
+        return;
     if (!fadeSprite)
     {
         sf::RectangleShape cover(sf::Vector2f(target.getSize()));

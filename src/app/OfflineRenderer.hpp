@@ -1,0 +1,53 @@
+#pragma once
+
+#include "app/FrameStats.hpp"
+
+#include <string>
+
+class Application;
+class CommandLine;
+class FrameWriter;
+class SoundTrack;
+
+// kestrune --render: plays the demo without a clock, one fixed step per frame, and writes every
+// frame (the window's picture, drawn off-screen) to a folder of PNG files or, through ffmpeg, to
+// a video with the music of the script in its sound track.
+class OfflineRenderer
+{
+public:
+    // Ten minutes of demo time: a demo without an end stops there unless --frames or --seconds
+    // asks for more.
+    static constexpr long CapSteps = 10L * 60L * 60L;
+
+    explicit OfflineRenderer(const CommandLine& options);
+
+    // ffmpeg for a video, and an X display for the GL context; false after one line saying what
+    // is missing and how to get it. Checked before anything creates a GL resource, which would
+    // abort the program without a display.
+    bool checkEnvironment() const;
+
+    // The exit status: 0 when every frame was written; 1 when the output failed; 2 when --start cannot be reached; -1 when the post-processing shader
+    // cannot be loaded.
+    int run(Application& app);
+
+private:
+    long targetFrames() const;
+    bool renderFrames(Application& app, FrameWriter& writer);
+    bool finishVideo(SoundTrack& track, const std::string& videoPart, const std::string& trackPart);
+    void showProgress(long frames, long steps, double elapsed, bool last) const;
+    void printSummary(const FrameWriter& writer, double elapsed) const;
+
+    const CommandLine& options;
+    std::string videoFormat; // "mp4" or "webm"; empty for a folder of PNG files
+    long stride = 1;         // steps per written frame
+    long target = -1;        // frames to write; -1: until the demo ends
+    bool progress = false;
+    bool capped = false;
+    long framesWritten = 0;
+    long stepsRun = 0;
+    double updateSeconds = 0.0;
+    double drawSeconds = 0.0;
+    double readbackSeconds = 0.0;
+    double muxSeconds = 0.0;
+    FrameStats stats;
+};

@@ -1,0 +1,3 @@
+#include "scene/PassElision.hpp"
+
+bool PassElision::enabled = true;

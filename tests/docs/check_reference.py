@@ -1,0 +1,191 @@
+#!/usr/bin/env python3
+"""Fails when docs/script-reference.md falls behind the code.
+
+usage: check_reference.py <repository root> <easing_plot binary>
+
+The names come from the code itself, never from a copy:
+  - script commands from the two dispatch tables (built-in and scene), with their parameter counts;
+  - the % constants from the interpreter and the cutscene's constant table;
+  - the easing numbers from src/motion/Tween.hpp, and the table of curve samples printed by
+    easing_plot (the player's own ease()), which the reference must hold verbatim, and the
+    picture docs/easing.png, which must be what easing_plot draws;
+  - the JSON keys that the loaders read: every identifier-like string literal in the catalog,
+    effects and animation loaders, and the configuration keys of the application;
+  - the example folders under examples/.
+"""
+
+import os
+import re
+import subprocess
+import sys
+import tempfile
+
+ROOT = sys.argv[1]
+EASING_PLOT = sys.argv[2]
+DOC_PATH = os.path.join(ROOT, "docs", "script-reference.md")
+
+failures = []
+
+
+def read(relative):
+    with open(os.path.join(ROOT, relative), encoding="utf-8") as source:
+        return source.read()
+
+
+def strip_comments(code):
+    code = re.sub(r"/\*.*?\*/", "", code, flags=re.S)
+    return re.sub(r"//[^\n]*", "", code)
+
+
+def fail(message):
+    failures.append(message)
+
+
+DOC = read(os.path.join("docs", "script-reference.md"))
+
+
+def mentioned(name):
+    """The reference writes names in backticks, alone or starting a signature."""
+    return re.search(r"`" + re.escape(name) + r"[ `]", DOC) is not None
+
+
+def table_rows(code, what, minimum):
+    """Rows {"name", count, ...} of a C++ command table."""
+    rows = re.findall(r'\{\s*"([A-Za-z_][A-Za-z0-9_]*)"\s*,\s*(-?\d+)\s*,', strip_comments(code))
+    if len(rows) < minimum:
+        fail(f"{what}: found only {len(rows)} table rows; has the table's form changed?")
+    return [(name, int(count)) for name, count in rows]
+
+
+def stated_needs(name):
+    """Parameter counts the reference states for a command: table rows and "(needs N" notes."""
+    counts = re.findall(r"\|\s*`" + re.escape(name) + r"`\s*\|\s*(\d+)\s*\|", DOC)
+    counts += re.findall(r"`" + re.escape(name) + r"(?: [^`]*)?`\s*\(needs (\d+)", DOC)
+    return {int(c) for c in counts}
+
+
+def check_commands():
+    builtin = table_rows(read("src/script/ScriptInterp.cpp"), "built-in commands", 25)
+    scene = table_rows(read("src/cutscene/CutsceneCommands.cpp"), "scene commands", 45)
+    for name, needs in builtin + scene:
+        if name == "_label":  # the stored form of a label line, not something an author writes
+            continue
+        if not mentioned(name):
+            fail(f"command {name} is not documented")
+            continue
+        stated = stated_needs(name)
+        if needs >= 0 and stated and stated != {needs}:
+            fail(f"command {name} needs {needs} parameters, the reference says {sorted(stated)}")
+
+
+def check_constants():
+    cutscene = re.findall(r'\{\s*"(%[a-z_]+)"\s*,\s*"(-?\d+)"\s*\}', strip_comments(read("src/cutscene/GameCutscene.cpp")))
+    if len(cutscene) < 10:
+        fail(f"scene constants: found only {len(cutscene)}; has the table's form changed?")
+    for constant, value in cutscene:
+        if not re.search(r"\|\s*`" + re.escape(constant) + r"`\s*\|\s*" + re.escape(value) + r"\b", DOC):
+            fail(f"constant {constant} = {value} is not in the reference's constant table")
+    interp = set(re.findall(r'"(%[a-z_0-9]+)"', strip_comments(read("src/script/ScriptInterp.cpp"))))
+    if len(interp) < 11:
+        fail(f"interpreter constants: found only {len(interp)}")
+    for constant in sorted(interp):
+        if constant.startswith("%flag_") and constant not in ("%flag_0", "%flag_8"):
+            continue  # documented as the range %flag_0 ... %flag_8
+        if not mentioned(constant):
+            fail(f"constant {constant} is not documented")
+
+
+def check_easing():
+    numbers = re.findall(r"constexpr\s+EasingType\s+\w+\s*=\s*(-?\d+)\s*;", read("src/motion/Tween.hpp"))
+    if len(numbers) < 19:
+        fail(f"easing numbers: found only {len(numbers)} in Tween.hpp")
+    for number in numbers:
+        if not re.search(r"^\| " + number + r" \|", DOC, flags=re.M):
+            fail(f"easing number {number} has no row in the easing table")
+    table = subprocess.run([EASING_PLOT, "--table"], check=True, capture_output=True, text=True).stdout
+    block = re.search(r"<!-- easing-table:[^\n]*-->\n(.*?)<!-- end of easing-table -->", DOC, flags=re.S)
+    if not block:
+        fail("the easing table markers are missing")
+    elif block.group(1) != table:
+        fail("the easing table differs from `easing_plot --table`; paste its output between the markers")
+    for number in numbers:
+        if f"| {number} |" not in table:
+            fail(f"easing_plot does not draw easing number {number}")
+    # The picture must be the one our curves draw today.
+    with tempfile.TemporaryDirectory() as folder:
+        drawn = os.path.join(folder, "easing.png")
+        subprocess.run([EASING_PLOT, drawn], check=True)
+        with open(drawn, "rb") as fresh, open(os.path.join(ROOT, "docs", "easing.png"), "rb") as shipped:
+            if fresh.read() != shipped.read():
+                fail("docs/easing.png is not what easing_plot draws; run: build/easing_plot docs/easing.png")
+
+
+# Identifier-like literals in the loaders that are not JSON keys: uniform and file names the
+# loaders set themselves, and message words. Each must stay true, or the key must be documented.
+NOT_KEYS = {"currentTexture", "inputTexture"}
+
+
+def loader_keys():
+    sources = []
+    for folder in ("src/catalogs", "src/effects"):
+        for name in sorted(os.listdir(os.path.join(ROOT, folder))):
+            if name.endswith(".cpp"):
+                sources.append(os.path.join(folder, name))
+    sources.append("src/scene/AnimationCollection.cpp")
+    keys = {}
+    for source in sources:
+        code = strip_comments(read(source))
+        # Component names are capitalised and messages hold spaces or dots, so an identifier
+        # starting with a lower-case letter is a key the loader reads (or writes for the shader).
+        for literal in re.findall(r'"([a-z][A-Za-z0-9_]*)"', code):
+            keys.setdefault(literal, source)
+    config = re.findall(r'applyKey\s*<[^>]*>\s*\(\s*\w+\s*,\s*"(\w+)"', read("src/app/Application.cpp"))
+    if len(config) < 4:
+        fail(f"configuration keys: found only {len(config)} in Application.cpp")
+    for key in config:
+        keys.setdefault(key, "src/app/Application.cpp")
+    return keys
+
+
+def check_keys():
+    keys = loader_keys()
+    if len(keys) < 20:
+        fail(f"catalog keys: found only {len(keys)}")
+    for key, source in sorted(keys.items()):
+        if key in NOT_KEYS:
+            continue
+        if f'"{key}"' not in DOC:
+            fail(f'key "{key}" read by {source} is not documented')
+    for key in NOT_KEYS:
+        if f"`{key}`" not in DOC:
+            fail(f"uniform {key} is not documented")
+
+
+def check_examples():
+    folder = os.path.join(ROOT, "examples")
+    if not os.path.isdir(folder):
+        return
+    for name in sorted(os.listdir(folder)):
+        if os.path.isdir(os.path.join(folder, name)) and f"`examples/{name}`" not in DOC:
+            fail(f"example {name} is not listed in the reference")
+
+
+def check_wording():
+    # The reference is written for authors, in the player's own terms.
+    for match in re.finditer(r"\bspec(ification)?\b|\bPart \d", DOC):
+        fail(f"the reference mentions {match.group(0)!r}")
+
+
+check_commands()
+check_constants()
+check_easing()
+check_keys()
+check_examples()
+check_wording()
+
+for message in failures:
+    print("script-reference: " + message)
+if failures:
+    print(f"script-reference: {len(failures)} problem(s) in {DOC_PATH}")
+    sys.exit(1)
+print("script-reference: commands, constants, easing numbers, keys and examples are all documented")

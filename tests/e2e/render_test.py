@@ -1,0 +1,205 @@
+#!/usr/bin/env python3
+"""Offline render tests through the real kestrune binary.
+
+usage: render_test.py <kestrune binary> frames|video|environment
+
+The scene (tests/e2e/render) runs for half a second: a fade in over 0.25 s, a green block tweening
+linearly from x 100 to 1500 over 0.5 s on a red background, and a song.
+"""
+
+import json
+import math
+import os
+import re
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+RED, GREEN = (220, 30, 40), (30, 200, 60)
+
+
+class Failure(Exception):
+    pass
+
+
+def workdir():
+    folder = tempfile.mkdtemp(prefix="kestrune-render-")
+    shutil.copytree(os.path.join(HERE, "base"), folder, dirs_exist_ok=True)
+    shutil.copytree(os.path.join(HERE, "render"), folder, dirs_exist_ok=True)
+    os.makedirs(os.path.join(folder, "assets", "music"))
+    shutil.copy2(os.path.join(HERE, "..", "..", "assets", "music", "arpeggio.wav"),
+                 os.path.join(folder, "assets", "music"))
+    return folder
+
+
+def render(binary, folder, args, env=None, code=0):
+    environment = dict(os.environ, ALSOFT_DRIVERS="null")
+    environment.update(env or {})
+    run = subprocess.run([os.path.abspath(binary)] + args, cwd=folder, env=environment, timeout=120,
+                         stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    out, err = run.stdout.decode(), run.stderr.decode()
+    if run.returncode != code:
+        raise Failure("%s: exit %d, expected %d\n%s%s" % (" ".join(args), run.returncode, code, out, err))
+    return out, err
+
+
+def frames_in(folder):
+    return sorted(name for name in os.listdir(folder) if name.startswith("frame_"))
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def pixels(path):
+    """(width, rgb bytes) of a PNG, decoded by ImageMagick, not by the program."""
+    data = subprocess.run(["convert", path, "-depth", "8", "rgb:-"], check=True, stdout=subprocess.PIPE).stdout
+    return 1920, data
+
+
+def pixel(image, x, y):
+    width, rgb = image
+    offset = (y * width + x) * 3
+    return tuple(rgb[offset:offset + 3])
+
+
+def expect_pixel(image, point, rgb, what):
+    got = pixel(image, *point)
+    if got != rgb:
+        raise Failure("%s: pixel %s is %s, expected %s" % (what, point, got, rgb))
+
+
+def same_frames(folder_a, names_a, folder_b, names_b, what):
+    if len(names_a) != len(names_b):
+        raise Failure("%s: %d frames against %d" % (what, len(names_a), len(names_b)))
+    for a, b in zip(names_a, names_b):
+        if read(os.path.join(folder_a, a)) != read(os.path.join(folder_b, b)):
+            raise Failure("%s: %s differs from %s" % (what, a, b))
+
+
+def played_steps(binary, folder):
+    """The number of steps that playing the scene runs, from --stats."""
+    _, err = render(binary, folder, ["--stats"])
+    found = re.search(r"kestrune: stats: \d+ frames, (\d+) steps;", err)
+    if not found:
+        raise Failure("--stats printed no summary:\n" + err)
+    return int(found.group(1))
+
+
+def test_frames(binary):
+    folder = workdir()
+    out, _ = render(binary, folder, ["--render", "full"])
+    full = frames_in(os.path.join(folder, "full"))
+    # Without --frames the render ends where playing ends: one frame per step that playing runs.
+    steps = played_steps(binary, folder)
+    if len(full) != steps or full[0] != "frame_000001.png" or full[-1] != "frame_%06d.png" % steps:
+        raise Failure("a render to the end gave %d frames (%s ... %s); playing runs %d steps" % (
+            len(full), full[0], full[-1], steps))
+    if "kestrune: rendered %d frames" % steps not in out:
+        raise Failure("no summary line:\n" + out)
+
+    # Frame 20 is the picture after 20 steps: the block's left edge is at 100 + 1400 x 20 / 30.
+    later = pixels(os.path.join(folder, "full", "frame_000020.png"))
+    expect_pixel(later, (1800, 1000), RED, "frame 20")
+    expect_pixel(later, (1020, 200), RED, "frame 20, left of the block")
+    expect_pixel(later, (1045, 200), GREEN, "frame 20, inside the block")
+    expect_pixel(later, (1045, 401), RED, "frame 20, below the block")
+    # Frame 1 is nearly covered by the fade (level 1 - 4/60, alpha 238).
+    first = pixel(pixels(os.path.join(folder, "full", "frame_000001.png")), 1800, 1000)
+    if max(first) > 20:
+        raise Failure("frame 1 should be almost black under the fade, got %s" % (first,))
+
+    render(binary, folder, ["--render", "again", "--frames", "20"])
+    same_frames(os.path.join(folder, "full"), full[:20], os.path.join(folder, "again"),
+                frames_in(os.path.join(folder, "again")), "a second render with --frames 20")
+
+    # --start 0.25 fast-forwards 15 steps: its first frame is the full render's frame 15.
+    render(binary, folder, ["--render", "late", "--start", "0.25", "--frames", "10"])
+    same_frames(os.path.join(folder, "full"), full[14:24], os.path.join(folder, "late"),
+                frames_in(os.path.join(folder, "late")), "--start 0.25")
+
+    # At 30 frames per second every other frame is dropped: frames 1, 3, 5 ...
+    render(binary, folder, ["--render", "half", "--fps", "30", "--frames", "5"])
+    same_frames(os.path.join(folder, "full"), full[0:10:2], os.path.join(folder, "half"),
+                frames_in(os.path.join(folder, "half")), "--fps 30")
+    shutil.rmtree(folder, ignore_errors=True)
+
+
+def probe(path):
+    result = subprocess.run(["ffprobe", "-v", "error", "-count_frames", "-show_entries",
+                             "stream=codec_type,nb_read_frames,r_frame_rate", "-of", "json", path],
+                            check=True, stdout=subprocess.PIPE)
+    return json.loads(result.stdout)["streams"]
+
+
+def audio_rms(path, start, end):
+    raw = subprocess.run(["ffmpeg", "-v", "error", "-i", path, "-f", "s16le", "-ac", "1", "-ar", "44100", "-"],
+                         check=True, stdout=subprocess.PIPE).stdout
+    samples = struct.unpack("<%dh" % (len(raw) // 2), raw[:len(raw) // 2 * 2])
+    window = samples[int(start * 44100):int(end * 44100)]
+    return math.sqrt(sum(v * v for v in window) / max(1, len(window)))
+
+
+def test_video(binary):
+    folder = workdir()
+    for name, args, frames, rate in (("out.mp4", ["--frames", "30"], 30, "60/1"),
+                                     ("out.webm", ["--fps", "30", "--frames", "10"], 10, "30/1")):
+        render(binary, folder, ["--render", name] + args)
+        streams = probe(os.path.join(folder, name))
+        video = [s for s in streams if s["codec_type"] == "video"]
+        audio = [s for s in streams if s["codec_type"] == "audio"]
+        if len(video) != 1 or int(video[0]["nb_read_frames"]) != frames or video[0]["r_frame_rate"] != rate:
+            raise Failure("%s: expected one video stream of %d frames at %s, got %s" % (name, frames, rate, streams))
+        if len(audio) != 1:
+            raise Failure("%s: expected an audio stream with the music, got %s" % (name, streams))
+    # The song starts with the first step and plays at volume 80 throughout.
+    rms = audio_rms(os.path.join(folder, "out.mp4"), 0.05, 0.45)
+    if rms < 500:
+        raise Failure("the sound track is silent where the song plays (RMS %.1f)" % rms)
+
+    # Without a song there is no audio stream.
+    script = os.path.join(folder, "assets", "demo.script")
+    with open(script) as f:
+        text = f.read()
+    with open(script, "w") as f:
+        f.write(text.replace("play_music song\n", ""))
+    render(binary, folder, ["--render", "silent.mp4", "--frames", "3"])
+    kinds = [s["codec_type"] for s in probe(os.path.join(folder, "silent.mp4"))]
+    if kinds != ["video"]:
+        raise Failure("a render without music should hold only video, got %s" % kinds)
+    shutil.rmtree(folder, ignore_errors=True)
+
+
+def test_environment(binary):
+    folder = workdir()
+    _, err = render(binary, folder, ["--render", "out.mp4"], env={"PATH": "/nonexistent"}, code=1)
+    if err.count("\n") != 1 or "needs ffmpeg" not in err:
+        raise Failure("without ffmpeg expected one line, got:\n" + err)
+    _, err = render(binary, folder, ["--render", "frames"], env={"DISPLAY": ""}, code=1)
+    if err.count("\n") != 1 or "xvfb-run" not in err:
+        raise Failure("without a display expected one line naming xvfb-run, got:\n" + err)
+    if os.path.exists(os.path.join(folder, "frames")):
+        raise Failure("a failed render left an output folder")
+    shutil.rmtree(folder, ignore_errors=True)
+
+
+def main():
+    tests = {"frames": test_frames, "video": test_video, "environment": test_environment}
+    if len(sys.argv) != 3 or sys.argv[2] not in tests:
+        print(__doc__)
+        return 2
+    try:
+        tests[sys.argv[2]](sys.argv[1])
+    except Failure as failure:
+        print("FAIL render %s: %s" % (sys.argv[2], failure))
+        return 1
+    print("PASS render %s" % sys.argv[2])
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
