@@ -2,7 +2,7 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: play test test-sanitize build setup bench-frames
+.PHONY: play test test-sanitize bench bench-frames build setup
 
 play: build
 	@bash tools/play.sh $(BUILD_DIR)/kestrune
@@ -15,6 +15,10 @@ test-sanitize: setup
 	cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DKESTRUNE_SANITIZE=ON
 	cmake --build build-sanitize -j$(JOBS)
 	@bash tools/test.sh build-sanitize -L unit
+
+# Per-step cost of 10,000 live particles and of 200 tweening scene objects.
+bench: build
+	$(BUILD_DIR)/bench/kestrune_bench
 
 build: setup
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo

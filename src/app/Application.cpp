@@ -8,6 +8,8 @@
 #include "catalogs/SpriteManager.hpp"
 #include "catalogs/TextureManager.hpp"
 #include "cutscene/GameCutscene.hpp"
+#include "effects/ParticleManager.hpp"
+#include "effects/TextManager.hpp"
 #include "script/Script.hpp"
 
 #include <SFML/Window/Event.hpp>
@@ -118,8 +120,10 @@ void Application::loadCatalogs()
     TextureManager::instance().load("assets/textures.json");
     MusicManager::instance().load("assets/music.json");
     SpriteManager::instance().load("assets/sprites.json");
+    ParticleManager::instance().load("assets/particles.json");
     fade.fadeSprite = SpriteManager::instance().getSprite("black");
     ShaderManager::instance().load("assets/shaders.json");
+    TextManager::instance().load("assets/text.json");
 }
 
 bool Application::prepare()
@@ -171,6 +175,7 @@ void Application::updateStep(float dt)
 
     GameCutscene& cutscene = GameCutscene::instance();
     cutscene.update(dt);
+    TextManager::instance().update(dt);
     running = running && cutscene.interp.running;
     fade.advance(dt);
     if (soundTrack)
@@ -199,6 +204,8 @@ void Application::drawFrame(sf::RenderTarget& screen)
     screen.clear(sf::Color(0, 0, 0, 0));
     renderScene();
     screen.draw(postSprite, sf::RenderStates(&postShader));
+    // Text lands on the finished picture, untouched by the post-processing.
+    TextManager::instance().draw(screen);
     fade.draw(screen);
 }
 
