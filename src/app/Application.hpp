@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/ContextHold.hpp"
 #include "scene/ScreenFade.hpp"
 
 #include <SFML/Graphics/RenderTexture.hpp>
@@ -7,6 +8,7 @@
 #include <SFML/Graphics/Shader.hpp>
 #include <SFML/Graphics/Sprite.hpp>
 
+#include <memory>
 #include <string>
 
 class FrameStats;
@@ -75,4 +77,6 @@ public:
 private:
     void loadCatalogs();
     void pollEvents();
+
+    std::unique_ptr<ContextHold> contextHold;
 };
