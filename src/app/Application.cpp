@@ -290,8 +290,8 @@ bool Application::fastForward(const std::string& value)
         const auto label = cutscene.script.labels.find(value);
         if (label == cutscene.script.labels.end())
         {
-            std::cerr << "kestrune: --start " << value << ": " << ScriptPath << " defines no label \"" << value
-                      << "\"" << std::endl;
+            std::cerr << "kestrune: --start " << value << ": " << ScriptPath << " defines no label \"" << value << "\""
+                      << std::endl;
             return false;
         }
         interp.watchLine = label->second;
@@ -307,7 +307,7 @@ bool Application::fastForward(const std::string& value)
         // Playing renders after every step; the frame of the last step is the loop's first.
         if (step > 0)
             renderScene();
-        if (step % StepsBetweenEventPolls == StepsBetweenEventPolls - 1)
+        if (window && step % StepsBetweenEventPolls == StepsBetweenEventPolls - 1)
             pollEvents();
         music.advanceHeld(FrameTimer::Step);
         updateStep(FrameTimer::Step);
@@ -320,8 +320,10 @@ bool Application::fastForward(const std::string& value)
         return true;
 
     std::cerr << "kestrune: --start " << value << ": ";
-    if (!byTime && running)
+    if (running)
         std::cerr << "the main flow does not reach label \"" << value << "\" in the first hour" << std::endl;
+    else if (interp.running)
+        std::cerr << "stopped (window closed) before the start point" << std::endl;
     else
         std::cerr << "the demo ends after " << step << " steps (" << static_cast<double>(step) / 60.0
                   << " s), before the start point" << std::endl;

@@ -31,6 +31,14 @@ bool isNumber(const json& value)
 {
     return value.is_number() || value.is_boolean();
 }
+
+// A number as the catalogs read it (a boolean is 0 or 1); `fallback` for anything else.
+double numberOr(const json& value, double fallback)
+{
+    if (value.is_boolean())
+        return value.get<bool>() ? 1.0 : 0.0;
+    return value.is_number() ? value.get<double>() : fallback;
+}
 } // namespace
 
 bool CatalogChecker::checkRules(const JsonSource& source, const std::string& what, const json& object,
@@ -155,8 +163,8 @@ void CatalogChecker::checkConfig(const std::string& path, const std::string& tex
 void CatalogChecker::checkTextures(const std::string& path, const std::string& text)
 {
     checkCatalog(path, text, "textures", "texture", {{"file", Type::String, true}, {"repeated", Type::Boolean, false}},
-                 index.textures, [this](const JsonSource& source, const std::string& key, const json& entry,
-                                        const std::string& where) {
+                 index.textures,
+                 [this](const JsonSource& source, const std::string& key, const json& entry, const std::string& where) {
                      checkFile(source, where + "/file", "texture " + quoted(key) + ": ", entry.at("file"),
                                FileKind::Image);
                  });
@@ -164,49 +172,49 @@ void CatalogChecker::checkTextures(const std::string& path, const std::string& t
 
 void CatalogChecker::checkSprites(const std::string& path, const std::string& text)
 {
-    checkCatalog(
-        path, text, "sprites", "sprite",
-        {{"texture", Type::String, true},
-         {"originX", Type::Number, false},
-         {"originY", Type::Number, false},
-         {"rectX", Type::Number, false},
-         {"rectY", Type::Number, false},
-         {"rectW", Type::Number, false},
-         {"rectH", Type::Number, false}},
-        index.sprites,
-        [this](const JsonSource& source, const std::string& key, const json& entry, const std::string& where) {
-            const std::string what = "sprite " + quoted(key) + ": ";
-            checkReference(source, where + "/texture", what, index.textures, entry.at("texture"), "texture",
-                           "assets/textures.json");
-            auto size = [&entry](const char* name) {
-                const json& value = entry.contains(name) ? entry.at(name) : json(0);
-                return isNumber(value) ? value.get<double>() : 1.0;
-            };
-            if (static_cast<long>(size("rectW")) == 0 || static_cast<long>(size("rectH")) == 0)
-                source.warning(where, what + "the rectangle is empty (rectW or rectH 0), so the sprite draws nothing");
-        });
+    checkCatalog(path, text, "sprites", "sprite",
+                 {{"texture", Type::String, true},
+                  {"originX", Type::Number, false},
+                  {"originY", Type::Number, false},
+                  {"rectX", Type::Number, false},
+                  {"rectY", Type::Number, false},
+                  {"rectW", Type::Number, false},
+                  {"rectH", Type::Number, false}},
+                 index.sprites,
+                 [this](const JsonSource& source, const std::string& key, const json& entry, const std::string& where) {
+                     const std::string what = "sprite " + quoted(key) + ": ";
+                     checkReference(source, where + "/texture", what, index.textures, entry.at("texture"), "texture",
+                                    "assets/textures.json");
+                     auto size = [&entry](const char* name) {
+                         return entry.contains(name) ? numberOr(entry.at(name), 1.0) : 0.0;
+                     };
+                     if (static_cast<long>(size("rectW")) == 0 || static_cast<long>(size("rectH")) == 0)
+                         source.warning(
+                             where, what + "the rectangle is empty (rectW or rectH 0), so the sprite draws nothing");
+                 });
 }
 
 void CatalogChecker::checkShaders(const std::string& path, const std::string& text)
 {
-    checkCatalog(path, text, "shaders", "shader",
-                 {{"fragment", Type::String, true}, {"texture", Type::String, false}, {"uniforms", Type::Object, false}},
-                 index.shaders,
-                 [this](const JsonSource& source, const std::string& key, const json& entry, const std::string& where) {
-                     const std::string what = "shader " + quoted(key) + ": ";
-                     const std::string texture = entry.value("texture", std::string());
-                     if (!texture.empty())
-                         checkReference(source, where + "/texture", what, index.textures, texture, "texture",
-                                        "assets/textures.json");
-                     if (entry.contains("uniforms"))
-                         for (const auto& uniform : entry.at("uniforms").items())
-                             if (!isNumber(uniform.value()))
-                                 source.error(where + "/uniforms/" + uniform.key(),
-                                              what + "uniform " + quoted(uniform.key()) + " must be a number, not " +
-                                                  typeName(uniform.value()));
-                     index.fragments.emplace_back(key, entry.at("fragment"));
-                     checkFile(source, where + "/fragment", what, entry.at("fragment"), FileKind::Fragment);
-                 });
+    checkCatalog(
+        path, text, "shaders", "shader",
+        {{"fragment", Type::String, true}, {"texture", Type::String, false}, {"uniforms", Type::Object, false}},
+        index.shaders,
+        [this](const JsonSource& source, const std::string& key, const json& entry, const std::string& where) {
+            const std::string what = "shader " + quoted(key) + ": ";
+            const json texture = entry.value("texture", json(""));
+            if (texture.is_string() && !texture.get<std::string>().empty())
+                checkReference(source, where + "/texture", what, index.textures, texture, "texture",
+                               "assets/textures.json");
+            if (entry.contains("uniforms"))
+                for (const auto& uniform : entry.at("uniforms").items())
+                    if (!isNumber(uniform.value()))
+                        source.error(where + "/uniforms/" + uniform.key(), what + "uniform " + quoted(uniform.key()) +
+                                                                               " must be a number, not " +
+                                                                               typeName(uniform.value()));
+            index.fragments.emplace_back(key, entry.at("fragment"));
+            checkFile(source, where + "/fragment", what, entry.at("fragment"), FileKind::Fragment);
+        });
 }
 
 void CatalogChecker::checkMusic(const std::string& path, const std::string& text)
@@ -218,7 +226,7 @@ void CatalogChecker::checkMusic(const std::string& path, const std::string& text
                      const std::string what = "song " + quoted(key) + ": ";
                      if (entry.contains("volume"))
                      {
-                         const double volume = entry.at("volume").get<double>();
+                         const double volume = numberOr(entry.at("volume"), 0.0);
                          if (volume < 0.0 || volume > 100.0)
                              source.warning(where + "/volume", what + "the volume lies outside 0..100");
                      }
@@ -232,7 +240,7 @@ void CatalogChecker::checkParticles(const std::string& path, const std::string& 
                  {{"file", Type::String, true}, {"instances", Type::Number, false}}, index.particles,
                  [this](const JsonSource& source, const std::string& key, const json& entry, const std::string& where) {
                      const std::string what = "particle system " + quoted(key) + ": ";
-                     if (entry.contains("instances") && entry.at("instances").get<double>() < 0.0)
+                     if (entry.contains("instances") && numberOr(entry.at("instances"), 0.0) < 0.0)
                          source.error(where + "/instances", what + "\"instances\" must not be negative");
                      const std::string file = entry.at("file");
                      const std::size_t errorsBefore = static_cast<std::size_t>(diagnostics.errors());
@@ -253,9 +261,9 @@ void CatalogChecker::checkParticleFile(const std::string& path, const std::strin
         return;
     }
     std::vector<Rule> rules = {{"name", Type::Any, true}, {"sprites", Type::Array, true}};
-    for (const char* key : {"min_xs", "max_xs", "min_ys", "max_ys", "min_xg", "max_xg", "min_yg", "max_yg", "min_rot",
-                            "max_rot", "min_rotspeed", "max_rotspeed", "min_scale", "max_scale", "min_scalespeed",
-                            "max_scalespeed"})
+    for (const char* key :
+         {"min_xs", "max_xs", "min_ys", "max_ys", "min_xg", "max_xg", "min_yg", "max_yg", "min_rot", "max_rot",
+          "min_rotspeed", "max_rotspeed", "min_scale", "max_scale", "min_scalespeed", "max_scalespeed"})
         rules.push_back({key, Type::Number, true});
     rules.push_back({"fadein", Type::Boolean, true});
     rules.push_back({"fadeout", Type::Boolean, true});
@@ -283,12 +291,34 @@ void CatalogChecker::checkParticleFile(const std::string& path, const std::strin
 void CatalogChecker::checkTexts(const std::string& path, const std::string& text)
 {
     std::vector<Rule> rules = {{"font", Type::String, true}, {"size", Type::Number, true}};
-    for (const char* key :
-         {"fillcolor_r", "fillcolor_g", "fillcolor_b", "outlinecolor_r", "outlinecolor_g", "outlinecolor_b",
-          "outlinecolor_width", "duration", "delay", "letterdelay", "worddelay", "fade_duration", "x_in", "y_in",
-          "x_out", "y_out", "rotate_in", "rotate_out", "scale_in", "scale_out", "ease_in", "ease_out",
-          "tween_duration_in", "tween_duration_out", "num_particles_in", "num_particles_out",
-          "particles_duration_out", "num_instances"})
+    for (const char* key : {"fillcolor_r",
+                            "fillcolor_g",
+                            "fillcolor_b",
+                            "outlinecolor_r",
+                            "outlinecolor_g",
+                            "outlinecolor_b",
+                            "outlinecolor_width",
+                            "duration",
+                            "delay",
+                            "letterdelay",
+                            "worddelay",
+                            "fade_duration",
+                            "x_in",
+                            "y_in",
+                            "x_out",
+                            "y_out",
+                            "rotate_in",
+                            "rotate_out",
+                            "scale_in",
+                            "scale_out",
+                            "ease_in",
+                            "ease_out",
+                            "tween_duration_in",
+                            "tween_duration_out",
+                            "num_particles_in",
+                            "num_particles_out",
+                            "particles_duration_out",
+                            "num_instances"})
         rules.push_back({key, Type::Number, false});
     for (const char* key : {"fade_in", "fade_out"})
         rules.push_back({key, Type::Boolean, false});
@@ -343,6 +373,7 @@ std::set<std::string> CatalogChecker::checkAnimationFile(const std::string& path
             continue;
         }
         double total = 0.0;
+        bool framesValid = true;
         for (const auto& frame : members(frames))
         {
             const std::string frameWhere = where + "/frames/" + frame.first;
@@ -350,6 +381,7 @@ std::set<std::string> CatalogChecker::checkAnimationFile(const std::string& path
             if (!frame.second->is_object())
             {
                 source.error(frameWhere, frameWhat + "must be an object, not " + typeName(*frame.second));
+                framesValid = false;
                 continue;
             }
             if (checkRules(source, frameWhat, *frame.second, frameWhere,
@@ -358,11 +390,13 @@ std::set<std::string> CatalogChecker::checkAnimationFile(const std::string& path
                             {"w", Type::Number, true},
                             {"h", Type::Number, true},
                             {"d", Type::Number, true}}))
-                total += frame.second->at("d").get<double>();
+                total += numberOr(frame.second->at("d"), 0.0);
+            else
+                framesValid = false;
         }
         if (frames.empty())
             source.warning(where, what + "has no frames");
-        else if (animation.at("loop").get<bool>() && total <= 0.0)
+        else if (framesValid && animation.at("loop").get<bool>() && total <= 0.0)
             source.warning(where, what + "loops over frames whose durations add up to 0");
     }
     return names;

@@ -54,7 +54,7 @@ private:
     enum class Type
     {
         String,
-        Number,      // a number or a boolean (0 or 1)
+        Number,       // a number or a boolean (0 or 1)
         StrictNumber, // a number; a boolean is refused
         Boolean,
         Object,
@@ -67,8 +67,8 @@ private:
         Type type;
         bool required;
     };
-    using EntryCheck = std::function<void(const JsonSource& source, const std::string& key,
-                                          const nlohmann::json& entry, const std::string& where)>;
+    using EntryCheck = std::function<void(const JsonSource& source, const std::string& key, const nlohmann::json& entry,
+                                          const std::string& where)>;
 
     // The top-level key and each member's rules; `entryCheck` adds what is special to a catalog.
     void checkCatalog(const std::string& path, const std::string& text, const char* topLevelKey, const char* noun,
@@ -76,8 +76,8 @@ private:
     // False when a required key is missing or has the wrong type.
     bool checkRules(const JsonSource& source, const std::string& what, const nlohmann::json& object,
                     const std::string& where, const std::vector<Rule>& rules);
-    void checkFile(const JsonSource& source, const std::string& where, const std::string& what,
-                   const std::string& file, FileKind kind);
+    void checkFile(const JsonSource& source, const std::string& where, const std::string& what, const std::string& file,
+                   FileKind kind);
     void checkReference(const JsonSource& source, const std::string& where, const std::string& what,
                         const std::set<std::string>& keys, const std::string& key, const char* noun,
                         const char* catalog);

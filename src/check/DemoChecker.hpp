@@ -29,7 +29,8 @@ private:
     std::string probe(const std::string& path, CatalogChecker::FileKind kind);
     std::string compileFragment(const std::string& path);
     const std::set<std::string>* animationFile(CatalogChecker& catalogs, const std::string& path);
-    void checkCatalogFile(const std::string& path, void (CatalogChecker::*check)(const std::string&, const std::string&),
+    void checkCatalogFile(const std::string& path,
+                          void (CatalogChecker::*check)(const std::string&, const std::string&),
                           CatalogChecker& catalogs);
     void checkPostShaders();
 

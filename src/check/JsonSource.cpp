@@ -2,6 +2,7 @@
 
 #include <set>
 #include <sstream>
+#include <utility>
 #include <vector>
 
 namespace

@@ -5,7 +5,9 @@
 #include "script/Script.hpp"
 #include "script/ScriptInterp.hpp"
 
+#include <algorithm>
 #include <cctype>
+#include <climits>
 #include <cerrno>
 #include <cstdlib>
 #include <limits>
@@ -27,28 +29,84 @@ struct Signature
 //   o object or buffer            O object      B buffer      p particle binding
 //   a animation file              A animation name of parameter 0's object
 const Signature Signatures[] = {
-    {"play_music", "m"}, {"pause_music", ""}, {"resume_music", ""}, {"fade_out_music", "f"},
-    {"set_flag", "Fi"}, {"add_flag", "Fi"}, {"sub_flag", "Fi"}, {"mul_flag", "Fi"}, {"div_flag", "Fi"},
-    {"set_var", "vi"}, {"add_var", "vi"}, {"sub_var", "vi"}, {"mul_var", "vi"}, {"div_var", "vi"},
-    {"delay", "f"}, {"goto", "l"}, {"gosub", "l"}, {"reset_script", ""}, {"return", ""}, {"exit", ""},
-    {"alias", "Fv"}, {"log", "x"}, {"if", "ii"}, {"if_not", "ii"}, {"if_less", "ii"}, {"if_more", "ii"},
-    {"_label", "x"}, {"endif", ""},
+    {"play_music", "m"},
+    {"pause_music", ""},
+    {"resume_music", ""},
+    {"fade_out_music", "f"},
+    {"set_flag", "Fi"},
+    {"add_flag", "Fi"},
+    {"sub_flag", "Fi"},
+    {"mul_flag", "Fi"},
+    {"div_flag", "Fi"},
+    {"set_var", "vi"},
+    {"add_var", "vi"},
+    {"sub_var", "vi"},
+    {"mul_var", "vi"},
+    {"div_var", "vi"},
+    {"delay", "f"},
+    {"goto", "l"},
+    {"gosub", "l"},
+    {"reset_script", ""},
+    {"return", ""},
+    {"exit", ""},
+    {"alias", "Fv"},
+    {"log", "x"},
+    {"if", "ii"},
+    {"if_not", "ii"},
+    {"if_less", "ii"},
+    {"if_more", "ii"},
+    {"_label", "x"},
+    {"endif", ""},
 
-    {"create_object", "ntffffff"}, {"add_particles", "kP"}, {"particles_set_active", "pi"}, {"fade_in", "f"},
-    {"fade_out", "f"}, {"set_fade_texture", "t"}, {"create_buffer", "N"}, {"clear_buffer", "B"},
-    {"draw_object", "BO"}, {"draw_particles", "Bp"}, {"draw_buffer", "BB"}, {"display_buffer", "B"},
-    {"render_scene", "B"}, {"object_set_x", "of"}, {"object_set_y", "of"}, {"object_set_pos", "off"},
-    {"object_set_alpha", "of"}, {"object_set_rotation", "of"}, {"object_set_scale", "of"},
-    {"object_set_scale_x", "of"}, {"object_set_scale_y", "of"}, {"object_set_origin_x", "of"},
-    {"object_set_origin_y", "of"}, {"object_set_rect_x", "of"}, {"object_set_rect_y", "of"},
-    {"object_set_rect_w", "of"}, {"object_set_rect_h", "of"}, {"object_set_uniform", "ouf"},
-    {"object_tween_x", "offeiiE"}, {"object_tween_y", "offeiiE"}, {"object_tween_pos", "offfeiiE"},
-    {"object_tween_alpha", "offeiiE"}, {"object_tween_rotation", "offeiiE"}, {"object_tween_scale_x", "offeiiE"},
-    {"object_tween_scale_y", "offeiiE"}, {"object_tween_scale", "offeiiE"}, {"object_tween_origin", "offeiiE"},
-    {"object_tween_origin_x", "offeiiE"}, {"object_tween_origin_y", "offeiiE"}, {"object_tween_rect_x", "offeiiE"},
-    {"object_tween_rect_y", "offeiiE"}, {"object_tween_rect_w", "offeiiE"}, {"object_tween_rect_h", "offeiiE"},
-    {"object_tween_uniform", "oufffeiiE"}, {"object_set_shader", "os"}, {"object_load_animations", "oa"},
-    {"object_play_animation", "oA"}, {"display_text", "Txffff"}, {"draw_text", "xx"},
+    {"create_object", "ntffffff"},
+    {"add_particles", "kP"},
+    {"particles_set_active", "pi"},
+    {"fade_in", "f"},
+    {"fade_out", "f"},
+    {"set_fade_texture", "t"},
+    {"create_buffer", "N"},
+    {"clear_buffer", "B"},
+    {"draw_object", "BO"},
+    {"draw_particles", "Bp"},
+    {"draw_buffer", "BB"},
+    {"display_buffer", "B"},
+    {"render_scene", "B"},
+    {"object_set_x", "of"},
+    {"object_set_y", "of"},
+    {"object_set_pos", "off"},
+    {"object_set_alpha", "of"},
+    {"object_set_rotation", "of"},
+    {"object_set_scale", "of"},
+    {"object_set_scale_x", "of"},
+    {"object_set_scale_y", "of"},
+    {"object_set_origin_x", "of"},
+    {"object_set_origin_y", "of"},
+    {"object_set_rect_x", "of"},
+    {"object_set_rect_y", "of"},
+    {"object_set_rect_w", "of"},
+    {"object_set_rect_h", "of"},
+    {"object_set_uniform", "ouf"},
+    {"object_tween_x", "offeiiE"},
+    {"object_tween_y", "offeiiE"},
+    {"object_tween_pos", "offfeiiE"},
+    {"object_tween_alpha", "offeiiE"},
+    {"object_tween_rotation", "offeiiE"},
+    {"object_tween_scale_x", "offeiiE"},
+    {"object_tween_scale_y", "offeiiE"},
+    {"object_tween_scale", "offeiiE"},
+    {"object_tween_origin", "offeiiE"},
+    {"object_tween_origin_x", "offeiiE"},
+    {"object_tween_origin_y", "offeiiE"},
+    {"object_tween_rect_x", "offeiiE"},
+    {"object_tween_rect_y", "offeiiE"},
+    {"object_tween_rect_w", "offeiiE"},
+    {"object_tween_rect_h", "offeiiE"},
+    {"object_tween_uniform", "oufffeiiE"},
+    {"object_set_shader", "os"},
+    {"object_load_animations", "oa"},
+    {"object_play_animation", "oA"},
+    {"display_text", "Txffff"},
+    {"draw_text", "xx"},
 };
 
 std::string quoted(const std::string& text)
@@ -110,11 +168,20 @@ void ScriptChecker::check(const std::string& scriptPath, const std::string& text
     for (std::size_t i = 0; i < script.lines.size(); ++i)
         lines.push_back({script.fileLines[i], script.lines[i].command, script.lines[i].params});
 
+    const std::size_t first = diagnostics.entries.size();
     collect();
     for (const Line& line : lines)
         checkLine(line);
     checkBlocks();
     checkSections();
+    // The script's own diagnostics in line order, with what concerns the whole file last, after
+    // those of the animation files it names.
+    const auto begin = diagnostics.entries.begin() + static_cast<std::ptrdiff_t>(first);
+    const auto own = std::stable_partition(begin, diagnostics.entries.end(),
+                                           [this](const Diagnostics::Entry& entry) { return entry.path != path; });
+    std::stable_sort(own, diagnostics.entries.end(), [](const Diagnostics::Entry& a, const Diagnostics::Entry& b) {
+        return (a.line == 0 ? INT_MAX : a.line) < (b.line == 0 ? INT_MAX : b.line);
+    });
 }
 
 // Everything that a line anywhere in the script defines: labels, objects, buffers, bindings,
@@ -183,8 +250,8 @@ void ScriptChecker::checkLine(const Line& line)
     }
     const int given = static_cast<int>(line.params.size());
     if (given < needs)
-        error(line, quoted(line.command) + " needs " + std::to_string(needs) + " parameters, " +
-                        std::to_string(given) + " given");
+        error(line, quoted(line.command) + " needs " + std::to_string(needs) + " parameters, " + std::to_string(given) +
+                        " given");
     const std::string kinds = signature(line.command) ? signature(line.command) : "";
     if (line.params.size() > kinds.size())
         warning(line, quoted(line.command) + " uses " + std::to_string(kinds.size()) + " parameters; " +
@@ -193,8 +260,9 @@ void ScriptChecker::checkLine(const Line& line)
         checkParam(line, i, kinds[i]);
 }
 
-void ScriptChecker::checkConstants(const Line& line, std::size_t i)
+bool ScriptChecker::checkConstants(const Line& line, std::size_t i)
 {
+    bool known = true;
     // A parameter holding "%" is lower-cased, then each constant in it is replaced.
     const std::string text = lowered(line.params[i]);
     for (std::size_t at = text.find('%'); at != std::string::npos; at = text.find('%', at + 1))
@@ -204,17 +272,21 @@ void ScriptChecker::checkConstants(const Line& line, std::size_t i)
             ++end;
         const std::string name = text.substr(at, end - at);
         if (name.size() > 1 && !ScriptInterp::isConstant(name) && !GameCutscene::isConstant(name))
+        {
             error(line, "unknown constant " + quoted(name) + " in parameter " + std::to_string(i + 1) + " of " +
                             quoted(line.command));
+            known = false;
+        }
     }
+    return known;
 }
 
 void ScriptChecker::checkParam(const Line& line, std::size_t i, char kind)
 {
     const std::string& text = line.params[i];
     const std::string what = quoted(line.command) + " parameter " + std::to_string(i + 1) + ": ";
-    if (text.find('%') != std::string::npos)
-        checkConstants(line, i);
+    if (text.find('%') != std::string::npos && !checkConstants(line, i))
+        return;
     if (kind == 'v' || kind == 'x' || kind == 'u')
     {
         if (kind == 'v' && text.find('$') != std::string::npos)
@@ -306,14 +378,15 @@ void ScriptChecker::checkNumber(const Line& line, std::size_t i, const std::stri
     errno = 0;
     if (kind == 'f')
     {
-        const float value = std::strtof(begin, &end);
-        (void)value;
+        // Only where the reading stops and whether it overflowed matter here.
+        std::strtof(begin, &end);
         if (end == begin)
             error(line, what + quoted(text) + " is not a number");
         else if (errno == ERANGE)
             error(line, what + quoted(text) + " is out of range and reads as 0");
         else if (*end != '\0')
-            warning(line, what + "only " + quoted(std::string(begin, static_cast<const char*>(end))) + " of " + quoted(text) + " is read");
+            warning(line, what + "only " + quoted(std::string(begin, static_cast<const char*>(end))) + " of " +
+                              quoted(text) + " is read");
         return;
     }
     const long long value = std::strtoll(begin, &end, 10);
@@ -328,7 +401,8 @@ void ScriptChecker::checkNumber(const Line& line, std::size_t i, const std::stri
         return;
     }
     if (*end != '\0')
-        warning(line, what + "only " + quoted(std::string(begin, static_cast<const char*>(end))) + " of " + quoted(text) + " is read");
+        warning(line, what + "only " + quoted(std::string(begin, static_cast<const char*>(end))) + " of " +
+                          quoted(text) + " is read");
     if (kind == 'F' && (value < 0 || value >= GameEntity::FlagCount))
         error(line, what + (line.command == "alias" ? "alias" : "flag") + " index " + std::to_string(value) +
                         " is outside 0.." + std::to_string(GameEntity::FlagCount - 1));

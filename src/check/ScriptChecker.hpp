@@ -41,7 +41,8 @@ private:
     void checkLine(const Line& line);
     void checkParam(const Line& line, std::size_t i, char kind);
     void checkNumber(const Line& line, std::size_t i, const std::string& text, char kind);
-    void checkConstants(const Line& line, std::size_t i);
+    // False (after reporting) when the parameter holds a constant the player does not know.
+    bool checkConstants(const Line& line, std::size_t i);
     void checkBlocks();
     void checkSections();
     bool dynamic(const std::string& text) const;

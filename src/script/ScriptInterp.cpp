@@ -118,6 +118,14 @@ bool ScriptInterp::builtinCommand(const std::string& command, int& paramCount)
     return false;
 }
 
+std::vector<std::string> ScriptInterp::builtinNames()
+{
+    std::vector<std::string> names;
+    for (const Command& row : commands)
+        names.emplace_back(row.name);
+    return names;
+}
+
 bool ScriptInterp::isConstant(const std::string& text)
 {
     for (const char* constant : FlagConstants)

@@ -29,6 +29,7 @@ public:
     // The built-in command table as the run dispatches with it, for tools that check scripts:
     // true when `command` is built in, with the parameter count it checks (-1: none).
     static bool builtinCommand(const std::string& command, int& paramCount);
+    static std::vector<std::string> builtinNames();
     // True for the commands that open a conditional block (also the two that are not built in).
     static bool opensBlock(const std::string& command);
     // True when text is exactly one of the interpreter's own constants: "%flag_0".."%flag_8",
