@@ -78,10 +78,10 @@ SystemFile readSystemFile(const nlohmann::json& document)
 }
 
 const std::vector<std::string> RequiredKeys = {
-    "name",         "sprites",        "min_xs",         "max_xs",        "min_ys",        "max_ys",
-    "min_xg",       "max_xg",         "min_yg",         "max_yg",        "min_rot",       "max_rot",
-    "min_rotspeed", "max_rotspeed",   "min_scale",      "max_scale",     "min_scalespeed", "max_scalespeed",
-    "fadein",       "fadeout",        "min_fadespeed",  "max_fadespeed", "min_ttl",       "max_ttl",
+    "name",         "sprites",      "min_xs",        "max_xs",        "min_ys",         "max_ys",
+    "min_xg",       "max_xg",       "min_yg",        "max_yg",        "min_rot",        "max_rot",
+    "min_rotspeed", "max_rotspeed", "min_scale",     "max_scale",     "min_scalespeed", "max_scalespeed",
+    "fadein",       "fadeout",      "min_fadespeed", "max_fadespeed", "min_ttl",        "max_ttl",
 };
 
 // One value of the range from the next number of the one sequence.

@@ -18,12 +18,12 @@ constexpr float Step = 1.f / 60.f;
 // lands in the wrong field.
 inline nlohmann::json systemJson()
 {
-    return {{"name", "sparks"},      {"sprites", {"dot"}},     {"min_xs", 1},           {"max_xs", 2},
-            {"min_ys", 3},           {"max_ys", 5},            {"min_xg", 7},           {"max_xg", 11},
-            {"min_yg", 13},          {"max_yg", 17},           {"min_rot", 19},         {"max_rot", 23},
-            {"min_rotspeed", 29},    {"max_rotspeed", 31},     {"min_scale", 37},       {"max_scale", 41},
-            {"min_scalespeed", 43},  {"max_scalespeed", 47},   {"fadein", false},       {"fadeout", false},
-            {"min_fadespeed", 53},   {"max_fadespeed", 59},    {"min_ttl", 61},         {"max_ttl", 67}};
+    return {{"name", "sparks"},     {"sprites", {"dot"}},   {"min_xs", 1},     {"max_xs", 2},
+            {"min_ys", 3},          {"max_ys", 5},          {"min_xg", 7},     {"max_xg", 11},
+            {"min_yg", 13},         {"max_yg", 17},         {"min_rot", 19},   {"max_rot", 23},
+            {"min_rotspeed", 29},   {"max_rotspeed", 31},   {"min_scale", 37}, {"max_scale", 41},
+            {"min_scalespeed", 43}, {"max_scalespeed", 47}, {"fadein", false}, {"fadeout", false},
+            {"min_fadespeed", 53},  {"max_fadespeed", 59},  {"min_ttl", 61},   {"max_ttl", 67}};
 }
 
 // A sprite catalog with two 2 x 2 sprites, "dot" (white) and "dot2" (red), in a fresh folder.
