@@ -24,6 +24,15 @@ void* operator new(std::size_t size)
     throw std::bad_alloc();
 }
 
+// The GL driver allocates with the nothrow form and frees with the plain delete below, so both
+// forms must come from malloc.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept
+{
+    if (countingAllocations)
+        ++allocations;
+    return std::malloc(size == 0 ? 1 : size);
+}
+
 // GCC pairs the built-in operator new with these and warns about free(); the replacement
 // operator new above is the one that runs, and it allocates with malloc.
 #pragma GCC diagnostic push
@@ -34,6 +43,11 @@ void operator delete(void* memory) noexcept
 }
 
 void operator delete(void* memory, std::size_t) noexcept
+{
+    std::free(memory);
+}
+
+void operator delete(void* memory, const std::nothrow_t&) noexcept
 {
     std::free(memory);
 }
