@@ -204,7 +204,8 @@ bool OfflineRenderer::renderFrames(Application& app, FrameWriter& writer)
     for (long frame = 1;; ++frame)
     {
         const auto frameStart = Clock::now();
-        if (stepFirst)
+        const bool stepped = stepFirst;
+        if (stepped)
         {
             app.updateStep(FrameTimer::Step);
             ++stepsRun;
@@ -232,7 +233,7 @@ bool OfflineRenderer::renderFrames(Application& app, FrameWriter& writer)
         }
         else
             drawSeconds += secondsSince(drawStart);
-        stats.addFrame(secondsSince(frameStart), true);
+        stats.addFrame(secondsSince(frameStart), stepped);
 
         if (progress && (secondsSince(lastProgress) >= 0.25))
         {
