@@ -160,6 +160,8 @@ bool Application::prepare()
     if (const sf::Texture* noise = TextureManager::instance().getTexture("noise"))
         postShader.setUniform("iChannel1", *noise);
     postShader.setUniform("iTime", 0.f);
+    if (sceneTexture.setActive(true))
+        contextHold = std::make_unique<ContextHold>();
     return true;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/AssetWatcher.hpp"
+#include "app/ContextHold.hpp"
 #include "scene/ScreenFade.hpp"
 
 #include <SFML/Graphics/RenderTexture.hpp>
@@ -81,4 +82,6 @@ public:
 private:
     void loadCatalogs();
     void pollEvents();
+
+    std::unique_ptr<ContextHold> contextHold;
 };

@@ -8,9 +8,7 @@ namespace
 const std::size_t BinCount = 100000;
 } // namespace
 
-FrameStats::FrameStats() : bins(BinCount, 0)
-{
-}
+FrameStats::FrameStats() : bins(BinCount, 0) {}
 
 void FrameStats::addFrame(double seconds, bool stepped)
 {

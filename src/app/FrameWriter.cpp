@@ -37,9 +37,7 @@ std::string frameName(long number)
 }
 } // namespace
 
-FrameWriter::FrameWriter(unsigned w, unsigned h) : width(w), height(h)
-{
-}
+FrameWriter::FrameWriter(unsigned w, unsigned h) : width(w), height(h) {}
 
 FrameWriter::~FrameWriter()
 {
@@ -70,8 +68,8 @@ bool FrameWriter::openVideo(const std::string& path, const std::string& format, 
 {
     const std::string size = std::to_string(width) + "x" + std::to_string(height);
     const std::string rate = std::to_string(fps);
-    std::vector<std::string> args = {"ffmpeg", "-hide_banner", "-nostdin", "-loglevel", "error", "-y",
-                                     "-f", "rawvideo", "-pix_fmt", "rgba", "-s", size, "-r", rate, "-i", "-",
+    std::vector<std::string> args = {"ffmpeg", "-hide_banner", "-nostdin", "-loglevel", "error", "-y", "-f", "rawvideo",
+                                     "-pix_fmt", "rgba", "-s", size, "-r", rate, "-i", "-",
                                      // The GL hands rows bottom first.
                                      "-vf", "vflip", "-pix_fmt", "yuv420p"};
     const std::vector<std::string> codec =
@@ -218,6 +216,12 @@ bool FrameWriter::writeToPipe(const Slot& slot)
     return true;
 }
 
+bool FrameWriter::hasFailed()
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return failed;
+}
+
 bool FrameWriter::finish()
 {
     {
@@ -235,8 +239,7 @@ bool FrameWriter::finish()
         pipeFd = -1;
         int status = 0;
         while (waitpid(ffmpeg, &status, 0) < 0 && errno == EINTR)
-        {
-        }
+        {}
         ffmpeg = -1;
         if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
         {

@@ -36,6 +36,8 @@ public:
     void submit(std::uint8_t* pixels);
     // Waits for every frame to be written; false when writing or ffmpeg failed (reported).
     bool finish();
+    // True once a frame could not be written: rendering more is pointless.
+    bool hasFailed();
 
     // Seconds the workers spent encoding and writing, and the caller waiting in acquire().
     double encodeSeconds() const { return encodeNanos.load() * 1e-9; }

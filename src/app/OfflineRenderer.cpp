@@ -84,6 +84,8 @@ std::string clockText(double seconds)
 
 OfflineRenderer::OfflineRenderer(const CommandLine& commandLine) : options(commandLine)
 {
+    videoPart = options.renderOut + ".video.part";
+    trackPart = options.renderOut + ".wav.part";
     const std::string extension = lowerExtension(options.renderOut);
     if (extension == ".mp4" || extension == ".webm")
         videoFormat = extension.substr(1);
@@ -126,16 +128,27 @@ int OfflineRenderer::run(Application& app)
     // The music is rebuilt into the sound track; nothing should sound while rendering.
     sf::Listener::setGlobalVolume(0.f);
     SoundTrack track;
-    const std::string videoPart = options.renderOut + ".video.part";
-    const std::string trackPart = options.renderOut + ".wav.part";
-    std::string error;
-    if (!videoFormat.empty() && !track.open(trackPart, error))
-    {
-        std::cerr << "kestrune: " << error << std::endl;
-        return 1;
-    }
+    const int status = renderWith(app, track);
+    MusicManager::instance().listener = nullptr;
+    app.soundTrack = nullptr;
     if (!videoFormat.empty())
     {
+        std::remove(videoPart.c_str());
+        std::remove(trackPart.c_str());
+    }
+    return status;
+}
+
+int OfflineRenderer::renderWith(Application& app, SoundTrack& track)
+{
+    std::string error;
+    if (!videoFormat.empty())
+    {
+        if (!track.open(trackPart, error))
+        {
+            std::cerr << "kestrune: " << error << std::endl;
+            return 1;
+        }
         MusicManager::instance().listener = &track;
         app.soundTrack = &track;
     }
@@ -161,12 +174,9 @@ int OfflineRenderer::run(Application& app)
     const auto finishStart = Clock::now();
     ok = writer.finish() && ok;
     MusicManager::instance().listener = nullptr;
-    app.soundTrack = nullptr;
-    if (!videoFormat.empty())
-        ok = ok && finishVideo(track, videoPart, trackPart);
-    muxSeconds = secondsSince(finishStart);
-    std::remove(videoPart.c_str());
-    std::remove(trackPart.c_str());
+    if (ok && !videoFormat.empty())
+        ok = finishVideo(track);
+    finishSeconds = secondsSince(finishStart);
     if (!ok)
         return 1;
 
@@ -194,7 +204,8 @@ bool OfflineRenderer::renderFrames(Application& app, FrameWriter& writer)
     for (long frame = 1;; ++frame)
     {
         const auto frameStart = Clock::now();
-        if (stepFirst)
+        const bool stepped = stepFirst;
+        if (stepped)
         {
             app.updateStep(FrameTimer::Step);
             ++stepsRun;
@@ -222,13 +233,15 @@ bool OfflineRenderer::renderFrames(Application& app, FrameWriter& writer)
         }
         else
             drawSeconds += secondsSince(drawStart);
-        stats.addFrame(secondsSince(frameStart), true);
+        stats.addFrame(secondsSince(frameStart), stepped);
 
         if (progress && (secondsSince(lastProgress) >= 0.25))
         {
             lastProgress = Clock::now();
             showProgress(framesWritten, stepsRun, secondsSince(start), false);
         }
+        if (writer.hasFailed())
+            break;
         if (target > 0 && framesWritten >= target && kept)
             break;
         if (target < 0 && !app.running)
@@ -244,7 +257,7 @@ bool OfflineRenderer::renderFrames(Application& app, FrameWriter& writer)
     return true;
 }
 
-bool OfflineRenderer::finishVideo(SoundTrack& track, const std::string& videoPart, const std::string& trackPart)
+bool OfflineRenderer::finishVideo(SoundTrack& track)
 {
     if (!track.close())
     {
@@ -259,10 +272,12 @@ bool OfflineRenderer::finishVideo(SoundTrack& track, const std::string& videoPar
             std::cerr << "kestrune: cannot write " << options.renderOut << ": " << code.message() << std::endl;
         return !code;
     }
-    const bool webm = videoFormat == "webm";
-    const bool muxed = runFfmpeg({"ffmpeg", "-hide_banner", "-nostdin", "-loglevel", "error", "-y", "-i", videoPart,
-                                  "-i", trackPart, "-map", "0:v", "-map", "1:a", "-c:v", "copy", "-c:a",
-                                  webm ? "libopus" : "aac", "-b:a", "192k", "-f", videoFormat, options.renderOut});
+    // The video is copied as it is; only the sound is encoded.
+    std::vector<std::string> args = {"ffmpeg", "-hide_banner", "-nostdin", "-loglevel", "error", "-y"};
+    args.insert(args.end(), {"-i", videoPart, "-i", trackPart, "-map", "0:v", "-map", "1:a", "-c:v", "copy"});
+    args.insert(args.end(), {"-c:a", videoFormat == "webm" ? "libopus" : "aac", "-b:a", "192k"});
+    args.insert(args.end(), {"-f", videoFormat, options.renderOut});
+    const bool muxed = runFfmpeg(args);
     if (!muxed)
         std::cerr << "kestrune: ffmpeg failed while adding the sound track to " << options.renderOut << std::endl;
     return muxed;
@@ -272,8 +287,11 @@ void OfflineRenderer::showProgress(long frames, long steps, double elapsed, bool
 {
     const double fps = elapsed > 0.0 ? frames / elapsed : 0.0;
     char line[160];
-    int used = std::snprintf(line, sizeof line, "\rframe %ld  demo %s.%02ld  %.1f fps", frames,
-                             clockText(steps / 60.0).c_str(), (steps % 60) * 100 / 60, fps);
+    int used = std::snprintf(line, sizeof line, "\rframe %ld", frames);
+    if (target > 0)
+        used += std::snprintf(line + used, sizeof line - used, "/%ld", target);
+    used += std::snprintf(line + used, sizeof line - used, "  demo %s.%02ld  %.1f fps", clockText(steps / 60.0).c_str(),
+                          (steps % 60) * 100 / 60, fps);
     if (target > 0 && fps > 0.0)
         used += std::snprintf(line + used, sizeof line - used, "  ETA %s",
                               clockText(static_cast<double>(target - frames) / fps).c_str());
@@ -285,8 +303,8 @@ void OfflineRenderer::showProgress(long frames, long steps, double elapsed, bool
 void OfflineRenderer::printSummary(const FrameWriter& writer, double elapsed) const
 {
     const double frames = std::max(1L, framesWritten);
-    std::cout << "kestrune: rendered " << framesWritten << " frames (" << stepsRun << " steps, "
-              << stepsRun / 60.0 << " s of demo time) to " << options.renderOut << " in " << elapsed << " s, "
+    std::cout << "kestrune: rendered " << framesWritten << " frames (" << stepsRun << " steps, " << stepsRun / 60.0
+              << " s of demo time) to " << options.renderOut << " in " << elapsed << " s, "
               << framesWritten / std::max(elapsed, 1e-9) << " frames per second" << std::endl;
     char line[320];
     std::snprintf(line, sizeof line,
@@ -294,7 +312,7 @@ void OfflineRenderer::printSummary(const FrameWriter& writer, double elapsed) co
                   "the writer %.2f ms; writer threads: encode %.2f ms, write %.2f ms; finishing %.2f s",
                   updateSeconds * 1000 / frames, drawSeconds * 1000 / frames, readbackSeconds * 1000 / frames,
                   writer.waitSeconds() * 1000 / frames, writer.encodeSeconds() * 1000 / frames,
-                  writer.writeSeconds() * 1000 / frames, muxSeconds);
+                  writer.writeSeconds() * 1000 / frames, finishSeconds);
     std::cerr << line << std::endl;
     std::cerr << stats.summary() << std::endl;
 }

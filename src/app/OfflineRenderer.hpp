@@ -26,19 +26,23 @@ public:
     // abort the program without a display.
     bool checkEnvironment() const;
 
-    // The exit status: 0 when every frame was written; 1 when the output failed; 2 when --start cannot be reached; -1 when the post-processing shader
-    // cannot be loaded.
+    // The exit status: 0 when every frame was written; 1 when the output failed; 2 when --start cannot be reached; -1
+    // when the post-processing shader cannot be loaded.
     int run(Application& app);
 
 private:
     long targetFrames() const;
+    int renderWith(Application& app, SoundTrack& track);
     bool renderFrames(Application& app, FrameWriter& writer);
-    bool finishVideo(SoundTrack& track, const std::string& videoPart, const std::string& trackPart);
+    // Adds the sound track to the video when music played; otherwise the video is the output.
+    bool finishVideo(SoundTrack& track);
     void showProgress(long frames, long steps, double elapsed, bool last) const;
     void printSummary(const FrameWriter& writer, double elapsed) const;
 
     const CommandLine& options;
     std::string videoFormat; // "mp4" or "webm"; empty for a folder of PNG files
+    std::string videoPart;   // the silent video while it is encoded
+    std::string trackPart;   // the sound track while it is mixed
     long stride = 1;         // steps per written frame
     long target = -1;        // frames to write; -1: until the demo ends
     bool progress = false;
@@ -48,6 +52,6 @@ private:
     double updateSeconds = 0.0;
     double drawSeconds = 0.0;
     double readbackSeconds = 0.0;
-    double muxSeconds = 0.0;
+    double finishSeconds = 0.0;
     FrameStats stats;
 };

@@ -113,6 +113,11 @@ def test_frames(binary):
     if max(first) > 20:
         raise Failure("frame 1 should be almost black under the fade, got %s" % (first,))
 
+    # Leaving out passes that cannot change a pixel changes none: every pass drawn gives the same bytes.
+    render(binary, folder, ["--render", "every_pass", "--draw-all"])
+    same_frames(os.path.join(folder, "full"), full, os.path.join(folder, "every_pass"),
+                frames_in(os.path.join(folder, "every_pass")), "--draw-all")
+
     render(binary, folder, ["--render", "again", "--frames", "20"])
     same_frames(os.path.join(folder, "full"), full[:20], os.path.join(folder, "again"),
                 frames_in(os.path.join(folder, "again")), "a second render with --frames 20")

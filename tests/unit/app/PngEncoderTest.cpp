@@ -19,8 +19,8 @@ TEST(PngEncoder, WritesTopRowFirstOpaqueRgbWithValidChunks)
 {
     // Two rows of three RGBA pixels, bottom row first as the GL reads them back.
     const std::vector<std::uint8_t> rgba = {
-        10, 20, 30, 0,  40, 50, 60, 255, 200, 100, 0, 7,   // bottom row
-        1,  2,  3,  255, 250, 5, 9, 255, 0,   0,   0, 255, // top row
+        10, 20, 30, 0,   40,  50, 60, 255, 200, 100, 0, 7,   // bottom row
+        1,  2,  3,  255, 250, 5,  9,  255, 0,   0,   0, 255, // top row
     };
     PngEncoder encoder(3, 2);
     encoder.encode(rgba.data());

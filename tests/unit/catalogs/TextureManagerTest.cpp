@@ -117,3 +117,13 @@ TEST_F(TextureManagerTest, CatalogLevelFailures)
     EXPECT_EQ(first->getSize(), sf::Vector2u(2, 2));
     EXPECT_FALSE(first->isRepeated());
 }
+
+TEST_F(TextureManagerTest, KnowsWhichTexturesAreFullyOpaque)
+{
+    image("solid.png", 3, 2, sf::Color(10, 20, 30, 255));
+    image("glass.png", 3, 2, sf::Color(10, 20, 30, 254));
+    load(R"({"textures": {"solid": {"file": "solid.png"}, "glass": {"file": "glass.png"}}})");
+    EXPECT_TRUE(textures.isOpaque(textures.getTexture("solid")));
+    EXPECT_FALSE(textures.isOpaque(textures.getTexture("glass")));
+    EXPECT_FALSE(textures.isOpaque(nullptr));
+}
