@@ -20,12 +20,15 @@ constexpr int Particles = 10000;
 constexpr int TextInstances = 5;
 // Three lines per turn of the loop (add_flag, if_less, goto), a few around it.
 constexpr int LoopTurns = 33300;
+// While this flag is 0 the main flow only waits a step at a time; at 1 it runs the loop of
+// about 100,000 lines in every step.
+constexpr int BusyFlag = 1;
 
 inline void writeScript(const std::filesystem::path& path)
 {
     std::ofstream script(path);
-    script << ":main\nset_flag 0, 0\n:loop\nadd_flag 0, 1\nif_less %flag_0, " << LoopTurns
-           << "\ngoto loop\nendif\ndelay 0\ngoto main\n";
+    script << ":main\nset_flag 0, 0\nif %flag_" << BusyFlag << ", 0\ndelay 0\ngoto main\nendif\n"
+           << ":loop\nadd_flag 0, 1\nif_less %flag_0, " << LoopTurns << "\ngoto loop\nendif\ndelay 0\ngoto main\n";
     script << ":init\ncreate_buffer main\nadd_particles load, load\n";
     for (int i = 0; i < Objects; ++i)
     {

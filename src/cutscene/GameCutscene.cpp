@@ -58,7 +58,10 @@ bool GameCutscene::extScript(const ScriptLine& line)
 std::string GameCutscene::extVariable(std::string text)
 {
     // Only the first occurrence of each constant is replaced. Replacing in place keeps this
-    // free of allocations: every value is shorter than its constant.
+    // free of allocations: every value is shorter than its constant. Without a "%" (the
+    // interpreter has replaced its own constants already) there is nothing to look for.
+    if (text.find('%') == std::string::npos)
+        return text;
     for (const Constant& constant : Constants)
     {
         const std::size_t at = text.find(constant.text.data(), 0, constant.text.size());

@@ -343,13 +343,20 @@ void ScriptInterp::resolveInto(const std::string& text, std::string& out) const
     {
         out = text;
         lowerInPlace(out);
-        for (int k = 0; k < GameEntity::FlagCount; ++k)
+        // A replacement only ever removes a "%", so once none is left no later constant can match.
+        if (out.find("%flag_") != std::string::npos)
         {
-            const Decimal value(flagValue(k));
-            replaceFirstInPlace(out, FlagConstants[k], value.text, value.size);
+            for (int k = 0; k < GameEntity::FlagCount; ++k)
+            {
+                const Decimal value(flagValue(k));
+                replaceFirstInPlace(out, FlagConstants[k], value.text, value.size);
+            }
         }
-        replaceFirstInPlace(out, "%true", "1", 1);
-        replaceFirstInPlace(out, "%false", "0", 1);
+        if (out.find('%') != std::string::npos)
+        {
+            replaceFirstInPlace(out, "%true", "1", 1);
+            replaceFirstInPlace(out, "%false", "0", 1);
+        }
         if (entity)
             out = entity->extVariable(std::move(out));
     }

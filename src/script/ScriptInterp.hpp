@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Runs the lines of a Script in fixed steps on behalf of one GameEntity.
@@ -76,7 +77,7 @@ private:
     using Handler = Step (ScriptInterp::*)(const Params& params);
     struct Command
     {
-        const char* name;
+        std::string_view name; // compared by length first: most rows are passed over at once
         int paramCount; // -1: the command reads no parameters and checks none
         Handler handler;
     };
