@@ -1,65 +1,90 @@
 #include "app/AssetWatcher.hpp"
 
+#include <cerrno>
+#include <climits>
+#include <cstring>
 #include <iostream>
 
-namespace fs = std::filesystem;
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+// The walk runs on every step, so it lists folders with descriptors and fixed buffers instead of
+// the allocating directory iterator, and builds path texts in one reserved string.
 namespace
 {
+constexpr std::size_t ListingBytes = 8192;
+// Deeper folders are recorded but not entered, which also bounds the descriptors held open.
+constexpr std::size_t MaxDepth = 64;
+
 // Editors replace files and folders while a walk runs; an entry or folder that went away
 // under the walk is seen correctly by the next poll and needs no report.
-bool vanished(const std::error_code& error)
+bool vanished(int error)
 {
-    return error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory;
+    return error == ENOENT || error == ENOTDIR;
 }
 
-// Path texts use the preferred separator throughout. Where that is a slash the walker's text
-// already has it; elsewhere the folder part may hold slashes, which costs a copy per entry.
-template <typename Visit>
-void visitPreferred(const fs::path& path, fs::file_time_type time, Visit& visit)
+bool isDotOrDotDot(const char* name)
 {
-    if constexpr (fs::path::preferred_separator == '/')
-        visit(path, time);
-    else
-    {
-        fs::path preferred = path;
-        visit(preferred.make_preferred(), time);
-    }
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
+
+// Directory links are not followed, so a link loop cannot make the walk endless.
+bool isRealFolder(int parentFd, const char* name, unsigned char type)
+{
+    struct stat status;
+    if (type == DT_UNKNOWN)
+        return fstatat(parentFd, name, &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(status.st_mode);
+    return type == DT_DIR;
+}
+
+class FolderHandle
+{
+public:
+    explicit FolderHandle(int descriptor) : fd(descriptor) {}
+    FolderHandle(const FolderHandle&) = delete;
+    FolderHandle& operator=(const FolderHandle&) = delete;
+    ~FolderHandle()
+    {
+        if (fd >= 0)
+            close(fd);
+    }
+
+    const int fd;
+};
 } // namespace
 
 AssetWatcher::AssetWatcher(const std::string& watchedFolder, int delayMs) : folder(watchedFolder), delay(delayMs)
 {
-    walk([this](const fs::path& path, fs::file_time_type time) { files[path.native()] = time; });
+    path.reserve(PATH_MAX);
+    listings.reserve(MaxDepth);
+    walk([this](const std::string& entry, Time time) { files[entry] = time; });
 }
 
 void AssetWatcher::poll(const Callback& callback)
 {
     for (auto entry = files.begin(); entry != files.end();)
     {
-        std::error_code error;
+        struct stat status;
         // Only a definite "not found" is a disappearance; any other failure keeps the entry.
-        if (fs::status(entry->first, error).type() == fs::file_type::not_found)
+        if (stat(entry->first.c_str(), &status) != 0 && vanished(errno))
         {
-            const std::string path = entry->first;
-            entry = files.erase(entry);
-            callback(path, FileStatus::erased);
+            const auto gone = files.extract(entry++);
+            callback(gone.key(), FileStatus::erased);
         }
         else
             ++entry;
     }
 
-    walk([this, &callback](const fs::path& path, fs::file_time_type time) {
-        const auto known = files.find(path.native());
+    walk([this, &callback](const std::string& entry, Time time) {
+        const auto known = files.find(entry);
         if (known == files.end())
-        {
-            files.emplace(path.native(), time);
-            callback(path.native(), FileStatus::created);
-        }
+            callback(files.emplace(entry, time).first->first, FileStatus::created);
         else if (known->second != time)
         {
             known->second = time;
-            callback(path.native(), FileStatus::modified);
+            callback(known->first, FileStatus::modified);
         }
     });
 }
@@ -67,37 +92,95 @@ void AssetWatcher::poll(const Callback& callback)
 template <typename Visit>
 void AssetWatcher::walk(Visit visit)
 {
-    // Directory links are not followed, so a link loop cannot make the walk endless; a folder
-    // that cannot be opened is left out.
-    std::error_code error;
-    fs::recursive_directory_iterator entry(folder, fs::directory_options::skip_permission_denied, error);
-    if (error)
+    const FolderHandle root(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (root.fd < 0)
     {
-        reportWalkError(error, true);
+        // A folder that may not be read is walked as an empty one.
+        if (errno != EACCES)
+            reportWalkError(std::strerror(errno));
         return;
     }
-    const fs::recursive_directory_iterator end;
-    while (entry != end)
+    path.assign(folder);
+    if (!path.empty() && path.back() != '/')
+        path += '/';
+    walkFolder(root.fd, 0, visit);
+}
+
+template <typename Visit>
+void AssetWatcher::walkFolder(int folderFd, std::size_t depth, Visit& visit)
+{
+    if (listings.size() <= depth)
+        listings.emplace_back(ListingBytes);
+    for (;;)
     {
-        // An entry deleted after the folder was listed (an editor's temporary file) has no time
-        // to read: it is skipped for this poll.
-        const fs::file_time_type time = entry->last_write_time(error);
-        if (!error)
-            visitPreferred(entry->path(), time, visit);
-        // A failed step ends the walk; the rest of the folder is seen by the next poll.
-        entry.increment(error);
-        if (error)
+        // Deeper levels use buffers of their own, so this level's listing survives them.
+        char* const listing = listings[depth].data();
+        const ssize_t length = getdents64(folderFd, listing, ListingBytes);
+        if (length <= 0)
         {
-            reportWalkError(error, false);
+            // A failed listing leaves the rest of this folder to the next poll.
+            if (length < 0 && !vanished(errno))
+                reportWalkError(std::strerror(errno));
             return;
+        }
+        for (ssize_t offset = 0; offset < length;)
+        {
+            const auto* const entry = reinterpret_cast<const dirent64*>(listing + offset);
+            offset += entry->d_reclen;
+            if (!isDotOrDotDot(entry->d_name))
+                walkEntry(folderFd, entry->d_name, entry->d_type, depth, visit);
         }
     }
 }
 
-void AssetWatcher::reportWalkError(const std::error_code& error, bool atRoot)
+template <typename Visit>
+void AssetWatcher::walkEntry(int folderFd, const char* name, unsigned char type, std::size_t depth, Visit& visit)
 {
-    if (walkErrorReported || (!atRoot && vanished(error)))
+    const std::size_t base = path.size();
+    const std::size_t nameLength = std::strlen(name);
+    // A path the system cannot take is not recorded: it could never be tested again.
+    if (base + nameLength >= PATH_MAX)
+    {
+        reportWalkError(std::strerror(ENAMETOOLONG));
+        return;
+    }
+    path.append(name, nameLength);
+
+    // A link's time is its target's. An entry deleted after the folder was listed (an editor's
+    // temporary file), or a link without a target, has no time to read: it is skipped for this
+    // poll.
+    struct stat status;
+    if (fstatat(folderFd, name, &status, 0) == 0)
+        visit(path, Time{status.st_mtim.tv_sec, status.st_mtim.tv_nsec});
+    if (isRealFolder(folderFd, name, type))
+        walkSubfolder(folderFd, name, depth + 1, visit);
+    path.resize(base);
+}
+
+template <typename Visit>
+void AssetWatcher::walkSubfolder(int parentFd, const char* name, std::size_t depth, Visit& visit)
+{
+    if (depth >= MaxDepth)
+    {
+        reportWalkError("folders nested too deep are not watched");
+        return;
+    }
+    const FolderHandle folderHandle(openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (folderHandle.fd >= 0)
+    {
+        path += '/';
+        walkFolder(folderHandle.fd, depth, visit);
+    }
+    // A folder that may not be read is left out; one that became a link or went away is seen by
+    // the next poll.
+    else if (errno != EACCES && errno != ELOOP && !vanished(errno))
+        reportWalkError(std::strerror(errno));
+}
+
+void AssetWatcher::reportWalkError(const char* reason)
+{
+    if (walkErrorReported)
         return;
     walkErrorReported = true;
-    std::cerr << "AssetWatcher: Cannot walk " << folder << ": " << error.message() << std::endl;
+    std::cerr << "AssetWatcher: Cannot walk " << folder << ": " << reason << std::endl;
 }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <vector>
@@ -119,4 +120,18 @@ TEST_F(AssetWatcherTest, LinksReplacedFoldersAndAMissingFolderNeitherHangNorThro
         EXPECT_EQ(poll(), Events{});
     });
     EXPECT_EQ(output.err, "AssetWatcher: Cannot walk " + dir.string() + ": No such file or directory\n");
+}
+
+TEST_F(AssetWatcherTest, FoldersNestedTooDeepAreRecordedButNotEntered)
+{
+    fs::path deep = dir;
+    for (int level = 1; level <= 70; ++level)
+        fs::create_directory(deep /= "d");
+    const testsupport::Output output = testsupport::capture([&] {
+        watcher = std::make_unique<AssetWatcher>(dir.string(), 5000);
+        EXPECT_EQ(poll(), Events{});
+    });
+    // "sub" and the first 64 levels of the chain.
+    EXPECT_EQ(watcher->files.size(), 65u);
+    EXPECT_EQ(output.err, "AssetWatcher: Cannot walk " + dir.string() + ": folders nested too deep are not watched\n");
 }
