@@ -14,13 +14,13 @@ public:
 
     bool help = false;
     bool showVersion = false;
-    std::string dir;          // DIR: the folder to play; empty = the working directory
-    std::string start;        // --start LABEL|SECONDS; empty = from the beginning
-    bool check = false;       // --check
-    std::string renderOut;    // --render OUT; empty = play
-    long frames = -1;         // --frames N; -1 = until the demo ends
-    double seconds = -1.0;    // --seconds S; -1 = until the demo ends
-    int fps = 60;             // --fps 60|30
-    bool stats = false;       // --stats
-    bool drawAll = false;     // --draw-all
+    std::string dir;       // DIR: the folder to play; empty = the working directory
+    std::string start;     // --start LABEL|SECONDS; empty = from the beginning
+    bool check = false;    // --check
+    std::string renderOut; // --render OUT; empty = play
+    long frames = -1;      // --frames N; -1 = until the demo ends
+    double seconds = -1.0; // --seconds S; -1 = until the demo ends
+    int fps = 60;          // --fps 60|30
+    bool stats = false;    // --stats
+    bool drawAll = false;  // --draw-all
 };

@@ -78,7 +78,7 @@ private:
     struct Command
     {
         std::string_view name; // compared by length first: most rows are passed over at once
-        int paramCount; // -1: the command reads no parameters and checks none
+        int paramCount;        // -1: the command reads no parameters and checks none
         Handler handler;
     };
     static const Command commands[];
