@@ -1,6 +1,7 @@
 #include "app/Application.hpp"
 
 #include "app/FrameTimer.hpp"
+#include "catalogs/CatalogJson.hpp"
 #include "catalogs/MusicManager.hpp"
 #include "catalogs/ShaderManager.hpp"
 #include "catalogs/SpriteManager.hpp"
@@ -52,7 +53,7 @@ void Application::loadConfig()
     nlohmann::json config;
     try
     {
-        file >> config;
+        parseJson(file, config);
     }
     catch (const nlohmann::json::exception& error)
     {

@@ -5,6 +5,56 @@
 #include <iostream>
 #include <limits>
 
+namespace
+{
+using DomBuilder = nlohmann::detail::json_sax_dom_parser<nlohmann::json>;
+
+// The library's own document builder with a depth count in front of it.
+class DepthLimitedBuilder : public DomBuilder
+{
+public:
+    explicit DepthLimitedBuilder(nlohmann::json& document) : DomBuilder(document, true) {}
+
+    bool start_object(std::size_t elements)
+    {
+        enter();
+        return DomBuilder::start_object(elements);
+    }
+    bool end_object()
+    {
+        --depth;
+        return DomBuilder::end_object();
+    }
+    bool start_array(std::size_t elements)
+    {
+        enter();
+        return DomBuilder::start_array(elements);
+    }
+    bool end_array()
+    {
+        --depth;
+        return DomBuilder::end_array();
+    }
+
+private:
+    void enter()
+    {
+        if (++depth > MaxJsonDepth)
+            throw nlohmann::json::parse_error::create(
+                101, 0, "nesting deeper than " + std::to_string(MaxJsonDepth) + " levels", nullptr);
+    }
+
+    std::size_t depth = 0;
+};
+} // namespace
+
+void parseJson(std::istream& in, nlohmann::json& document)
+{
+    DepthLimitedBuilder builder(document);
+    // Not strict: like `in >> document`, whatever follows the first value is left unread.
+    nlohmann::json::sax_parse(in, &builder, nlohmann::json::input_format_t::json, false);
+}
+
 bool validateJson(nlohmann::json document, std::vector<std::string> requiredKeys)
 {
     for (const std::string& key : requiredKeys)
@@ -33,7 +83,7 @@ bool readJsonFile(const std::string& path, const std::string& component, nlohman
     document = nullptr;
     try
     {
-        file >> document;
+        parseJson(file, document);
     }
     catch (const nlohmann::json::exception& error)
     {
