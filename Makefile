@@ -6,7 +6,7 @@ JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 CHECK_FUZZ_SECONDS ?= 30
 
-.PHONY: play test test-sanitize fuzz build build-fuzz setup
+.PHONY: play test test-sanitize fuzz bench build build-fuzz setup
 
 play: build
 	@bash tools/play.sh $(BUILD_DIR)/kestrune
@@ -28,13 +28,17 @@ test-sanitize: setup
 fuzz: build-fuzz
 	@FUZZ_SECONDS=$(FUZZ_SECONDS) bash tools/fuzz.sh $(FUZZ_DIR)
 
+# Per-step cost of 10,000 live particles and of 200 tweening scene objects.
+bench: build
+	$(BUILD_DIR)/bench/kestrune_bench
+
 build: setup
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD_DIR) -j$(JOBS)
 
 # clang with libFuzzer, AddressSanitizer and UBSan; holds the unit tests and the fuzz targets.
 build-fuzz: setup
-	cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DKESTRUNE_FUZZ=ON
+	cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DKESTRUNE_FUZZ=ON -DKESTRUNE_BENCH=OFF
 	cmake --build $(FUZZ_DIR) -j$(JOBS)
 
 setup:

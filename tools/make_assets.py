@@ -111,6 +111,21 @@ def star_texture():
     write_png(os.path.join(ASSETS, "textures", "star.png"), size, size, pixel)
 
 
+def spark_texture():
+    # A soft warm dot for the ember particles: white-hot centre, orange glow.
+    size = 16
+    centre = size / 2 - 0.5
+
+    def pixel(x, y):
+        dx, dy = x - centre, y - centre
+        d = math.sqrt(dx * dx + dy * dy) / 7.5
+        a = math.exp(-d * d * 4.0) * smoothstep(1.0, 0.8, d)
+        hot = math.exp(-d * d * 16.0)
+        return 255, clamp8(150 + 105 * hot), clamp8(60 + 195 * hot), 255 * a
+
+    write_png(os.path.join(ASSETS, "textures", "spark.png"), size, size, pixel)
+
+
 # A 5 x 7 bitmap font for the title, just the letters it needs.
 GLYPHS = {
     "K": ["X...X", "X..X.", "X.X..", "XX...", "X.X..", "X..X.", "X...X"],
@@ -196,6 +211,7 @@ def main():
     sky_texture()
     planet_texture()
     star_texture()
+    spark_texture()
     title_texture()
     orb_sheet()
     music()

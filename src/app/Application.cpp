@@ -7,6 +7,8 @@
 #include "catalogs/SpriteManager.hpp"
 #include "catalogs/TextureManager.hpp"
 #include "cutscene/GameCutscene.hpp"
+#include "effects/ParticleManager.hpp"
+#include "effects/TextManager.hpp"
 
 #include <SFML/Window/Event.hpp>
 #include <SFML/Window/Keyboard.hpp>
@@ -96,8 +98,10 @@ void Application::loadCatalogs()
     TextureManager::instance().load("assets/textures.json");
     MusicManager::instance().load("assets/music.json");
     SpriteManager::instance().load("assets/sprites.json");
+    ParticleManager::instance().load("assets/particles.json");
     fade.fadeSprite = SpriteManager::instance().getSprite("black");
     ShaderManager::instance().load("assets/shaders.json");
+    TextManager::instance().load("assets/text.json");
 }
 
 bool Application::startUp(sf::RenderWindow& renderWindow)
@@ -149,6 +153,7 @@ void Application::updateStep(float dt)
 
     GameCutscene& cutscene = GameCutscene::instance();
     cutscene.update(dt);
+    TextManager::instance().update(dt);
     running = running && cutscene.interp.running;
     fade.advance(dt);
 }
@@ -166,6 +171,8 @@ void Application::renderFrame()
     sceneTexture.display();
 
     window->draw(postSprite, sf::RenderStates(&postShader));
+    // Text lands on the finished picture, untouched by the post-processing.
+    TextManager::instance().draw(*window);
     fade.draw(*window);
     window->display();
 }

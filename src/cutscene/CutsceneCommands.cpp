@@ -3,6 +3,8 @@
 #include "scene/ScreenFade.hpp"
 #include "catalogs/TextureManager.hpp"
 #include "cutscene/GameCutscene.hpp"
+#include "effects/ParticleManager.hpp"
+#include "effects/TextManager.hpp"
 #include "script/ScriptParams.hpp"
 
 #include <algorithm>
@@ -92,12 +94,50 @@ void createObject(GameCutscene& cutscene, const Params& params, const Row&)
     cutscene.objects[name] = std::move(object);
 }
 
-// add_particles, particles_set_active, draw_particles and display_text come alive with the
-// particle and text systems; until then they only check their parameter count.
-void awaitsEffects(GameCutscene&, const Params&, const Row&) {}
+// Binds a catalog system (shared, never copied) and switches it on.
+void addParticles(GameCutscene& cutscene, const Params& params, const Row&)
+{
+    ParticleSystem* system = ParticleManager::instance().getParticleSystem(textParam(params, 1));
+    if (!system)
+        return;
+    system->setActive(true);
+    cutscene.particleSystems[textParam(params, 0)] = system;
+}
+
+void particlesSetActive(GameCutscene& cutscene, const Params& params, const Row&)
+{
+    ParticleSystem* system = cutscene.findParticleSystem(textParam(params, 0));
+    const std::int32_t flag = getInt(params, 1);
+    if (system)
+        system->setActive(flag != 0);
+}
+
+void drawParticles(GameCutscene& cutscene, const Params& params, const Row&)
+{
+    // Both lookups run so that both names are reported when both are wrong.
+    RenderBuffer* buffer = cutscene.findBuffer(textParam(params, 0));
+    ParticleSystem* system = cutscene.findParticleSystem(textParam(params, 1));
+    if (buffer && system)
+        system->draw(*buffer->renderTarget());
+}
 
 // draw_text is kept for old scripts: it only checks its parameter count.
 void drawsNothing(GameCutscene&, const Params&, const Row&) {}
+
+// The text is drawn by the shell over the finished picture, not into a buffer. An unknown key
+// has been reported by the lookup and shows nothing.
+void displayText(GameCutscene&, const Params& params, const Row&)
+{
+    TextSystem* system = TextManager::instance().getTextSystem(textParam(params, 0));
+    if (!system)
+        return;
+    // Read one by one, so that reports of malformed numbers come in parameter order.
+    const float x = getFloat(params, 2);
+    const float y = getFloat(params, 3);
+    const float delay = getFloat(params, 4);
+    const float duration = getFloat(params, 5);
+    system->display(textParam(params, 1), x, y, delay, duration);
+}
 
 void fadeIn(GameCutscene& cutscene, const Params& params, const Row&)
 {
@@ -292,15 +332,15 @@ using P = Property;
 // Dispatch order; the first row whose name matches wins.
 const Row Commands[] = {
     {"create_object", 2, createObject, None, None},
-    {"add_particles", 2, awaitsEffects, None, None},
-    {"particles_set_active", 2, awaitsEffects, None, None},
+    {"add_particles", 2, addParticles, None, None},
+    {"particles_set_active", 2, particlesSetActive, None, None},
     {"fade_in", 1, fadeIn, None, None},
     {"fade_out", 1, fadeOut, None, None},
     {"set_fade_texture", 1, setFadeTexture, None, None},
     {"create_buffer", 1, createBuffer, None, None},
     {"clear_buffer", 1, clearBuffer, None, None},
     {"draw_object", 2, drawObject, None, None},
-    {"draw_particles", 2, awaitsEffects, None, None},
+    {"draw_particles", 2, drawParticles, None, None},
     {"draw_buffer", 2, drawBuffer, None, None},
     {"display_buffer", 1, displayBuffer, None, None},
     {"render_scene", 1, renderScene, None, None},
@@ -338,7 +378,7 @@ const Row Commands[] = {
     {"object_set_shader", 2, setShader, None, None},
     {"object_load_animations", 2, loadAnimations, None, None},
     {"object_play_animation", 2, playAnimation, None, None},
-    {"display_text", 6, awaitsEffects, None, None},
+    {"display_text", 6, displayText, None, None},
     {"draw_text", 2, drawsNothing, None, None},
 };
 } // namespace

@@ -30,6 +30,12 @@ typename Map::mapped_type::pointer findIn(Map& map, const std::string& name)
     const auto found = map.find(name);
     return found == map.end() ? nullptr : found->second.get();
 }
+
+ParticleSystem* findIn(std::unordered_map<std::string, ParticleSystem*>& map, const std::string& name)
+{
+    const auto found = map.find(name);
+    return found == map.end() ? nullptr : found->second;
+}
 } // namespace
 
 GameCutscene& GameCutscene::instance()
@@ -75,6 +81,9 @@ void GameCutscene::update(float dt)
         entry.second->update(dt);
     for (auto& entry : buffers)
         entry.second->update(dt);
+    // A system bound under two names advances twice per step.
+    for (auto& entry : particleSystems)
+        entry.second->update(dt);
 }
 
 void GameCutscene::clearScene()
@@ -82,10 +91,14 @@ void GameCutscene::clearScene()
     // Flags live in the entity and survive; the interpreter forgets position, delay and aliases.
     interp.reset();
     started = false;
+    // Bound systems stop and lose their particles; systems nobody bound keep theirs.
+    for (auto& entry : particleSystems)
+        entry.second->reset();
     bufferWidth = DefaultBufferWidth;
     bufferHeight = DefaultBufferHeight;
     objects.clear();
     buffers.clear();
+    particleSystems.clear();
 }
 
 bool GameCutscene::loadScript(const std::string& path)
@@ -118,4 +131,12 @@ SceneObject* GameCutscene::findObjectOrBuffer(const std::string& name)
     if (SceneObject* object = findIn(objects, name))
         return object;
     return findBuffer(name);
+}
+
+ParticleSystem* GameCutscene::findParticleSystem(const std::string& name)
+{
+    ParticleSystem* system = findIn(particleSystems, name);
+    if (!system)
+        std::cerr << "GameCutscene: No such particleSystem [" << name << "]\n";
+    return system;
 }

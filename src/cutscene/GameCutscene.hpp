@@ -1,5 +1,6 @@
 #pragma once
 
+#include "effects/ParticleSystem.hpp"
 #include "scene/RenderBuffer.hpp"
 #include "scene/SceneObject.hpp"
 #include "script/GameEntity.hpp"
@@ -16,7 +17,7 @@
 class ScreenFade;
 
 // The one scene the demo script drives: owns the script, its interpreter, the named scene
-// objects and render buffers, and performs every scene command.
+// objects and render buffers, binds catalog particle systems, and performs every scene command.
 class GameCutscene : public GameEntity
 {
 public:
@@ -32,6 +33,7 @@ public:
     SceneObject* findObject(const std::string& name);
     RenderBuffer* findBuffer(const std::string& name);
     SceneObject* findObjectOrBuffer(const std::string& name);
+    ParticleSystem* findParticleSystem(const std::string& name);
 
     std::int32_t bufferWidth = 0;
     std::int32_t bufferHeight = 0;
@@ -40,6 +42,8 @@ public:
     ScriptInterp interp;
     std::unordered_map<std::string, std::unique_ptr<SceneObject>> objects;
     std::unordered_map<std::string, std::unique_ptr<RenderBuffer>> buffers;
+    // Bindings to systems of the particle catalog, which owns them; two names may share one.
+    std::unordered_map<std::string, ParticleSystem*> particleSystems;
     sf::RenderTarget* sceneTarget = nullptr;
 
     // The shell's screen fade, driven by fade_in, fade_out and set_fade_texture; null ignores them.

@@ -2,13 +2,18 @@
 
 #include "effects/ParticleSystem.hpp"
 
+#include <nlohmann/json_fwd.hpp>
+
 #include <string>
 #include <unordered_map>
+
+class SpriteManager;
 
 // Catalog of particle systems, filled once from "assets/particles.json"; owns every system.
 class ParticleManager
 {
 public:
+    explicit ParticleManager(SpriteManager& sprites);
     static ParticleManager& instance();
 
     bool load(const std::string& path);
@@ -20,5 +25,9 @@ public:
     const std::unordered_map<std::string, ParticleSystem>& systems() const { return entries; }
 
 private:
+    void loadEntry(const std::string& key, const nlohmann::json& entry);
+
+    SpriteManager& sprites;
+    // Node-based, so the address of a system never changes while others are added.
     std::unordered_map<std::string, ParticleSystem> entries;
 };

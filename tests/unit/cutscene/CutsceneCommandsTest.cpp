@@ -2,7 +2,13 @@
 
 #include "scene/ScreenFade.hpp"
 #include "cutscene/CutsceneTestSupport.hpp"
+#include "effects/ParticleManager.hpp"
+#include "effects/TextManager.hpp"
+#include "effects/TextTestSupport.hpp"
 
+#include <nlohmann/json.hpp>
+
+#include <tuple>
 #include <utility>
 
 using namespace cutscenetest;
@@ -274,14 +280,76 @@ TEST_F(CutsceneCommandsTest, ShaderAnimationAndPendingEffectCommands)
     std::ofstream(file) << R"({"animations":{"walk":{"loop":true,"frames":[{"x":1,"y":2,"w":3,"h":4,"d":1}]}}})";
     load("object_set_shader B, nope\nobject_play_animation B, walk\nobject_load_animations B, " + file +
          "\nobject_play_animation B, walk\nobject_load_animations ghost, x.json\n"
-         "add_particles p\nparticles_set_active p, 1\ndraw_particles B, p\ndisplay_text t, hi, 1, 2, 3\ndraw_text");
+         "display_text t, hi, 1, 2, 3\ndraw_text");
     EXPECT_EQ(step().err, "ShaderManager: Shader with key nope does not exist.\n"
                           "Animator: Unable to play animations since no AnimationCollection has been added.\n"
                           "GameCutscene: No such buffer [ghost]\n"
-                          "ScriptInterp: Command [add_particles] needs 2 parameters. 1 found.\n"
                           "ScriptInterp: Command [display_text] needs 6 parameters. 5 found.\n"
+                          "TextManager: No such text system [t]\n"
                           "ScriptInterp: Command [draw_text] needs 2 parameters. 0 found.\n");
     ASSERT_TRUE(buffer("B").animator.playing);
     EXPECT_EQ(buffer("B").animator.animation->name, "walk");
     EXPECT_EQ(buffer("B").textureRect, sf::IntRect(1, 2, 3, 4));
+}
+
+TEST_F(CutsceneCommandsTest, DisplayTextHandsItsParametersToTheFirstIdleInstance)
+{
+    TextManager& texts = TextManager::instance();
+    texts.create("cutscene_test", {{"font", texttest::fontPath()}, {"size", 20}, {"duration", 4}});
+    TextSystem* system = nullptr;
+    ASSERT_EQ(capture([&] { system = texts.getTextSystem("cutscene_test"); }).err, "");
+    ASSERT_NE(system, nullptr);
+
+    load("display_text cutscene_test, \"hi, there\", 12.5, 30, 0.25, -1\ndisplay_text cutscene_test, x, 1, 2, 0, 7");
+    EXPECT_EQ(step().err, "");
+    const TextInstance& first = *system->instances[0];
+    EXPECT_EQ(first.text, "hi, there");
+    EXPECT_EQ(std::make_tuple(first.x, first.y, first.delay, first.remaining),
+              std::make_tuple(12.5f, 30.f, 0.25f, 4.f));
+    EXPECT_TRUE(first.busy);
+    EXPECT_EQ(system->instances[1]->text, "x");
+    EXPECT_EQ(system->instances[1]->remaining, 7.f);
+}
+
+TEST_F(CutsceneCommandsTest, ParticleBindingsShareOneSystemAndReportUnknownNames)
+{
+    const std::string key = addParticleSystem(4);
+    ParticleSystem& system = *ParticleManager::instance().getParticleSystem(key);
+    load("add_particles p, " + key + "\nadd_particles q, " + key +
+         "\nadd_particles r, nokey\nparticles_set_active ghost, 1\ndraw_particles nob, ghost\ndraw_particles B, p");
+    EXPECT_EQ(step().err, "ParticleManager: ParticleSystem with key nokey does not exist.\n"
+                          "GameCutscene: No such particleSystem [ghost]\n"
+                          "GameCutscene: No such buffer [nob]\n"
+                          "GameCutscene: No such particleSystem [ghost]\n");
+    ASSERT_EQ(cutscene.particleSystems.size(), 2u);
+    EXPECT_EQ(cutscene.particleSystems.at("p"), &system);
+    EXPECT_EQ(cutscene.particleSystems.at("q"), &system);
+    // Bound twice, the system advanced twice in the step: two spawns at spawn rate 0.
+    EXPECT_TRUE(system.active);
+    EXPECT_EQ(liveParticles(system), 2);
+
+    const Output off = capture([&] { cutscene.extScript(ScriptLine("particles_set_active", {"q", "0"})); });
+    EXPECT_EQ(off.err, "");
+    EXPECT_FALSE(system.active);
+    step();
+    EXPECT_EQ(liveParticles(system), 2);
+    cutscene.extScript(ScriptLine("particles_set_active", {"p", "7"}));
+    EXPECT_TRUE(system.active);
+}
+
+TEST_F(CutsceneCommandsTest, ClearSceneResetsBoundSystemsOnly)
+{
+    const std::string bound = addParticleSystem(3);
+    const std::string loose = addParticleSystem(3);
+    ParticleSystem& boundSystem = *ParticleManager::instance().getParticleSystem(bound);
+    ParticleSystem& looseSystem = *ParticleManager::instance().getParticleSystem(loose);
+    load("add_particles p, " + bound);
+    step();
+    looseSystem.spawnAt(1.f, 1.f);
+    ASSERT_EQ(liveParticles(boundSystem), 1);
+    cutscene.clearScene();
+    EXPECT_TRUE(cutscene.particleSystems.empty());
+    EXPECT_FALSE(boundSystem.active);
+    EXPECT_EQ(liveParticles(boundSystem), 0);
+    EXPECT_EQ(liveParticles(looseSystem), 1);
 }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "catalogs/SpriteManager.hpp"
 #include "catalogs/TextureManager.hpp"
 #include "cutscene/GameCutscene.hpp"
+#include "effects/ParticleManager.hpp"
 
 #include "ConsoleCapture.hpp"
 
@@ -98,6 +100,38 @@ protected:
         EXPECT_TRUE(image.saveToFile(file));
         EXPECT_TRUE(TextureManager::instance().addTexture(key, file, false));
         return key;
+    }
+
+    // A particle system in the process-wide catalog under a key unique to this process run: one
+    // white sprite, spawn rate 0, long-lived particles that stay in place.
+    std::string addParticleSystem(std::int32_t pool)
+    {
+        static int count = 0;
+        const std::string key = "cutscene_test_particles_" + std::to_string(++count);
+        const std::string texture = addTexture(2, 2, sf::Color::White);
+        const std::string file = (dir / (key + ".json")).string();
+        std::ofstream((dir / "sprites.json").string())
+            << R"({"sprites": {")" << key << R"(": {"texture": ")" << texture << R"(", "rectW": 2, "rectH": 2}}})";
+        std::ofstream(file) << R"({"name": "t", "sprites": [")" << key << R"("], "min_xs": 0, "max_xs": 0,
+            "min_ys": 0, "max_ys": 0, "min_xg": 0, "max_xg": 0, "min_yg": 0, "max_yg": 0, "min_rot": 0,
+            "max_rot": 0, "min_rotspeed": 0, "max_rotspeed": 0, "min_scale": 1, "max_scale": 1,
+            "min_scalespeed": 0, "max_scalespeed": 0, "fadein": false, "fadeout": false, "min_fadespeed": 0,
+            "max_fadespeed": 0, "min_ttl": 100, "max_ttl": 100})";
+        std::ofstream((dir / "particles.json").string()) << R"({"particlesystems": {")" << key << R"(": {"file": ")"
+                                                         << file << "\", \"instances\": " << pool << "}}}";
+        capture([&] {
+            EXPECT_TRUE(SpriteManager::instance().load((dir / "sprites.json").string()));
+            EXPECT_TRUE(ParticleManager::instance().load((dir / "particles.json").string()));
+        });
+        return key;
+    }
+
+    static std::int32_t liveParticles(const ParticleSystem& system)
+    {
+        std::int32_t live = 0;
+        for (std::int32_t i = 0; i < system.numParticles; ++i)
+            live += system.particles[i].active ? 1 : 0;
+        return live;
     }
 
     SceneObject& buffer(const std::string& name) { return *cutscene.buffers.at(name); }

@@ -1,0 +1,311 @@
+#include "effects/ParticleSystem.hpp"
+
+#include "catalogs/CatalogJson.hpp"
+#include "catalogs/SpriteManager.hpp"
+#include "effects/Random.hpp"
+#include "motion/Opacity.hpp"
+
+#include <SFML/Graphics/Color.hpp>
+
+#include <iostream>
+#include <new>
+
+namespace
+{
+const char* const Component = "ParticleSystem";
+
+// The file's values, read and type-checked before anything is printed or changed, so that a
+// bad file is one report and never a half-loaded system announced as loaded.
+struct SystemFile
+{
+    std::string name;
+    std::vector<std::string> spriteKeys;
+    ParticleSystem::Range x, y, xs, ys, xg, yg, rot, rotspeed, scale, scalespeed, fadespeed, ttl;
+    bool fadein = false;
+    bool fadeout = false;
+    float spawnRate = 0.f;
+};
+
+float optionalFloat(const nlohmann::json& document, const char* key, float fallback)
+{
+    return document.contains(key) ? jsonFloat(document.at(key)) : fallback;
+}
+
+ParticleSystem::Range requiredRange(const nlohmann::json& document, const char* minKey, const char* maxKey)
+{
+    ParticleSystem::Range range;
+    range.min = jsonFloat(document.at(minKey));
+    range.max = jsonFloat(document.at(maxKey));
+    return range;
+}
+
+std::vector<std::string> readSpriteKeys(const nlohmann::json& list)
+{
+    // Iterating a scalar would visit it as a one-element list, so anything but an array is refused.
+    if (!list.is_array())
+        throw nlohmann::json::type_error::create(302, std::string("type must be array, but is ") + list.type_name(),
+                                                 &list);
+    std::vector<std::string> keys;
+    for (const nlohmann::json& key : list)
+        keys.push_back(key.get<std::string>());
+    return keys;
+}
+
+// Reads in the order the format defines: sprites, the spawn area, the motion ranges, the fade
+// flags, the fade and lifetime ranges, the spawn rate; the first bad value is the one reported.
+SystemFile readSystemFile(const nlohmann::json& document)
+{
+    SystemFile file;
+    // A name with broken UTF-8 is still printed, with replacement characters.
+    file.name = document.at("name").dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    file.spriteKeys = readSpriteKeys(document.at("sprites"));
+    file.x = {optionalFloat(document, "min_x", 0.f), optionalFloat(document, "max_x", 288.f)};
+    file.y = {optionalFloat(document, "min_y", 0.f), optionalFloat(document, "max_y", 270.f)};
+    file.xs = requiredRange(document, "min_xs", "max_xs");
+    file.ys = requiredRange(document, "min_ys", "max_ys");
+    file.xg = requiredRange(document, "min_xg", "max_xg");
+    file.yg = requiredRange(document, "min_yg", "max_yg");
+    file.rot = requiredRange(document, "min_rot", "max_rot");
+    file.rotspeed = requiredRange(document, "min_rotspeed", "max_rotspeed");
+    file.scale = requiredRange(document, "min_scale", "max_scale");
+    file.scalespeed = requiredRange(document, "min_scalespeed", "max_scalespeed");
+    file.fadein = document.at("fadein").get<bool>();
+    file.fadeout = document.at("fadeout").get<bool>();
+    file.fadespeed = requiredRange(document, "min_fadespeed", "max_fadespeed");
+    file.ttl = requiredRange(document, "min_ttl", "max_ttl");
+    file.spawnRate = optionalFloat(document, "spawn_rate", 0.f);
+    return file;
+}
+
+const std::vector<std::string> RequiredKeys = {
+    "name",         "sprites",      "min_xs",        "max_xs",        "min_ys",         "max_ys",
+    "min_xg",       "max_xg",       "min_yg",        "max_yg",        "min_rot",        "max_rot",
+    "min_rotspeed", "max_rotspeed", "min_scale",     "max_scale",     "min_scalespeed", "max_scalespeed",
+    "fadein",       "fadeout",      "min_fadespeed", "max_fadespeed", "min_ttl",        "max_ttl",
+};
+
+// One value of the range from the next number of the one sequence.
+float pick(const ParticleSystem::Range& range)
+{
+    return Random::range(range.min, range.max);
+}
+} // namespace
+
+bool ParticleSystem::loadFromFile(const std::string& path, std::int32_t numParticles)
+{
+    return loadFromFile(path, numParticles, SpriteManager::instance());
+}
+
+bool ParticleSystem::loadFromFile(const std::string& path, std::int32_t numParticles, SpriteManager& spriteCatalog)
+{
+    nlohmann::json document;
+    if (!readJsonFile(path, Component, document))
+        return false;
+    if (!validateJson(document, RequiredKeys))
+    {
+        std::cerr << Component << ": Missing properties in jsonfile." << std::endl;
+        return false;
+    }
+    if (numParticles < 0)
+    {
+        std::cerr << Component << ": Pool size " << numParticles << " for " << path << " is negative." << std::endl;
+        return false;
+    }
+
+    SystemFile file;
+    bool readable = false;
+    guardEntry(Component, path, [&] {
+        file = readSystemFile(document);
+        readable = true;
+    });
+    if (!readable)
+        return false;
+
+    std::cout << Component << ": name=" << file.name << " numParticles=" << numParticles << std::endl;
+    std::vector<sf::Sprite*> found;
+    for (const std::string& key : file.spriteKeys)
+        found.push_back(spriteCatalog.getSprite(key));
+    if (!allocatePool(numParticles))
+    {
+        std::cerr << Component << ": Unable to allocate " << numParticles << " particles for " << path << "."
+                  << std::endl;
+        return false;
+    }
+
+    sprites = std::move(found);
+    x = file.x;
+    y = file.y;
+    xs = file.xs;
+    ys = file.ys;
+    xg = file.xg;
+    yg = file.yg;
+    rot = file.rot;
+    rotspeed = file.rotspeed;
+    scale = file.scale;
+    scalespeed = file.scalespeed;
+    fadein = file.fadein;
+    fadeout = file.fadeout;
+    fadespeed = file.fadespeed;
+    ttl = file.ttl;
+    spawn_rate = file.spawnRate;
+    active = false;
+    spawnTimer = 0.f;
+    // Said once here rather than on every spawn that finds nothing to draw.
+    if (!hasUsableSprite())
+        std::cerr << Component << ": No usable sprite in " << path << "; the system spawns nothing." << std::endl;
+    return true;
+}
+
+bool ParticleSystem::allocatePool(std::int32_t count)
+{
+    if (count < 0)
+        return false;
+    // Value-initialised: every slot starts free with its tween stopped.
+    Particle* pool = new (std::nothrow) Particle[static_cast<std::size_t>(count)]();
+    if (!pool)
+        return false;
+    particles.reset(pool);
+    numParticles = count;
+    return true;
+}
+
+bool ParticleSystem::hasUsableSprite() const
+{
+    for (const sf::Sprite* sprite : sprites)
+    {
+        if (sprite)
+            return true;
+    }
+    return false;
+}
+
+Particle* ParticleSystem::freeSlot()
+{
+    for (std::int32_t i = 0; i < numParticles; ++i)
+    {
+        if (!particles[i].active)
+            return &particles[i];
+    }
+    return nullptr;
+}
+
+sf::Sprite* ParticleSystem::chooseSprite(std::int32_t r) const
+{
+    const std::size_t count = sprites.size();
+    const std::size_t first = static_cast<std::size_t>(r) % count;
+    for (std::size_t i = 0; i < count; ++i)
+    {
+        if (sf::Sprite* sprite = sprites[(first + i) % count])
+            return sprite;
+    }
+    return nullptr;
+}
+
+void ParticleSystem::spawn()
+{
+    if (!active || !hasUsableSprite())
+        return;
+    Particle* slot = freeSlot();
+    if (!slot)
+        return;
+    const float startX = pick(x);
+    const float startY = pick(y);
+    start(*slot, startX, startY);
+}
+
+void ParticleSystem::spawnAt(float atX, float atY)
+{
+    if (!hasUsableSprite())
+        return;
+    if (Particle* slot = freeSlot())
+        start(*slot, atX, atY);
+}
+
+void ParticleSystem::start(Particle& particle, float startX, float startY)
+{
+    // The order of the draws is part of the behaviour: every run repeats the same particles.
+    const float speedX = pick(xs);
+    const float speedY = pick(ys);
+    const float fade = pick(fadespeed);
+    const float life = pick(ttl);
+    const float accelX = pick(xg);
+    const float accelY = pick(yg);
+    const float angle = pick(rot);
+    const float spin = pick(rotspeed);
+    const float size = pick(scale);
+    const float growth = pick(scalespeed);
+    sf::Sprite* sprite = chooseSprite(Random::next());
+
+    particle.x = startX;
+    particle.y = startY;
+    particle.xs = speedX;
+    particle.ys = speedY;
+    particle.xg = accelX;
+    particle.yg = accelY;
+    particle.rot = angle;
+    particle.rotspeed = spin;
+    particle.scale = size;
+    particle.scalespeed = growth;
+    particle.sprite = sprite;
+    particle.fadespeed = fade;
+    particle.ttl = life;
+    particle.fadein = fadein;
+    particle.fadeout = fadeout;
+    particle.age = 0.f;
+    particle.fadingOut = 0;
+    if (fadein)
+    {
+        particle.alpha = 0.f;
+        particle.alphaTween.start(0.f, 1.f, fade, Easing::OutSine);
+    }
+    else
+    {
+        particle.alpha = 1.f;
+    }
+    particle.active = true;
+}
+
+void ParticleSystem::update(float dt)
+{
+    // The timer runs while inactive too, so a system switched on spawns at its first update.
+    spawnTimer += dt;
+    if (active && spawnTimer >= spawn_rate)
+    {
+        spawn();
+        spawnTimer = 0.f;
+    }
+    for (std::int32_t i = 0; i < numParticles; ++i)
+        particles[i].update(dt);
+}
+
+void ParticleSystem::draw(sf::RenderTarget& target)
+{
+    // Particles share the catalog's sprites: each draw sets the whole look anew.
+    for (std::int32_t i = 0; i < numParticles; ++i)
+    {
+        const Particle& particle = particles[i];
+        if (!particle.active)
+            continue;
+        sf::Sprite& sprite = *particle.sprite;
+        sprite.setPosition(particle.x, particle.y);
+        sprite.setRotation(particle.rot);
+        sprite.setColor(sf::Color(255, 255, 255, opacityToAlpha(particle.alpha)));
+        sprite.setScale(particle.scale, particle.scale);
+        target.draw(sprite);
+    }
+}
+
+void ParticleSystem::setActive(bool on)
+{
+    active = on;
+}
+
+void ParticleSystem::reset()
+{
+    active = false;
+    for (std::int32_t i = 0; i < numParticles; ++i)
+    {
+        particles[i].active = false;
+        particles[i].alphaTween.running = false;
+    }
+}

@@ -1,0 +1,70 @@
+#include "effects/TextManager.hpp"
+
+#include "catalogs/CatalogJson.hpp"
+#include "effects/ParticleManager.hpp"
+
+#include <nlohmann/json.hpp>
+
+#include <iostream>
+
+namespace
+{
+const char* const Component = "TextManager";
+const char* const TopLevelKey = "textsystems";
+} // namespace
+
+TextManager::TextManager(ParticleManager& particles) : particles(particles) {}
+
+TextManager& TextManager::instance()
+{
+    static TextManager manager(ParticleManager::instance());
+    return manager;
+}
+
+bool TextManager::load(const std::string& path)
+{
+    return loadCatalog(path, Component, TopLevelKey, "Missing properties in textsfile.",
+                       [this](const std::string& key, const nlohmann::json& entry) { create(key, entry); });
+}
+
+void TextManager::create(const std::string& key, const nlohmann::json& description)
+{
+    if (systems.find(key) != systems.end())
+    {
+        std::cerr << "TextSystem: TextSystem with key " << key << " already exists." << std::endl;
+        return;
+    }
+    // A value of the wrong type is reported by guardEntry as one line; the system is left out.
+    guardEntry(Component, key, [&] {
+        auto system = std::make_unique<TextSystem>();
+        if (!system->parse(description, particles))
+        {
+            std::cerr << "TextSystem: Unable to create textsystem. Bad JSON formatting." << std::endl;
+            return;
+        }
+        systems.emplace(key, std::move(system));
+    });
+}
+
+TextSystem* TextManager::getTextSystem(const std::string& key)
+{
+    const auto found = systems.find(key);
+    if (found == systems.end())
+    {
+        std::cerr << Component << ": No such text system [" << key << "]" << std::endl;
+        return nullptr;
+    }
+    return found->second.get();
+}
+
+void TextManager::update(float dt)
+{
+    for (const auto& entry : systems)
+        entry.second->update(dt);
+}
+
+void TextManager::draw(sf::RenderTarget& target) const
+{
+    for (const auto& entry : systems)
+        entry.second->draw(target);
+}

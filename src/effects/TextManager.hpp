@@ -1,0 +1,37 @@
+#pragma once
+
+#include "effects/TextSystem.hpp"
+
+#include <SFML/Graphics/RenderTarget.hpp>
+
+#include <nlohmann/json_fwd.hpp>
+
+#include <map>
+#include <memory>
+#include <string>
+
+class ParticleManager;
+
+// Catalog of text systems, filled once from "assets/text.json"; owns every system.
+class TextManager
+{
+public:
+    explicit TextManager(ParticleManager& particles);
+    static TextManager& instance();
+
+    bool load(const std::string& path);
+    // Parses one description and registers it under key; failures are reported and leave it out.
+    void create(const std::string& key, const nlohmann::json& description);
+
+    // The shared system, or null after "TextManager: No such text system [<key>]".
+    TextSystem* getTextSystem(const std::string& key);
+
+    // Advance and draw every instance of every system, systems in ascending key order.
+    void update(float dt);
+    void draw(sf::RenderTarget& target) const;
+
+private:
+    ParticleManager& particles;
+    // Ordered, so that systems are advanced and drawn in the same order on every platform.
+    std::map<std::string, std::unique_ptr<TextSystem>> systems;
+};

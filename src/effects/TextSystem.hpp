@@ -1,0 +1,38 @@
+#pragma once
+
+#include "effects/TextInstance.hpp"
+#include "effects/TextStyle.hpp"
+
+#include <SFML/Graphics/Font.hpp>
+#include <SFML/Graphics/RenderTarget.hpp>
+
+#include <nlohmann/json_fwd.hpp>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class ParticleManager;
+
+// A named style of animated text: one font shared by a fixed set of instances.
+class TextSystem
+{
+public:
+    // Instances keep the font's address, so a system never moves.
+    TextSystem() = default;
+    TextSystem(const TextSystem&) = delete;
+    TextSystem& operator=(const TextSystem&) = delete;
+
+    // Reads a description, loads its font, looks its particle systems up and makes its instances.
+    // False after a missing key or an unloadable font (reported); a value of the wrong JSON type
+    // raises the library's type error.
+    bool parse(const nlohmann::json& description, ParticleManager& particles);
+
+    // The first idle instance takes the display; when all are busy the request is dropped.
+    void display(const std::string& text, float x, float y, float delay, float duration);
+    void update(float dt);
+    void draw(sf::RenderTarget& target) const;
+
+    std::vector<std::unique_ptr<TextInstance>> instances;
+    sf::Font font;
+};
