@@ -1,5 +1,6 @@
 #include "app/Application.hpp"
 #include "app/CommandLine.hpp"
+#include "check/DemoChecker.hpp"
 
 #include <cerrno>
 #include <cstring>
@@ -33,6 +34,18 @@ int main(int argc, char** argv)
         return 2;
     }
 
+    if (options.check)
+        return DemoChecker().run(std::cout);
+    if (!options.start.empty())
+    {
+        if (!Application::validateStart(options.start, error))
+        {
+            std::cerr << "kestrune: " << error << std::endl;
+            return 2;
+        }
+    }
+
     Application application;
+    application.start = options.start;
     return application.run();
 }

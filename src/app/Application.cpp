@@ -9,12 +9,15 @@
 #include "cutscene/GameCutscene.hpp"
 #include "effects/ParticleManager.hpp"
 #include "effects/TextManager.hpp"
+#include "script/Script.hpp"
 
 #include <SFML/Window/Event.hpp>
 #include <SFML/Window/Keyboard.hpp>
 
 #include <nlohmann/json.hpp>
 
+#include <cmath>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <iostream>
@@ -24,6 +27,24 @@ namespace
 {
 const char* const ConfigPath = "config.json";
 const char* const ScriptPath = "assets/demo.script";
+
+// A fast-forward to a label gives up after this much demo time.
+constexpr long MaxFastForwardSteps = 60L * 60L * 60L;
+// Events are drained now and then during a long fast-forward, so that closing the window works.
+constexpr long StepsBetweenEventPolls = 60;
+
+// A --start value that reads wholly as a non-negative number is a time in seconds.
+bool startSeconds(const std::string& text, double& seconds)
+{
+    if (text.empty())
+        return false;
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (*end != '\0' || !std::isfinite(value))
+        return false;
+    seconds = value;
+    return true;
+}
 
 // Applies one configuration key when present; a value of the wrong type keeps the default and
 // is reported in one line.
@@ -158,10 +179,8 @@ void Application::updateStep(float dt)
     fade.advance(dt);
 }
 
-void Application::renderFrame()
+void Application::renderScene()
 {
-    window->clear(sf::Color(0, 0, 0, 0));
-
     GameCutscene& cutscene = GameCutscene::instance();
     if (cutscene.started)
     {
@@ -169,7 +188,12 @@ void Application::renderFrame()
         cutscene.interp.executeSub("render");
     }
     sceneTexture.display();
+}
 
+void Application::renderFrame()
+{
+    window->clear(sf::Color(0, 0, 0, 0));
+    renderScene();
     window->draw(postSprite, sf::RenderStates(&postShader));
     // Text lands on the finished picture, untouched by the post-processing.
     TextManager::instance().draw(*window);
@@ -184,6 +208,12 @@ int Application::run()
     sf::RenderWindow renderWindow;
     if (!startUp(renderWindow))
         return -1;
+    if (!start.empty() && !fastForward(start))
+    {
+        renderWindow.close();
+        window = nullptr;
+        return 2;
+    }
 
     sf::Clock clock;
     FrameTimer timer;
@@ -199,4 +229,84 @@ int Application::run()
     renderWindow.close();
     window = nullptr;
     return 0;
+}
+
+bool Application::validateStart(const std::string& value, std::string& error)
+{
+    double seconds = 0.0;
+    if (startSeconds(value, seconds))
+    {
+        if (seconds >= 0.0 && seconds * 60.0 < static_cast<double>(MaxFastForwardSteps))
+            return true;
+        error = "--start " + value + ": the time must lie between 0 and one hour";
+        return false;
+    }
+    Script script;
+    std::ifstream file(ScriptPath);
+    if (!file)
+    {
+        error = std::string("--start ") + value + ": cannot open " + ScriptPath;
+        return false;
+    }
+    script.parse(file);
+    if (script.labels.count(value) == 0)
+    {
+        error = "--start " + value + ": " + ScriptPath + " defines no label \"" + value + "\"";
+        return false;
+    }
+    return true;
+}
+
+bool Application::fastForward(const std::string& value)
+{
+    GameCutscene& cutscene = GameCutscene::instance();
+    ScriptInterp& interp = cutscene.interp;
+    double seconds = 0.0;
+    const bool byTime = startSeconds(value, seconds);
+    long target = MaxFastForwardSteps;
+    if (byTime)
+        target = std::lround(seconds * 60.0);
+    else
+    {
+        const auto label = cutscene.script.labels.find(value);
+        if (label == cutscene.script.labels.end())
+        {
+            std::cerr << "kestrune: --start " << value << ": " << ScriptPath << " defines no label \"" << value << "\""
+                      << std::endl;
+            return false;
+        }
+        interp.watchLine = label->second;
+        interp.watchReached = false;
+    }
+
+    MusicManager& music = MusicManager::instance();
+    music.hold();
+    long step = 0;
+    bool arrived = target == 0;
+    while (!arrived && running && step < target)
+    {
+        // Playing renders after every step; the frame of the last step is the loop's first.
+        if (step > 0)
+            renderScene();
+        if (window && step % StepsBetweenEventPolls == StepsBetweenEventPolls - 1)
+            pollEvents();
+        music.advanceHeld(FrameTimer::Step);
+        updateStep(FrameTimer::Step);
+        ++step;
+        arrived = byTime ? step == target : interp.watchReached;
+    }
+    interp.watchLine = -1;
+    music.release();
+    if (arrived)
+        return true;
+
+    std::cerr << "kestrune: --start " << value << ": ";
+    if (running)
+        std::cerr << "the main flow does not reach label \"" << value << "\" in the first hour" << std::endl;
+    else if (interp.running)
+        std::cerr << "stopped (window closed) before the start point" << std::endl;
+    else
+        std::cerr << "the demo ends after " << step << " steps (" << static_cast<double>(step) / 60.0
+                  << " s), before the start point" << std::endl;
+    return false;
 }

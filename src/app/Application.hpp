@@ -23,6 +23,28 @@ public:
     void loadConfig();
     void updateStep(float dt);
     void renderFrame();
+    // The script's "render" section into the scene texture: the part of a frame that leaves
+    // pixels behind in buffers and in the scene texture (the window is cleared every frame).
+    void renderScene();
+
+    // Jumps into the demo after start-up and before the frame loop. `start` is a time in seconds
+    // (round(seconds x 60) steps) or a label of the main flow: the first step in which the main
+    // flow arrives at the label, by running on to it or by a jump (sections do not count); that
+    // step completes, so the lines after the label up to the next delay have run.
+    // The steps are the real updateStep, each followed, except the last, by renderScene, exactly
+    // as playing runs them one step per frame; nothing is presented. So everything (init, flags,
+    // objects, tweens, fades, particles, text, music, and the pixels that buffers and the scene
+    // texture accumulate) is what playing shows in the frame after that step: render that frame
+    // next, before any further step. The music stream is silent meanwhile and then starts where
+    // the song would be. False, after one line on standard error, when the demo ends (or the
+    // window closes) before the start point, or the label is never reached in an hour of demo time.
+    bool fastForward(const std::string& start);
+
+    // Before anything opens: a non-negative number of seconds, or a label that the script in the
+    // working directory defines. False with a one-line reason.
+    static bool validateStart(const std::string& start, std::string& error);
+
+    std::string start; // --start; empty: from the beginning
 
     bool running = true;
     bool fullscreen = false;

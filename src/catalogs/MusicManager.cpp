@@ -72,6 +72,7 @@ void MusicManager::play(bool loop, const std::string& key)
     if (!music.openFromFile(song.file))
     {
         std::cerr << Component << ": Unable to load music file " << song.file << "." << std::endl;
+        heldState = sf::SoundSource::Stopped;
         return;
     }
     currentVolume = static_cast<float>(song.volume);
@@ -81,17 +82,83 @@ void MusicManager::play(bool loop, const std::string& key)
                                             sf::milliseconds(toMilliseconds(song.loopLength))));
     if (muted)
         music.setVolume(0.f);
+    if (held)
+    {
+        heldState = sf::SoundSource::Playing;
+        heldPosition = 0.0;
+        return;
+    }
     music.play();
 }
 
 void MusicManager::pause()
 {
-    music.pause();
+    if (!held)
+        music.pause();
+    else if (heldState == sf::SoundSource::Playing)
+        heldState = sf::SoundSource::Paused;
 }
 
 void MusicManager::resume()
 {
+    if (!held)
+    {
+        music.play();
+        return;
+    }
+    // As the stream does: a paused song continues, a playing or stopped one starts over, and
+    // without an opened file nothing plays.
+    if (music.getChannelCount() == 0)
+        return;
+    if (heldState != sf::SoundSource::Paused)
+        heldPosition = 0.0;
+    heldState = sf::SoundSource::Playing;
+}
+
+void MusicManager::hold()
+{
+    heldState = music.getStatus();
+    heldPosition = static_cast<double>(music.getPlayingOffset().asSeconds());
+    if (heldState == sf::SoundSource::Playing)
+        music.pause();
+    held = true;
+}
+
+void MusicManager::advanceHeld(float dt)
+{
+    if (!held || heldState != sf::SoundSource::Playing)
+        return;
+    heldPosition += static_cast<double>(dt);
+    const double duration = static_cast<double>(music.getDuration().asSeconds());
+    if (heldPosition < duration)
+        return;
+    const sf::Music::TimeSpan span = music.getLoopPoints();
+    const double loopStart = static_cast<double>(span.offset.asSeconds());
+    const double loopLength = static_cast<double>(span.length.asSeconds());
+    if (music.getLoop() && loopLength > 0.0)
+        heldPosition = loopStart + std::fmod(heldPosition - loopStart, loopLength);
+    else
+    {
+        heldState = sf::SoundSource::Stopped;
+        heldPosition = 0.0;
+    }
+}
+
+void MusicManager::release()
+{
+    if (!held)
+        return;
+    held = false;
+    if (heldState == sf::SoundSource::Stopped)
+    {
+        music.stop();
+        return;
+    }
+    // Seeking needs a stream that is not stopped.
     music.play();
+    if (heldState == sf::SoundSource::Paused)
+        music.pause();
+    music.setPlayingOffset(sf::seconds(static_cast<float>(heldPosition)));
 }
 
 void MusicManager::fadeOut(float seconds)

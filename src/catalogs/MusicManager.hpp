@@ -39,6 +39,16 @@ public:
 
     sf::Music& stream() { return music; }
 
+    // Fast-forward: while held, play, pause and resume leave the stream silent and only track
+    // where the song would be; advanceHeld moves that position by one skipped step, and
+    // release starts (or pauses) the stream at the position playing would have reached.
+    void hold();
+    void advanceHeld(float dt);
+    void release();
+    bool isHeld() const { return held; }
+    sf::SoundSource::Status heldStatus() const { return heldState; }
+    double heldSeconds() const { return heldPosition; }
+
     float currentVolume = 0.f;
     bool muted = false;
     Tween fadeTween;
@@ -48,4 +58,7 @@ private:
 
     std::unordered_map<std::string, std::unique_ptr<Song>> songs;
     sf::Music music;
+    bool held = false;
+    sf::SoundSource::Status heldState = sf::SoundSource::Stopped;
+    double heldPosition = 0.0; // seconds into the song
 };

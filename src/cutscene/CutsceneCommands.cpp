@@ -392,3 +392,11 @@ const CutsceneCommands::Row* CutsceneCommands::find(const std::string& command)
     }
     return nullptr;
 }
+
+std::vector<const CutsceneCommands::Row*> CutsceneCommands::all()
+{
+    std::vector<const Row*> rows;
+    for (const Row& row : Commands)
+        rows.push_back(&row);
+    return rows;
+}

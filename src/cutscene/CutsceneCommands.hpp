@@ -27,4 +27,6 @@ public:
 
     // The row whose name equals command exactly, or null for an unknown command.
     static const Row* find(const std::string& command);
+    // Every row in dispatch order (for tools that check scripts against the table).
+    static std::vector<const Row*> all();
 };

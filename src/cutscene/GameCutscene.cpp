@@ -68,6 +68,14 @@ std::string GameCutscene::extVariable(std::string text)
     return text;
 }
 
+bool GameCutscene::isConstant(const std::string& text)
+{
+    for (const Constant& constant : Constants)
+        if (text == constant.text)
+            return true;
+    return false;
+}
+
 void GameCutscene::update(float dt)
 {
     // The init section runs once after every clear, before the main flow's first line.

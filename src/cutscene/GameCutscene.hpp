@@ -25,6 +25,8 @@ public:
 
     bool extScript(const ScriptLine& line) override;
     std::string extVariable(std::string text) override;
+    // True when text is exactly one of the easing and repeat constants (such as "%forever").
+    static bool isConstant(const std::string& text);
 
     void update(float dt);
     void clearScene();

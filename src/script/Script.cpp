@@ -58,22 +58,33 @@ bool Script::load(const std::string& path)
 {
     lines.clear();
     labels.clear();
+    fileLines.clear();
     std::ifstream file(path);
     if (!file)
     {
         std::cerr << "Script: Unable to open file " << path << "." << std::endl;
         return false;
     }
-    std::string raw;
-    while (std::getline(file, raw))
-        addLine(trim(raw));
+    parse(file);
     return true;
 }
 
-void Script::addLine(const std::string& line)
+void Script::parse(std::istream& in)
+{
+    lines.clear();
+    labels.clear();
+    fileLines.clear();
+    std::string raw;
+    int fileLine = 0;
+    while (std::getline(in, raw))
+        addLine(trim(raw), ++fileLine);
+}
+
+void Script::addLine(const std::string& line, int fileLine)
 {
     if (line.empty() || line[0] == ';')
         return;
+    fileLines.push_back(fileLine);
     if (line[0] == ':')
     {
         std::string name = labelName(line);

@@ -2,6 +2,7 @@
 
 #include "script/ScriptLine.hpp"
 
+#include <istream>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -13,6 +14,10 @@ public:
     // Replaces the whole content; false (with a message) when the file cannot be opened.
     bool load(const std::string& path);
 
+    // Replaces the whole content with the lines read from `in` (the same rules as load; used by
+    // tools that check a script held in memory).
+    void parse(std::istream& in);
+
     // Index of the line after the label's definition, or 0 (with a message) when undefined.
     int findLabel(const std::string& name) const;
 
@@ -23,8 +28,10 @@ public:
 
     std::vector<ScriptLine> lines;
     std::unordered_map<std::string, int> labels;
+    // The 1-based line of the file that each stored line came from (for diagnostics).
+    std::vector<int> fileLines;
 
 private:
     // Stores one trimmed file line: nothing for blanks and comments, a "_label" line, or a command.
-    void addLine(const std::string& line);
+    void addLine(const std::string& line, int fileLine);
 };

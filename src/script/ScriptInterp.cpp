@@ -48,17 +48,9 @@ struct Decimal
     std::size_t size;
 };
 
-bool opensBlock(const std::string& command)
-{
-    for (const char* opener : BlockOpeners)
-        if (command == opener)
-            return true;
-    return false;
-}
-
 int skipChange(const std::string& command)
 {
-    if (opensBlock(command))
+    if (ScriptInterp::opensBlock(command))
         return 1;
     return command == "endif" ? -1 : 0;
 }
@@ -113,6 +105,43 @@ const ScriptInterp::Command ScriptInterp::commands[] = {
     {"endif", -1, &ScriptInterp::nothing},
 };
 
+bool ScriptInterp::builtinCommand(const std::string& command, int& paramCount)
+{
+    for (const Command& row : commands)
+    {
+        if (command == row.name)
+        {
+            paramCount = row.paramCount;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::vector<std::string> ScriptInterp::builtinNames()
+{
+    std::vector<std::string> names;
+    for (const Command& row : commands)
+        names.emplace_back(row.name);
+    return names;
+}
+
+bool ScriptInterp::isConstant(const std::string& text)
+{
+    for (const char* constant : FlagConstants)
+        if (text == constant)
+            return true;
+    return text == "%true" || text == "%false";
+}
+
+bool ScriptInterp::opensBlock(const std::string& command)
+{
+    for (const char* opener : BlockOpeners)
+        if (command == opener)
+            return true;
+    return false;
+}
+
 void ScriptInterp::bind(Script* boundScript, GameEntity* boundEntity)
 {
     reset();
@@ -150,7 +179,9 @@ void ScriptInterp::update(float dt)
         delay -= dt;
         return;
     }
+    inMainFlow = true;
     running = run(NoLabel);
+    inMainFlow = false;
     if (resetRequested)
     {
         resetRequested = false;
@@ -174,6 +205,8 @@ bool ScriptInterp::run(const std::string& label)
     {
         if (delay > 0.f)
             return true;
+        if (inMainFlow && pc == watchLine && skipDepth == 0)
+            watchReached = true;
         if (pc >= lineCount)
             return reachedEnd();
         const ScriptLine* line = script->getLine(pc);
@@ -278,7 +311,9 @@ void ScriptInterp::executeFrom(const std::string& label)
     }
     pc = 0;
     delay = 0.f;
+    inMainFlow = true;
     running = run(label);
+    inMainFlow = false;
     if (resetRequested)
     {
         resetRequested = false;

@@ -25,6 +25,16 @@ public:
     void executeFrom(const std::string& label);
 
     std::string resolveParam(const std::string& text) const;
+
+    // The built-in command table as the run dispatches with it, for tools that check scripts:
+    // true when `command` is built in, with the parameter count it checks (-1: none).
+    static bool builtinCommand(const std::string& command, int& paramCount);
+    static std::vector<std::string> builtinNames();
+    // True for the commands that open a conditional block (also the two that are not built in).
+    static bool opensBlock(const std::string& command);
+    // True when text is exactly one of the interpreter's own constants: "%flag_0".."%flag_8",
+    // "%true", "%false".
+    static bool isConstant(const std::string& text);
     int aliasIndex(const std::string& key) const;
 
     Script* script = nullptr;
@@ -36,6 +46,11 @@ public:
     GameEntity* entity = nullptr;
     std::string aliases[AliasCount];
     bool resetRequested = false;
+
+    // Fast-forward support: a main-flow run that arrives at line `watchLine` (by running on to it
+    // or by a jump) sets `watchReached`. Sections run by executeSub do not count. -1: no watch.
+    int watchLine = -1;
+    bool watchReached = false;
 
 private:
     // What the run does after a built-in command: go to the next line, open a skipped block and go
@@ -111,4 +126,5 @@ private:
     std::vector<std::string> spareParams;
     std::string keyScratch;
     bool runawayReported = false;
+    bool inMainFlow = false;
 };

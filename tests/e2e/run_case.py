@@ -26,6 +26,10 @@ case.json keys (all optional):
                                                  even for 30000 x 30000)
                   {"path": p, "symlink": target}       a symbolic link (target may not exist)
   "memory_mb":    address-space limit of the program (RLIMIT_AS), in MB
+  "args":         command-line arguments; "{workdir}" stands for the case's working directory
+                  and "{repo}" for the repository root
+  "run_from":     "elsewhere" starts the program in an empty folder instead of the case's
+                  folder (pass "{workdir}" as DIR)
   "timeout":      seconds before the watchdog kills the program (default 30)
   "exit_code":    expected exit code (default 0; -1 shows as 255)
   "stdout", "stderr": expected lines in order; other lines may come between them. A string is
@@ -322,7 +326,10 @@ def run_case(binary, case_dir):
         def limit():
             resource.setrlimit(resource.RLIMIT_AS, (size, size))
     # Line-buffered output lets the runner wait for a line while the program runs.
-    process = subprocess.Popen(["stdbuf", "-oL", "-eL", os.path.abspath(binary)], cwd=workdir, env=env,
+    repo = os.path.abspath(os.path.join(HERE, "..", ".."))
+    args = [arg.replace("{workdir}", workdir).replace("{repo}", repo) for arg in spec.get("args", [])]
+    cwd = tempfile.mkdtemp(prefix="kestrune-cwd-") if spec.get("run_from") == "elsewhere" else workdir
+    process = subprocess.Popen(["stdbuf", "-oL", "-eL", os.path.abspath(binary)] + args, cwd=cwd, env=env,
                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                                preexec_fn=limit)
     stdout, stderr = Console(process.stdout), Console(process.stderr)
@@ -355,6 +362,8 @@ def run_case(binary, case_dir):
     except CaseFailure as failure:
         raise CaseFailure("%s\n--- stdout\n%s\n--- stderr\n%s" % (failure, "\n".join(out_lines), "\n".join(err_lines)))
     shutil.rmtree(workdir, ignore_errors=True)
+    if cwd != workdir:
+        shutil.rmtree(cwd, ignore_errors=True)
 
 
 def main():

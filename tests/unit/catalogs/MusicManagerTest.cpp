@@ -229,3 +229,44 @@ TEST_F(MusicManagerTest, MutedPlayerStaysSilentAndItsFadeNeverEnds)
     EXPECT_TRUE(music.fadeTween.running);
     EXPECT_NEAR(music.fadeTween.elapsed, 2.f, 1e-4f);
 }
+
+TEST_F(MusicManagerTest, HeldPlayerTracksTheSongAndReleasesItWherePlayingWouldBe)
+{
+    const auto advance = [&](int steps) {
+        for (int i = 0; i < steps; ++i)
+            music.advanceHeld(Step);
+    };
+    const auto offset = [&] { return music.stream().getPlayingOffset().asSeconds(); };
+
+    music.hold();
+    music.play(false, "full");
+    EXPECT_EQ(status(), sf::SoundSource::Stopped); // silent while held
+    advance(12);
+    music.pause();
+    advance(30); // paused: the position stays
+    music.resume();
+    advance(12);
+    EXPECT_NEAR(music.heldSeconds(), 24 * Step, 1e-4);
+    music.release();
+    EXPECT_EQ(status(), sf::SoundSource::Playing);
+    EXPECT_NEAR(offset(), 0.4f, 0.05f);
+
+    // resume on a playing song starts it over, and a song that runs past its end stops.
+    music.hold();
+    EXPECT_NEAR(music.heldSeconds(), offset(), 0.05);
+    music.resume();
+    EXPECT_EQ(music.heldSeconds(), 0.0);
+    advance(70);
+    EXPECT_EQ(music.heldStatus(), sf::SoundSource::Stopped);
+    music.release();
+    EXPECT_EQ(status(), sf::SoundSource::Stopped);
+
+    // A paused song is released paused at its position.
+    music.hold();
+    music.play(false, "full");
+    advance(30);
+    music.pause();
+    music.release();
+    EXPECT_EQ(status(), sf::SoundSource::Paused);
+    EXPECT_NEAR(offset(), 0.5f, 0.05f);
+}

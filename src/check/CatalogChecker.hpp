@@ -1,0 +1,87 @@
+#pragma once
+
+#include "check/Diagnostics.hpp"
+#include "check/JsonSource.hpp"
+
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+// What the catalogs of a demo hold, for the cross references of later files and the script.
+struct DemoIndex
+{
+    std::set<std::string> textures, sprites, shaders, music, particles, texts;
+    std::vector<std::pair<std::string, std::string>> particleFiles; // catalog key, particle-system file
+    std::vector<std::pair<std::string, std::string>> fragments;     // shader key, fragment file
+};
+
+// Checks config.json, the catalogs, particle-system files and animation files. Each check takes
+// the file's path (as it appears in diagnostics) and its text, so it runs on any byte buffer.
+// Files that a catalog names are tried through `probe`, when one is set.
+class CatalogChecker
+{
+public:
+    enum class FileKind
+    {
+        Image,
+        Font,
+        Sound,
+        Fragment, // compiled with the shared vertex file where a display allows
+        Text      // a file the checker reads next (particle-system files)
+    };
+    // "" when the file at path exists and loads as kind; otherwise the reason.
+    using FileProbe = std::function<std::string(const std::string& path, FileKind kind)>;
+
+    CatalogChecker(Diagnostics& diagnostics, DemoIndex& index) : diagnostics(diagnostics), index(index) {}
+
+    void checkConfig(const std::string& path, const std::string& text);
+    void checkTextures(const std::string& path, const std::string& text);
+    void checkSprites(const std::string& path, const std::string& text);
+    void checkShaders(const std::string& path, const std::string& text);
+    void checkMusic(const std::string& path, const std::string& text);
+    void checkParticles(const std::string& path, const std::string& text);
+    void checkParticleFile(const std::string& path, const std::string& text);
+    void checkTexts(const std::string& path, const std::string& text);
+    // The names of the animations the file holds.
+    std::set<std::string> checkAnimationFile(const std::string& path, const std::string& text);
+
+    FileProbe probe;
+
+private:
+    enum class Type
+    {
+        String,
+        Number,       // a number or a boolean (0 or 1)
+        StrictNumber, // a number; a boolean is refused
+        Boolean,
+        Object,
+        Array,
+        Any
+    };
+    struct Rule
+    {
+        const char* key;
+        Type type;
+        bool required;
+    };
+    using EntryCheck = std::function<void(const JsonSource& source, const std::string& key, const nlohmann::json& entry,
+                                          const std::string& where)>;
+
+    // The top-level key and each member's rules; `entryCheck` adds what is special to a catalog.
+    void checkCatalog(const std::string& path, const std::string& text, const char* topLevelKey, const char* noun,
+                      const std::vector<Rule>& rules, std::set<std::string>& keys, const EntryCheck& entryCheck);
+    // False when a required key is missing or has the wrong type.
+    bool checkRules(const JsonSource& source, const std::string& what, const nlohmann::json& object,
+                    const std::string& where, const std::vector<Rule>& rules);
+    void checkFile(const JsonSource& source, const std::string& where, const std::string& what, const std::string& file,
+                   FileKind kind);
+    void checkReference(const JsonSource& source, const std::string& where, const std::string& what,
+                        const std::set<std::string>& keys, const std::string& key, const char* noun,
+                        const char* catalog);
+
+    Diagnostics& diagnostics;
+    DemoIndex& index;
+};

@@ -1,0 +1,211 @@
+#include "check/DemoChecker.hpp"
+
+#include "check/ScriptChecker.hpp"
+
+#include <SFML/Audio/InputSoundFile.hpp>
+#include <SFML/Graphics/Font.hpp>
+#include <SFML/Graphics/Image.hpp>
+#include <SFML/Graphics/Shader.hpp>
+#include <SFML/System/Err.hpp>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace
+{
+const char* const VertexPath = "assets/shaders/passthrough.vert";
+const char* const VignettePath = "assets/shaders/vignette.frag";
+const char* const ScriptPath = "assets/demo.script";
+
+// The library reports its failures on its own error stream; the checker turns them into the
+// diagnostic's text instead of letting them through.
+class CapturedErrors
+{
+public:
+    CapturedErrors() : previous(sf::err().rdbuf(captured.rdbuf())) {}
+    ~CapturedErrors() { sf::err().rdbuf(previous); }
+    CapturedErrors(const CapturedErrors&) = delete;
+    CapturedErrors& operator=(const CapturedErrors&) = delete;
+
+    // The first line that says something.
+    std::string firstLine() const
+    {
+        std::istringstream lines(captured.str());
+        std::string line;
+        while (std::getline(lines, line))
+            if (line.find_first_not_of(" \t\r") != std::string::npos)
+                return line;
+        return std::string();
+    }
+
+private:
+    std::ostringstream captured;
+    std::streambuf* previous;
+};
+
+bool exists(const std::string& path)
+{
+    return std::ifstream(path).good();
+}
+
+std::string quoted(const std::string& text)
+{
+    return "\"" + text + "\"";
+}
+} // namespace
+
+int DemoChecker::run(std::ostream& out)
+{
+    checkAll();
+    diagnostics.print(out);
+    return diagnostics.errors() == 0 ? 0 : 1;
+}
+
+bool DemoChecker::readFile(const std::string& path, std::string& text) const
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        return false;
+    std::ostringstream content;
+    content << file.rdbuf();
+    text = content.str();
+    return true;
+}
+
+void DemoChecker::checkCatalogFile(const std::string& path,
+                                   void (CatalogChecker::*check)(const std::string&, const std::string&),
+                                   CatalogChecker& catalogs)
+{
+    // A demo without this catalog simply has none of its assets; the script's references to
+    // them are reported where they are made.
+    std::string text;
+    if (readFile(path, text))
+        (catalogs.*check)(path, text);
+}
+
+void DemoChecker::checkAll()
+{
+    CatalogChecker catalogs(diagnostics, index);
+    catalogs.probe = [this](const std::string& path, CatalogChecker::FileKind kind) { return probe(path, kind); };
+
+    std::string text;
+    if (readFile("config.json", text))
+        catalogs.checkConfig("config.json", text);
+    else
+        diagnostics.warning("config.json", 0, 0, "no such file; every setting keeps its default");
+    checkPostShaders();
+
+    // Start-up's order: later catalogs look keys up in earlier ones.
+    checkCatalogFile("assets/textures.json", &CatalogChecker::checkTextures, catalogs);
+    checkCatalogFile("assets/music.json", &CatalogChecker::checkMusic, catalogs);
+    checkCatalogFile("assets/sprites.json", &CatalogChecker::checkSprites, catalogs);
+    checkCatalogFile("assets/particles.json", &CatalogChecker::checkParticles, catalogs);
+    for (const auto& entry : index.particleFiles)
+        if (readFile(entry.second, text))
+            catalogs.checkParticleFile(entry.second, text);
+    if (index.sprites.count("black") == 0)
+        diagnostics.warning("assets/sprites.json", 0, 0, "no sprite \"black\": the screen fade has no overlay");
+    checkCatalogFile("assets/shaders.json", &CatalogChecker::checkShaders, catalogs);
+    checkCatalogFile("assets/text.json", &CatalogChecker::checkTexts, catalogs);
+    if (index.textures.count("noise") == 0)
+        diagnostics.warning("assets/textures.json", 0, 0,
+                            "no texture \"noise\": the post-processing shader gets no noise channel");
+
+    if (!readFile(ScriptPath, text))
+    {
+        diagnostics.error(ScriptPath, 0, 0, "no such file: there is nothing to play");
+        return;
+    }
+    ScriptChecker script(diagnostics, index);
+    script.animationFiles = [this, &catalogs](const std::string& path) { return animationFile(catalogs, path); };
+    script.check(ScriptPath, text);
+}
+
+const std::set<std::string>* DemoChecker::animationFile(CatalogChecker& catalogs, const std::string& path)
+{
+    // Each file is checked once, however many objects load it.
+    const auto known = animationFiles.find(path);
+    if (known != animationFiles.end())
+        return &known->second;
+    if (unreadableAnimationFiles.count(path) != 0)
+        return nullptr;
+    std::string text;
+    if (!readFile(path, text))
+    {
+        unreadableAnimationFiles.insert(path);
+        return nullptr;
+    }
+    return &(animationFiles[path] = catalogs.checkAnimationFile(path, text));
+}
+
+void DemoChecker::checkPostShaders()
+{
+    bool present = true;
+    for (const char* path : {VertexPath, VignettePath})
+    {
+        if (!exists(path))
+        {
+            diagnostics.error(path, 0, 0, "no such file: the player cannot start without its post-processing shader");
+            present = false;
+        }
+    }
+    if (!present)
+        return;
+    const std::string reason = compileFragment(VignettePath);
+    if (!reason.empty())
+        diagnostics.error(VignettePath, 0, 0, reason + ": the player cannot start without it");
+}
+
+std::string DemoChecker::compileFragment(const std::string& path)
+{
+    if (!displayChecked)
+    {
+        displayChecked = true;
+        const char* name = std::getenv("DISPLAY");
+        display = name && *name && sf::Shader::isAvailable();
+        if (!display)
+            diagnostics.note("assets/shaders.json", "shaders are not compiled: there is no display");
+    }
+    if (!display)
+        return std::string();
+    CapturedErrors errors;
+    sf::Shader shader;
+    if (shader.loadFromFile(VertexPath, path))
+        return std::string();
+    const std::string detail = errors.firstLine();
+    return "does not compile with " + std::string(VertexPath) + (detail.empty() ? "" : " (" + detail + ")");
+}
+
+std::string DemoChecker::probe(const std::string& path, CatalogChecker::FileKind kind)
+{
+    if (!exists(path))
+        return "file " + quoted(path) + " does not exist";
+    CapturedErrors errors;
+    bool loaded = true;
+    const char* what = "";
+    switch (kind)
+    {
+    case CatalogChecker::FileKind::Image:
+        loaded = sf::Image().loadFromFile(path);
+        what = "an image";
+        break;
+    case CatalogChecker::FileKind::Font:
+        loaded = sf::Font().loadFromFile(path);
+        what = "a font";
+        break;
+    case CatalogChecker::FileKind::Sound:
+        loaded = sf::InputSoundFile().openFromFile(path);
+        what = "a sound file";
+        break;
+    case CatalogChecker::FileKind::Fragment:
+    {
+        const std::string reason = compileFragment(path);
+        return reason.empty() ? reason : "fragment " + quoted(path) + " " + reason;
+    }
+    case CatalogChecker::FileKind::Text: break;
+    }
+    if (loaded)
+        return std::string();
+    return "file " + quoted(path) + " cannot be loaded as " + what;
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "check/CatalogChecker.hpp"
+#include "check/Diagnostics.hpp"
+
+#include <map>
+#include <ostream>
+#include <set>
+#include <string>
+
+// --check: reads the demo in the working directory the way start-up does (config.json, the
+// catalogs in their loading order, the files they name, the script and the animation files it
+// loads) without opening a window, and prints every problem as a diagnostic on `out`, then the
+// summary line. Shaders are compiled only when a display is there; otherwise a note says so.
+class DemoChecker
+{
+public:
+    // 0 without errors, 1 otherwise.
+    int run(std::ostream& out);
+
+    // The checks without printing (also used by the tests).
+    void checkAll();
+
+    Diagnostics diagnostics;
+    DemoIndex index;
+
+private:
+    bool readFile(const std::string& path, std::string& text) const;
+    std::string probe(const std::string& path, CatalogChecker::FileKind kind);
+    std::string compileFragment(const std::string& path);
+    const std::set<std::string>* animationFile(CatalogChecker& catalogs, const std::string& path);
+    void checkCatalogFile(const std::string& path,
+                          void (CatalogChecker::*check)(const std::string&, const std::string&),
+                          CatalogChecker& catalogs);
+    void checkPostShaders();
+
+    bool displayChecked = false;
+    bool display = false;
+    std::map<std::string, std::set<std::string>> animationFiles;
+    std::set<std::string> unreadableAnimationFiles;
+};

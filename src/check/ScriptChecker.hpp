@@ -1,0 +1,61 @@
+#pragma once
+
+#include "check/CatalogChecker.hpp"
+#include "check/Diagnostics.hpp"
+
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+// Checks a demo script against the command tables the player dispatches with (the interpreter's
+// built-ins, then the cutscene's commands), the script's own labels, blocks, variables and
+// constants, and the keys the catalogs hold.
+class ScriptChecker
+{
+public:
+    // The animations an animation file holds, or null when the file cannot be read (the callee
+    // has reported problems inside the file itself).
+    using AnimationFiles = std::function<const std::set<std::string>*(const std::string& path)>;
+
+    ScriptChecker(Diagnostics& diagnostics, const DemoIndex& index) : diagnostics(diagnostics), index(index) {}
+
+    void check(const std::string& path, const std::string& text);
+
+    // Parameter kinds of every command, one letter per parameter (see the table in the source).
+    // Null for a command the checker does not know.
+    static const char* signature(const std::string& command);
+
+    AnimationFiles animationFiles;
+
+private:
+    struct Line
+    {
+        int fileLine;
+        std::string command;
+        std::vector<std::string> params;
+    };
+
+    void collect();
+    void checkLine(const Line& line);
+    void checkParam(const Line& line, std::size_t i, char kind);
+    void checkNumber(const Line& line, std::size_t i, const std::string& text, char kind);
+    // False (after reporting) when the parameter holds a constant the player does not know.
+    bool checkConstants(const Line& line, std::size_t i);
+    void checkBlocks();
+    void checkSections();
+    bool dynamic(const std::string& text) const;
+    void error(const Line& line, const std::string& text);
+    void warning(const Line& line, const std::string& text);
+
+    Diagnostics& diagnostics;
+    const DemoIndex& index;
+    std::string path;
+    std::vector<Line> lines;
+    std::map<std::string, int> labels; // name -> file line of the first definition
+    std::set<std::string> objects, buffers, bindings, aliases;
+    bool dynamicObjects = false, dynamicBuffers = false, dynamicBindings = false, dynamicAliases = false;
+    std::map<std::string, std::set<std::string>> animationsOf; // object -> animation names it loads
+    std::map<std::string, std::string> animationSources;       // object -> the files it loads
+};

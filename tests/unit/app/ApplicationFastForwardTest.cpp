@@ -1,0 +1,139 @@
+#include "app/Application.hpp"
+#include "app/FrameTimer.hpp"
+#include "cutscene/GameCutscene.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace
+{
+// Render counts the frames in flag 3; the label "here" is first reached by a jump, after the
+// main flow has already passed the label's position.
+const char* const JumpScript = R"(goto later
+:here
+set_flag 1, 5
+delay 1
+exit
+:later
+set_flag 2, 1
+delay 0.2
+goto here
+:init
+exit
+:render
+add_flag 3, 1
+exit
+)";
+
+// A fresh cutscene with the script loaded in a temporary working directory.
+class FastForward : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        previous = fs::current_path();
+        dir = fs::temp_directory_path() / ("kestrune-ff-" + std::to_string(::getpid()));
+        fs::create_directories(dir / "assets");
+        fs::current_path(dir);
+    }
+
+    void TearDown() override
+    {
+        fs::current_path(previous);
+        fs::remove_all(dir);
+    }
+
+    void load(const char* script)
+    {
+        std::ofstream("assets/demo.script") << script;
+        GameCutscene& cutscene = GameCutscene::instance();
+        for (auto& flag : cutscene.flags)
+            flag = 0;
+        cutscene.clearScene();
+        cutscene.loadScript("assets/demo.script");
+    }
+
+    fs::path previous;
+    fs::path dir;
+};
+} // namespace
+
+TEST_F(FastForward, LabelStopsAfterTheStepThatArrivesThereAsPlayingDoes)
+{
+    GameCutscene& cutscene = GameCutscene::instance();
+    testing::internal::CaptureStdout();
+    load(JumpScript);
+    Application played;
+    int steps = 0;
+    do
+    {
+        if (steps > 0)
+            played.renderScene();
+        played.updateStep(FrameTimer::Step);
+        ++steps;
+    } while (cutscene.flags[1] != 5 && steps < 1000);
+    const auto playedFlags = cutscene.flags;
+    const int playedPc = cutscene.interp.pc;
+
+    load(JumpScript);
+    Application skipped;
+    EXPECT_TRUE(skipped.fastForward("here"));
+    testing::internal::GetCapturedStdout();
+
+    EXPECT_GT(steps, 10); // the jump, not the first step's pass over the label's position
+    EXPECT_EQ(skipped.iTime, played.iTime);
+    EXPECT_EQ(cutscene.flags, playedFlags);
+    EXPECT_EQ(cutscene.flags[3], steps - 1); // the render section ran after every step but the last
+    EXPECT_EQ(cutscene.interp.pc, playedPc);
+    EXPECT_EQ(cutscene.interp.watchLine, -1);
+}
+
+TEST_F(FastForward, TimeRunsRoundedStepsAndAnEndBeforeTheStartFails)
+{
+    testing::internal::CaptureStdout();
+    load(JumpScript);
+    Application timed;
+    const bool timedOk = timed.fastForward("0.509");
+    Application reference;
+    for (int i = 0; i < 31; ++i)
+        reference.updateStep(FrameTimer::Step);
+    const float timedTime = timed.iTime;
+
+    const char* const shortScript = "delay 0.1\nexit\n:init\nexit\n:render\nexit\n";
+    load(shortScript);
+    Application toTheEnd;
+    int steps = 0;
+    while (toTheEnd.running && steps < 1000)
+    {
+        toTheEnd.updateStep(FrameTimer::Step);
+        ++steps;
+    }
+    load(shortScript);
+    Application ended;
+    testing::internal::CaptureStderr();
+    const bool endedOk = ended.fastForward("2");
+    const std::string endedErr = testing::internal::GetCapturedStderr();
+
+    // A label the main flow never reaches: it ends first.
+    load(JumpScript);
+    Application never;
+    testing::internal::CaptureStderr();
+    const bool neverOk = never.fastForward("init");
+    const std::string neverErr = testing::internal::GetCapturedStderr();
+    testing::internal::GetCapturedStdout();
+
+    EXPECT_TRUE(timedOk);
+    EXPECT_EQ(timedTime, reference.iTime);
+    EXPECT_FALSE(endedOk);
+    std::ostringstream expected;
+    expected << "kestrune: --start 2: the demo ends after " << steps << " steps (" << steps / 60.0
+             << " s), before the start point\n";
+    EXPECT_EQ(endedErr, expected.str());
+    EXPECT_FALSE(neverOk);
+    EXPECT_NE(neverErr.find("before the start point"), std::string::npos) << neverErr;
+}

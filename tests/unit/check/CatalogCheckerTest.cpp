@@ -1,0 +1,63 @@
+#include "check/CatalogChecker.hpp"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+struct Checked
+{
+    Diagnostics diagnostics;
+    DemoIndex index;
+    CatalogChecker checker{diagnostics, index};
+
+    std::vector<std::string> lines() const
+    {
+        std::vector<std::string> result;
+        for (const Diagnostics::Entry& entry : diagnostics.entries)
+            result.push_back(Diagnostics::format(entry));
+        return result;
+    }
+};
+} // namespace
+
+TEST(CatalogChecker, EntryRulesAndCrossReferences)
+{
+    Checked c;
+    c.checker.checkTextures("t", R"({"textures": {"sky": {"file": "sky.png"}, "bad": 3}})");
+    c.checker.checkSprites(
+        "s", R"({"sprites": {"a": {"texture": "sky"}, "b": {"texture": "sky", "rectW": 4, "rectH": true}}})");
+    c.checker.checkMusic("m", R"({"music": {"x": {"file": "x.ogg", "volume": 140, "loopTo": false}}})");
+    c.checker.checkParticles("p", R"({"particlesystems": {"fire": {"file": "fire.json", "instances": -1}}})");
+    c.checker.checkTexts("x", R"({"textsystems": {"t": {"font": "f.ttf", "size": "big", "particles_out": "fire"}}})");
+    EXPECT_EQ(c.lines(), (std::vector<std::string>{
+                             "t:1:43: error: texture \"bad\": the entry must be an object, not number",
+                             "s:1:14: warning: sprite \"a\": the rectangle is empty (rectW or rectH 0), so the sprite "
+                             "draws nothing",
+                             "m:1:50: error: song \"x\": \"loopTo\" must be a number (not a boolean), not boolean",
+                             "m:1:35: warning: song \"x\": the volume lies outside 0..100",
+                             "p:1:52: error: particle system \"fire\": \"instances\" must not be negative",
+                             "x:1:41: error: text system \"t\": \"size\" must be a number, not string",
+                         }));
+    EXPECT_EQ(c.index.textures, std::set<std::string>{"sky"});
+    EXPECT_EQ(c.index.sprites, (std::set<std::string>{"a", "b"}));
+    EXPECT_EQ(c.index.particleFiles.size(), 1u);
+}
+
+TEST(CatalogChecker, AnimationFilesAndParticleFiles)
+{
+    Checked c;
+    c.index.sprites = {"star"};
+    const std::set<std::string> names = c.checker.checkAnimationFile(
+        "a", R"({"animations": {"idle": {"loop": true}, "run": {"loop": "yes", "frames": []},
+                 "zero": {"loop": true, "frames": [{"x": 0, "y": 0, "w": 1, "h": 1, "d": 0}]}}})");
+    EXPECT_EQ(names, (std::set<std::string>{"idle", "run", "zero"}));
+    c.checker.checkAnimationFile("b", R"({"anims": {}})");
+    c.checker.checkParticleFile("f", R"(["not", "an", "object"])");
+    EXPECT_EQ(c.lines(), (std::vector<std::string>{
+                             "a:1:17: warning: animation \"idle\": has no frames",
+                             "a:1:49: error: animation \"run\": \"loop\" must be a boolean, not string",
+                             "a:2:18: warning: animation \"zero\": loops over frames whose durations add up to 0",
+                             "b:1:1: error: missing top-level key \"animations\"; nothing in this file is loaded",
+                             "f:1:1: error: a particle system must be an object, not array",
+                         }));
+}
