@@ -1,9 +1,12 @@
 #include "catalogs/CatalogJson.hpp"
 
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <limits>
+#include <sstream>
+#include <system_error>
 
 namespace
 {
@@ -50,9 +53,14 @@ private:
 
 void parseJson(std::istream& in, nlohmann::json& document)
 {
+    // The library reads the stream buffer directly, so a read error (a directory opens, then
+    // fails to read) would escape as std::ios_base::failure. Copying the buffer turns it into a
+    // short text, which then gets the library's ordinary parse error.
+    std::ostringstream text;
+    text << in.rdbuf();
     DepthLimitedBuilder builder(document);
     // Not strict: like `in >> document`, whatever follows the first value is left unread.
-    nlohmann::json::sax_parse(in, &builder, nlohmann::json::input_format_t::json, false);
+    nlohmann::json::sax_parse(text.str(), &builder, nlohmann::json::input_format_t::json, false);
 }
 
 bool validateJson(nlohmann::json document, std::vector<std::string> requiredKeys)
@@ -71,7 +79,8 @@ bool validateJson(nlohmann::json document, std::vector<std::string> requiredKeys
 bool readJsonFile(const std::string& path, const std::string& component, nlohmann::json& document)
 {
     std::ifstream file(path);
-    if (!file.is_open())
+    std::error_code ignored;
+    if (!file.is_open() || std::filesystem::is_directory(path, ignored))
     {
         std::cerr << component << ": Unable to open file " << path << "." << std::endl;
         return false;

@@ -1,5 +1,7 @@
 #include "check/JsonSource.hpp"
 
+#include "catalogs/CatalogJson.hpp"
+
 #include <set>
 #include <sstream>
 #include <utility>
@@ -39,7 +41,7 @@ JsonSource::JsonSource(const std::string& sourcePath, const std::string& text, D
     std::istringstream in(text);
     try
     {
-        in >> document;
+        parseJson(in, document);
     }
     catch (const nlohmann::json::parse_error& failure)
     {

@@ -25,6 +25,7 @@ case.json keys (all optional):
                                                  pixel data is all zeros (a few hundred KB
                                                  even for 30000 x 30000)
                   {"path": p, "symlink": target}       a symbolic link (target may not exist)
+                  {"path": p, "directory": true}       an empty folder (where a file is expected)
   "memory_mb":    address-space limit of the program (RLIMIT_AS), in MB
   "args":         command-line arguments; "{workdir}" stands for the case's working directory
                   and "{repo}" for the repository root
@@ -153,6 +154,9 @@ def generate(workdir, spec):
             os.remove(path)
         if "symlink" in item:
             os.symlink(item["symlink"], path)
+            continue
+        if item.get("directory"):
+            os.makedirs(path)
             continue
         with open(path, "wb") as out:
             if "png" in item:

@@ -55,3 +55,14 @@ TEST(CatalogJson, ParseRefusesNestingBeyondTheLimit)
     EXPECT_EQ(depthOf(document), MaxJsonDepth);
     EXPECT_EQ(nlohmann::json(document), document);
 }
+
+// A directory opens as a stream but cannot be read: it is reported like a file that is missing.
+TEST(CatalogJson, ReadJsonFileRefusesADirectory)
+{
+    const std::string dir = testing::TempDir() + "kestrune_json_dir";
+    std::filesystem::create_directories(dir);
+    nlohmann::json document;
+    EXPECT_EQ(captured([&] { EXPECT_FALSE(readJsonFile(dir, "Loader", document)); }),
+              errLines("Loader: Unable to open file " + dir + ".\n"));
+    std::filesystem::remove(dir);
+}
