@@ -26,9 +26,7 @@ TEST(CatalogJson, ValidateJsonReportsOnlyTheFirstMissingKey)
 // copies, prints or frees it recurses beyond them.
 TEST(CatalogJson, ParseRefusesNestingBeyondTheLimit)
 {
-    const auto nested = [](std::size_t depth) {
-        return std::string(depth, '[') + std::string(depth, ']');
-    };
+    const auto nested = [](std::size_t depth) { return std::string(depth, '[') + std::string(depth, ']'); };
     const auto depthOf = [](const nlohmann::json& document) {
         std::size_t depth = 0;
         for (const nlohmann::json* level = &document; level->is_array(); level = &level->front(), ++depth)
