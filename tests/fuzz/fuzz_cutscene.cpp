@@ -8,6 +8,8 @@
 #include "catalogs/SpriteManager.hpp"
 #include "catalogs/TextureManager.hpp"
 #include "cutscene/GameCutscene.hpp"
+#include "effects/ParticleManager.hpp"
+#include "effects/TextManager.hpp"
 #include "scene/ScreenFade.hpp"
 
 #include <SFML/Graphics/RenderTexture.hpp>
@@ -35,7 +37,9 @@ struct Stage
         // the sanitizers (see fuzz_music.cpp), which is not what this target looks for.
         SpriteManager::instance().load("assets/sprites.json");
         fade.fadeSprite = SpriteManager::instance().getSprite("black");
+        ParticleManager::instance().load("assets/particles.json");
         ShaderManager::instance().load("assets/shaders.json");
+        TextManager::instance().load("assets/text.json");
         GameCutscene::instance().fade = &fade;
     }
 
@@ -67,6 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     {
         MusicManager::instance().updateFade(Step);
         cutscene.update(Step);
+        TextManager::instance().update(Step);
         stage->fade.advance(Step);
         if (cutscene.started)
         {
@@ -74,6 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             cutscene.interp.executeSub("render");
         }
         stage->sceneTexture.display();
+        TextManager::instance().draw(stage->sceneTexture);
         stage->fade.draw(stage->sceneTexture);
         if (!cutscene.interp.running)
             break;
