@@ -157,6 +157,10 @@ void JsonSource::index(const std::string& text)
         }
         else if (c == '{' || c == '[')
         {
+            // The document ends at the parser's depth limit; indexing deeper would only keep
+            // ever longer paths (memory quadratic in the depth) of values that are not there.
+            if (stack.size() >= MaxJsonDepth)
+                break;
             Frame frame;
             frame.object = c == '{';
             frame.where = valueAt(start);
