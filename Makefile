@@ -1,20 +1,32 @@
 # The two commands of the README. Both install what is missing, configure and build first.
 BUILD_DIR ?= build
+FUZZ_DIR ?= build-fuzz
 JOBS ?= $(shell nproc)
+# Seconds per fuzz target: `make fuzz` runs each for FUZZ_SECONDS, `make test` for CHECK_FUZZ_SECONDS.
+FUZZ_SECONDS ?= 60
+CHECK_FUZZ_SECONDS ?= 30
 
-.PHONY: play test test-sanitize bench bench-frames build setup
+.PHONY: play test test-sanitize fuzz bench bench-frames build build-fuzz setup
 
 play: build
 	@bash tools/play.sh $(BUILD_DIR)/kestrune
 
-test: build
+# Every test of the release build, then the unit tests under AddressSanitizer and UBSan and a
+# short run of every fuzz target on its corpus (both in the clang tree of `make fuzz`).
+test: build build-fuzz
 	@bash tools/test.sh $(BUILD_DIR)
+	@bash tools/test.sh $(FUZZ_DIR) -L unit
+	@FUZZ_SECONDS=$(CHECK_FUZZ_SECONDS) bash tools/fuzz.sh $(FUZZ_DIR)
 
-# The unit tests again with AddressSanitizer and UBSan (a separate build tree).
+# The unit tests again with GCC's AddressSanitizer and UBSan (a separate build tree).
 test-sanitize: setup
 	cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=Debug -DKESTRUNE_SANITIZE=ON
 	cmake --build build-sanitize -j$(JOBS)
 	@bash tools/test.sh build-sanitize -L unit
+
+# Every fuzz target for FUZZ_SECONDS; fails on a crash, leak, hang or sanitizer report.
+fuzz: build-fuzz
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) bash tools/fuzz.sh $(FUZZ_DIR)
 
 # Per-step cost of 10,000 live particles, of 200 tweening scene objects, and of the whole step
 # of a scene holding both, five text instances and 100,000 script lines (fonts and textures need
@@ -26,6 +38,11 @@ bench: build
 build: setup
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD_DIR) -j$(JOBS)
+
+# clang with libFuzzer, AddressSanitizer and UBSan; holds the unit tests and the fuzz targets.
+build-fuzz: setup
+	cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DKESTRUNE_FUZZ=ON -DKESTRUNE_BENCH=OFF
+	cmake --build $(FUZZ_DIR) -j$(JOBS)
 
 setup:
 	@bash tools/setup.sh

@@ -3,6 +3,7 @@
 #include "app/FrameStats.hpp"
 #include "app/FrameTimer.hpp"
 #include "app/SoundTrack.hpp"
+#include "catalogs/CatalogJson.hpp"
 #include "catalogs/MusicManager.hpp"
 #include "catalogs/ShaderManager.hpp"
 #include "catalogs/SpriteManager.hpp"
@@ -87,7 +88,7 @@ void Application::loadConfig()
     nlohmann::json config;
     try
     {
-        file >> config;
+        parseJson(file, config);
     }
     catch (const nlohmann::json::exception& error)
     {

@@ -1,9 +1,67 @@
 #include "catalogs/CatalogJson.hpp"
 
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <limits>
+#include <sstream>
+#include <system_error>
+
+namespace
+{
+using DomBuilder = nlohmann::detail::json_sax_dom_parser<nlohmann::json>;
+
+// The library's own document builder with a depth count in front of it.
+class DepthLimitedBuilder : public DomBuilder
+{
+public:
+    explicit DepthLimitedBuilder(nlohmann::json& document) : DomBuilder(document, true) {}
+
+    bool start_object(std::size_t elements)
+    {
+        enter();
+        return DomBuilder::start_object(elements);
+    }
+    bool end_object()
+    {
+        --depth;
+        return DomBuilder::end_object();
+    }
+    bool start_array(std::size_t elements)
+    {
+        enter();
+        return DomBuilder::start_array(elements);
+    }
+    bool end_array()
+    {
+        --depth;
+        return DomBuilder::end_array();
+    }
+
+private:
+    void enter()
+    {
+        if (++depth > MaxJsonDepth)
+            throw nlohmann::json::parse_error::create(
+                101, 0, "nesting deeper than " + std::to_string(MaxJsonDepth) + " levels", nullptr);
+    }
+
+    std::size_t depth = 0;
+};
+} // namespace
+
+void parseJson(std::istream& in, nlohmann::json& document)
+{
+    // The library reads the stream buffer directly, so a read error (a directory opens, then
+    // fails to read) would escape as std::ios_base::failure. Copying the buffer turns it into a
+    // short text, which then gets the library's ordinary parse error.
+    std::ostringstream text;
+    text << in.rdbuf();
+    DepthLimitedBuilder builder(document);
+    // Not strict: like `in >> document`, whatever follows the first value is left unread.
+    nlohmann::json::sax_parse(text.str(), &builder, nlohmann::json::input_format_t::json, false);
+}
 
 bool validateJson(nlohmann::json document, std::vector<std::string> requiredKeys)
 {
@@ -21,7 +79,8 @@ bool validateJson(nlohmann::json document, std::vector<std::string> requiredKeys
 bool readJsonFile(const std::string& path, const std::string& component, nlohmann::json& document)
 {
     std::ifstream file(path);
-    if (!file.is_open())
+    std::error_code ignored;
+    if (!file.is_open() || std::filesystem::is_directory(path, ignored))
     {
         std::cerr << component << ": Unable to open file " << path << "." << std::endl;
         return false;
@@ -33,7 +92,7 @@ bool readJsonFile(const std::string& path, const std::string& component, nlohman
     document = nullptr;
     try
     {
-        file >> document;
+        parseJson(file, document);
     }
     catch (const nlohmann::json::exception& error)
     {

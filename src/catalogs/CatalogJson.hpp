@@ -2,13 +2,24 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <istream>
 #include <string>
 #include <vector>
 
 // True when document is an object holding every required key; reports the first missing one.
 bool validateJson(nlohmann::json document, std::vector<std::string> requiredKeys);
+
+// Deepest nesting of arrays and objects a JSON file may have. Copying, printing and comparing a
+// document recurse once per level, so a hostile file nested 100,000 deep would overflow the stack.
+constexpr std::size_t MaxJsonDepth = 512;
+
+// What `in >> document` does (the first value of the stream; the document keeps what was built
+// before an error), except that nesting deeper than MaxJsonDepth is a parse error too. Raises
+// the library's exceptions.
+void parseJson(std::istream& in, nlohmann::json& document);
 
 // Opens and parses a JSON file the way every catalog does. False (after
 // "<component>: Unable to open file <path>.") when it cannot be opened. A syntax error prints

@@ -3,6 +3,7 @@
 #include "catalogs/CatalogJson.hpp"
 
 #include <SFML/Graphics/Image.hpp>
+#include <stb_image.h>
 
 #include <iostream>
 
@@ -50,6 +51,21 @@ bool TextureManager::addTexture(const std::string& key, const std::string& file,
     if (hasTexture(key))
     {
         std::cerr << Component << ": Texture with key " << key << " already exists." << std::endl;
+        return false;
+    }
+    // The image library decodes the whole picture before the texture refuses a size the graphics
+    // card cannot hold, and a small compressed file can claim gigabytes of pixels: read the size
+    // from the header first. Files stb cannot read are left to the library's own report.
+    int width = 0;
+    int height = 0;
+    int channels = 0;
+    const unsigned largest = sf::Texture::getMaximumSize();
+    if (stbi_info(file.c_str(), &width, &height, &channels) &&
+        (static_cast<unsigned>(width) > largest || static_cast<unsigned>(height) > largest))
+    {
+        std::cerr << Component << ": Image " << file << " is " << width << " x " << height
+                  << " pixels, more than the largest texture (" << largest << " x " << largest << ")." << std::endl;
+        std::cerr << Component << ": Unable to load file " << file << "." << std::endl;
         return false;
     }
     auto texture = std::make_unique<sf::Texture>();

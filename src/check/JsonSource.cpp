@@ -1,5 +1,7 @@
 #include "check/JsonSource.hpp"
 
+#include "catalogs/CatalogJson.hpp"
+
 #include <set>
 #include <sstream>
 #include <utility>
@@ -39,7 +41,7 @@ JsonSource::JsonSource(const std::string& sourcePath, const std::string& text, D
     std::istringstream in(text);
     try
     {
-        in >> document;
+        parseJson(in, document);
     }
     catch (const nlohmann::json::parse_error& failure)
     {
@@ -155,6 +157,10 @@ void JsonSource::index(const std::string& text)
         }
         else if (c == '{' || c == '[')
         {
+            // The document ends at the parser's depth limit; indexing deeper would only keep
+            // ever longer paths (memory quadratic in the depth) of values that are not there.
+            if (stack.size() >= MaxJsonDepth)
+                break;
             Frame frame;
             frame.object = c == '{';
             frame.where = valueAt(start);

@@ -7,6 +7,7 @@
 
 namespace
 {
+constexpr std::int32_t MaxInstances = 1000000;
 const char* const Component = "ParticleManager";
 const char* const TopLevelKey = "particlesystems";
 constexpr std::int32_t DefaultInstances = 100;
@@ -44,6 +45,13 @@ void ParticleManager::loadEntry(const std::string& key, const nlohmann::json& en
     if (instances < 0)
     {
         std::cerr << Component << ": Skipping [" << key << "]: instances " << instances << " is negative." << std::endl;
+        return;
+    }
+    // A pool is allocated whole at load: a mistyped count must not take gigabytes.
+    if (instances > MaxInstances)
+    {
+        std::cerr << Component << ": Skipping [" << key << "]: instances " << instances << " is more than "
+                  << MaxInstances << "." << std::endl;
         return;
     }
     // Users hold pointers to a stored system, so a second load never replaces one.

@@ -14,6 +14,19 @@ case.json keys (all optional):
   "remove":       paths to delete from the working directory before the run
   "env":          extra environment variables; "{workdir}" stands for the working directory
                   (ALSOFT_DRIVERS defaults to "null")
+  "generate":     files made at run time, so that big or odd inputs are never committed; a list of
+                  {"path": p, "parts": [...]} written as the concatenation of its parts:
+                    {"text": s, "count": n}      s repeated n times (default 1)
+                    {"text": s, "count": n, "numbered": true}   each copy with "{i}" replaced by
+                                                 its index 0..n-1
+                    {"hex": "ef bb bf"}          raw bytes
+                    {"random": n, "seed": k}     n pseudo-random bytes (NUL bytes included)
+                  {"path": p, "png": [width, height]}   a valid grey PNG of that size whose
+                                                 pixel data is all zeros (a few hundred KB
+                                                 even for 30000 x 30000)
+                  {"path": p, "symlink": target}       a symbolic link (target may not exist)
+                  {"path": p, "directory": true}       an empty folder (where a file is expected)
+  "memory_mb":    address-space limit of the program (RLIMIT_AS), in MB
   "args":         command-line arguments; "{workdir}" stands for the case's working directory
                   and "{repo}" for the repository root
   "run_from":     "elsewhere" starts the program in an empty folder instead of the case's
@@ -47,6 +60,8 @@ case.json keys (all optional):
 import json
 import math
 import os
+import random
+import resource
 import re
 import shutil
 import struct
@@ -55,6 +70,7 @@ import sys
 import tempfile
 import threading
 import time
+import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
@@ -114,6 +130,57 @@ def check_absent(name, forbidden, lines):
                 raise CaseFailure("%s has a forbidden line: %r" % (name, line))
 
 
+def zero_png(width, height):
+    """A grey 8-bit PNG of zeros, deflated in identical fully flushed blocks so that even a
+    gigapixel image costs only a few MB of compression work."""
+    def chunk(kind, body):
+        return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF)
+
+    row = width + 1  # the filter byte, then one byte per pixel
+    rows_per_block = max(1, min(height, (4 << 20) // row))
+    compressor = zlib.compressobj(9, zlib.DEFLATED, -15)
+    block = compressor.compress(bytes(row * rows_per_block)) + compressor.flush(zlib.Z_FULL_FLUSH)
+    full, rest = divmod(height, rows_per_block)
+    stream = [b"\x78\xda", block * full]
+    if rest:
+        stream.append(compressor.compress(bytes(row * rest)) + compressor.flush(zlib.Z_FULL_FLUSH))
+    stream.append(compressor.flush(zlib.Z_FINISH))
+    # Adler-32 of n zero bytes: a stays 1, b adds 1 per byte.
+    total = row * height
+    stream.append(struct.pack(">I", ((total % 65521) << 16) | 1))
+    header = struct.pack(">IIBBBBB", width, height, 8, 0, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", b"".join(stream))
+            + chunk(b"IEND", b""))
+
+
+def generate(workdir, spec):
+    for item in spec.get("generate", []):
+        path = os.path.join(workdir, item["path"])
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        if os.path.lexists(path):
+            os.remove(path)
+        if "symlink" in item:
+            os.symlink(item["symlink"], path)
+            continue
+        if item.get("directory"):
+            os.makedirs(path)
+            continue
+        with open(path, "wb") as out:
+            if "png" in item:
+                out.write(zero_png(*item["png"]))
+                continue
+            for part in item["parts"]:
+                if "hex" in part:
+                    out.write(bytes.fromhex(part["hex"]))
+                elif "random" in part:
+                    out.write(random.Random(part.get("seed", 0)).randbytes(part["random"]))
+                elif part.get("numbered"):
+                    for i in range(part.get("count", 1)):
+                        out.write(part["text"].replace("{i}", str(i)).encode("utf-8"))
+                else:
+                    out.write(part["text"].encode("utf-8") * part.get("count", 1))
+
+
 def prepare_workdir(case_dir, spec):
     workdir = tempfile.mkdtemp(prefix="kestrune-e2e-")
     shutil.copytree(os.path.join(HERE, "base"), workdir, dirs_exist_ok=True)
@@ -135,6 +202,7 @@ def prepare_workdir(case_dir, spec):
             shutil.rmtree(target)
         elif os.path.exists(target):
             os.remove(target)
+    generate(workdir, spec)
     return workdir
 
 
@@ -302,12 +370,19 @@ def run_case(binary, case_dir):
     env = dict(os.environ)
     env["ALSOFT_DRIVERS"] = "null"
     env.update({name: value.replace("{workdir}", workdir) for name, value in spec.get("env", {}).items()})
+    limit = None
+    if "memory_mb" in spec:
+        size = spec["memory_mb"] << 20
+
+        def limit():
+            resource.setrlimit(resource.RLIMIT_AS, (size, size))
     # Line-buffered output lets the runner wait for a line while the program runs.
     repo = os.path.abspath(os.path.join(HERE, "..", ".."))
     args = [arg.replace("{workdir}", workdir).replace("{repo}", repo) for arg in spec.get("args", [])]
     cwd = tempfile.mkdtemp(prefix="kestrune-cwd-") if spec.get("run_from") == "elsewhere" else workdir
     process = subprocess.Popen(["stdbuf", "-oL", "-eL", os.path.abspath(binary)] + args, cwd=cwd, env=env,
-                               stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+                               stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                               preexec_fn=limit)
     stdout, stderr = Console(process.stdout), Console(process.stderr)
     try:
         run_actions(spec, process, stdout, workdir)

@@ -127,3 +127,19 @@ TEST_F(TextureManagerTest, KnowsWhichTexturesAreFullyOpaque)
     EXPECT_FALSE(textures.isOpaque(textures.getTexture("glass")));
     EXPECT_FALSE(textures.isOpaque(nullptr));
 }
+
+// A PNG whose header claims 30000 x 30000 pixels is refused before anything is decoded (the
+// file holds no pixel data at all).
+TEST_F(TextureManagerTest, RefusesImagesLargerThanTheLargestTexture)
+{
+    std::string png("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16);
+    for (int side = 0; side < 2; ++side)
+        png += std::string("\0\0\x75\x30", 4); // 30000, big-endian
+    png += std::string("\x08\0\0\0\0\0\0\0\0", 9);
+    write("huge.png", png);
+    const std::string largest = std::to_string(sf::Texture::getMaximumSize());
+    EXPECT_EQ(captured([&] { EXPECT_FALSE(textures.addTexture("huge", "huge.png", false)); }),
+              errLines("TextureManager: Image huge.png is 30000 x 30000 pixels, more than the largest texture (" +
+                       largest + " x " + largest + ").\nTextureManager: Unable to load file huge.png.\n"));
+    EXPECT_FALSE(textures.hasTexture("huge"));
+}

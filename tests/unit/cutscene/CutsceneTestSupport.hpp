@@ -18,7 +18,16 @@
 
 #include <unistd.h>
 
+// GCC names AddressSanitizer builds with a macro, clang with a feature test.
 #if defined(__SANITIZE_ADDRESS__)
+#define KESTRUNE_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KESTRUNE_ASAN 1
+#endif
+#endif
+
+#if defined(KESTRUNE_ASAN)
 #include <sanitizer/lsan_interface.h>
 #endif
 
@@ -27,7 +36,7 @@ namespace cutscenetest
 constexpr float Step = 1.f / 60.f;
 
 // The GL driver keeps a draw-state cache that it never frees; drawing tests hold this guard.
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(KESTRUNE_ASAN)
 using DriverLeakGuard = __lsan::ScopedDisabler;
 #else
 struct DriverLeakGuard

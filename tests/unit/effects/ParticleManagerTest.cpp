@@ -22,7 +22,7 @@ TEST_F(ParticleManagerTest, LoadsEntriesInKeyOrderWithDefaultPoolsAndReportsBadO
     write("particles.json", R"({"particlesystems": {
         "z": {"file": "p.json"}, "b": {"file": "p.json", "instances": 2.9}, "c": {"file": "p.json", "instances": true},
         "d": {"instances": 3}, "e": "p.json", "f": {"file": "p.json", "instances": -3},
-        "g": {"file": "gone.json"}, "h": {"file": "p.json", "instances": "5"}, "i": {"file": "p.json", "instances": 0},
+        "ff": {"file": "p.json", "instances": 2088888888}, "g": {"file": "gone.json"}, "h": {"file": "p.json", "instances": "5"}, "i": {"file": "p.json", "instances": 0},
         "j": {"file": 4}, "k": {"file": "unnamed.json"}}})");
     const std::string skip = ": [json.exception.type_error.302] ";
     const std::string loaded = "ParticleSystem: name=\"sparks\" numParticles=";
@@ -31,6 +31,7 @@ TEST_F(ParticleManagerTest, LoadsEntriesInKeyOrderWithDefaultPoolsAndReportsBadO
                        "ParticleManager: Missing FILE property for [d]\n"
                        "ParticleManager: Missing FILE property for [e]\n"
                        "ParticleManager: Skipping [f]: instances -3 is negative.\n"
+                       "ParticleManager: Skipping [ff]: instances 2088888888 is more than 1000000.\n"
                        "ParticleSystem: Unable to open file gone.json.\n"
                        "ParticleManager: Skipping [h]" +
                            skip +

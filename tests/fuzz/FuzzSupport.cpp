@@ -1,0 +1,45 @@
+#include "FuzzSupport.hpp"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include <unistd.h>
+
+namespace fuzz
+{
+namespace
+{
+std::filesystem::path workdir;
+
+void removeWorkdir()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(workdir, ignored);
+}
+} // namespace
+
+void enterWorkdir()
+{
+    if (!workdir.empty())
+        return;
+    setenv("ALSOFT_DRIVERS", "null", 1);
+    const std::filesystem::path base =
+        std::filesystem::exists("/dev/shm") ? "/dev/shm" : std::filesystem::temp_directory_path();
+    workdir = base / ("kestrune-fuzz-" + std::to_string(getpid()));
+    std::filesystem::remove_all(workdir);
+    std::filesystem::create_directories(workdir);
+    std::filesystem::copy(KESTRUNE_SOURCE_DIR "/assets", workdir / "assets", std::filesystem::copy_options::recursive);
+    std::filesystem::current_path(workdir);
+    std::atexit(removeWorkdir);
+}
+
+std::string writeInput(const std::uint8_t* data, std::size_t size, const char* name)
+{
+    const std::string path = (workdir / name).string();
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    return path;
+}
+} // namespace fuzz
