@@ -2,6 +2,8 @@
 #include "effects/ParticleSystem.hpp"
 #include "effects/TextTestSupport.hpp"
 
+#include "CountingAllocator.hpp"
+
 #include <atomic>
 #include <cstdlib>
 #include <memory>
@@ -139,49 +141,6 @@ TEST_F(TextInstanceTest, Utf8TextHasOneLetterPerCharacterAtItsLaidOutPlace)
     EXPECT_GE(stepsUntilIdle(*broken), 1);
 }
 
-namespace
-{
-std::atomic<bool> countingAllocations{false};
-std::atomic<long> allocations{0};
-} // namespace
-
-void* operator new(std::size_t size)
-{
-    if (countingAllocations)
-        ++allocations;
-    if (void* memory = std::malloc(size == 0 ? 1 : size))
-        return memory;
-    throw std::bad_alloc();
-}
-
-// The GL driver allocates with the nothrow form and frees with the plain delete below, so both
-// forms must come from malloc.
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept
-{
-    if (countingAllocations)
-        ++allocations;
-    return std::malloc(size == 0 ? 1 : size);
-}
-
-// GCC pairs the built-in operator new with these and warns about free(); the replacement
-// operator new above is the one that runs, and it allocates with malloc.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void operator delete(void* memory) noexcept
-{
-    std::free(memory);
-}
-
-void operator delete(void* memory, std::size_t) noexcept
-{
-    std::free(memory);
-}
-
-void operator delete(void* memory, const std::nothrow_t&) noexcept
-{
-    std::free(memory);
-}
-#pragma GCC diagnostic pop
 
 TEST_F(TextInstanceTest, StepsAfterTheDisplayDoNotAllocate)
 {

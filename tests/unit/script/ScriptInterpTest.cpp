@@ -1,3 +1,4 @@
+#include "CountingAllocator.hpp"
 #include "ScriptTestSupport.hpp"
 
 #include <atomic>
@@ -690,9 +691,6 @@ TEST_F(ScriptInterpResolve, UndefinedAliasKeyIsReported)
 
 namespace
 {
-std::atomic<bool> countingAllocations{false};
-std::atomic<long> allocations{0};
-
 // Declines nothing and keeps nothing, so that only the interpreter's own allocations count.
 class QuietEntity : public GameEntity
 {
@@ -707,29 +705,6 @@ public:
 };
 } // namespace
 
-void* operator new(std::size_t size)
-{
-    if (countingAllocations)
-        ++allocations;
-    if (void* memory = std::malloc(size == 0 ? 1 : size))
-        return memory;
-    throw std::bad_alloc();
-}
-
-// GCC pairs the built-in operator new with these and warns about free(); the replacement
-// operator new above is the one that runs, and it allocates with malloc.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void operator delete(void* memory) noexcept
-{
-    std::free(memory);
-}
-
-void operator delete(void* memory, std::size_t) noexcept
-{
-    std::free(memory);
-}
-#pragma GCC diagnostic pop
 
 TEST(ScriptInterpSteadyState, RunningLinesDoesNotAllocate)
 {
