@@ -1,5 +1,8 @@
 #include "check/CatalogChecker.hpp"
 
+#include <cmath>
+#include <limits>
+
 namespace
 {
 using nlohmann::json;
@@ -39,6 +42,17 @@ double numberOr(const json& value, double fallback)
         return value.get<bool>() ? 1.0 : 0.0;
     return value.is_number() ? value.get<double>() : fallback;
 }
+// Why the player refuses a number of the right type (its readers throw, and the entry is
+// skipped), or nullptr. Compared in double, so that no out-of-range value is ever converted.
+const char* rangeProblem(const json& value, bool integer)
+{
+    if (!value.is_number())
+        return nullptr;
+    const double number = value.get<double>();
+    if (integer)
+        return number > -2147483649.0 && number < 2147483648.0 ? nullptr : "the 32-bit range";
+    return std::fabs(number) <= static_cast<double>(std::numeric_limits<float>::max()) ? nullptr : "the float range";
+}
 } // namespace
 
 bool CatalogChecker::checkRules(const JsonSource& source, const std::string& what, const json& object,
@@ -62,7 +76,8 @@ bool CatalogChecker::checkRules(const JsonSource& source, const std::string& wha
         switch (rule.type)
         {
         case Type::String: wanted = value.is_string() ? nullptr : "a string"; break;
-        case Type::Number: wanted = isNumber(value) ? nullptr : "a number"; break;
+        case Type::Number:
+        case Type::Integer: wanted = isNumber(value) ? nullptr : "a number"; break;
         case Type::StrictNumber: wanted = value.is_number() ? nullptr : "a number (not a boolean)"; break;
         case Type::Boolean: wanted = value.is_boolean() ? nullptr : "a boolean"; break;
         case Type::Object: wanted = value.is_object() ? nullptr : "an object"; break;
@@ -73,6 +88,12 @@ bool CatalogChecker::checkRules(const JsonSource& source, const std::string& wha
         {
             source.error(keyWhere, what + quoted(rule.key) + " must be " + wanted + ", not " + typeName(value));
             usable = usable && !rule.required;
+        }
+        else if (const char* range = rangeProblem(value, rule.type == Type::Integer))
+        {
+            source.error(keyWhere, what + quoted(rule.key) + " " + value.dump() + " is out of " + range +
+                                       ", so the player skips this entry");
+            usable = false;
         }
     }
     for (const auto& member : object.items())
@@ -176,19 +197,21 @@ void CatalogChecker::checkSprites(const std::string& path, const std::string& te
                  {{"texture", Type::String, true},
                   {"originX", Type::Number, false},
                   {"originY", Type::Number, false},
-                  {"rectX", Type::Number, false},
-                  {"rectY", Type::Number, false},
-                  {"rectW", Type::Number, false},
-                  {"rectH", Type::Number, false}},
+                  {"rectX", Type::Integer, false},
+                  {"rectY", Type::Integer, false},
+                  {"rectW", Type::Integer, false},
+                  {"rectH", Type::Integer, false}},
                  index.sprites,
                  [this](const JsonSource& source, const std::string& key, const json& entry, const std::string& where) {
                      const std::string what = "sprite " + quoted(key) + ": ";
                      checkReference(source, where + "/texture", what, index.textures, entry.at("texture"), "texture",
                                     "assets/textures.json");
-                     auto size = [&entry](const char* name) {
-                         return entry.contains(name) ? numberOr(entry.at(name), 1.0) : 0.0;
+                     // Truncated toward zero, as the player reads it: empty when |size| < 1.
+                     auto empty = [&entry](const char* name) {
+                         const double size = entry.contains(name) ? numberOr(entry.at(name), 1.0) : 0.0;
+                         return size > -1.0 && size < 1.0;
                      };
-                     if (static_cast<long>(size("rectW")) == 0 || static_cast<long>(size("rectH")) == 0)
+                     if (empty("rectW") || empty("rectH"))
                          source.warning(
                              where, what + "the rectangle is empty (rectW or rectH 0), so the sprite draws nothing");
                  });
@@ -208,10 +231,16 @@ void CatalogChecker::checkShaders(const std::string& path, const std::string& te
                                "assets/textures.json");
             if (entry.contains("uniforms"))
                 for (const auto& uniform : entry.at("uniforms").items())
+                {
+                    const std::string uniformWhere = where + "/uniforms/" + uniform.key();
                     if (!isNumber(uniform.value()))
-                        source.error(where + "/uniforms/" + uniform.key(), what + "uniform " + quoted(uniform.key()) +
-                                                                               " must be a number, not " +
-                                                                               typeName(uniform.value()));
+                        source.error(uniformWhere, what + "uniform " + quoted(uniform.key()) + " must be a number, not " +
+                                                       typeName(uniform.value()));
+                    else if (const char* range = rangeProblem(uniform.value(), false))
+                        source.error(uniformWhere, what + "uniform " + quoted(uniform.key()) + " " +
+                                                       uniform.value().dump() + " is out of " + range +
+                                                       ", so the player skips this entry");
+                }
             index.fragments.emplace_back(key, entry.at("fragment"));
             checkFile(source, where + "/fragment", what, entry.at("fragment"), FileKind::Fragment);
         });
@@ -220,7 +249,7 @@ void CatalogChecker::checkShaders(const std::string& path, const std::string& te
 void CatalogChecker::checkMusic(const std::string& path, const std::string& text)
 {
     checkCatalog(path, text, "music", "song",
-                 {{"file", Type::String, true}, {"volume", Type::Number, false}, {"loopTo", Type::StrictNumber, false}},
+                 {{"file", Type::String, true}, {"volume", Type::Integer, false}, {"loopTo", Type::StrictNumber, false}},
                  index.music,
                  [this](const JsonSource& source, const std::string& key, const json& entry, const std::string& where) {
                      const std::string what = "song " + quoted(key) + ": ";
@@ -237,7 +266,7 @@ void CatalogChecker::checkMusic(const std::string& path, const std::string& text
 void CatalogChecker::checkParticles(const std::string& path, const std::string& text)
 {
     checkCatalog(path, text, "particlesystems", "particle system",
-                 {{"file", Type::String, true}, {"instances", Type::Number, false}}, index.particles,
+                 {{"file", Type::String, true}, {"instances", Type::Integer, false}}, index.particles,
                  [this](const JsonSource& source, const std::string& key, const json& entry, const std::string& where) {
                      const std::string what = "particle system " + quoted(key) + ": ";
                      if (entry.contains("instances") && numberOr(entry.at("instances"), 0.0) < 0.0)
@@ -291,34 +320,13 @@ void CatalogChecker::checkParticleFile(const std::string& path, const std::strin
 void CatalogChecker::checkTexts(const std::string& path, const std::string& text)
 {
     std::vector<Rule> rules = {{"font", Type::String, true}, {"size", Type::Number, true}};
-    for (const char* key : {"fillcolor_r",
-                            "fillcolor_g",
-                            "fillcolor_b",
-                            "outlinecolor_r",
-                            "outlinecolor_g",
-                            "outlinecolor_b",
-                            "outlinecolor_width",
-                            "duration",
-                            "delay",
-                            "letterdelay",
-                            "worddelay",
-                            "fade_duration",
-                            "x_in",
-                            "y_in",
-                            "x_out",
-                            "y_out",
-                            "rotate_in",
-                            "rotate_out",
-                            "scale_in",
-                            "scale_out",
-                            "ease_in",
-                            "ease_out",
-                            "tween_duration_in",
-                            "tween_duration_out",
-                            "num_particles_in",
-                            "num_particles_out",
-                            "particles_duration_out",
-                            "num_instances"})
+    for (const char* key : {"fillcolor_r", "fillcolor_g", "fillcolor_b", "outlinecolor_r", "outlinecolor_g",
+                            "outlinecolor_b", "outlinecolor_width", "ease_in", "ease_out", "num_particles_in",
+                            "num_particles_out", "num_instances"})
+        rules.push_back({key, Type::Integer, false});
+    for (const char* key : {"duration", "delay", "letterdelay", "worddelay", "fade_duration", "x_in", "y_in", "x_out",
+                            "y_out", "rotate_in", "rotate_out", "scale_in", "scale_out", "tween_duration_in",
+                            "tween_duration_out", "particles_duration_out"})
         rules.push_back({key, Type::Number, false});
     for (const char* key : {"fade_in", "fade_out"})
         rules.push_back({key, Type::Boolean, false});
@@ -328,6 +336,17 @@ void CatalogChecker::checkTexts(const std::string& path, const std::string& text
     checkCatalog(path, text, "textsystems", "text system", rules, index.texts,
                  [this](const JsonSource& source, const std::string& key, const json& entry, const std::string& where) {
                      const std::string what = "text system " + quoted(key) + ": ";
+                     // The player's own limits on a character size and an outline.
+                     const double size = numberOr(entry.at("size"), 0.0);
+                     if (!(size > -1.0 && size < 2049.0))
+                         source.error(where + "/size", what + "\"size\" " + entry.at("size").dump() +
+                                                           " is out of the range of 0 to 2048 pixels, so the player "
+                                                           "skips this entry");
+                     const double outline = numberOr(entry.value("outlinecolor_width", json(0)), 0.0);
+                     if (!(outline > -257.0 && outline < 257.0))
+                         source.error(where + "/outlinecolor_width",
+                                      what + "\"outlinecolor_width\" " + entry.at("outlinecolor_width").dump() +
+                                          " is out of the range of -256 to 256 pixels, so the player skips this entry");
                      for (const char* burst : {"particles_in", "particles_out"})
                      {
                          const json value = entry.value(burst, json(""));
@@ -385,10 +404,10 @@ std::set<std::string> CatalogChecker::checkAnimationFile(const std::string& path
                 continue;
             }
             if (checkRules(source, frameWhat, *frame.second, frameWhere,
-                           {{"x", Type::Number, true},
-                            {"y", Type::Number, true},
-                            {"w", Type::Number, true},
-                            {"h", Type::Number, true},
+                           {{"x", Type::Integer, true},
+                            {"y", Type::Integer, true},
+                            {"w", Type::Integer, true},
+                            {"h", Type::Integer, true},
                             {"d", Type::Number, true}}))
                 total += numberOr(frame.second->at("d"), 0.0);
             else

@@ -54,7 +54,8 @@ private:
     enum class Type
     {
         String,
-        Number,       // a number or a boolean (0 or 1)
+        Number,       // a number or a boolean (0 or 1), read as a float
+        Integer,      // a number or a boolean, truncated to 32 bits
         StrictNumber, // a number; a boolean is refused
         Boolean,
         Object,

@@ -61,3 +61,30 @@ TEST(CatalogChecker, AnimationFilesAndParticleFiles)
                              "f:1:1: error: a particle system must be an object, not array",
                          }));
 }
+
+// The player skips an entry whose number its reader cannot hold; the checker says so instead of
+// converting the value itself (a rectW of 7.7e29 once did, with undefined behaviour).
+TEST(CatalogChecker, NumbersBeyondWhatThePlayerReads)
+{
+    Checked c;
+    c.index.textures = {"sky"};
+    c.checker.checkSprites("s", R"({"sprites": {"a": {"texture": "sky", "rectW": 7.7e29, "rectH": 1},
+                                                "b": {"texture": "sky", "originX": 1e39},
+                                                "c": {"texture": "sky", "rectW": 0.5, "rectH": -0.9}}})");
+    c.checker.checkShaders("h", R"({"shaders": {"w": {"fragment": "w.frag", "uniforms": {"k": -1e300}}}})");
+    c.checker.checkTexts("x", R"({"textsystems": {"t": {"font": "f.ttf", "size": 2049, "outlinecolor_width": -257}}})");
+    EXPECT_EQ(c.lines(), (std::vector<std::string>{
+                             "s:1:38: error: sprite \"a\": \"rectW\" 7.7e+29 is out of the 32-bit range, so the player "
+                             "skips this entry",
+                             "s:2:73: error: sprite \"b\": \"originX\" 1e+39 is out of the float range, so the player "
+                             "skips this entry",
+                             "s:3:49: warning: sprite \"c\": the rectangle is empty (rectW or rectH 0), so the sprite "
+                             "draws nothing",
+                             "h:1:55: error: shader \"w\": uniform \"k\" -1e+300 is out of the float range, so the player "
+                             "skips this entry",
+                             "x:1:41: error: text system \"t\": \"size\" 2049 is out of the range of 0 to 2048 pixels, so "
+                             "the player skips this entry",
+                             "x:1:55: error: text system \"t\": \"outlinecolor_width\" -257 is out of the range of -256 "
+                             "to 256 pixels, so the player skips this entry",
+                         }));
+}
