@@ -42,4 +42,12 @@ std::string writeInput(const std::uint8_t* data, std::size_t size, const char* n
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     return path;
 }
+
+DemoStage::DemoStage() : sprites(textures), particles(sprites)
+{
+    textures.load("assets/textures.json");
+    sprites.load("assets/sprites.json");
+    particles.load("assets/particles.json");
+    target.create(64, 64);
+}
 } // namespace fuzz

@@ -1,5 +1,11 @@
 #pragma once
 
+#include "catalogs/SpriteManager.hpp"
+#include "catalogs/TextureManager.hpp"
+#include "effects/ParticleManager.hpp"
+
+#include <SFML/Graphics/RenderTexture.hpp>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -14,4 +20,16 @@ void enterWorkdir();
 
 // Writes one input to <workdir>/<name> and returns that path.
 std::string writeInput(const std::uint8_t* data, std::size_t size, const char* name);
+
+// The demo's own textures, sprites and particle systems, loaded once, and a small target to
+// draw into: what the particle and text targets run their inputs against.
+struct DemoStage
+{
+    DemoStage();
+
+    TextureManager textures;
+    SpriteManager sprites;
+    ParticleManager particles;
+    sf::RenderTexture target;
+};
 } // namespace fuzz

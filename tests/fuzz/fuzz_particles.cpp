@@ -2,38 +2,20 @@
 // demo's own particle-system files. Every loaded system then runs and draws for a few steps.
 #include "FuzzSupport.hpp"
 
-#include "catalogs/SpriteManager.hpp"
-#include "catalogs/TextureManager.hpp"
-#include "effects/ParticleManager.hpp"
 #include "effects/ParticleSystem.hpp"
-
-#include <SFML/Graphics/RenderTexture.hpp>
 
 #include <cstddef>
 #include <cstdint>
 
 namespace
 {
-struct Stage
-{
-    Stage() : sprites(textures)
-    {
-        textures.load("assets/textures.json");
-        sprites.load("assets/sprites.json");
-        target.create(64, 64);
-    }
-
-    TextureManager textures;
-    SpriteManager sprites;
-    sf::RenderTexture target;
-};
-Stage* stage = nullptr;
+fuzz::DemoStage* stage = nullptr;
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     fuzz::enterWorkdir();
-    stage = new Stage;
+    stage = new fuzz::DemoStage;
     return 0;
 }
 

@@ -2,13 +2,8 @@
 // the demo's own), then every system shows a line and runs and draws for a few steps.
 #include "FuzzSupport.hpp"
 
-#include "catalogs/SpriteManager.hpp"
-#include "catalogs/TextureManager.hpp"
-#include "effects/ParticleManager.hpp"
 #include "effects/TextManager.hpp"
 #include "effects/TextSystem.hpp"
-
-#include <SFML/Graphics/RenderTexture.hpp>
 
 #include <cstddef>
 #include <cstdint>
@@ -17,22 +12,7 @@
 
 namespace
 {
-struct Stage
-{
-    Stage() : sprites(textures), particles(sprites)
-    {
-        textures.load("assets/textures.json");
-        sprites.load("assets/sprites.json");
-        particles.load("assets/particles.json");
-        target.create(64, 64);
-    }
-
-    TextureManager textures;
-    SpriteManager sprites;
-    ParticleManager particles;
-    sf::RenderTexture target;
-};
-Stage* stage = nullptr;
+fuzz::DemoStage* stage = nullptr;
 
 // The catalog keeps its keys private; the seeds use these.
 const std::vector<std::string> Keys = {"headline", "caption", "a", "b", "0", ""};
@@ -41,7 +21,7 @@ const std::vector<std::string> Keys = {"headline", "caption", "a", "b", "0", ""}
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     fuzz::enterWorkdir();
-    stage = new Stage;
+    stage = new fuzz::DemoStage;
     return 0;
 }
 
