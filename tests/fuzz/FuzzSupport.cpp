@@ -50,4 +50,11 @@ DemoStage::DemoStage() : sprites(textures), particles(sprites)
     particles.load("assets/particles.json");
     target.create(64, 64);
 }
+
+DemoStage& demoStage()
+{
+    enterWorkdir();
+    static DemoStage* stage = new DemoStage; // built once, ends with the process
+    return *stage;
+}
 } // namespace fuzz

@@ -32,4 +32,7 @@ struct DemoStage
     ParticleManager particles;
     sf::RenderTexture target;
 };
+
+// The stage, built on first use (after enterWorkdir) and kept for the whole run.
+DemoStage& demoStage();
 } // namespace fuzz

@@ -7,22 +7,11 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace
-{
-fuzz::DemoStage* stage = nullptr;
-} // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    fuzz::enterWorkdir();
-    stage = new fuzz::DemoStage;
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
+    fuzz::DemoStage& stage = fuzz::demoStage();
     ParticleSystem system;
-    if (!system.loadFromFile(fuzz::writeInput(data, size, "system.json"), 64, stage->sprites))
+    if (!system.loadFromFile(fuzz::writeInput(data, size, "system.json"), 64, stage.sprites))
         return 0;
     system.setActive(true);
     for (int step = 0; step < 30; ++step)
@@ -31,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (step % 10 == 0)
         {
             system.spawnAt(5.f, 5.f);
-            system.draw(stage->target);
+            system.draw(stage.target);
         }
     }
     return 0;

@@ -7,21 +7,10 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace
-{
-fuzz::DemoStage* stage = nullptr;
-} // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    fuzz::enterWorkdir();
-    stage = new fuzz::DemoStage;
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    ParticleManager particles(stage->sprites);
+    fuzz::DemoStage& stage = fuzz::demoStage();
+    ParticleManager particles(stage.sprites);
     particles.load(fuzz::writeInput(data, size, "particles.json"));
     for (const auto& entry : particles.systems())
     {
@@ -30,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (int step = 0; step < 10; ++step)
             system->update(1.f / 60.f);
         system->spawnAt(10.f, 10.f);
-        system->draw(stage->target);
+        system->draw(stage.target);
         system->reset();
     }
     return 0;

@@ -12,22 +12,14 @@
 
 namespace
 {
-fuzz::DemoStage* stage = nullptr;
-
 // The catalog keeps its keys private; the seeds use these.
 const std::vector<std::string> Keys = {"headline", "caption", "a", "b", "0", ""};
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    fuzz::enterWorkdir();
-    stage = new fuzz::DemoStage;
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    TextManager texts(stage->particles);
+    fuzz::DemoStage& stage = fuzz::demoStage();
+    TextManager texts(stage.particles);
     texts.load(fuzz::writeInput(data, size, "text.json"));
     for (const std::string& key : Keys)
         if (TextSystem* system = texts.getTextSystem(key))
@@ -36,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     {
         texts.update(1.f / 20.f);
         if (step % 5 == 0)
-            texts.draw(stage->target);
+            texts.draw(stage.target);
     }
     return 0;
 }
