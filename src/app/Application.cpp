@@ -12,6 +12,7 @@
 #include "effects/ParticleManager.hpp"
 #include "effects/TextManager.hpp"
 #include "script/Script.hpp"
+#include "script/ScriptFlow.hpp"
 
 #include <SFML/Window/Event.hpp>
 #include <SFML/Window/Keyboard.hpp>
@@ -332,6 +333,15 @@ bool Application::validateStart(const std::string& value, std::string& error)
     if (script.labels.count(value) == 0)
     {
         error = "--start " + value + ": " + ScriptPath + " defines no label \"" + value + "\"";
+        return false;
+    }
+    // Known before running: fast-forwarding the whole demo would only find the same.
+    if (!ScriptFlow(script).reaches(value))
+    {
+        error = "--start " + value + ": the main flow never reaches label \"" + value + "\" (" +
+                (value == "init" || value == "render" ? "it starts a section, which the player runs by label"
+                                                      : "no path from the script's first line leads there") +
+                "); start at a label of the main flow or at a time";
         return false;
     }
     return true;

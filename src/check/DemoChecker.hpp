@@ -44,4 +44,6 @@ private:
     std::unique_ptr<sf::Context> context;
     std::map<std::string, std::set<std::string>> animationFiles;
     std::set<std::string> unreadableAnimationFiles;
+    // Fragment files whose compiler messages are already among the diagnostics.
+    std::set<std::string> compilerReports;
 };

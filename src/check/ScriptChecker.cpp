@@ -3,6 +3,7 @@
 #include "cutscene/CutsceneCommands.hpp"
 #include "cutscene/GameCutscene.hpp"
 #include "script/Script.hpp"
+#include "script/ScriptFlow.hpp"
 #include "script/ScriptInterp.hpp"
 
 #include <algorithm>
@@ -174,6 +175,7 @@ void ScriptChecker::check(const std::string& scriptPath, const std::string& text
         checkLine(line);
     checkBlocks();
     checkSections();
+    checkFlow(script);
     // The script's own diagnostics in line order, with what concerns the whole file last, after
     // those of the animation files it names.
     const auto begin = diagnostics.entries.begin() + static_cast<std::ptrdiff_t>(first);
@@ -437,4 +439,34 @@ void ScriptChecker::checkSections()
             diagnostics.error(path, 0, 0,
                               std::string("no \"") + section + "\" section: the player runs label :" + section +
                                   (std::string(section) == "init" ? " once at the start" : " every frame"));
+}
+
+void ScriptChecker::checkFlow(const Script& script)
+{
+    for (const Line& line : lines)
+    {
+        // A label line keeps what follows the colon untrimmed, so ": middle" names " middle".
+        if (line.command != "_label" || line.params.empty())
+            continue;
+        const std::string& name = line.params[0];
+        if (name.empty())
+            warning(line, "a label with an empty name: write the name right after the colon (\":name\")");
+        else if (std::isspace(static_cast<unsigned char>(name[0])))
+            warning(line, "label " + quoted(name) + " starts with a space, so \"goto " +
+                              name.substr(name.find_first_not_of(" \t\n\v\f\r")) +
+                              "\" does not reach it: write the name right after the colon");
+    }
+    const ScriptFlow flow(script);
+    for (const char* section : {"init", "render"})
+    {
+        int labelLine = 0;
+        if (flow.runsIntoDefinition(section, labelLine))
+            warning(lines[static_cast<std::size_t>(labelLine)],
+                    std::string("the main flow runs into the \"") + section +
+                        "\" section here: end the main flow with exit (or a goto) before the section's label");
+    }
+    for (int line : flow.endlessLoops())
+        warning(lines[static_cast<std::size_t>(line)],
+                "this loop has no delay and no way out: it runs " + std::to_string(ScriptInterp::MaxLinesPerRun) +
+                    " lines in every step and the demo stands still (add a delay inside the loop)");
 }

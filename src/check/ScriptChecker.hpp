@@ -2,6 +2,7 @@
 
 #include "check/CatalogChecker.hpp"
 #include "check/Diagnostics.hpp"
+#include "script/Script.hpp"
 
 #include <functional>
 #include <map>
@@ -45,6 +46,9 @@ private:
     bool checkConstants(const Line& line, std::size_t i);
     void checkBlocks();
     void checkSections();
+    // Labels whose name the author did not mean, a main flow that runs into a section, and loops
+    // that never give the step back.
+    void checkFlow(const Script& script);
     bool dynamic(const std::string& text) const;
     void error(const Line& line, const std::string& text);
     void warning(const Line& line, const std::string& text);
