@@ -4,12 +4,14 @@
 #include "cutscene/GameCutscene.hpp"
 #include "script/Script.hpp"
 #include "script/ScriptFlow.hpp"
+#include "check/Utf8.hpp"
 #include "script/ScriptInterp.hpp"
 
 #include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <limits>
 #include <sstream>
@@ -176,6 +178,7 @@ void ScriptChecker::check(const std::string& scriptPath, const std::string& text
     checkBlocks();
     checkSections();
     checkFlow(script);
+    checkEncoding(text);
     // The script's own diagnostics in line order, with what concerns the whole file last, after
     // those of the animation files it names.
     const auto begin = diagnostics.entries.begin() + static_cast<std::ptrdiff_t>(first);
@@ -469,4 +472,24 @@ void ScriptChecker::checkFlow(const Script& script)
         warning(lines[static_cast<std::size_t>(line)],
                 "this loop has no delay and no way out: it runs " + std::to_string(ScriptInterp::MaxLinesPerRun) +
                     " lines in every step and the demo stands still (add a delay inside the loop)");
+}
+
+void ScriptChecker::checkEncoding(const std::string& text)
+{
+    int fileLine = 1;
+    for (std::size_t start = 0; start <= text.size();)
+    {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        const std::size_t bad = Utf8::invalidAt(text.substr(start, end - start));
+        if (bad != std::string::npos)
+        {
+            char byte[8];
+            std::snprintf(byte, sizeof byte, "0x%02X", static_cast<unsigned char>(text[start + bad]));
+            diagnostics.warning(path, fileLine, static_cast<int>(bad) + 1,
+                                std::string("not valid UTF-8 (byte ") + byte +
+                                    "): the player shows broken letters here; save the file as UTF-8");
+        }
+        ++fileLine;
+        start = end + 1;
+    }
 }

@@ -49,6 +49,8 @@ private:
     // Labels whose name the author did not mean, a main flow that runs into a section, and loops
     // that never give the step back.
     void checkFlow(const Script& script);
+    // Text that is not UTF-8 (a file saved as Latin-1) is drawn as broken letters.
+    void checkEncoding(const std::string& text);
     bool dynamic(const std::string& text) const;
     void error(const Line& line, const std::string& text);
     void warning(const Line& line, const std::string& text);

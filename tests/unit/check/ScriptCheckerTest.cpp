@@ -80,7 +80,7 @@ TEST(ScriptChecker, RulesBeyondTheBlackBoxCase)
               std::vector<std::string>{});
 }
 
-TEST(ScriptChecker, LabelsFlowIntoSectionsAndEndlessLoops)
+TEST(ScriptChecker, LabelsFlowIntoSectionsEndlessLoopsAndEncoding)
 {
     const struct
     {
@@ -97,6 +97,9 @@ TEST(ScriptChecker, LabelsFlowIntoSectionsAndEndlessLoops)
         {":spin\nadd_flag 0, 1\ngoto spin\n",
          {"s:3: warning: this loop has no delay and no way out: it runs 100000 lines in every step and the demo "
           "stands still (add a delay inside the loop)"}},
+        {"log Caf\xe9 au lait\nlog Caf\xc3\xa9\n",
+         {"s:1:8: warning: not valid UTF-8 (byte 0xE9): the player shows broken letters here; save the file as "
+          "UTF-8"}},
     };
     // The second script brings its own sections; the others get the usual ones.
     for (const auto& c : cases)
