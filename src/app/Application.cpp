@@ -142,7 +142,7 @@ bool Application::prepare()
     sceneTexture.create(Width, Height, sf::ContextSettings());
     postSprite.setTexture(sceneTexture.getTexture(), false);
 
-    if (!postShader.loadFromFile("assets/shaders/passthrough.vert", "assets/shaders/vignette.frag"))
+    if (!ShaderManager::loadFiles(postShader, "assets/shaders/passthrough.vert", "assets/shaders/vignette.frag"))
     {
         std::cerr << "Unable to load vignette.frag" << std::endl;
         return false;
