@@ -84,4 +84,5 @@ private:
     void pollEvents();
 
     std::unique_ptr<ContextHold> contextHold;
+    bool scriptErased = false; // until the script is written again
 };
