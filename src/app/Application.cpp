@@ -183,6 +183,7 @@ void Application::pollEvents()
 
 void Application::updateStep(float dt)
 {
+    ++stepCount;
     iTime += dt;
     postShader.setUniform("iTime", iTime);
     MusicManager::instance().updateFade(dt);

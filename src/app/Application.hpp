@@ -72,6 +72,7 @@ public:
     sf::Sprite postSprite;
     sf::Shader postShader;
     float iTime = 0.f;
+    long stepCount = 0; // fixed steps run since start-up, fast-forwarded ones included
     ScreenFade fade;
     std::unique_ptr<AssetWatcher> watcher;
     // An offline render's sound track, told the music volume at the end of every step.

@@ -40,14 +40,18 @@ case.json keys (all optional):
   "after":        checks of files the run left in the working directory:
                   {"wav_rms": "out.wav", "from": s, "to": s, "min": n}   RMS of 16-bit samples in
                   a time window ("last": s instead of from/to: the final s seconds); "max": n too
-  "actions":      run in order while the program runs:
+                  {"absent": path}   the run left nothing at this path
+  "actions":      run in order while the program runs. Nothing waits a fixed time: each action
+                  waits for what the program prints or shows, up to a generous "timeout" (s), so a
+                  busy machine makes a case slower, never red.
                   {"wait_stdout": line-or-{"re"}, "timeout": s, "count": n}   (n matching lines, default 1)
-                  {"sleep": seconds}
-                  {"screenshot": true} then pixel checks on the latest screenshot:
-                  {"pixel": [x, y], "rgb": [r, g, b], "tolerance": n}
-                  {"darker": [x, y], "than": [x2, y2], "by": n}   (sum of channels)
-                  {"key": "Escape"}   (held for 0.2 s with xdotool)
-                  {"window_title": "..."}   a window with exactly this title exists
+                  {"screen": [checks...], "timeout": s}   takes screenshots until every check holds
+                                  in one of them (default 30 s); the checks:
+                    {"pixel": [x, y], "rgb": [r, g, b], "tolerance": n}
+                    {"darker": [x, y], "than": [x2, y2], "by": n}   (sum of channels)
+                  {"key": "Escape", "timeout": s}   held down (xdotool) until the program ends,
+                                  pressed again every second while it runs (default 20 s)
+                  {"window_title": "...", "timeout": s}   a window with exactly this title appears
                   {"edit": path, "write": text}   replace the file at once (written beside the
                                   assets, then renamed over it), as an editor's save does
                   {"edit": path, "copy": file}    the same with the text of a file of the case
@@ -263,6 +267,10 @@ def read_wav(path):
 
 def check_after(spec, workdir):
     for check in spec.get("after", []):
+        if "absent" in check:
+            if os.path.lexists(os.path.join(workdir, check["absent"])):
+                raise CaseFailure("the run left %s behind" % check["absent"])
+            continue
         rate, channels, samples = read_wav(os.path.join(workdir, check["wav_rms"]))
         frames = len(samples) // channels
         if "last" in check:
