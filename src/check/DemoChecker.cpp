@@ -1,5 +1,6 @@
 #include "check/DemoChecker.hpp"
 
+#include "catalogs/ShaderManager.hpp"
 #include "check/ScriptChecker.hpp"
 
 #include <SFML/Audio/InputSoundFile.hpp>
@@ -173,7 +174,7 @@ std::string DemoChecker::compileFragment(const std::string& path)
         return std::string();
     CapturedErrors errors;
     sf::Shader shader;
-    if (shader.loadFromFile(VertexPath, path))
+    if (ShaderManager::loadFiles(shader, VertexPath, path))
         return std::string();
     const std::string detail = errors.firstLine();
     return "does not compile with " + std::string(VertexPath) + (detail.empty() ? "" : " (" + detail + ")");
