@@ -1,6 +1,7 @@
 #include "app/Application.hpp"
 #include "app/CommandLine.hpp"
 #include "app/FrameStats.hpp"
+#include "app/LaunchCheck.hpp"
 #include "app/OfflineRenderer.hpp"
 #include "scene/PassElision.hpp"
 #include "check/DemoChecker.hpp"
@@ -43,6 +44,11 @@ int main(int argc, char** argv)
 
     if (options.check)
         return DemoChecker().run(std::cout);
+    if (!LaunchCheck::isDemoFolder(".", error))
+    {
+        std::cerr << "kestrune: " << error << std::endl;
+        return 2;
+    }
     if (!options.start.empty())
     {
         if (!Application::validateStart(options.start, error))
@@ -60,6 +66,13 @@ int main(int argc, char** argv)
             return 1;
         Application application;
         return renderer.run(application);
+    }
+    // Without a display the library would abort with a core dump when the window opens.
+    if (!LaunchCheck::hasDisplay(error))
+    {
+        std::cerr << "kestrune: cannot open the window: " << error << "; on a machine without a screen, run it under "
+                  << LaunchCheck::underVirtualScreen(options.commandLine) << std::endl;
+        return 1;
     }
     Application application;
     FrameStats stats;

@@ -143,7 +143,7 @@ bool Application::prepare()
     sceneTexture.create(Width, Height, sf::ContextSettings());
     postSprite.setTexture(sceneTexture.getTexture(), false);
 
-    if (!postShader.loadFromFile("assets/shaders/passthrough.vert", "assets/shaders/vignette.frag"))
+    if (!ShaderManager::loadFiles(postShader, "assets/shaders/passthrough.vert", "assets/shaders/vignette.frag"))
     {
         std::cerr << "Unable to load vignette.frag" << std::endl;
         return false;
@@ -184,6 +184,7 @@ void Application::pollEvents()
 
 void Application::updateStep(float dt)
 {
+    ++stepCount;
     iTime += dt;
     postShader.setUniform("iTime", iTime);
     MusicManager::instance().updateFade(dt);
@@ -213,14 +214,17 @@ void Application::assetChanged(const std::string& path, FileStatus status)
             reloadScript();
         return;
     }
-    // A script written again after a reload could not open it is that save: load it at once
-    // rather than leave the scene empty until the next one.
-    if (status == FileStatus::created && isScript && GameCutscene::instance().waitingForScript)
-    {
-        reloadScript();
-        return;
-    }
     std::cout << "Error! Unknown file status." << std::endl;
+    // Editors that save by deleting the script and moving a new one into place: the script that
+    // comes back is that save (the old one plays on meanwhile), as is a script written again
+    // after a reload could not open it.
+    if (isScript && status == FileStatus::erased)
+        scriptErased = true;
+    else if (isScript && (scriptErased || GameCutscene::instance().waitingForScript))
+    {
+        scriptErased = false;
+        reloadScript();
+    }
 }
 
 void Application::reloadScript()

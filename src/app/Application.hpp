@@ -72,6 +72,7 @@ public:
     sf::Sprite postSprite;
     sf::Shader postShader;
     float iTime = 0.f;
+    long stepCount = 0; // fixed steps run since start-up, fast-forwarded ones included
     ScreenFade fade;
     std::unique_ptr<AssetWatcher> watcher;
     // An offline render's sound track, told the music volume at the end of every step.
@@ -84,4 +85,5 @@ private:
     void pollEvents();
 
     std::unique_ptr<ContextHold> contextHold;
+    bool scriptErased = false; // until the script is written again
 };

@@ -1,8 +1,13 @@
 #include "app/CommandLine.hpp"
 
+#include "app/LaunchCheck.hpp"
+
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 
 namespace
 {
@@ -30,6 +35,19 @@ bool parseSeconds(const std::string& text, double& out)
     out = value;
     return true;
 }
+
+// A folder is a name without an extension (or one that already is a folder); a video ends in
+// .mp4 or .webm. Anything else (out.gif, out.png) would silently become a folder of that name.
+bool renderOutputAccepted(const std::string& text)
+{
+    std::error_code code;
+    if (std::filesystem::is_directory(text, code))
+        return true;
+    std::string extension = std::filesystem::path(text).extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension.empty() || extension == ".mp4" || extension == ".webm";
+}
 } // namespace
 
 const char* CommandLine::usage()
@@ -43,8 +61,9 @@ const char* CommandLine::usage()
            "  --check                check config.json, the catalogs, the files they name and\n"
            "                         the script without playing; prints diagnostics on\n"
            "                         standard output, exit status 1 on errors\n"
-           "  --render OUT           render offline to a folder of PNG frames, or to a video\n"
-           "                         when OUT ends in .mp4 or .webm\n"
+           "  --render OUT           render offline to a folder of PNG frames (frame_*.png\n"
+           "                         files of an earlier render there are replaced), or to\n"
+           "                         a video when OUT ends in .mp4 or .webm\n"
            "  --frames N             with --render: render N frames\n"
            "  --seconds S            with --render: render S seconds of demo time\n"
            "  --fps 60|30            with --render: frame rate of the output (default 60)\n"
@@ -62,6 +81,7 @@ const char* CommandLine::version()
 
 bool CommandLine::parse(int argc, const char* const* argv, std::string& error)
 {
+    commandLine = LaunchCheck::quoteCommandLine(argc, argv);
     for (int i = 1; i < argc; ++i)
     {
         const std::string arg = argv[i];
@@ -116,6 +136,12 @@ bool CommandLine::parse(int argc, const char* const* argv, std::string& error)
             if (value.empty())
             {
                 error = "option --render needs a folder or a .mp4/.webm file";
+                return false;
+            }
+            if (!renderOutputAccepted(value))
+            {
+                error = "option --render takes a folder (a name without an extension) or a .mp4 or .webm file, not '" +
+                        value + "'";
                 return false;
             }
             renderOut = value;

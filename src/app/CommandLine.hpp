@@ -23,4 +23,5 @@ public:
     int fps = 60;          // --fps 60|30
     bool stats = false;    // --stats
     bool drawAll = false;  // --draw-all
+    std::string commandLine; // the whole command as typed, quoted for the shell
 };

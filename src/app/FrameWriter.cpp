@@ -57,8 +57,8 @@ bool FrameWriter::openFolder(const std::string& path, std::string& error)
     // The folder then holds exactly this render's frames.
     static const std::regex framePattern("frame_[0-9]{6}\\.png");
     for (const auto& entry : fs::directory_iterator(path, code))
-        if (std::regex_match(entry.path().filename().string(), framePattern))
-            fs::remove(entry.path(), code);
+        if (std::regex_match(entry.path().filename().string(), framePattern) && fs::remove(entry.path(), code))
+            ++removedFrames;
     folder = path;
     startWorkers(pngWorkers());
     return true;

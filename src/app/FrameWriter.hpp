@@ -25,7 +25,9 @@ public:
     FrameWriter(const FrameWriter&) = delete;
     FrameWriter& operator=(const FrameWriter&) = delete;
 
-    // Writes frame_000001.png, ... into the folder (created when missing; earlier frames removed).
+    // Writes frame_000001.png, ... into the folder (created when missing). The frame_*.png files
+    // of an earlier render there are removed, so that the folder holds exactly this render's
+    // frames; `removedFrames` tells how many.
     bool openFolder(const std::string& folder, std::string& error);
     // Starts ffmpeg encoding a silent video at `fps` into `path` (container chosen by `format`).
     bool openVideo(const std::string& path, const std::string& format, int fps, std::string& error);
@@ -43,6 +45,8 @@ public:
     double encodeSeconds() const { return encodeNanos.load() * 1e-9; }
     double writeSeconds() const { return writeNanos.load() * 1e-9; }
     double waitSeconds() const { return waitNanos * 1e-9; }
+
+    long removedFrames = 0;
 
 private:
     struct Slot

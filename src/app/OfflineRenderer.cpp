@@ -4,6 +4,7 @@
 #include "app/CommandLine.hpp"
 #include "app/FrameTimer.hpp"
 #include "app/FrameWriter.hpp"
+#include "app/LaunchCheck.hpp"
 #include "app/SoundTrack.hpp"
 #include "catalogs/MusicManager.hpp"
 
@@ -112,12 +113,12 @@ bool OfflineRenderer::checkEnvironment() const
                   << std::endl;
         return false;
     }
-    const char* display = std::getenv("DISPLAY");
-    if (!display || !*display)
+    std::string reason;
+    if (!LaunchCheck::hasDisplay(reason))
     {
-        std::cerr << "kestrune: --render needs an X display for its GL context (it shows no window); without one, "
-                     "run it under a virtual screen: xvfb-run -a -s \"-screen 0 1920x1080x24\" kestrune --render "
-                  << options.renderOut << std::endl;
+        std::cerr << "kestrune: --render needs an X display for its GL context (it shows no window), and " << reason
+                  << "; run it under a virtual screen: " << LaunchCheck::underVirtualScreen(options.commandLine)
+                  << std::endl;
         return false;
     }
     return true;
@@ -168,6 +169,12 @@ int OfflineRenderer::renderWith(Application& app, SoundTrack& track)
         std::cerr << "kestrune: " << error << std::endl;
         return 1;
     }
+    if (writer.removedFrames > 0)
+        std::cout << "kestrune: removed " << writer.removedFrames << " frame_*.png files of an earlier render from "
+                  << options.renderOut << std::endl;
+    // Steps and demo time count from the start of the demo, also after --start.
+    firstStep = app.stepCount;
+    stepsRun = firstStep;
 
     const auto start = Clock::now();
     bool ok = renderFrames(app, writer);
@@ -304,8 +311,11 @@ void OfflineRenderer::printSummary(const FrameWriter& writer, double elapsed) co
 {
     const double frames = std::max(1L, framesWritten);
     std::cout << "kestrune: rendered " << framesWritten << " frames (" << stepsRun << " steps, " << stepsRun / 60.0
-              << " s of demo time) to " << options.renderOut << " in " << elapsed << " s, "
-              << framesWritten / std::max(elapsed, 1e-9) << " frames per second" << std::endl;
+              << " s of demo time";
+    if (firstStep > 0)
+        std::cout << ", from " << firstStep / 60.0 << " s";
+    std::cout << ") to " << options.renderOut << " in " << elapsed << " s, " << framesWritten / std::max(elapsed, 1e-9)
+              << " frames per second" << std::endl;
     char line[320];
     std::snprintf(line, sizeof line,
                   "kestrune: render time per frame: update %.2f ms, draw %.2f ms, read back %.2f ms, waiting for "

@@ -48,6 +48,7 @@ private:
     bool progress = false;
     bool capped = false;
     long framesWritten = 0;
+    long firstStep = 0; // the step the render starts after (--start)
     long stepsRun = 0;
     double updateSeconds = 0.0;
     double drawSeconds = 0.0;

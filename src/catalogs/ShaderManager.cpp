@@ -3,6 +3,7 @@
 #include "catalogs/CatalogJson.hpp"
 #include "catalogs/TextureManager.hpp"
 
+#include <filesystem>
 #include <iostream>
 #include <utility>
 #include <vector>
@@ -76,7 +77,7 @@ sf::Shader* ShaderManager::addShader(const std::string& key, const std::string& 
         return nullptr;
     }
     auto shader = std::make_unique<sf::Shader>();
-    if (!shader->loadFromFile(VertexFile, fragmentPath))
+    if (!loadFiles(*shader, VertexFile, fragmentPath))
     {
         std::cerr << Component << ": Unable to load file " << fragmentPath << "." << std::endl;
         return nullptr;
@@ -84,6 +85,15 @@ sf::Shader* ShaderManager::addShader(const std::string& key, const std::string& 
     sf::Shader* registered = shader.get();
     shaders.emplace(key, std::move(shader));
     return registered;
+}
+
+bool ShaderManager::loadFiles(sf::Shader& shader, const std::string& vertexPath, const std::string& fragmentPath)
+{
+    std::error_code ignored;
+    if (!std::filesystem::is_regular_file(vertexPath, ignored) ||
+        !std::filesystem::is_regular_file(fragmentPath, ignored))
+        return false;
+    return shader.loadFromFile(vertexPath, fragmentPath);
 }
 
 bool ShaderManager::hasShader(const std::string& key) const

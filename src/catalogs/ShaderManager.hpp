@@ -26,6 +26,11 @@ public:
     // The shared shader, or null after "ShaderManager: Shader with key <key> does not exist.".
     sf::Shader* getShader(const std::string& key);
 
+    // sf::Shader::loadFromFile, for regular files only: the library sizes its buffer by seeking
+    // to the end of the file, which on some file systems gives a folder an end near 2^63 and
+    // ends the program in a failed allocation.
+    static bool loadFiles(sf::Shader& shader, const std::string& vertexPath, const std::string& fragmentPath);
+
 private:
     void loadEntry(const std::string& key, const nlohmann::json& entry);
 

@@ -1,5 +1,6 @@
 #include "check/DemoChecker.hpp"
 
+#include "catalogs/ShaderManager.hpp"
 #include "check/ScriptChecker.hpp"
 
 #include <SFML/Audio/InputSoundFile.hpp>
@@ -182,7 +183,7 @@ std::string DemoChecker::compileFragment(const std::string& path)
         return std::string();
     CapturedErrors errors;
     sf::Shader shader;
-    if (shader.loadFromFile(VertexPath, path))
+    if (ShaderManager::loadFiles(shader, VertexPath, path))
         return std::string();
     // The compiler's own lines ("0:3(30): error: ..."), placed in the fragment file, say what is
     // wrong; the catalog's line says which entry it breaks.

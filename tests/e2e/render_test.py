@@ -121,11 +121,23 @@ def test_frames(binary):
     render(binary, folder, ["--render", "again", "--frames", "20"])
     same_frames(os.path.join(folder, "full"), full[:20], os.path.join(folder, "again"),
                 frames_in(os.path.join(folder, "again")), "a second render with --frames 20")
+    # A shorter render into the same folder replaces the earlier frames, says so, and keeps other files.
+    with open(os.path.join(folder, "again", "notes.txt"), "w") as f:
+        f.write("mine")
+    out, _ = render(binary, folder, ["--render", "again", "--frames", "3"])
+    if "kestrune: removed 20 frame_*.png files of an earlier render from %s" % os.path.join(folder, "again") not in out:
+        raise Failure("a render over an earlier one did not say what it removed:\n" + out)
+    kept = os.listdir(os.path.join(folder, "again"))
+    if sorted(kept) != full[:3] + ["notes.txt"]:
+        raise Failure("the folder should hold the 3 new frames and notes.txt: %s" % sorted(kept))
 
-    # --start 0.25 fast-forwards 15 steps: its first frame is the full render's frame 15.
-    render(binary, folder, ["--render", "late", "--start", "0.25", "--frames", "10"])
+    # --start 0.25 fast-forwards 15 steps: its first frame is the full render's frame 15. Steps and
+    # demo time count from the start of the demo.
+    out, _ = render(binary, folder, ["--render", "late", "--start", "0.25", "--frames", "10"])
     same_frames(os.path.join(folder, "full"), full[14:24], os.path.join(folder, "late"),
                 frames_in(os.path.join(folder, "late")), "--start 0.25")
+    if "kestrune: rendered 10 frames (24 steps, 0.4 s of demo time, from 0.25 s) to " not in out:
+        raise Failure("the summary after --start should count from the start of the demo:\n" + out)
 
     # At 30 frames per second every other frame is dropped: frames 1, 3, 5 ...
     render(binary, folder, ["--render", "half", "--fps", "30", "--frames", "5"])
@@ -184,11 +196,25 @@ def test_environment(binary):
     _, err = render(binary, folder, ["--render", "out.mp4"], env={"PATH": "/nonexistent"}, code=1)
     if err.count("\n") != 1 or "needs ffmpeg" not in err:
         raise Failure("without ffmpeg expected one line, got:\n" + err)
-    _, err = render(binary, folder, ["--render", "frames"], env={"DISPLAY": ""}, code=1)
-    if err.count("\n") != 1 or "xvfb-run" not in err:
-        raise Failure("without a display expected one line naming xvfb-run, got:\n" + err)
-    if os.path.exists(os.path.join(folder, "frames")):
-        raise Failure("a failed render left an output folder")
+    # The hint repeats the whole command, under a virtual screen; an X server that cannot be
+    # reached is explained the same way instead of aborting.
+    for display in ("", ":4093"):
+        _, err = render(binary, folder, ["--render", "frames", "--frames", "3", "--fps=30"], env={"DISPLAY": display},
+                        code=1)
+        command = "%s --render frames --frames 3 --fps=30" % os.path.abspath(binary)
+        if err.count("\n") != 1 or not err.rstrip().endswith('xvfb-run -a -s "-screen 0 1920x1080x24" ' + command):
+            raise Failure("without a display (DISPLAY=%r) expected one line repeating the command under xvfb-run, "
+                          "got:\n%s" % (display, err))
+        if os.path.exists(os.path.join(folder, "frames")):
+            raise Failure("a failed render left an output folder")
+    # Another extension is a usage error; a folder that exists is taken whatever its name.
+    _, err = render(binary, folder, ["--render", "out.png", "--frames", "1"], code=2)
+    if err.count("\n") != 1 or ".mp4 or .webm" not in err or os.path.exists(os.path.join(folder, "out.png")):
+        raise Failure("--render out.png should be one usage line and no output, got:\n" + err)
+    os.makedirs(os.path.join(folder, "take.2"))
+    render(binary, folder, ["--render", "take.2", "--frames", "1"])
+    if frames_in(os.path.join(folder, "take.2")) != ["frame_000001.png"]:
+        raise Failure("an existing folder take.2 did not receive the frame")
     shutil.rmtree(folder, ignore_errors=True)
 
 

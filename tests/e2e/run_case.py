@@ -40,14 +40,18 @@ case.json keys (all optional):
   "after":        checks of files the run left in the working directory:
                   {"wav_rms": "out.wav", "from": s, "to": s, "min": n}   RMS of 16-bit samples in
                   a time window ("last": s instead of from/to: the final s seconds); "max": n too
-  "actions":      run in order while the program runs:
+                  {"absent": path}   the run left nothing at this path
+  "actions":      run in order while the program runs. Nothing waits a fixed time: each action
+                  waits for what the program prints or shows, up to a generous "timeout" (s), so a
+                  busy machine makes a case slower, never red.
                   {"wait_stdout": line-or-{"re"}, "timeout": s, "count": n}   (n matching lines, default 1)
-                  {"sleep": seconds}
-                  {"screenshot": true} then pixel checks on the latest screenshot:
-                  {"pixel": [x, y], "rgb": [r, g, b], "tolerance": n}
-                  {"darker": [x, y], "than": [x2, y2], "by": n}   (sum of channels)
-                  {"key": "Escape"}   (held for 0.2 s with xdotool)
-                  {"window_title": "..."}   a window with exactly this title exists
+                  {"screen": [checks...], "timeout": s}   takes screenshots until every check holds
+                                  in one of them (default 30 s); the checks:
+                    {"pixel": [x, y], "rgb": [r, g, b], "tolerance": n}
+                    {"darker": [x, y], "than": [x2, y2], "by": n}   (sum of channels)
+                  {"key": "Escape", "timeout": s}   held down (xdotool) until the program ends,
+                                  pressed again every second while it runs (default 20 s)
+                  {"window_title": "...", "timeout": s}   a window with exactly this title appears
                   {"edit": path, "write": text}   replace the file at once (written beside the
                                   assets, then renamed over it), as an editor's save does
                   {"edit": path, "copy": file}    the same with the text of a file of the case
@@ -239,6 +243,38 @@ def pixel_at(shot, point):
     return tuple(rgb[offset:offset + 3])
 
 
+def failed_check(shot, check):
+    """Why one screen check does not hold on a screenshot, or None when it holds."""
+    if "pixel" in check:
+        got = pixel_at(shot, check["pixel"])
+        tolerance = check.get("tolerance", 8)
+        if any(abs(g - w) > tolerance for g, w in zip(got, check["rgb"])):
+            return "pixel %s is %s, expected %s (tolerance %d)" % (check["pixel"], got, check["rgb"], tolerance)
+        return None
+    if "darker" in check:
+        dark = sum(pixel_at(shot, check["darker"]))
+        light = sum(pixel_at(shot, check["than"]))
+        if dark + check.get("by", 1) > light:
+            return "pixel %s (sum %d) is not darker than %s (sum %d) by %d" % (
+                check["darker"], dark, check["than"], light, check.get("by", 1))
+        return None
+    raise CaseFailure("unknown screen check %r" % check)
+
+
+def wait_for_screen(action, process, workdir):
+    """Screenshots until every check holds in one of them; the last one's failures otherwise."""
+    deadline = time.time() + action.get("timeout", 30)
+    while True:
+        shot = screenshot(workdir)
+        failures = [f for f in (failed_check(shot, check) for check in action["screen"]) if f]
+        if not failures:
+            return
+        if process.poll() is not None or time.time() > deadline:
+            raise CaseFailure("the screen never showed what was expected (program %s); last screenshot:\n  %s" % (
+                "ended" if process.poll() is not None else "running", "\n  ".join(failures)))
+        time.sleep(0.1)
+
+
 def read_wav(path):
     """(sample rate, channels, list of 16-bit samples) of a PCM or extensible-PCM WAV file."""
     with open(path, "rb") as f:
@@ -263,6 +299,10 @@ def read_wav(path):
 
 def check_after(spec, workdir):
     for check in spec.get("after", []):
+        if "absent" in check:
+            if os.path.lexists(os.path.join(workdir, check["absent"])):
+                raise CaseFailure("the run left %s behind" % check["absent"])
+            continue
         rate, channels, samples = read_wav(os.path.join(workdir, check["wav_rms"]))
         frames = len(samples) // channels
         if "last" in check:
@@ -278,10 +318,35 @@ def check_after(spec, workdir):
                 check["wav_rms"], rms, check, check.get("min", 0), check.get("max", "inf"), frames / rate))
 
 
-def hold_key(key):
-    subprocess.run(["xdotool", "keydown", key], check=True, timeout=10)
-    time.sleep(0.2)
-    subprocess.run(["xdotool", "keyup", key], check=True, timeout=10)
+def hold_key_until_exit(action, process):
+    """Holds the key down until the program ends. The program tests the key's state when an event
+    reaches its window, which may not exist yet or miss the first press: press it again every
+    second while the program runs."""
+    deadline = time.time() + action.get("timeout", 20)
+    try:
+        while process.poll() is None:
+            if time.time() > deadline:
+                raise CaseFailure("the program did not end while %s was held" % action["key"])
+            subprocess.run(["xdotool", "keydown", action["key"]], check=True, timeout=10)
+            pressed = time.time()
+            while process.poll() is None and time.time() - pressed < 1.0:
+                time.sleep(0.02)
+            subprocess.run(["xdotool", "keyup", action["key"]], check=True, timeout=10)
+    finally:
+        subprocess.run(["xdotool", "keyup", action["key"]], timeout=10)
+
+
+def wait_for_window(action, process):
+    deadline = time.time() + action.get("timeout", 20)
+    pattern = "^%s$" % re.escape(action["window_title"])
+    while True:
+        found = subprocess.run(["xdotool", "search", "--name", pattern],
+                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=10)
+        if found.returncode == 0 and found.stdout.strip():
+            return
+        if process.poll() is not None or time.time() > deadline:
+            raise CaseFailure("no window titled %r" % action["window_title"])
+        time.sleep(0.1)
 
 
 class Editor:
@@ -322,7 +387,6 @@ class Editor:
 
 
 def run_actions(spec, process, stdout, workdir):
-    shot = None
     editor = Editor(workdir)
     for action in spec.get("actions", []):
         if "wait_stdout" in action:
@@ -331,31 +395,14 @@ def run_actions(spec, process, stdout, workdir):
                 if process.poll() is not None or time.time() > deadline:
                     raise CaseFailure("never saw %s on standard output" % describe(action["wait_stdout"]))
                 time.sleep(0.05)
-        elif "sleep" in action:
-            time.sleep(action["sleep"])
-        elif "screenshot" in action:
-            shot = screenshot(workdir)
-        elif "pixel" in action:
-            got = pixel_at(shot, action["pixel"])
-            tolerance = action.get("tolerance", 8)
-            if any(abs(g - w) > tolerance for g, w in zip(got, action["rgb"])):
-                raise CaseFailure("pixel %s is %s, expected %s (tolerance %d)" % (
-                    action["pixel"], got, action["rgb"], tolerance))
-        elif "darker" in action:
-            dark = sum(pixel_at(shot, action["darker"]))
-            light = sum(pixel_at(shot, action["than"]))
-            if dark + action.get("by", 1) > light:
-                raise CaseFailure("pixel %s (sum %d) is not darker than %s (sum %d) by %d" % (
-                    action["darker"], dark, action["than"], light, action.get("by", 1)))
+        elif "screen" in action:
+            wait_for_screen(action, process, workdir)
         elif "key" in action:
-            hold_key(action["key"])
+            hold_key_until_exit(action, process)
         elif "edit" in action:
             editor.apply(action)
         elif "window_title" in action:
-            found = subprocess.run(["xdotool", "search", "--name", "^%s$" % re.escape(action["window_title"])],
-                                   stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=10)
-            if found.returncode != 0 or not found.stdout.strip():
-                raise CaseFailure("no window titled %r" % action["window_title"])
+            wait_for_window(action, process)
         else:
             raise CaseFailure("unknown action %r" % action)
 

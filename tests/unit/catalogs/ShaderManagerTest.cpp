@@ -95,6 +95,7 @@ TEST_F(ShaderManagerTest, FailuresLeaveTheKeyUnregistered)
     const std::string skip = ": [json.exception.type_error.302] type must be ";
     EXPECT_EQ(load(R"({"shaders": {"bad": {"fragment": "broken.frag", "texture": "green"},
                      "gone": {"fragment": "absent.frag"}, "good": {"fragment": "color.frag"},
+                     "dir": {"fragment": "assets/shaders"},
                      "a": {"texture": "green"}, "b": "color.frag", "t1": {"fragment": 1},
                      "t2": {"fragment": "color.frag", "uniforms": {"amount": 1, "speed": "fast"}},
                      "t3": {"fragment": "color.frag", "uniforms": [0.5]},
@@ -102,6 +103,7 @@ TEST_F(ShaderManagerTest, FailuresLeaveTheKeyUnregistered)
               errLines("ShaderManager: Missing FRAGMENT property for [a]\n"
                        "ShaderManager: Missing FRAGMENT property for [b]\n"
                        "ShaderManager: Unable to load file broken.frag.\n"
+                       "ShaderManager: Unable to load file assets/shaders.\n"
                        "ShaderManager: Unable to load file absent.frag.\n"
                        "ShaderManager: Skipping [t1]" +
                        skip +
@@ -115,7 +117,7 @@ TEST_F(ShaderManagerTest, FailuresLeaveTheKeyUnregistered)
                        "ShaderManager: Skipping [t4]" +
                        skip + "string, but is number\n"));
     EXPECT_TRUE(shaders.hasShader("good"));
-    for (const char* key : {"a", "b", "bad", "gone", "t1", "t2", "t3", "t4"})
+    for (const char* key : {"a", "b", "bad", "dir", "gone", "t1", "t2", "t3", "t4"})
     {
         EXPECT_EQ(captured([&] { EXPECT_EQ(shaders.getShader(key), nullptr); }),
                   errLines(std::string("ShaderManager: Shader with key ") + key + " does not exist.\n"));
