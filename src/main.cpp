@@ -43,7 +43,11 @@ int main(int argc, char** argv)
     }
 
     if (options.check)
-        return DemoChecker().run(std::cout);
+    {
+        DemoChecker checker;
+        checker.canOpenDisplay = LaunchCheck::hasDisplay(error);
+        return checker.run(std::cout);
+    }
     if (!LaunchCheck::isDemoFolder(".", error))
     {
         std::cerr << "kestrune: " << error << std::endl;

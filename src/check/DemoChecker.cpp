@@ -173,7 +173,7 @@ std::string DemoChecker::compileFragment(const std::string& path)
     {
         displayChecked = true;
         const char* name = std::getenv("DISPLAY");
-        if (name && *name)
+        if (name && *name && canOpenDisplay)
             context = std::make_unique<sf::Context>();
         display = context && sf::Shader::isAvailable();
         if (!display)
