@@ -7,7 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include <iomanip>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -48,10 +48,14 @@ void CommandListing::print(std::ostream& out)
 {
     for (const Listed& command : commands())
     {
-        out << std::left << std::setw(24) << command.spec->name << std::setw(10) << command.section;
+        std::string line = std::string(command.spec->name);
+        line.resize(std::max<std::size_t>(line.size() + 1, 24), ' ');
+        line += command.section;
+        if (command.spec->signature.count > 0)
+            line.resize(std::max<std::size_t>(line.size() + 1, 34), ' ');
         for (const Param& param : command.spec->signature)
-            out << " " << describe(param);
-        out << "\n";
+            line += describe(param) + (&param == command.spec->signature.end() - 1 ? "" : " ");
+        out << line << "\n";
     }
 }
 

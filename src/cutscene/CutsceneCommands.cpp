@@ -8,7 +8,6 @@
 #include "script/ScriptParams.hpp"
 
 #include <algorithm>
-#include <cstdlib>
 #include <iostream>
 #include <memory>
 
@@ -36,7 +35,7 @@ const std::string& textParam(const Params& params, int i)
 // to hold them.
 int optionalInt(const Params& params, int i, const Row& row)
 {
-    return hasParam(params, i) ? getInt(params, i) : std::atoi(row.spec.signature.params[i].fallback);
+    return hasParam(params, i) ? getInt(params, i) : row.spec.signature.params[i].fallbackInteger;
 }
 
 // The parameters that every tween command has after its targets.

@@ -4,6 +4,7 @@
 #include "motion/Tween.hpp"
 #include "script/ScriptParams.hpp"
 
+#include <algorithm>
 #include <iostream>
 #include <string_view>
 #include <vector>
@@ -78,7 +79,7 @@ std::string GameCutscene::extVariable(std::string text)
     // Only the first occurrence of each constant is replaced. Replacing in place keeps this
     // free of allocations: every value is shorter than its constant. Without a "%" (the
     // interpreter has replaced its own constants already) there is nothing to look for.
-    if (text.find('%') == std::string::npos)
+    if (std::none_of(text.begin(), text.end(), [](char c) { return c == '%'; }))
         return text;
     for (const Constant& constant : constantTable())
     {

@@ -40,13 +40,31 @@ const char* kindName(ParamKind kind);
 
 struct Param
 {
+    constexpr Param(const char* name, ParamKind kind, const char* fallback = nullptr)
+        : name(name), kind(kind), fallback(fallback), fallbackInteger(decimal(fallback))
+    {}
+
+    constexpr bool optional() const { return fallback != nullptr; }
+
     const char* name;
     ParamKind kind;
     // An optional parameter takes this text when the line is too short to hold it; null for the
     // ones a command needs. Optional parameters come last.
-    const char* fallback = nullptr;
+    const char* fallback;
+    // The default read as a decimal integer (0 for a needed parameter).
+    int fallbackInteger;
 
-    constexpr bool optional() const { return fallback != nullptr; }
+private:
+    static constexpr int decimal(const char* text)
+    {
+        if (!text)
+            return 0;
+        const bool negative = text[0] == '-';
+        int value = 0;
+        for (const char* digit = text + (negative ? 1 : 0); *digit >= '0' && *digit <= '9'; ++digit)
+            value = value * 10 + (*digit - '0');
+        return negative ? -value : value;
+    }
 };
 
 // A command's parameters in order. `needs` is the count passed to the parameter-count check:

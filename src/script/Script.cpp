@@ -119,12 +119,8 @@ int Script::findLabel(const std::string& name) const
     return 0;
 }
 
-const ScriptLine* Script::getLine(int index) const
+const ScriptLine* Script::outOfBounds()
 {
-    if (index < 0 || index >= lineCount())
-    {
-        std::cerr << "Script: Out of bounds" << std::endl;
-        return nullptr;
-    }
-    return &lines[static_cast<std::size_t>(index)];
+    std::cerr << "Script: Out of bounds" << std::endl;
+    return nullptr;
 }

@@ -25,7 +25,12 @@ public:
     int findLabel(const std::string& name) const;
 
     // The stored line at index, or null (with a message) when out of range.
-    const ScriptLine* getLine(int index) const;
+    const ScriptLine* getLine(int index) const
+    {
+        if (index < 0 || index >= lineCount())
+            return outOfBounds();
+        return &lines[static_cast<std::size_t>(index)];
+    }
 
     int lineCount() const { return static_cast<int>(lines.size()); }
 
@@ -35,6 +40,7 @@ public:
     std::vector<int> fileLines;
 
 private:
+    static const ScriptLine* outOfBounds();
     // Stores one trimmed file line: nothing for blanks and comments, a "_label" line, or a command.
     void addLine(const std::string& line, int fileLine);
     // Appends a line with the facts of its plain parameters.

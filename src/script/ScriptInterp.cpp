@@ -266,7 +266,8 @@ bool ScriptInterp::run(const std::string& label)
         if (!stored)
             return false;
         // Skipped lines are resolved too: the entity sees every constant of every line reached.
-        const ScriptLine& line = resolved(*stored);
+        const ScriptLine& line = *stored;
+        const std::vector<std::string>& params = resolvedParams(line);
         if (++linesThisRun > MaxLinesPerRun)
             return yieldRunaway();
         if (skipDepth > 0)
@@ -284,7 +285,7 @@ bool ScriptInterp::run(const std::string& label)
         }
         currentCommand = line.command;
         currentLineNumber = pc + 1;
-        switch (execute(line))
+        switch (execute(line, params))
         {
         case Step::Jump: continue;
         case Step::Yield: return true;
@@ -427,9 +428,10 @@ void ScriptInterp::resolveInto(const std::string& text, std::string& out) const
 void ScriptInterp::resolveFlag(int flag, std::string& out) const
 {
     const Decimal value(flagValue(flag));
-    out.assign(value.text, value.size);
     if (entity)
-        out = entity->extVariable(std::move(out));
+        out = entity->extVariable(std::string(value.text, value.size));
+    else
+        out.assign(value.text, value.size);
 }
 
 int ScriptInterp::matchingAlias(const std::string& text) const
@@ -463,10 +465,10 @@ std::int32_t ScriptInterp::flagValue(int index) const
     return entity ? entity->flags[index] : 0;
 }
 
-const ScriptLine& ScriptInterp::resolved(const ScriptLine& line)
+const std::vector<std::string>& ScriptInterp::resolvedParams(const ScriptLine& line)
 {
     if (line.asWritten)
-        return line;
+        return line.params;
     // Surplus strings are parked rather than destroyed so that their buffers serve later lines.
     std::vector<std::string>& params = scratch.params;
     const std::size_t count = line.params.size();
@@ -485,12 +487,6 @@ const ScriptLine& ScriptInterp::resolved(const ScriptLine& line)
             spareParams.pop_back();
         }
     }
-    scratch.command = line.command;
-    scratch.builtin = line.builtin;
-    scratch.extension = line.extension;
-    scratch.blockChange = line.blockChange;
-    scratch.jump = line.jump;
-    scratch.facts = line.facts;
     const bool known = line.facts.size() == count;
     for (std::size_t k = 0; k < count; ++k)
     {
@@ -501,24 +497,39 @@ const ScriptLine& ScriptInterp::resolved(const ScriptLine& line)
         else
             resolveInto(line.params[k], params[k]);
     }
-    return scratch;
+    return params;
 }
 
-ScriptInterp::Step ScriptInterp::execute(const ScriptLine& line)
+ScriptInterp::Step ScriptInterp::execute(const ScriptLine& line, const std::vector<std::string>& params)
 {
     const int row = line.builtin == ScriptLine::NotLookedUp ? findBuiltin(line.command) : line.builtin;
     if (row < 0)
     {
-        if (!entity->extScript(line))
+        if (!entity->extScript(handedOver(line, params)))
             std::cerr << "ScriptInterp: Unhandled command [" << line.command << "]." << std::endl;
         return Step::Next;
     }
     const Command& command = commands[row];
     const int needs = command.row.spec.signature.needs;
-    if (line.params.size() < static_cast<std::size_t>(needs))
-        checkParamCount(line.command, line.params, needs);
+    if (params.size() < static_cast<std::size_t>(needs))
+        checkParamCount(line.command, params, needs);
     executing = &line;
-    return (this->*command.handler)(LineParams(line));
+    return (this->*command.handler)(LineParams(params, line.facts));
+}
+
+// The line the entity gets: the stored one when it runs as written, otherwise the copy that
+// holds its resolved parameters, completed with the rest of the line.
+const ScriptLine& ScriptInterp::handedOver(const ScriptLine& line, const std::vector<std::string>& params)
+{
+    if (&params == &line.params)
+        return line;
+    scratch.command = line.command;
+    scratch.builtin = line.builtin;
+    scratch.extension = line.extension;
+    scratch.blockChange = line.blockChange;
+    scratch.jump = line.jump;
+    scratch.facts = line.facts;
+    return scratch;
 }
 
 bool ScriptInterp::flagIndexValid(int index, const char* what) const

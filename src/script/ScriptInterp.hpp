@@ -109,8 +109,9 @@ private:
 
     // Tells each line of the bound script its row, its block change and where its jump goes.
     void learnRows(Script& script) const;
-    // The stored line itself when it runs as written, otherwise the copy with its parameters resolved.
-    const ScriptLine& resolved(const ScriptLine& line);
+    // The line's parameters as written when none needs resolving, otherwise the resolved copy.
+    const std::vector<std::string>& resolvedParams(const ScriptLine& line);
+    const ScriptLine& handedOver(const ScriptLine& line, const std::vector<std::string>& params);
     int jumpTarget(const Params& params);
 
     bool yieldRunaway();
@@ -118,7 +119,7 @@ private:
     void resolveFlag(int flag, std::string& out) const;
     int matchingAlias(const std::string& text) const;
     std::int32_t flagValue(int index) const;
-    Step execute(const ScriptLine& line);
+    Step execute(const ScriptLine& line, const std::vector<std::string>& params);
     bool flagIndexValid(int index, const char* what) const;
     Step changeFlag(FlagOp op, int index, std::int32_t value);
     Step changeVar(FlagOp op, const Params& params);

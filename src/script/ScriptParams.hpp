@@ -39,10 +39,13 @@ std::vector<ParamFacts> paramFacts(const std::vector<std::string>& params);
 class LineParams
 {
 public:
-    explicit LineParams(const ScriptLine& line) : texts(line.params), facts(line.facts.data())
+    explicit LineParams(const ScriptLine& line) : LineParams(line.params, line.facts) {}
+    // The resolved texts of a line with the facts it was loaded with: the plain ones are the same.
+    LineParams(const std::vector<std::string>& texts, const std::vector<ParamFacts>& loaded)
+        : texts(texts), facts(loaded.data())
     {
         // Facts that do not match the parameters (a line changed by hand) are not used.
-        if (line.facts.size() != line.params.size())
+        if (loaded.size() != texts.size())
             facts = nullptr;
     }
 
