@@ -47,8 +47,7 @@ GameCutscene& loopScene()
         cutscene = new GameCutscene;
         cutscene->clearScene();
         cutscene->loadScript(path.string());
-        cutscene->objects["o0"] =
-            std::make_unique<SceneObject>("o0", nullptr, 0.f, 0.f, 0.f, 0.f, 0.f, 0.f);
+        cutscene->objects["o0"] = std::make_unique<SceneObject>("o0", nullptr, 0.f, 0.f, 0.f, 0.f, 0.f, 0.f);
         cutscene->update(Step); // init
     }
     return *cutscene;

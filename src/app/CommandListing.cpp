@@ -92,9 +92,8 @@ void CommandListing::printJson(std::ostream& out)
     {
         const EasingCurve& curve = easingCurves()[i];
         const std::string constant = GameCutscene::easingConstant(curve);
-        easings.push_back({{"number", curve.number},
-                           {"name", curve.name},
-                           {"constant", constant.empty() ? Json() : Json(constant)}});
+        easings.push_back(
+            {{"number", curve.number}, {"name", curve.name}, {"constant", constant.empty() ? Json() : Json(constant)}});
     }
     out << document.dump(2) << "\n";
 }

@@ -143,8 +143,8 @@ void ScriptChecker::check(const std::string& scriptPath, const std::string& text
     script.parse(in);
     lines.clear();
     for (std::size_t i = 0; i < script.lines.size(); ++i)
-        lines.push_back({script.fileLines[i], script.lines[i].command, script.lines[i].params,
-                         command(script.lines[i].command)});
+        lines.push_back(
+            {script.fileLines[i], script.lines[i].command, script.lines[i].params, command(script.lines[i].command)});
 
     const std::size_t first = diagnostics.entries.size();
     collect();
@@ -296,7 +296,9 @@ void ScriptChecker::checkParam(const Line& line, std::size_t i, ParamKind kind)
     case K::Flag:
     case K::Easing:
     case K::YoyoEasing:
-    case K::Number: checkNumber(line, i, text.find('%') != std::string::npos ? resolveConstants(text) : text, kind); return;
+    case K::Number:
+        checkNumber(line, i, text.find('%') != std::string::npos ? resolveConstants(text) : text, kind);
+        return;
     default: break;
     }
     if (text.find('%') != std::string::npos)

@@ -336,9 +336,9 @@ void tweenUniform(GameCutscene& cutscene, const Params& params, const Row& row)
 }
 
 using K = ParamKind;
-constexpr Param CreateObject[] = {{"object", K::NewObject},     {"texture", K::Texture},      {"origin_x", K::Number, "0"},
-                                  {"origin_y", K::Number, "0"}, {"rect_x", K::Number, "0"},   {"rect_y", K::Number, "0"},
-                                  {"rect_w", K::Number, "0"},   {"rect_h", K::Number, "0"}};
+constexpr Param CreateObject[] = {
+    {"object", K::NewObject},   {"texture", K::Texture},    {"origin_x", K::Number, "0"}, {"origin_y", K::Number, "0"},
+    {"rect_x", K::Number, "0"}, {"rect_y", K::Number, "0"}, {"rect_w", K::Number, "0"},   {"rect_h", K::Number, "0"}};
 constexpr Param AddParticles[] = {{"binding", K::NewBinding}, {"particle_system", K::ParticleSystem}};
 constexpr Param SetActive[] = {{"binding", K::Binding}, {"active", K::Integer}};
 constexpr Param Seconds[] = {{"seconds", K::Number}};
@@ -352,20 +352,28 @@ constexpr Param SetOne[] = {{"object", K::ObjectOrBuffer}, {"value", K::Number}}
 constexpr Param SetPair[] = {{"object", K::ObjectOrBuffer}, {"x", K::Number}, {"y", K::Number}};
 constexpr Param SetUniform[] = {{"object", K::ObjectOrBuffer}, {"uniform", K::Uniform}, {"value", K::Number}};
 // Every tween ends with the same optional parameters.
-constexpr Param TweenOne[] = {{"object", K::ObjectOrBuffer}, {"target", K::Number},      {"seconds", K::Number},
-                              {"easing", K::Easing, "0"},    {"loops", K::Integer, "1"}, {"yoyo", K::Integer, "0"},
+constexpr Param TweenOne[] = {{"object", K::ObjectOrBuffer},      {"target", K::Number},      {"seconds", K::Number},
+                              {"easing", K::Easing, "0"},         {"loops", K::Integer, "1"}, {"yoyo", K::Integer, "0"},
                               {"yoyo_easing", K::YoyoEasing, "0"}};
-constexpr Param TweenPair[] = {{"object", K::ObjectOrBuffer}, {"target_x", K::Number},     {"target_y", K::Number},
-                               {"seconds", K::Number},        {"easing", K::Easing, "0"}, {"loops", K::Integer, "1"},
+constexpr Param TweenPair[] = {{"object", K::ObjectOrBuffer}, {"target_x", K::Number},
+                               {"target_y", K::Number},       {"seconds", K::Number},
+                               {"easing", K::Easing, "0"},    {"loops", K::Integer, "1"},
                                {"yoyo", K::Integer, "0"},     {"yoyo_easing", K::YoyoEasing, "0"}};
-constexpr Param TweenUniform[] = {{"object", K::ObjectOrBuffer}, {"uniform", K::Uniform},    {"from", K::Number},
-                                  {"to", K::Number},             {"seconds", K::Number},     {"easing", K::Easing, "0"},
-                                  {"loops", K::Integer, "1"},    {"yoyo", K::Integer, "0"}, {"yoyo_easing", K::YoyoEasing, "0"}};
+constexpr Param TweenUniform[] = {{"object", K::ObjectOrBuffer},
+                                  {"uniform", K::Uniform},
+                                  {"from", K::Number},
+                                  {"to", K::Number},
+                                  {"seconds", K::Number},
+                                  {"easing", K::Easing, "0"},
+                                  {"loops", K::Integer, "1"},
+                                  {"yoyo", K::Integer, "0"},
+                                  {"yoyo_easing", K::YoyoEasing, "0"}};
 constexpr Param ObjectShader[] = {{"object", K::ObjectOrBuffer}, {"shader", K::Shader}};
 constexpr Param LoadAnimations[] = {{"object", K::ObjectOrBuffer}, {"file", K::AnimationFile}};
 constexpr Param PlayAnimation[] = {{"object", K::ObjectOrBuffer}, {"animation", K::Animation}};
-constexpr Param DisplayText[] = {{"text_system", K::TextSystem}, {"text", K::Text},    {"x", K::Number},
-                                 {"y", K::Number},               {"delay", K::Number}, {"seconds", K::Number}};
+constexpr Param DisplayText[] = {
+    {"text_system", K::TextSystem}, {"text", K::Text},     {"x", K::Number}, {"y", K::Number},
+    {"delay", K::Number},           {"seconds", K::Number}};
 // draw_text reads nothing; it only checks that it has two parameters.
 constexpr Param DrawText[] = {{"unused_1", K::Text}, {"unused_2", K::Text}};
 

@@ -12,8 +12,8 @@ enum class ParamKind : std::uint8_t
     Integer,
     Number,
     Easing,
-    YoyoEasing, // an easing, or -1 for the forward curve
-    Flag,       // a flag or alias index, 0..8
+    YoyoEasing,  // an easing, or -1 for the forward curve
+    Flag,        // a flag or alias index, 0..8
     Variable,    // a variable's name, written without "$"
     NewVariable, // the name the alias command gives a flag
     Text,

@@ -35,10 +35,10 @@ struct ScriptLine
 
     // What the line learns when it is loaded, so that running it looks nothing up by name. A line
     // made elsewhere knows none of it and is looked up by its command word, as before.
-    int builtin = NotLookedUp;   // row of the interpreter's command table
-    int extension = NotLookedUp; // row of the command table of the entity that loaded the script
-    int blockChange = 0;         // while skipping: +1 for a block opener, -1 for endif
-    int jump = -1;               // the line a goto or gosub goes to, when its label is written plainly
-    bool asWritten = false;      // every parameter is plain: the line runs without a copy
+    int builtin = NotLookedUp;     // row of the interpreter's command table
+    int extension = NotLookedUp;   // row of the command table of the entity that loaded the script
+    int blockChange = 0;           // while skipping: +1 for a block opener, -1 for endif
+    int jump = -1;                 // the line a goto or gosub goes to, when its label is written plainly
+    bool asWritten = false;        // every parameter is plain: the line runs without a copy
     std::vector<ParamFacts> facts; // one per parameter, once the line is loaded
 };

@@ -133,18 +133,31 @@ NOT_KEYS = {"currentTexture", "inputTexture"}
 
 
 def loader_keys():
+    keys = {}
+    # The key descriptions the loaders read with: every JsonKey row and the top-level key of
+    # every JsonFormat, wherever a loader keeps them.
+    described = []
+    for folder in ("src/catalogs", "src/effects", "src/scene"):
+        for name in sorted(os.listdir(os.path.join(ROOT, folder))):
+            if name.endswith((".cpp", ".hpp")):
+                described.append(os.path.join(folder, name))
+    for source in described:
+        code = strip_comments(read(source))
+        for key in re.findall(r'JsonKey\s+\w+\s*\{\s*"([A-Za-z_][A-Za-z0-9_]*)"', code):
+            keys.setdefault(key, source)
+        for key in re.findall(r'JsonFormat\s+\w+\s*\{\s*"([A-Za-z_][A-Za-z0-9_]*)"', code):
+            keys.setdefault(key, source)
+    # Any other identifier-like literal of the loaders. Component names are capitalised and
+    # messages hold spaces or dots, so an identifier starting with a lower-case letter is a key
+    # the loader reads (or writes for the shader).
     sources = []
     for folder in ("src/catalogs", "src/effects"):
         for name in sorted(os.listdir(os.path.join(ROOT, folder))):
             if name.endswith(".cpp"):
                 sources.append(os.path.join(folder, name))
     sources.append("src/scene/AnimationCollection.cpp")
-    keys = {}
     for source in sources:
-        code = strip_comments(read(source))
-        # Component names are capitalised and messages hold spaces or dots, so an identifier
-        # starting with a lower-case letter is a key the loader reads (or writes for the shader).
-        for literal in re.findall(r'"([a-z][A-Za-z0-9_]*)"', code):
+        for literal in re.findall(r'"([a-z][A-Za-z0-9_]*)"', strip_comments(read(source))):
             keys.setdefault(literal, source)
     config = re.findall(r'applyKey\s*<[^>]*>\s*\(\s*\w+\s*,\s*"(\w+)"', read("src/app/Application.cpp"))
     if len(config) < 4:

@@ -174,10 +174,9 @@ TEST_F(ScriptParams, ReplaceFirstReplacesOnlyTheFirstOccurrence)
 // accessors answer or print, for any text.
 TEST_F(ScriptParams, LoadedLinesReadAsTheirTexts)
 {
-    const std::vector<std::string> texts = {" \t42", "12abc", "1.9",   "-7",    "+5",  "2147483647", "-2147483648",
-                                            "0x10", "abc",   "",      "9e99",  "1e3", "inf",        "nan",
-                                            "0x1p3", "1e39", "1e-50", "-0",    "1",   "true",       " +",
-                                            "99999999999"};
+    const std::vector<std::string> texts = {
+        " \t42", "12abc", "1.9", "-7",    "+5",   "2147483647", "-2147483648", "0x10", "abc",  "",   "9e99",
+        "1e3",   "inf",   "nan", "0x1p3", "1e39", "1e-50",      "-0",          "1",    "true", " +", "99999999999"};
     ScriptLine loaded("cmd", texts);
     loaded.facts = paramFacts(texts);
     const LineParams line(loaded);
