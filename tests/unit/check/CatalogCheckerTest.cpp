@@ -97,7 +97,7 @@ TEST(CatalogChecker, TextStyleLimitsAreTheLoaders)
     c.checker.checkTexts("x", R"({"textsystems": {"a": {"font": "f.ttf", "size": 2048, "num_instances": 10001},
                                                   "b": {"font": "f.ttf", "size": -0.5, "num_instances": -3}}})");
     EXPECT_EQ(c.lines(), (std::vector<std::string>{
-                             "x:1:81: error: text system \"a\": \"num_instances\" 10001 is out of the range of 0 to "
+                             "x:1:55: error: text system \"a\": \"num_instances\" 10001 is out of the range of 0 to "
                              "10000 instances, so the player skips this entry",
                          }));
 }
