@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <iostream>
-#include <string_view>
 #include <vector>
 
 namespace
@@ -33,7 +32,7 @@ const std::vector<Constant>& constantTable()
         {
             const EasingCurve& curve = easingCurves()[i];
             if (curve.scriptConstant)
-                rows.push_back({EasingPrefix + std::string(curve.name), std::to_string(curve.number)});
+                rows.push_back({GameCutscene::easingConstant(curve), std::to_string(curve.number)});
         }
         rows.push_back({"%forever", "-1"});
         return rows;

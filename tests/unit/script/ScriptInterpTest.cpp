@@ -373,6 +373,13 @@ const FirstStep FirstSteps[] = {
     // A skipped block whose endif is the script's last line ends the script normally.
     {"SkippedBlockEndingTheScriptIsAPlainEnd", "if 0, 1\nlog b\nendif\n", End, "", After::Stopped, {}},
     {"NestedBlockOpenAtTheEndStillReportsTheBranch", "if 0, 1\nif 1, 1\nendif\n", "", MissingEndif, After::Stopped, {}},
+    // Written as commands, a label line and endif take any number of parameters silently.
+    {"LabelAndEndifCountNoParameters",
+     "_label\nendif a, b\nlog a\n",
+     "LOG: a\nScriptInterp: Reached end of script.\n",
+     "",
+     After::Stopped,
+     {}},
     {"EndifWithoutBlockDoesNothing",
      "endif\nlog a\n",
      "LOG: a\nScriptInterp: Reached end of script.\n",
