@@ -18,7 +18,7 @@ const char* const Scene = "scene";
 
 struct Listed
 {
-    const CommandSpec* spec;
+    const CommandInfo* info;
     const char* section;
 };
 
@@ -28,12 +28,12 @@ std::vector<Listed> commands()
     std::vector<Listed> listed;
     for (int row = 0; row < ScriptInterp::builtinCount(); ++row)
     {
-        const CommandSpec& spec = ScriptInterp::builtin(row).spec;
-        if (spec.name != Script::LabelCommand)
-            listed.push_back({&spec, BuiltIn});
+        const CommandInfo& info = ScriptInterp::builtin(row).info;
+        if (info.name != Script::LabelCommand)
+            listed.push_back({&info, BuiltIn});
     }
     for (const CutsceneCommands::Row* row : CutsceneCommands::all())
-        listed.push_back({&row->spec, Scene});
+        listed.push_back({&row->info, Scene});
     return listed;
 }
 
@@ -48,13 +48,13 @@ void CommandListing::print(std::ostream& out)
 {
     for (const Listed& command : commands())
     {
-        std::string line = std::string(command.spec->name);
+        std::string line = std::string(command.info->name);
         line.resize(std::max<std::size_t>(line.size() + 1, 24), ' ');
         line += command.section;
-        if (command.spec->signature.count > 0)
+        if (command.info->signature.count > 0)
             line.resize(std::max<std::size_t>(line.size() + 1, 34), ' ');
-        for (const Param& param : command.spec->signature)
-            line += describe(param) + (&param == command.spec->signature.end() - 1 ? "" : " ");
+        for (const Param& param : command.info->signature)
+            line += describe(param) + (&param == command.info->signature.end() - 1 ? "" : " ");
         out << line << "\n";
     }
 }
@@ -67,7 +67,7 @@ void CommandListing::printJson(std::ostream& out)
     for (const Listed& command : commands())
     {
         Json params = Json::array();
-        for (const Param& param : command.spec->signature)
+        for (const Param& param : command.info->signature)
         {
             Json entry = {{"name", param.name}, {"kind", kindName(param.kind)}};
             if (param.optional())
@@ -77,9 +77,9 @@ void CommandListing::printJson(std::ostream& out)
             }
             params.push_back(entry);
         }
-        listed.push_back({{"name", command.spec->name},
+        listed.push_back({{"name", command.info->name},
                           {"section", command.section},
-                          {"needs", command.spec->signature.needs},
+                          {"needs", command.info->signature.needs},
                           {"params", params}});
     }
     Json& constants = document["constants"] = Json::array();

@@ -65,11 +65,11 @@ std::string commandTaking(std::initializer_list<ParamKind> kinds)
         return true;
     };
     for (int row = 0; row < ScriptInterp::builtinCount(); ++row)
-        if (starts(ScriptInterp::builtin(row).spec.signature))
-            return std::string(ScriptInterp::builtin(row).spec.name);
+        if (starts(ScriptInterp::builtin(row).info.signature))
+            return std::string(ScriptInterp::builtin(row).info.name);
     for (const CutsceneCommands::Row* row : CutsceneCommands::all())
-        if (starts(row->spec.signature))
-            return std::string(row->spec.name);
+        if (starts(row->info.signature))
+            return std::string(row->info.name);
     return std::string();
 }
 
@@ -87,7 +87,7 @@ std::string firstBuiltinWith(ScriptInterp::Flow flow)
 {
     for (int row = 0; row < ScriptInterp::builtinCount(); ++row)
         if (ScriptInterp::builtin(row).flow == flow)
-            return std::string(ScriptInterp::builtin(row).spec.name);
+            return std::string(ScriptInterp::builtin(row).info.name);
     return std::string();
 }
 
@@ -110,14 +110,14 @@ std::string resolveConstants(const std::string& text)
 }
 } // namespace
 
-const CommandSpec* ScriptChecker::command(const std::string& word)
+const CommandInfo* ScriptChecker::command(const std::string& word)
 {
     // The interpreter's own commands come first, exactly as it dispatches.
     const int builtin = ScriptInterp::findBuiltin(word);
     if (builtin >= 0)
-        return &ScriptInterp::builtin(builtin).spec;
+        return &ScriptInterp::builtin(builtin).info;
     const CutsceneCommands::Row* row = CutsceneCommands::find(word);
-    return row ? &row->spec : nullptr;
+    return row ? &row->info : nullptr;
 }
 
 void ScriptChecker::error(const Line& line, const std::string& text)
@@ -186,10 +186,10 @@ void ScriptChecker::collect()
                                 std::to_string(defined.first->second) + "); jumps go to this last one");
             continue;
         }
-        if (!line.spec)
+        if (!line.info)
             continue;
         // What a parameter of each kind defines; a missing name reads as "".
-        const Signature& signature = line.spec->signature;
+        const Signature& signature = line.info->signature;
         for (int i = 0; i < signature.count; ++i)
         {
             const std::size_t at = static_cast<std::size_t>(i);
@@ -230,12 +230,12 @@ void ScriptChecker::checkLine(const Line& line)
 {
     if (line.command == Script::LabelCommand)
         return;
-    if (!line.spec)
+    if (!line.info)
     {
         error(line, "unknown command " + quoted(line.command));
         return;
     }
-    const Signature& signature = line.spec->signature;
+    const Signature& signature = line.info->signature;
     const int needs = signature.needs;
     const int given = static_cast<int>(line.params.size());
     if (given < needs)
@@ -399,7 +399,7 @@ void ScriptChecker::checkNumber(const Line& line, std::size_t i, const std::stri
         warning(line, what + "only " + quoted(std::string(begin, static_cast<const char*>(end))) + " of " +
                           quoted(text) + " is read");
     // The flag index of the command that names a flag is an alias index.
-    const bool names = line.spec && paramOf(line.spec->signature, K::NewVariable) >= 0;
+    const bool names = line.info && paramOf(line.info->signature, K::NewVariable) >= 0;
     const bool knownEasing = findEasing(static_cast<EasingType>(value)) != nullptr;
     if (kind == K::Flag && (value < 0 || value >= GameEntity::FlagCount))
         error(line, what + (names ? "alias" : "flag") + " index " + std::to_string(value) + " is outside 0.." +

@@ -26,7 +26,7 @@ public:
 
     // The command as the player dispatches it (built-in first, then the scene's), or null for a
     // command it does not know.
-    static const CommandSpec* command(const std::string& word);
+    static const CommandInfo* command(const std::string& word);
 
     AnimationFiles animationFiles;
 
@@ -36,7 +36,7 @@ private:
         int fileLine;
         std::string command;
         std::vector<std::string> params;
-        const CommandSpec* spec;
+        const CommandInfo* info;
     };
 
     void collect();

@@ -35,7 +35,7 @@ const std::string& textParam(const Params& params, int i)
 // to hold them.
 int optionalInt(const Params& params, int i, const Row& row)
 {
-    return hasParam(params, i) ? getInt(params, i) : row.spec.signature.params[i].fallbackInteger;
+    return hasParam(params, i) ? getInt(params, i) : row.info.signature.params[i].fallbackInteger;
 }
 
 // The parameters that every tween command has after its targets.
@@ -436,7 +436,7 @@ constexpr int RowCount = static_cast<int>(sizeof Commands / sizeof Commands[0]);
 constexpr bool optionalParamsLast()
 {
     for (const Row& row : Commands)
-        if (!optionalLast(row.spec.signature))
+        if (!optionalLast(row.info.signature))
             return false;
     return true;
 }
@@ -445,7 +445,7 @@ static_assert(optionalParamsLast(), "a command's optional parameters come after 
 int findRow(std::string_view command)
 {
     for (int i = 0; i < RowCount; ++i)
-        if (command == Commands[i].spec.name)
+        if (command == Commands[i].info.name)
             return i;
     return ScriptLine::NoRow;
 }

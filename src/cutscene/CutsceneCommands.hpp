@@ -21,7 +21,7 @@ public:
 
     struct Row
     {
-        CommandSpec spec;
+        CommandInfo info;
         Handler handler;
         // The properties a property or tween command acts on; Property::Count where unused.
         Property first;

@@ -66,7 +66,7 @@ bool GameCutscene::extScript(const ScriptLine& line)
     if (!row)
         return false;
     // A shortfall is only reported; the command runs with the missing values read as "" or 0.
-    const int needs = row->spec.signature.needs;
+    const int needs = row->info.signature.needs;
     if (line.params.size() < static_cast<std::size_t>(needs))
         checkParamCount(line.command, line.params, needs);
     row->handler(*this, LineParams(line), *row);

@@ -94,7 +94,7 @@ private:
 };
 
 // One row's description: the command word and its parameters.
-struct CommandSpec
+struct CommandInfo
 {
     std::string_view name;
     Signature signature;

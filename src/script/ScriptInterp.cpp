@@ -133,7 +133,7 @@ const ScriptInterp::Builtin& ScriptInterp::builtin(int row)
 int ScriptInterp::findBuiltin(std::string_view command)
 {
     for (int row = 0; row < builtinCount(); ++row)
-        if (command == commands[row].row.spec.name)
+        if (command == commands[row].row.info.name)
             return row;
     return ScriptLine::NoRow;
 }
@@ -180,10 +180,10 @@ void ScriptInterp::learnRows(Script& bound) const
         if (row.flow != Flow::Goto && row.flow != Flow::Gosub)
             continue;
         // A label written plainly and defined in the script is found once, here.
-        for (int i = 0; i < row.spec.signature.count; ++i)
+        for (int i = 0; i < row.info.signature.count; ++i)
         {
             const std::size_t label = static_cast<std::size_t>(i);
-            if (row.spec.signature.params[i].kind != ParamKind::Label || line.facts.size() != line.params.size() ||
+            if (row.info.signature.params[i].kind != ParamKind::Label || line.facts.size() != line.params.size() ||
                 label >= line.params.size() || !line.facts[label].plain)
                 continue;
             const auto found = bound.labels.find(line.params[label]);
@@ -510,7 +510,7 @@ ScriptInterp::Step ScriptInterp::execute(const ScriptLine& line, const std::vect
         return Step::Next;
     }
     const Command& command = commands[row];
-    const int needs = command.row.spec.signature.needs;
+    const int needs = command.row.info.signature.needs;
     if (params.size() < static_cast<std::size_t>(needs))
         checkParamCount(line.command, params, needs);
     executing = &line;

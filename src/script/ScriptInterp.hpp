@@ -44,7 +44,7 @@ public:
     };
     struct Builtin
     {
-        CommandSpec spec;
+        CommandInfo info;
         Flow flow;
     };
 

@@ -31,11 +31,11 @@ TEST(ScriptChecker, FindsEveryCommandThePlayerDispatchesAsItsOwnRow)
 {
     for (int row = 0; row < ScriptInterp::builtinCount(); ++row)
     {
-        const CommandSpec& spec = ScriptInterp::builtin(row).spec;
-        EXPECT_EQ(ScriptChecker::command(std::string(spec.name)), &spec) << spec.name;
+        const CommandInfo& info = ScriptInterp::builtin(row).info;
+        EXPECT_EQ(ScriptChecker::command(std::string(info.name)), &info) << info.name;
     }
     for (const CutsceneCommands::Row* row : CutsceneCommands::all())
-        EXPECT_EQ(ScriptChecker::command(std::string(row->spec.name)), &row->spec) << row->spec.name;
+        EXPECT_EQ(ScriptChecker::command(std::string(row->info.name)), &row->info) << row->info.name;
     EXPECT_EQ(ScriptChecker::command("if_enemy_alive"), nullptr);
 }
 
