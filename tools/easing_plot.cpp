@@ -15,23 +15,31 @@
 
 namespace
 {
-struct Curve
-{
-    EasingType easing;
-    const char* name;
+constexpr EasingType None = -1;
+
+// Rows of the picture: in, out, in-out of each family; linear on its own row. Every curve of the
+// easing table has its panel (checked when the table is printed).
+const EasingType Grid[7][3] = {
+    {Easing::Linear, None, None},
+    {Easing::InSine, Easing::OutSine, Easing::InOutSine},
+    {Easing::InCubic, Easing::OutCubic, Easing::InOutCubic},
+    {Easing::InBack, Easing::OutBack, Easing::InOutBack},
+    {Easing::InCircular, Easing::OutCircular, Easing::InOutCircular},
+    {Easing::InExpo, Easing::OutExpo, Easing::InOutExpo},
+    {Easing::InBounce, Easing::OutBounce, Easing::InOutBounce},
 };
 
-// Rows of the picture: in, out, in-out of each family; linear on its own row.
-const Curve Grid[7][3] = {
-    {{Easing::Linear, "linear"}, {-1, nullptr}, {-1, nullptr}},
-    {{Easing::InSine, "in sine"}, {Easing::OutSine, "out sine"}, {Easing::InOutSine, "in-out sine"}},
-    {{Easing::InCubic, "in cubic"}, {Easing::OutCubic, "out cubic"}, {Easing::InOutCubic, "in-out cubic"}},
-    {{Easing::InBack, "in back"}, {Easing::OutBack, "out back"}, {Easing::InOutBack, "in-out back"}},
-    {{Easing::InCircular, "in circular"}, {Easing::OutCircular, "out circular"},
-     {Easing::InOutCircular, "in-out circular"}},
-    {{Easing::InExpo, "in expo"}, {Easing::OutExpo, "out expo"}, {Easing::InOutExpo, "in-out expo"}},
-    {{Easing::InBounce, "in bounce"}, {Easing::OutBounce, "out bounce"}, {Easing::InOutBounce, "in-out bounce"}},
-};
+// The table's name for people: "in_out_sine" reads "in-out sine".
+std::string readable(const char* name)
+{
+    std::string text = name;
+    for (char& c : text)
+        c = c == '_' ? ' ' : c;
+    const std::string::size_type inOut = text.find("in out");
+    if (inOut != std::string::npos)
+        text[inOut + 2] = '-';
+    return text;
+}
 
 constexpr unsigned PanelW = 220;
 constexpr unsigned PanelH = 170;
@@ -105,8 +113,8 @@ int writePicture(const char* path)
     image.create(3 * PanelW, 7 * PanelH, sf::Color(10, 10, 16));
     for (unsigned row = 0; row < 7; ++row)
         for (unsigned col = 0; col < 3; ++col)
-            if (Grid[row][col].name)
-                drawPanel(image, col * PanelW, row * PanelH, Grid[row][col].easing);
+            if (Grid[row][col] != None)
+                drawPanel(image, col * PanelW, row * PanelH, Grid[row][col]);
     if (!image.saveToFile(path))
     {
         std::fprintf(stderr, "easing_plot: Unable to write %s.\n", path);
@@ -119,17 +127,27 @@ int writePicture(const char* path)
 int printTable()
 {
     const float moments[] = {0.f, 0.1f, 0.25f, 0.5f, 0.75f, 0.9f, 1.f};
+    int drawn = 0;
+    for (const auto& row : Grid)
+        for (EasingType easing : row)
+            drawn += findEasing(easing) ? 1 : 0;
+    if (drawn != easingCurveCount())
+    {
+        std::fprintf(stderr, "easing_plot: the picture has %d of the %d curves.\n", drawn, easingCurveCount());
+        return 1;
+    }
     std::printf("| Number | Curve | t=0 | 0.1 | 0.25 | 0.5 | 0.75 | 0.9 | 1 |\n");
     std::printf("|---|---|---|---|---|---|---|---|---|\n");
     for (const auto& row : Grid)
-        for (const Curve& curve : row)
+        for (EasingType easing : row)
         {
-            if (!curve.name)
+            const EasingCurve* curve = findEasing(easing);
+            if (!curve)
                 continue;
-            std::printf("| %d | %s |", curve.easing, curve.name);
+            std::printf("| %d | %s |", curve->number, readable(curve->name).c_str());
             for (float t : moments)
             {
-                const float value = ease(curve.easing, t, 0.f, 1.f, 1.f);
+                const float value = ease(easing, t, 0.f, 1.f, 1.f);
                 // "+ 0.0" turns a negative zero into 0.000.
                 std::printf(" %.3f |", static_cast<double>(value) + 0.0);
             }

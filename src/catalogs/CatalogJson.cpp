@@ -1,5 +1,6 @@
 #include "catalogs/CatalogJson.hpp"
 
+#include <cctype>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -137,11 +138,13 @@ bool loadCatalog(const std::string& path, const char* component, const char* top
     return true;
 }
 
-bool hasRequired(const char* component, const std::string& key, const nlohmann::json& entry, const char* property,
-                 const char* label)
+bool hasRequired(const char* component, const std::string& key, const nlohmann::json& entry, const char* property)
 {
     if (entry.is_object() && entry.contains(property))
         return true;
+    std::string label = property;
+    for (char& c : label)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     std::cerr << component << ": Missing " << label << " property for [" << key << "]" << std::endl;
     return false;
 }

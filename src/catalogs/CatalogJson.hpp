@@ -41,9 +41,8 @@ bool loadCatalog(const std::string& path, const char* component, const char* top
                  const MemberVisitor& visit);
 
 // True when entry is an object holding property; otherwise reports
-// "<component>: Missing <label> property for [<key>]".
-bool hasRequired(const char* component, const std::string& key, const nlohmann::json& entry, const char* property,
-                 const char* label);
+// "<component>: Missing <PROPERTY> property for [<key>]", the property's name in capitals.
+bool hasRequired(const char* component, const std::string& key, const nlohmann::json& entry, const char* property);
 
 // Runs one entry's loader and turns a JSON type error into one report line, so that one bad
 // entry never ends the program: "<component>: Skipping [<key>]: <library text>".

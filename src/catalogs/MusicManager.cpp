@@ -1,14 +1,16 @@
 #include "catalogs/MusicManager.hpp"
 
 #include "catalogs/CatalogJson.hpp"
+#include "catalogs/JsonFormat.hpp"
 
 #include <cmath>
 #include <iostream>
 
+using namespace MusicKeys;
+
 namespace
 {
 const char* const Component = "MusicManager";
-const char* const TopLevelKey = "music";
 
 // Truncates toward zero like a plain cast, but clamps values beyond the 32-bit range instead of
 // converting them with undefined behaviour; the audio library refuses the clamped extremes.
@@ -32,24 +34,22 @@ MusicManager& MusicManager::instance()
 
 bool MusicManager::load(const std::string& path)
 {
-    return loadCatalog(path, Component, TopLevelKey, nullptr,
+    return loadCatalog(path, Component, Format.topLevel, nullptr,
                        [this](const std::string& key, const nlohmann::json& entry) { loadEntry(key, entry); });
 }
 
 void MusicManager::loadEntry(const std::string& key, const nlohmann::json& entry)
 {
-    if (!hasRequired(Component, key, entry, "file", "FILE"))
+    if (!hasRequired(Component, key, entry, File.name))
         return;
     // The song is announced before its properties are read; a bad one then follows as a skip line.
     std::cout << Component << ": Creating SONG with name " << key << std::endl;
     guardEntry(Component, key, [&] {
         auto song = std::make_unique<Song>();
-        song->file = entry.at("file").get<std::string>();
-        if (entry.contains("volume"))
-            song->volume = jsonInt(entry.at("volume"));
-        // Read as a double, which (unlike the volume) refuses a boolean.
-        if (entry.contains("loopTo"))
-            song->loopTo = entry.at("loopTo").get<double>();
+        song->file = keyString(entry, File);
+        song->volume = keyInt(entry, Volume);
+        if (entry.contains(LoopTo.name))
+            song->loopTo = entry.at(LoopTo.name).get<double>();
         songs[key] = std::move(song);
     });
 }

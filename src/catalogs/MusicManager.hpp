@@ -1,5 +1,7 @@
 #pragma once
 
+#include "catalogs/JsonFormat.hpp"
+
 #include "motion/Tween.hpp"
 
 #include <SFML/Audio/Music.hpp>
@@ -13,11 +15,24 @@
 
 struct Song
 {
+    static constexpr std::int32_t DefaultVolume = 100;
+
     std::string file;
-    std::int32_t volume = 100;
+    std::int32_t volume = DefaultVolume;
     double loopTo = 0.0;      // milliseconds
     double loopLength = -1.0; // milliseconds; the audio library clamps it to the rest of the song
 };
+
+// The keys of assets/music.json and its entries.
+namespace MusicKeys
+{
+inline constexpr JsonKey File{"file", JsonType::String, true};
+inline constexpr JsonKey Volume{"volume", JsonType::Integer, false, Song::DefaultVolume};
+// Read as a double, which (unlike the volume) refuses a boolean.
+inline constexpr JsonKey LoopTo{"loopTo", JsonType::StrictNumber, false};
+inline constexpr JsonKey Keys[] = {File, Volume, LoopTo};
+inline constexpr JsonFormat Format{"music", Keys};
+} // namespace MusicKeys
 
 // Told what the player does to its stream, in the order it does it, so that an offline render can
 // rebuild the sound track without depending on the audio thread's timing.

@@ -1,6 +1,7 @@
 #include "catalogs/ShaderManager.hpp"
 
 #include "catalogs/CatalogJson.hpp"
+#include "catalogs/JsonFormat.hpp"
 #include "catalogs/TextureManager.hpp"
 
 #include <filesystem>
@@ -8,21 +9,22 @@
 #include <utility>
 #include <vector>
 
+using namespace ShaderKeys;
+
 namespace
 {
 const char* const Component = "ShaderManager";
-const char* const TopLevelKey = "shaders";
 
-using Uniforms = std::vector<std::pair<std::string, float>>;
+using UniformValues = std::vector<std::pair<std::string, float>>;
 
 // All uniform values are read before the shader is created, so a bad one skips the whole entry
 // instead of leaving a half-configured shader registered.
-Uniforms readUniforms(const nlohmann::json& entry)
+UniformValues readUniforms(const nlohmann::json& entry)
 {
-    Uniforms uniforms;
-    if (!entry.contains("uniforms") || entry.at("uniforms").is_null())
+    UniformValues uniforms;
+    if (!entry.contains(Uniforms.name) || entry.at(Uniforms.name).is_null())
         return uniforms;
-    const nlohmann::json& members = entry.at("uniforms");
+    const nlohmann::json& members = entry.at(Uniforms.name);
     if (!members.is_object())
         throw nlohmann::json::type_error::create(302, std::string("type must be object, but is ") + members.type_name(),
                                                  &members);
@@ -42,18 +44,18 @@ ShaderManager& ShaderManager::instance()
 
 bool ShaderManager::load(const std::string& path)
 {
-    return loadCatalog(path, Component, TopLevelKey, "Missing properties in shadersfile.",
+    return loadCatalog(path, Component, Format.topLevel, "Missing properties in shadersfile.",
                        [this](const std::string& key, const nlohmann::json& entry) { loadEntry(key, entry); });
 }
 
 void ShaderManager::loadEntry(const std::string& key, const nlohmann::json& entry)
 {
-    if (!hasRequired(Component, key, entry, "fragment", "FRAGMENT"))
+    if (!hasRequired(Component, key, entry, Fragment.name))
         return;
     guardEntry(Component, key, [&] {
-        const std::string fragment = entry.at("fragment").get<std::string>();
-        const Uniforms uniforms = readUniforms(entry);
-        const std::string textureKey = entry.contains("texture") ? entry.at("texture").get<std::string>() : "";
+        const std::string fragment = keyString(entry, Fragment);
+        const UniformValues uniforms = readUniforms(entry);
+        const std::string textureKey = keyString(entry, Texture);
 
         sf::Shader* shader = addShader(key, fragment);
         if (!shader)

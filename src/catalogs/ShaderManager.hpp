@@ -1,5 +1,7 @@
 #pragma once
 
+#include "catalogs/JsonFormat.hpp"
+
 #include <SFML/Graphics/Shader.hpp>
 
 #include <nlohmann/json_fwd.hpp>
@@ -11,6 +13,16 @@
 class TextureManager;
 
 // Catalog of fragment shaders (all paired with one vertex file), filled once from "assets/shaders.json".
+// The keys of assets/shaders.json and its entries.
+namespace ShaderKeys
+{
+inline constexpr JsonKey Fragment{"fragment", JsonType::String, true};
+inline constexpr JsonKey Texture{"texture", JsonType::String, false};
+inline constexpr JsonKey Uniforms{"uniforms", JsonType::Object, false};
+inline constexpr JsonKey Keys[] = {Fragment, Texture, Uniforms};
+inline constexpr JsonFormat Format{"shaders", Keys};
+} // namespace ShaderKeys
+
 class ShaderManager
 {
 public:

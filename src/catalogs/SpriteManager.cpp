@@ -1,14 +1,16 @@
 #include "catalogs/SpriteManager.hpp"
 
 #include "catalogs/CatalogJson.hpp"
+#include "catalogs/JsonFormat.hpp"
 #include "catalogs/TextureManager.hpp"
 
 #include <iostream>
 
+using namespace SpriteKeys;
+
 namespace
 {
 const char* const Component = "SpriteManager";
-const char* const TopLevelKey = "sprites";
 
 // One entry as read from the file, before anything is registered.
 struct SpriteEntry
@@ -19,27 +21,17 @@ struct SpriteEntry
     sf::IntRect rect;
 };
 
-float optionalFloat(const nlohmann::json& entry, const char* key)
-{
-    return entry.contains(key) ? jsonFloat(entry.at(key)) : 0.f;
-}
-
-int optionalInt(const nlohmann::json& entry, const char* key)
-{
-    return entry.contains(key) ? jsonInt(entry.at(key)) : 0;
-}
-
 // Reads in the catalog's documented order, so that the first bad property is the one reported.
 SpriteEntry readEntry(const nlohmann::json& entry)
 {
     SpriteEntry sprite;
-    sprite.texture = entry.at("texture").get<std::string>();
-    sprite.originX = optionalFloat(entry, "originX");
-    sprite.originY = optionalFloat(entry, "originY");
-    sprite.rect.left = optionalInt(entry, "rectX");
-    sprite.rect.top = optionalInt(entry, "rectY");
-    sprite.rect.width = optionalInt(entry, "rectW");
-    sprite.rect.height = optionalInt(entry, "rectH");
+    sprite.texture = keyString(entry, Texture);
+    sprite.originX = keyFloat(entry, OriginX);
+    sprite.originY = keyFloat(entry, OriginY);
+    sprite.rect.left = keyInt(entry, RectX);
+    sprite.rect.top = keyInt(entry, RectY);
+    sprite.rect.width = keyInt(entry, RectW);
+    sprite.rect.height = keyInt(entry, RectH);
     return sprite;
 }
 } // namespace
@@ -54,13 +46,13 @@ SpriteManager& SpriteManager::instance()
 
 bool SpriteManager::load(const std::string& path)
 {
-    return loadCatalog(path, Component, TopLevelKey, "Missing properties in spritesfile.",
+    return loadCatalog(path, Component, Format.topLevel, "Missing properties in spritesfile.",
                        [this](const std::string& key, const nlohmann::json& entry) { loadEntry(key, entry); });
 }
 
 void SpriteManager::loadEntry(const std::string& key, const nlohmann::json& entry)
 {
-    if (!hasRequired(Component, key, entry, "texture", "TEXTURE"))
+    if (!hasRequired(Component, key, entry, Texture.name))
         return;
     guardEntry(Component, key, [&] {
         const SpriteEntry read = readEntry(entry);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "catalogs/JsonFormat.hpp"
+
 #include <SFML/Graphics/Sprite.hpp>
 
 #include <nlohmann/json_fwd.hpp>
@@ -9,6 +11,20 @@
 #include <unordered_map>
 
 class TextureManager;
+
+// The keys of assets/sprites.json and its entries.
+namespace SpriteKeys
+{
+inline constexpr JsonKey Texture{"texture", JsonType::String, true};
+inline constexpr JsonKey OriginX{"originX", JsonType::Number, false};
+inline constexpr JsonKey OriginY{"originY", JsonType::Number, false};
+inline constexpr JsonKey RectX{"rectX", JsonType::Integer, false};
+inline constexpr JsonKey RectY{"rectY", JsonType::Integer, false};
+inline constexpr JsonKey RectW{"rectW", JsonType::Integer, false};
+inline constexpr JsonKey RectH{"rectH", JsonType::Integer, false};
+inline constexpr JsonKey Keys[] = {Texture, OriginX, OriginY, RectX, RectY, RectW, RectH};
+inline constexpr JsonFormat Format{"sprites", Keys};
+} // namespace SpriteKeys
 
 // Catalog of ready-made sprites cut out of catalog textures, filled once from "assets/sprites.json".
 class SpriteManager

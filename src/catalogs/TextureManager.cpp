@@ -1,11 +1,14 @@
 #include "catalogs/TextureManager.hpp"
 
 #include "catalogs/CatalogJson.hpp"
+#include "catalogs/JsonFormat.hpp"
 
 #include <SFML/Graphics/Image.hpp>
 #include <stb_image.h>
 
 #include <iostream>
+
+using namespace TextureKeys;
 
 namespace
 {
@@ -20,7 +23,7 @@ bool everyPixelOpaque(const sf::Image& image)
 }
 
 const char* const Component = "TextureManager";
-const char* const TopLevelKey = "textures";
+
 } // namespace
 
 TextureManager& TextureManager::instance()
@@ -31,17 +34,17 @@ TextureManager& TextureManager::instance()
 
 bool TextureManager::load(const std::string& path)
 {
-    return loadCatalog(path, Component, TopLevelKey, "Missing properties in texturesfile.",
+    return loadCatalog(path, Component, Format.topLevel, "Missing properties in texturesfile.",
                        [this](const std::string& key, const nlohmann::json& entry) { loadEntry(key, entry); });
 }
 
 void TextureManager::loadEntry(const std::string& key, const nlohmann::json& entry)
 {
-    if (!hasRequired(Component, key, entry, "file", "FILE"))
+    if (!hasRequired(Component, key, entry, File.name))
         return;
     guardEntry(Component, key, [&] {
-        const std::string file = entry.at("file").get<std::string>();
-        const bool repeated = entry.contains("repeated") ? entry.at("repeated").get<bool>() : false;
+        const std::string file = keyString(entry, File);
+        const bool repeated = keyBool(entry, Repeated);
         addTexture(key, file, repeated);
     });
 }

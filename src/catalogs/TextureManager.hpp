@@ -1,5 +1,7 @@
 #pragma once
 
+#include "catalogs/JsonFormat.hpp"
+
 #include <SFML/Graphics/Texture.hpp>
 
 #include <nlohmann/json_fwd.hpp>
@@ -8,6 +10,15 @@
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
+
+// The keys of assets/textures.json and its entries.
+namespace TextureKeys
+{
+inline constexpr JsonKey File{"file", JsonType::String, true};
+inline constexpr JsonKey Repeated{"repeated", JsonType::Boolean, false};
+inline constexpr JsonKey Keys[] = {File, Repeated};
+inline constexpr JsonFormat Format{"textures", Keys};
+} // namespace TextureKeys
 
 // Catalog of textures by key, filled once from "assets/textures.json".
 class TextureManager

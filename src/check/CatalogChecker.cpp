@@ -1,11 +1,27 @@
 #include "check/CatalogChecker.hpp"
 
+#include "catalogs/MusicManager.hpp"
+#include "catalogs/ShaderManager.hpp"
+#include "catalogs/SpriteManager.hpp"
+#include "catalogs/TextureManager.hpp"
+#include "effects/ParticleManager.hpp"
+#include "effects/ParticleSystem.hpp"
+#include "effects/TextStyle.hpp"
+#include "scene/AnimationCollection.hpp"
+
 #include <cmath>
 #include <limits>
 
 namespace
 {
 using nlohmann::json;
+
+// config.json is read by the shell itself, key by key.
+constexpr JsonKey ConfigKeys[] = {{"fullscreen", JsonType::Boolean, false},
+                                  {"music", JsonType::Boolean, false},
+                                  {"vsync", JsonType::Boolean, false},
+                                  {"title", JsonType::String, false}};
+constexpr JsonFormat ConfigFormat{nullptr, ConfigKeys};
 
 std::string quoted(const std::string& text)
 {
@@ -55,43 +71,43 @@ const char* rangeProblem(const json& value, bool integer)
 }
 } // namespace
 
-bool CatalogChecker::checkRules(const JsonSource& source, const std::string& what, const json& object,
-                                const std::string& where, const std::vector<Rule>& rules)
+bool CatalogChecker::checkKeys(const JsonSource& source, const std::string& what, const json& object,
+                               const std::string& where, const JsonFormat& format)
 {
     bool usable = true;
-    for (const Rule& rule : rules)
+    for (const JsonKey& rule : format)
     {
-        const std::string keyWhere = where + "/" + rule.key;
-        if (!object.contains(rule.key))
+        const std::string keyWhere = where + "/" + rule.name;
+        if (!object.contains(rule.name))
         {
             if (rule.required)
             {
-                source.error(where, what + "missing key " + quoted(rule.key));
+                source.error(where, what + "missing key " + quoted(rule.name));
                 usable = false;
             }
             continue;
         }
-        const json& value = object.at(rule.key);
+        const json& value = object.at(rule.name);
         const char* wanted = nullptr;
         switch (rule.type)
         {
-        case Type::String: wanted = value.is_string() ? nullptr : "a string"; break;
-        case Type::Number:
-        case Type::Integer: wanted = isNumber(value) ? nullptr : "a number"; break;
-        case Type::StrictNumber: wanted = value.is_number() ? nullptr : "a number (not a boolean)"; break;
-        case Type::Boolean: wanted = value.is_boolean() ? nullptr : "a boolean"; break;
-        case Type::Object: wanted = value.is_object() ? nullptr : "an object"; break;
-        case Type::Array: wanted = value.is_array() ? nullptr : "an array"; break;
-        case Type::Any: break;
+        case JsonType::String: wanted = value.is_string() ? nullptr : "a string"; break;
+        case JsonType::Number:
+        case JsonType::Integer: wanted = isNumber(value) ? nullptr : "a number"; break;
+        case JsonType::StrictNumber: wanted = value.is_number() ? nullptr : "a number (not a boolean)"; break;
+        case JsonType::Boolean: wanted = value.is_boolean() ? nullptr : "a boolean"; break;
+        case JsonType::Object: wanted = value.is_object() ? nullptr : "an object"; break;
+        case JsonType::Array: wanted = value.is_array() ? nullptr : "an array"; break;
+        case JsonType::Any: break;
         }
         if (wanted)
         {
-            source.error(keyWhere, what + quoted(rule.key) + " must be " + wanted + ", not " + typeName(value));
+            source.error(keyWhere, what + quoted(rule.name) + " must be " + wanted + ", not " + typeName(value));
             usable = usable && !rule.required;
         }
-        else if (const char* range = rangeProblem(value, rule.type == Type::Integer))
+        else if (const char* range = rangeProblem(value, rule.type == JsonType::Integer))
         {
-            source.error(keyWhere, what + quoted(rule.key) + " " + value.dump() + " is out of " + range +
+            source.error(keyWhere, what + quoted(rule.name) + " " + value.dump() + " is out of " + range +
                                        ", so the player skips this entry");
             usable = false;
         }
@@ -99,18 +115,28 @@ bool CatalogChecker::checkRules(const JsonSource& source, const std::string& wha
     for (const auto& member : object.items())
     {
         bool known = false;
-        for (const Rule& rule : rules)
-            known = known || member.key() == rule.key;
+        for (const JsonKey& rule : format)
+            known = known || member.key() == rule.name;
         if (!known)
             source.warning(where + "/" + member.key(), what + "unknown key " + quoted(member.key()) + " is ignored");
+    }
+    // The player's own limits, on values of the right type.
+    for (const JsonKey& rule : format)
+    {
+        if (!usable || !rule.range || !object.contains(rule.name) || !isNumber(object.at(rule.name)))
+            continue;
+        const json& value = object.at(rule.name);
+        if (!inRange(numberOr(value, 0.0), *rule.range))
+            source.error(where + "/" + rule.name, what + quoted(rule.name) + " " + value.dump() + " is out of the " +
+                                                      rangeText(*rule.range) + ", so the player skips this entry");
     }
     return usable;
 }
 
-void CatalogChecker::checkCatalog(const std::string& path, const std::string& text, const char* topLevelKey,
-                                  const char* noun, const std::vector<Rule>& rules, std::set<std::string>& keys,
-                                  const EntryCheck& entryCheck)
+void CatalogChecker::checkCatalog(const std::string& path, const std::string& text, const JsonFormat& format,
+                                  const char* noun, std::set<std::string>& keys, const EntryCheck& entryCheck)
 {
+    const char* topLevelKey = format.topLevel;
     const JsonSource source(path, text, diagnostics);
     const json& document = source.document;
     if (!document.is_object() || !document.contains(topLevelKey))
@@ -140,7 +166,7 @@ void CatalogChecker::checkCatalog(const std::string& path, const std::string& te
         keys.insert(key);
         if (source.syntaxError)
             continue;
-        if (checkRules(source, what, entry, where, rules) && entryCheck)
+        if (checkKeys(source, what, entry, where, format) && entryCheck)
             entryCheck(source, key, entry, where);
     }
 }
@@ -174,44 +200,34 @@ void CatalogChecker::checkConfig(const std::string& path, const std::string& tex
                                ", not an object; every key keeps its default");
         return;
     }
-    checkRules(source, "", source.document, "",
-               {{"fullscreen", Type::Boolean, false},
-                {"music", Type::Boolean, false},
-                {"vsync", Type::Boolean, false},
-                {"title", Type::String, false}});
+    checkKeys(source, "", source.document, "", ConfigFormat);
 }
 
 void CatalogChecker::checkTextures(const std::string& path, const std::string& text)
 {
-    checkCatalog(path, text, "textures", "texture", {{"file", Type::String, true}, {"repeated", Type::Boolean, false}},
-                 index.textures,
+    using namespace TextureKeys;
+    checkCatalog(path, text, Format, "texture", index.textures,
                  [this](const JsonSource& source, const std::string& key, const json& entry, const std::string& where) {
-                     checkFile(source, where + "/file", "texture " + quoted(key) + ": ", entry.at("file"),
+                     checkFile(source, where + "/" + File.name, "texture " + quoted(key) + ": ", entry.at(File.name),
                                FileKind::Image);
                  });
 }
 
 void CatalogChecker::checkSprites(const std::string& path, const std::string& text)
 {
-    checkCatalog(path, text, "sprites", "sprite",
-                 {{"texture", Type::String, true},
-                  {"originX", Type::Number, false},
-                  {"originY", Type::Number, false},
-                  {"rectX", Type::Integer, false},
-                  {"rectY", Type::Integer, false},
-                  {"rectW", Type::Integer, false},
-                  {"rectH", Type::Integer, false}},
-                 index.sprites,
+    using namespace SpriteKeys;
+    checkCatalog(path, text, Format, "sprite", index.sprites,
                  [this](const JsonSource& source, const std::string& key, const json& entry, const std::string& where) {
                      const std::string what = "sprite " + quoted(key) + ": ";
-                     checkReference(source, where + "/texture", what, index.textures, entry.at("texture"), "texture",
-                                    "assets/textures.json");
+                     checkReference(source, where + "/" + Texture.name, what, index.textures, entry.at(Texture.name),
+                                    "texture", "assets/textures.json");
                      // Truncated toward zero, as the player reads it: empty when |size| < 1.
-                     auto empty = [&entry](const char* name) {
-                         const double size = entry.contains(name) ? numberOr(entry.at(name), 1.0) : 0.0;
-                         return size > -1.0 && size < 1.0;
+                     auto empty = [&entry](const JsonKey& size) {
+                         const double value =
+                             entry.contains(size.name) ? numberOr(entry.at(size.name), 1.0) : size.fallback;
+                         return value > -1.0 && value < 1.0;
                      };
-                     if (empty("rectW") || empty("rectH"))
+                     if (empty(RectW) || empty(RectH))
                          source.warning(
                              where, what + "the rectangle is empty (rectW or rectH 0), so the sprite draws nothing");
                  });
@@ -219,20 +235,19 @@ void CatalogChecker::checkSprites(const std::string& path, const std::string& te
 
 void CatalogChecker::checkShaders(const std::string& path, const std::string& text)
 {
+    using namespace ShaderKeys;
     checkCatalog(
-        path, text, "shaders", "shader",
-        {{"fragment", Type::String, true}, {"texture", Type::String, false}, {"uniforms", Type::Object, false}},
-        index.shaders,
+        path, text, Format, "shader", index.shaders,
         [this](const JsonSource& source, const std::string& key, const json& entry, const std::string& where) {
             const std::string what = "shader " + quoted(key) + ": ";
-            const json texture = entry.value("texture", json(""));
+            const json texture = entry.value(Texture.name, json(Texture.text));
             if (texture.is_string() && !texture.get<std::string>().empty())
-                checkReference(source, where + "/texture", what, index.textures, texture, "texture",
+                checkReference(source, where + "/" + Texture.name, what, index.textures, texture, "texture",
                                "assets/textures.json");
-            if (entry.contains("uniforms"))
-                for (const auto& uniform : entry.at("uniforms").items())
+            if (entry.contains(Uniforms.name))
+                for (const auto& uniform : entry.at(Uniforms.name).items())
                 {
-                    const std::string uniformWhere = where + "/uniforms/" + uniform.key();
+                    const std::string uniformWhere = where + "/" + Uniforms.name + "/" + uniform.key();
                     if (!isNumber(uniform.value()))
                         source.error(uniformWhere, what + "uniform " + quoted(uniform.key()) + " must be a number, not " +
                                                        typeName(uniform.value()));
@@ -241,39 +256,39 @@ void CatalogChecker::checkShaders(const std::string& path, const std::string& te
                                                        uniform.value().dump() + " is out of " + range +
                                                        ", so the player skips this entry");
                 }
-            index.fragments.emplace_back(key, entry.at("fragment"));
-            checkFile(source, where + "/fragment", what, entry.at("fragment"), FileKind::Fragment);
+            index.fragments.emplace_back(key, entry.at(Fragment.name));
+            checkFile(source, where + "/" + Fragment.name, what, entry.at(Fragment.name), FileKind::Fragment);
         });
 }
 
 void CatalogChecker::checkMusic(const std::string& path, const std::string& text)
 {
-    checkCatalog(path, text, "music", "song",
-                 {{"file", Type::String, true}, {"volume", Type::Integer, false}, {"loopTo", Type::StrictNumber, false}},
-                 index.music,
+    using namespace MusicKeys;
+    checkCatalog(path, text, Format, "song", index.music,
                  [this](const JsonSource& source, const std::string& key, const json& entry, const std::string& where) {
                      const std::string what = "song " + quoted(key) + ": ";
-                     if (entry.contains("volume"))
+                     if (entry.contains(Volume.name))
                      {
-                         const double volume = numberOr(entry.at("volume"), 0.0);
+                         const double volume = numberOr(entry.at(Volume.name), 0.0);
                          if (volume < 0.0 || volume > 100.0)
-                             source.warning(where + "/volume", what + "the volume lies outside 0..100");
+                             source.warning(where + "/" + Volume.name, what + "the volume lies outside 0..100");
                      }
-                     checkFile(source, where + "/file", what, entry.at("file"), FileKind::Sound);
+                     checkFile(source, where + "/" + File.name, what, entry.at(File.name), FileKind::Sound);
                  });
 }
 
 void CatalogChecker::checkParticles(const std::string& path, const std::string& text)
 {
-    checkCatalog(path, text, "particlesystems", "particle system",
-                 {{"file", Type::String, true}, {"instances", Type::Integer, false}}, index.particles,
+    using namespace ParticleKeys;
+    checkCatalog(path, text, Format, "particle system", index.particles,
                  [this](const JsonSource& source, const std::string& key, const json& entry, const std::string& where) {
                      const std::string what = "particle system " + quoted(key) + ": ";
-                     if (entry.contains("instances") && numberOr(entry.at("instances"), 0.0) < 0.0)
-                         source.error(where + "/instances", what + "\"instances\" must not be negative");
-                     const std::string file = entry.at("file");
+                     if (entry.contains(Instances.name) && numberOr(entry.at(Instances.name), 0.0) < 0.0)
+                         source.error(where + "/" + Instances.name,
+                                      what + quoted(Instances.name) + " must not be negative");
+                     const std::string file = entry.at(File.name);
                      const std::size_t errorsBefore = static_cast<std::size_t>(diagnostics.errors());
-                     checkFile(source, where + "/file", what, file, FileKind::Text);
+                     checkFile(source, where + "/" + File.name, what, file, FileKind::Text);
                      if (static_cast<std::size_t>(diagnostics.errors()) == errorsBefore)
                          index.particleFiles.emplace_back(key, file);
                  });
@@ -289,27 +304,17 @@ void CatalogChecker::checkParticleFile(const std::string& path, const std::strin
         source.error("", std::string("a particle system must be an object, not ") + typeName(source.document));
         return;
     }
-    std::vector<Rule> rules = {{"name", Type::Any, true}, {"sprites", Type::Array, true}};
-    for (const char* key :
-         {"min_xs", "max_xs", "min_ys", "max_ys", "min_xg", "max_xg", "min_yg", "max_yg", "min_rot", "max_rot",
-          "min_rotspeed", "max_rotspeed", "min_scale", "max_scale", "min_scalespeed", "max_scalespeed"})
-        rules.push_back({key, Type::Number, true});
-    rules.push_back({"fadein", Type::Boolean, true});
-    rules.push_back({"fadeout", Type::Boolean, true});
-    for (const char* key : {"min_fadespeed", "max_fadespeed", "min_ttl", "max_ttl"})
-        rules.push_back({key, Type::Number, true});
-    for (const char* key : {"min_x", "max_x", "min_y", "max_y", "spawn_rate"})
-        rules.push_back({key, Type::Number, false});
-
-    checkRules(source, "", source.document, "", rules);
-    if (!source.document.contains("sprites") || !source.document.at("sprites").is_array())
+    using namespace ParticleFileKeys;
+    checkKeys(source, "", source.document, "", Format);
+    if (!source.document.contains(Sprites.name) || !source.document.at(Sprites.name).is_array())
         return;
-    const json& sprites = source.document.at("sprites");
+    const json& sprites = source.document.at(Sprites.name);
+    const std::string spritesWhere = std::string("/") + Sprites.name;
     if (sprites.empty())
-        source.error("/sprites", "\"sprites\" is empty: the particles have nothing to draw");
+        source.error(spritesWhere, quoted(Sprites.name) + " is empty: the particles have nothing to draw");
     for (std::size_t i = 0; i < sprites.size(); ++i)
     {
-        const std::string where = "/sprites/" + std::to_string(i);
+        const std::string where = spritesWhere + "/" + std::to_string(i);
         if (!sprites[i].is_string())
             source.error(where, std::string("a sprite key must be a string, not ") + typeName(sprites[i]));
         else
@@ -319,42 +324,18 @@ void CatalogChecker::checkParticleFile(const std::string& path, const std::strin
 
 void CatalogChecker::checkTexts(const std::string& path, const std::string& text)
 {
-    std::vector<Rule> rules = {{"font", Type::String, true}, {"size", Type::Number, true}};
-    for (const char* key : {"fillcolor_r", "fillcolor_g", "fillcolor_b", "outlinecolor_r", "outlinecolor_g",
-                            "outlinecolor_b", "outlinecolor_width", "ease_in", "ease_out", "num_particles_in",
-                            "num_particles_out", "num_instances"})
-        rules.push_back({key, Type::Integer, false});
-    for (const char* key : {"duration", "delay", "letterdelay", "worddelay", "fade_duration", "x_in", "y_in", "x_out",
-                            "y_out", "rotate_in", "rotate_out", "scale_in", "scale_out", "tween_duration_in",
-                            "tween_duration_out", "particles_duration_out"})
-        rules.push_back({key, Type::Number, false});
-    for (const char* key : {"fade_in", "fade_out"})
-        rules.push_back({key, Type::Boolean, false});
-    for (const char* key : {"particles_in", "particles_out"})
-        rules.push_back({key, Type::String, false});
-
-    checkCatalog(path, text, "textsystems", "text system", rules, index.texts,
+    using namespace TextKeys;
+    checkCatalog(path, text, Format, "text system", index.texts,
                  [this](const JsonSource& source, const std::string& key, const json& entry, const std::string& where) {
                      const std::string what = "text system " + quoted(key) + ": ";
-                     // The player's own limits on a character size and an outline.
-                     const double size = numberOr(entry.at("size"), 0.0);
-                     if (!(size > -1.0 && size < 2049.0))
-                         source.error(where + "/size", what + "\"size\" " + entry.at("size").dump() +
-                                                           " is out of the range of 0 to 2048 pixels, so the player "
-                                                           "skips this entry");
-                     const double outline = numberOr(entry.value("outlinecolor_width", json(0)), 0.0);
-                     if (!(outline > -257.0 && outline < 257.0))
-                         source.error(where + "/outlinecolor_width",
-                                      what + "\"outlinecolor_width\" " + entry.at("outlinecolor_width").dump() +
-                                          " is out of the range of -256 to 256 pixels, so the player skips this entry");
-                     for (const char* burst : {"particles_in", "particles_out"})
+                     for (const JsonKey* burst : {&ParticlesIn, &ParticlesOut})
                      {
-                         const json value = entry.value(burst, json(""));
+                         const json value = entry.value(burst->name, json(burst->text));
                          if (value.is_string() && !value.get<std::string>().empty())
-                             checkReference(source, where + "/" + burst, what, index.particles, value,
+                             checkReference(source, where + "/" + burst->name, what, index.particles, value,
                                             "particle system", "assets/particles.json");
                      }
-                     checkFile(source, where + "/font", what, entry.at("font"), FileKind::Font);
+                     checkFile(source, where + "/" + Font.name, what, entry.at(Font.name), FileKind::Font);
                  });
 }
 
@@ -363,39 +344,41 @@ std::set<std::string> CatalogChecker::checkAnimationFile(const std::string& path
     std::set<std::string> names;
     const JsonSource source(path, text, diagnostics);
     const json& document = source.document;
-    if (!document.is_object() || !document.contains("animations"))
+    using namespace AnimationKeys;
+    if (!document.is_object() || !document.contains(Format.topLevel))
     {
         if (!source.syntaxError)
-            source.error("", "missing top-level key \"animations\"; nothing in this file is loaded");
+            source.error("", "missing top-level key " + quoted(Format.topLevel) + "; nothing in this file is loaded");
         return names;
     }
-    for (const auto& member : members(document.at("animations")))
+    for (const auto& member : members(document.at(Format.topLevel)))
     {
         const std::string& name = member.first;
         const json& animation = *member.second;
         names.insert(name);
         if (source.syntaxError)
             continue;
-        const std::string where = "/animations/" + name;
+        const std::string where = std::string("/") + Format.topLevel + "/" + name;
         const std::string what = "animation " + quoted(name) + ": ";
         if (!animation.is_object())
         {
             source.error(where, what + "must be an object, not " + typeName(animation));
             continue;
         }
-        if (!checkRules(source, what, animation, where, {{"loop", Type::Boolean, true}, {"frames", Type::Any, false}}))
+        if (!checkKeys(source, what, animation, where, Format))
             continue;
-        const json frames = animation.value("frames", json());
+        const json frames = animation.value(Frames.name, json());
         if (!frames.is_array() && !frames.is_object() && !frames.is_null())
         {
-            source.error(where + "/frames", what + "\"frames\" must be an array, not " + typeName(frames));
+            source.error(where + "/" + Frames.name,
+                         what + quoted(Frames.name) + " must be an array, not " + typeName(frames));
             continue;
         }
         double total = 0.0;
         bool framesValid = true;
         for (const auto& frame : members(frames))
         {
-            const std::string frameWhere = where + "/frames/" + frame.first;
+            const std::string frameWhere = where + "/" + Frames.name + "/" + frame.first;
             const std::string frameWhat = what + "frame " + frame.first + ": ";
             if (!frame.second->is_object())
             {
@@ -403,19 +386,14 @@ std::set<std::string> CatalogChecker::checkAnimationFile(const std::string& path
                 framesValid = false;
                 continue;
             }
-            if (checkRules(source, frameWhat, *frame.second, frameWhere,
-                           {{"x", Type::Integer, true},
-                            {"y", Type::Integer, true},
-                            {"w", Type::Integer, true},
-                            {"h", Type::Integer, true},
-                            {"d", Type::Number, true}}))
-                total += numberOr(frame.second->at("d"), 0.0);
+            if (checkKeys(source, frameWhat, *frame.second, frameWhere, FrameFormat))
+                total += numberOr(frame.second->at(D.name), 0.0);
             else
                 framesValid = false;
         }
         if (frames.empty())
             source.warning(where, what + "has no frames");
-        else if (framesValid && animation.at("loop").get<bool>() && total <= 0.0)
+        else if (framesValid && animation.at(Loop.name).get<bool>() && total <= 0.0)
             source.warning(where, what + "loops over frames whose durations add up to 0");
     }
     return names;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "check/Diagnostics.hpp"
+#include "catalogs/JsonFormat.hpp"
 #include "check/JsonSource.hpp"
 
 #include <functional>
@@ -51,32 +52,17 @@ public:
     FileProbe probe;
 
 private:
-    enum class Type
-    {
-        String,
-        Number,       // a number or a boolean (0 or 1), read as a float
-        Integer,      // a number or a boolean, truncated to 32 bits
-        StrictNumber, // a number; a boolean is refused
-        Boolean,
-        Object,
-        Array,
-        Any
-    };
-    struct Rule
-    {
-        const char* key;
-        Type type;
-        bool required;
-    };
     using EntryCheck = std::function<void(const JsonSource& source, const std::string& key, const nlohmann::json& entry,
                                           const std::string& where)>;
 
-    // The top-level key and each member's rules; `entryCheck` adds what is special to a catalog.
-    void checkCatalog(const std::string& path, const std::string& text, const char* topLevelKey, const char* noun,
-                      const std::vector<Rule>& rules, std::set<std::string>& keys, const EntryCheck& entryCheck);
-    // False when a required key is missing or has the wrong type.
-    bool checkRules(const JsonSource& source, const std::string& what, const nlohmann::json& object,
-                    const std::string& where, const std::vector<Rule>& rules);
+    // The top-level key and each member's keys, as the loader reads them; `entryCheck` adds what is
+    // special to a catalog.
+    void checkCatalog(const std::string& path, const std::string& text, const JsonFormat& format, const char* noun,
+                      std::set<std::string>& keys, const EntryCheck& entryCheck);
+    // False when a required key is missing or has the wrong type. Numbers outside the values the
+    // player takes are reported too, after the types.
+    bool checkKeys(const JsonSource& source, const std::string& what, const nlohmann::json& object,
+                   const std::string& where, const JsonFormat& format);
     void checkFile(const JsonSource& source, const std::string& where, const std::string& what, const std::string& file,
                    FileKind kind);
     void checkReference(const JsonSource& source, const std::string& where, const std::string& what,

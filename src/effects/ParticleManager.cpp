@@ -1,16 +1,18 @@
 #include "effects/ParticleManager.hpp"
 
 #include "catalogs/CatalogJson.hpp"
+#include "catalogs/JsonFormat.hpp"
 #include "catalogs/SpriteManager.hpp"
 
 #include <iostream>
+
+using namespace ParticleKeys;
 
 namespace
 {
 constexpr std::int32_t MaxInstances = 1000000;
 const char* const Component = "ParticleManager";
-const char* const TopLevelKey = "particlesystems";
-constexpr std::int32_t DefaultInstances = 100;
+
 } // namespace
 
 ParticleManager::ParticleManager(SpriteManager& sprites) : sprites(sprites) {}
@@ -23,21 +25,20 @@ ParticleManager& ParticleManager::instance()
 
 bool ParticleManager::load(const std::string& path)
 {
-    return loadCatalog(path, Component, TopLevelKey, nullptr,
+    return loadCatalog(path, Component, Format.topLevel, nullptr,
                        [this](const std::string& key, const nlohmann::json& entry) { loadEntry(key, entry); });
 }
 
 void ParticleManager::loadEntry(const std::string& key, const nlohmann::json& entry)
 {
-    if (!hasRequired(Component, key, entry, "file", "FILE"))
+    if (!hasRequired(Component, key, entry, File.name))
         return;
     std::string file;
-    std::int32_t instances = DefaultInstances;
+    std::int32_t instances = 0;
     bool readable = false;
     guardEntry(Component, key, [&] {
-        file = entry.at("file").get<std::string>();
-        if (entry.contains("instances"))
-            instances = jsonInt(entry.at("instances"));
+        file = keyString(entry, File);
+        instances = keyInt(entry, Instances);
         readable = true;
     });
     if (!readable)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "catalogs/JsonFormat.hpp"
+
 #include "effects/ParticleSystem.hpp"
 
 #include <nlohmann/json_fwd.hpp>
@@ -8,6 +10,14 @@
 #include <unordered_map>
 
 class SpriteManager;
+// The keys of assets/particles.json and its entries.
+namespace ParticleKeys
+{
+inline constexpr JsonKey File{"file", JsonType::String, true};
+inline constexpr JsonKey Instances{"instances", JsonType::Integer, false, 100};
+inline constexpr JsonKey Keys[] = {File, Instances};
+inline constexpr JsonFormat Format{"particlesystems", Keys};
+} // namespace ParticleKeys
 
 // Catalog of particle systems, filled once from "assets/particles.json"; owns every system.
 class ParticleManager

@@ -1,6 +1,7 @@
 #include "effects/ParticleSystem.hpp"
 
 #include "catalogs/CatalogJson.hpp"
+#include "catalogs/JsonFormat.hpp"
 #include "catalogs/SpriteManager.hpp"
 #include "effects/Random.hpp"
 #include "motion/Opacity.hpp"
@@ -9,6 +10,8 @@
 
 #include <iostream>
 #include <new>
+
+using namespace ParticleFileKeys;
 
 namespace
 {
@@ -26,16 +29,11 @@ struct SystemFile
     float spawnRate = 0.f;
 };
 
-float optionalFloat(const nlohmann::json& document, const char* key, float fallback)
-{
-    return document.contains(key) ? jsonFloat(document.at(key)) : fallback;
-}
-
-ParticleSystem::Range requiredRange(const nlohmann::json& document, const char* minKey, const char* maxKey)
+ParticleSystem::Range requiredRange(const nlohmann::json& document, const JsonKey& min, const JsonKey& max)
 {
     ParticleSystem::Range range;
-    range.min = jsonFloat(document.at(minKey));
-    range.max = jsonFloat(document.at(maxKey));
+    range.min = keyFloat(document, min);
+    range.max = keyFloat(document, max);
     return range;
 }
 
@@ -57,32 +55,25 @@ SystemFile readSystemFile(const nlohmann::json& document)
 {
     SystemFile file;
     // A name with broken UTF-8 is still printed, with replacement characters.
-    file.name = document.at("name").dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-    file.spriteKeys = readSpriteKeys(document.at("sprites"));
-    file.x = {optionalFloat(document, "min_x", 0.f), optionalFloat(document, "max_x", 288.f)};
-    file.y = {optionalFloat(document, "min_y", 0.f), optionalFloat(document, "max_y", 270.f)};
-    file.xs = requiredRange(document, "min_xs", "max_xs");
-    file.ys = requiredRange(document, "min_ys", "max_ys");
-    file.xg = requiredRange(document, "min_xg", "max_xg");
-    file.yg = requiredRange(document, "min_yg", "max_yg");
-    file.rot = requiredRange(document, "min_rot", "max_rot");
-    file.rotspeed = requiredRange(document, "min_rotspeed", "max_rotspeed");
-    file.scale = requiredRange(document, "min_scale", "max_scale");
-    file.scalespeed = requiredRange(document, "min_scalespeed", "max_scalespeed");
-    file.fadein = document.at("fadein").get<bool>();
-    file.fadeout = document.at("fadeout").get<bool>();
-    file.fadespeed = requiredRange(document, "min_fadespeed", "max_fadespeed");
-    file.ttl = requiredRange(document, "min_ttl", "max_ttl");
-    file.spawnRate = optionalFloat(document, "spawn_rate", 0.f);
+    file.name = document.at(Name.name).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    file.spriteKeys = readSpriteKeys(document.at(Sprites.name));
+    file.x = requiredRange(document, MinX, MaxX);
+    file.y = requiredRange(document, MinY, MaxY);
+    file.xs = requiredRange(document, MinXs, MaxXs);
+    file.ys = requiredRange(document, MinYs, MaxYs);
+    file.xg = requiredRange(document, MinXg, MaxXg);
+    file.yg = requiredRange(document, MinYg, MaxYg);
+    file.rot = requiredRange(document, MinRot, MaxRot);
+    file.rotspeed = requiredRange(document, MinRotspeed, MaxRotspeed);
+    file.scale = requiredRange(document, MinScale, MaxScale);
+    file.scalespeed = requiredRange(document, MinScalespeed, MaxScalespeed);
+    file.fadein = keyBool(document, Fadein);
+    file.fadeout = keyBool(document, Fadeout);
+    file.fadespeed = requiredRange(document, MinFadespeed, MaxFadespeed);
+    file.ttl = requiredRange(document, MinTtl, MaxTtl);
+    file.spawnRate = keyFloat(document, SpawnRate);
     return file;
 }
-
-const std::vector<std::string> RequiredKeys = {
-    "name",         "sprites",      "min_xs",        "max_xs",        "min_ys",         "max_ys",
-    "min_xg",       "max_xg",       "min_yg",        "max_yg",        "min_rot",        "max_rot",
-    "min_rotspeed", "max_rotspeed", "min_scale",     "max_scale",     "min_scalespeed", "max_scalespeed",
-    "fadein",       "fadeout",      "min_fadespeed", "max_fadespeed", "min_ttl",        "max_ttl",
-};
 
 // One value of the range from the next number of the one sequence.
 float pick(const ParticleSystem::Range& range)
@@ -101,7 +92,7 @@ bool ParticleSystem::loadFromFile(const std::string& path, std::int32_t numParti
     nlohmann::json document;
     if (!readJsonFile(path, Component, document))
         return false;
-    if (!validateJson(document, RequiredKeys))
+    if (!validateJson(document, Format.required()))
     {
         std::cerr << Component << ": Missing properties in jsonfile." << std::endl;
         return false;

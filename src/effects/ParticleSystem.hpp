@@ -1,5 +1,7 @@
 #pragma once
 
+#include "catalogs/JsonFormat.hpp"
+
 #include "effects/Particle.hpp"
 
 #include <SFML/Graphics/RenderTarget.hpp>
@@ -11,6 +13,46 @@
 #include <vector>
 
 class SpriteManager;
+// The keys of a particle-system file: the required ones first, in the order they are tested.
+namespace ParticleFileKeys
+{
+// The keys of a particle-system file: the required ones first, in the order they are tested.
+inline constexpr JsonKey Name{"name", JsonType::Any, true};
+inline constexpr JsonKey Sprites{"sprites", JsonType::Array, true};
+inline constexpr JsonKey MinXs{"min_xs", JsonType::Number, true};
+inline constexpr JsonKey MaxXs{"max_xs", JsonType::Number, true};
+inline constexpr JsonKey MinYs{"min_ys", JsonType::Number, true};
+inline constexpr JsonKey MaxYs{"max_ys", JsonType::Number, true};
+inline constexpr JsonKey MinXg{"min_xg", JsonType::Number, true};
+inline constexpr JsonKey MaxXg{"max_xg", JsonType::Number, true};
+inline constexpr JsonKey MinYg{"min_yg", JsonType::Number, true};
+inline constexpr JsonKey MaxYg{"max_yg", JsonType::Number, true};
+inline constexpr JsonKey MinRot{"min_rot", JsonType::Number, true};
+inline constexpr JsonKey MaxRot{"max_rot", JsonType::Number, true};
+inline constexpr JsonKey MinRotspeed{"min_rotspeed", JsonType::Number, true};
+inline constexpr JsonKey MaxRotspeed{"max_rotspeed", JsonType::Number, true};
+inline constexpr JsonKey MinScale{"min_scale", JsonType::Number, true};
+inline constexpr JsonKey MaxScale{"max_scale", JsonType::Number, true};
+inline constexpr JsonKey MinScalespeed{"min_scalespeed", JsonType::Number, true};
+inline constexpr JsonKey MaxScalespeed{"max_scalespeed", JsonType::Number, true};
+inline constexpr JsonKey Fadein{"fadein", JsonType::Boolean, true};
+inline constexpr JsonKey Fadeout{"fadeout", JsonType::Boolean, true};
+inline constexpr JsonKey MinFadespeed{"min_fadespeed", JsonType::Number, true};
+inline constexpr JsonKey MaxFadespeed{"max_fadespeed", JsonType::Number, true};
+inline constexpr JsonKey MinTtl{"min_ttl", JsonType::Number, true};
+inline constexpr JsonKey MaxTtl{"max_ttl", JsonType::Number, true};
+inline constexpr JsonKey MinX{"min_x", JsonType::Number, false, 0};
+inline constexpr JsonKey MaxX{"max_x", JsonType::Number, false, 288};
+inline constexpr JsonKey MinY{"min_y", JsonType::Number, false, 0};
+inline constexpr JsonKey MaxY{"max_y", JsonType::Number, false, 270};
+inline constexpr JsonKey SpawnRate{"spawn_rate", JsonType::Number, false, 0};
+inline constexpr JsonKey Keys[] = {Name,        Sprites,     MinXs,        MaxXs,        MinYs,         MaxYs,
+                                   MinXg,       MaxXg,       MinYg,        MaxYg,        MinRot,        MaxRot,
+                                   MinRotspeed, MaxRotspeed, MinScale,     MaxScale,     MinScalespeed, MaxScalespeed,
+                                   Fadein,      Fadeout,     MinFadespeed, MaxFadespeed, MinTtl,        MaxTtl,
+                                   MinX,        MaxX,        MinY,         MaxY,         SpawnRate};
+inline constexpr JsonFormat Format{nullptr, Keys};
+} // namespace ParticleFileKeys
 
 // A sprite emitter with a fixed pool of particles, described by a particle-system file.
 class ParticleSystem

@@ -10,7 +10,6 @@
 namespace
 {
 const char* const Component = "TextManager";
-const char* const TopLevelKey = "textsystems";
 } // namespace
 
 TextManager::TextManager(ParticleManager& particles) : particles(particles) {}
@@ -23,7 +22,7 @@ TextManager& TextManager::instance()
 
 bool TextManager::load(const std::string& path)
 {
-    return loadCatalog(path, Component, TopLevelKey, "Missing properties in textsfile.",
+    return loadCatalog(path, Component, TextKeys::Format.topLevel, "Missing properties in textsfile.",
                        [this](const std::string& key, const nlohmann::json& entry) { create(key, entry); });
 }
 

@@ -1,9 +1,12 @@
 #include "scene/AnimationCollection.hpp"
 
 #include "catalogs/CatalogJson.hpp"
+#include "catalogs/JsonFormat.hpp"
 
 #include <iostream>
 #include <utility>
+
+using namespace AnimationKeys;
 
 namespace
 {
@@ -15,20 +18,20 @@ const char* const Component = "AnimationCollection";
 // missing key may insert the null that gets printed; a non-object raises the library's error.
 std::unique_ptr<AnimationFrame> readFrame(const std::string& label, json frame)
 {
-    const std::string x = frame["x"].dump();
-    const std::string y = frame["y"].dump();
-    const std::string w = frame["w"].dump();
-    const std::string h = frame["h"].dump();
-    const std::string d = frame["d"].dump();
+    const std::string x = frame[X.name].dump();
+    const std::string y = frame[Y.name].dump();
+    const std::string w = frame[W.name].dump();
+    const std::string h = frame[H.name].dump();
+    const std::string d = frame[D.name].dump();
     std::cout << "  Adding frame " << label << " :: x=" << x << " y=" << y << " w=" << w << " h=" << h << " d=" << d
               << std::endl;
 
     auto result = std::make_unique<AnimationFrame>();
-    result->d = jsonFloat(frame["d"]);
-    result->h = jsonInt(frame["h"]);
-    result->w = jsonInt(frame["w"]);
-    result->y = jsonInt(frame["y"]);
-    result->x = jsonInt(frame["x"]);
+    result->d = jsonFloat(frame[D.name]);
+    result->h = jsonInt(frame[H.name]);
+    result->w = jsonInt(frame[W.name]);
+    result->y = jsonInt(frame[Y.name]);
+    result->x = jsonInt(frame[X.name]);
     return result;
 }
 
@@ -36,8 +39,8 @@ std::unique_ptr<AnimationFrame> readFrame(const std::string& label, json frame)
 std::unique_ptr<Animation> readAnimation(const std::string& name, json value)
 {
     // A null value becomes an empty object here, so it fails on its missing "loop" below.
-    const json frames = value["frames"];
-    const bool loop = value["loop"].get<bool>();
+    const json frames = value[Frames.name];
+    const bool loop = value[Loop.name].get<bool>();
 
     auto animation = std::make_unique<Animation>();
     animation->name = name;
@@ -63,14 +66,14 @@ bool AnimationCollection::loadFromFile(const std::string& path)
     if (!readJsonFile(path, Component, document))
         return false;
 
-    if (!document.is_object() || !document.contains("animations"))
+    if (!document.is_object() || !document.contains(Format.topLevel))
     {
         std::cerr << Component << ": Invalid JSON data." << std::endl;
         return false;
     }
 
     // One bad animation is reported and left out; the ones before and after it still load.
-    forEachMember(document["animations"], [this](const std::string& name, const json& value) {
+    forEachMember(document[Format.topLevel], [this](const std::string& name, const json& value) {
         try
         {
             std::unique_ptr<Animation> animation = readAnimation(name, value);

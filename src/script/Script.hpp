@@ -11,6 +11,9 @@
 class Script
 {
 public:
+    // The command of a stored label line; running it does nothing.
+    static constexpr const char* LabelCommand = "_label";
+
     // Replaces the whole content; false (with a message) when the file cannot be opened.
     bool load(const std::string& path);
 
@@ -22,7 +25,12 @@ public:
     int findLabel(const std::string& name) const;
 
     // The stored line at index, or null (with a message) when out of range.
-    const ScriptLine* getLine(int index) const;
+    const ScriptLine* getLine(int index) const
+    {
+        if (index < 0 || index >= lineCount())
+            return outOfBounds();
+        return &lines[static_cast<std::size_t>(index)];
+    }
 
     int lineCount() const { return static_cast<int>(lines.size()); }
 
@@ -32,6 +40,9 @@ public:
     std::vector<int> fileLines;
 
 private:
+    static const ScriptLine* outOfBounds();
     // Stores one trimmed file line: nothing for blanks and comments, a "_label" line, or a command.
     void addLine(const std::string& line, int fileLine);
+    // Appends a line with the facts of its plain parameters.
+    void store(ScriptLine line);
 };

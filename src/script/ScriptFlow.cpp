@@ -14,21 +14,11 @@ bool dynamic(const std::string& text)
 }
 } // namespace
 
-ScriptFlow::Effect ScriptFlow::effectOf(const std::string& command)
+ScriptInterp::Flow ScriptFlow::flowOf(const std::string& command)
 {
-    if (ScriptInterp::opensBlock(command))
-        return Effect::Branch;
-    if (command == "goto")
-        return Effect::Jump;
-    if (command == "gosub")
-        return Effect::Call;
-    if (command == "return")
-        return Effect::Return;
-    if (command == "delay" || command == "reset_script")
-        return Effect::Yield;
-    if (command == "exit")
-        return Effect::Stop;
-    return Effect::Next;
+    // Words that are not built in reach the scene and go on with the next line.
+    const int row = ScriptInterp::findBuiltin(command);
+    return row < 0 ? ScriptInterp::Flow::Next : ScriptInterp::builtin(row).flow;
 }
 
 ScriptFlow::ScriptFlow(const Script& flowScript)
@@ -47,10 +37,9 @@ int ScriptFlow::matchingEndif(int opener) const
     int depth = 0;
     for (int line = opener; line < count; ++line)
     {
-        const std::string& command = script.lines[static_cast<std::size_t>(line)].command;
-        if (ScriptInterp::opensBlock(command))
-            ++depth;
-        else if (command == "endif" && --depth == 0)
+        // Skipping counts every opener (also the two that are not built in) and endif.
+        depth += ScriptInterp::blockChange(script.lines[static_cast<std::size_t>(line)].command);
+        if (depth == 0)
             return line;
     }
     return -1;
@@ -73,22 +62,25 @@ void ScriptFlow::addEdges(int line)
         // An undefined label sends the flow to the first line.
         to.push_back(found == script.labels.end() ? 0 : found->second);
     };
-    switch (effectOf(text.command))
+    using Flow = ScriptInterp::Flow;
+    switch (flowOf(text.command))
     {
-    case Effect::Next: to.push_back(line + 1); break;
-    case Effect::Jump: jumpTargets(); break;
-    case Effect::Call:
+    case Flow::Next:
+    case Flow::Close: to.push_back(line + 1); break;
+    case Flow::Goto: jumpTargets(); break;
+    case Flow::Gosub:
         jumpTargets();
         to.push_back(line + 1);
         break;
-    case Effect::Return: break;
-    case Effect::Yield:
+    case Flow::Return: break;
+    case Flow::Yield:
+        // A delay goes on with the next line; reset_script starts again at the first.
         yields[static_cast<std::size_t>(line)] = true;
-        // reset_script starts the main flow again at the first line on the next step.
-        to.push_back(text.command == "delay" ? line + 1 : 0);
+        to.push_back(line + 1);
+        to.push_back(0);
         break;
-    case Effect::Stop: break;
-    case Effect::Branch:
+    case Flow::Stop: break;
+    case Flow::Open:
     {
         to.push_back(line + 1);
         // A false condition skips past the matching endif; without one the script ends there.
@@ -136,7 +128,7 @@ bool ScriptFlow::runsIntoDefinition(const std::string& label, int& labelLine) co
     for (int line = 0; line < count; ++line)
     {
         const ScriptLine& text = script.lines[static_cast<std::size_t>(line)];
-        if (text.command == "_label" && !text.params.empty() && text.params[0] == label &&
+        if (text.command == Script::LabelCommand && !text.params.empty() && text.params[0] == label &&
             mainFlow[static_cast<std::size_t>(line)])
         {
             labelLine = line;
@@ -152,7 +144,7 @@ std::vector<int> ScriptFlow::endlessLoops() const
     for (int line = 0; line < count; ++line)
     {
         const ScriptLine& text = script.lines[static_cast<std::size_t>(line)];
-        if (effectOf(text.command) != Effect::Jump || text.params.empty() || dynamic(text.params[0]))
+        if (flowOf(text.command) != ScriptInterp::Flow::Goto || text.params.empty() || dynamic(text.params[0]))
             continue;
         const auto target = script.labels.find(text.params[0]);
         if (target == script.labels.end() || target->second >= count)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "script/Script.hpp"
+#include "script/ScriptInterp.hpp"
 
 #include <string>
 #include <vector>
@@ -23,18 +24,7 @@ public:
     std::vector<int> endlessLoops() const;
 
 private:
-    // What a line does to the flow, for this analysis.
-    enum class Effect
-    {
-        Next,   // goes on with the next line
-        Jump,   // goto: to its label
-        Call,   // gosub: to its label, and on with the next line after the return
-        Return, // back after the gosub: covered by the gosub's own edge
-        Yield,  // delay, reset_script: the step ends here
-        Stop,   // exit
-        Branch, // a conditional block: the next line, or past its endif
-    };
-    static Effect effectOf(const std::string& command);
+    static ScriptInterp::Flow flowOf(const std::string& command);
 
     void addEdges(int line);
     std::vector<int> reachableFrom(int start, bool throughYields) const;

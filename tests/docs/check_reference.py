@@ -1,19 +1,20 @@
 #!/usr/bin/env python3
 """Fails when docs/script-reference.md falls behind the code.
 
-usage: check_reference.py <repository root> <easing_plot binary>
+usage: check_reference.py <repository root> <easing_plot binary> <kestrune binary>
 
 The names come from the code itself, never from a copy:
-  - script commands from the two dispatch tables (built-in and scene), with their parameter counts;
-  - the % constants from the interpreter and the cutscene's constant table;
-  - the easing numbers from src/motion/Tween.hpp, and the table of curve samples printed by
-    easing_plot (the player's own ease()), which the reference must hold verbatim, and the
-    picture docs/easing.png, which must be what easing_plot draws;
+  - script commands, their parameter counts and parameter kinds, the % constants and the easing
+    numbers from the player's own tables, as `kestrune --list-commands --json` prints them;
+  - the table of curve samples printed by easing_plot (the player's own ease()), which the
+    reference must hold verbatim, and the picture docs/easing.png, which must be what easing_plot
+    draws;
   - the JSON keys that the loaders read: every identifier-like string literal in the catalog,
     effects and animation loaders, and the configuration keys of the application;
   - the example folders under examples/.
 """
 
+import json
 import os
 import re
 import subprocess
@@ -22,6 +23,7 @@ import tempfile
 
 ROOT = sys.argv[1]
 EASING_PLOT = sys.argv[2]
+KESTRUNE = sys.argv[3]
 DOC_PATH = os.path.join(ROOT, "docs", "script-reference.md")
 
 failures = []
@@ -49,12 +51,13 @@ def mentioned(name):
     return re.search(r"`" + re.escape(name) + r"[ `]", DOC) is not None
 
 
-def table_rows(code, what, minimum):
-    """Rows {"name", count, ...} of a C++ command table."""
-    rows = re.findall(r'\{\s*"([A-Za-z_][A-Za-z0-9_]*)"\s*,\s*(-?\d+)\s*,', strip_comments(code))
-    if len(rows) < minimum:
-        fail(f"{what}: found only {len(rows)} table rows; has the table's form changed?")
-    return [(name, int(count)) for name, count in rows]
+def language():
+    """The commands, constants and easing curves as the player's tables hold them."""
+    listing = subprocess.run([KESTRUNE, "--list-commands", "--json"], check=True, capture_output=True, text=True)
+    return json.loads(listing.stdout)
+
+
+LANGUAGE = language()
 
 
 def stated_needs(name):
@@ -65,40 +68,44 @@ def stated_needs(name):
 
 
 def check_commands():
-    builtin = table_rows(read("src/script/ScriptInterp.cpp"), "built-in commands", 25)
-    scene = table_rows(read("src/cutscene/CutsceneCommands.cpp"), "scene commands", 45)
-    for name, needs in builtin + scene:
-        if name == "_label":  # the stored form of a label line, not something an author writes
-            continue
+    commands = LANGUAGE["commands"]
+    if len(commands) < 70:
+        fail(f"found only {len(commands)} commands in the listing")
+    kinds = set()
+    for command in commands:
+        name, needs = command["name"], command["needs"]
+        kinds.update(param["kind"] for param in command["params"])
         if not mentioned(name):
             fail(f"command {name} is not documented")
             continue
         stated = stated_needs(name)
-        if needs >= 0 and stated and stated != {needs}:
+        if stated and stated != {needs}:
             fail(f"command {name} needs {needs} parameters, the reference says {sorted(stated)}")
+    # The kinds the listing names, each explained in the reference's table of kinds.
+    for kind in sorted(kinds):
+        if not re.search(r"^\| `" + re.escape(kind) + r"` \|", DOC, flags=re.M):
+            fail(f"parameter kind {kind} is not in the reference's table of kinds")
 
 
 def check_constants():
-    cutscene = re.findall(r'\{\s*"(%[a-z_]+)"\s*,\s*"(-?\d+)"\s*\}', strip_comments(read("src/cutscene/GameCutscene.cpp")))
-    if len(cutscene) < 10:
-        fail(f"scene constants: found only {len(cutscene)}; has the table's form changed?")
-    for constant, value in cutscene:
-        if not re.search(r"\|\s*`" + re.escape(constant) + r"`\s*\|\s*" + re.escape(value) + r"\b", DOC):
-            fail(f"constant {constant} = {value} is not in the reference's constant table")
-    interp = set(re.findall(r'"(%[a-z_0-9]+)"', strip_comments(read("src/script/ScriptInterp.cpp"))))
-    if len(interp) < 11:
-        fail(f"interpreter constants: found only {len(interp)}")
-    for constant in sorted(interp):
-        if constant.startswith("%flag_") and constant not in ("%flag_0", "%flag_8"):
+    constants = LANGUAGE["constants"]
+    if len(constants) < 20:
+        fail(f"found only {len(constants)} constants in the listing")
+    for constant in constants:
+        name, value = constant["name"], constant["value"]
+        if constant["section"] == "scene":
+            if not re.search(r"\|\s*`" + re.escape(name) + r"`\s*\|\s*" + re.escape(value) + r"\b", DOC):
+                fail(f"constant {name} = {value} is not in the reference's constant table")
+        elif name.startswith("%flag_") and name not in ("%flag_0", "%flag_8"):
             continue  # documented as the range %flag_0 ... %flag_8
-        if not mentioned(constant):
-            fail(f"constant {constant} is not documented")
+        elif not mentioned(name):
+            fail(f"constant {name} is not documented")
 
 
 def check_easing():
-    numbers = re.findall(r"constexpr\s+EasingType\s+\w+\s*=\s*(-?\d+)\s*;", read("src/motion/Tween.hpp"))
+    numbers = [str(easing["number"]) for easing in LANGUAGE["easings"]]
     if len(numbers) < 19:
-        fail(f"easing numbers: found only {len(numbers)} in Tween.hpp")
+        fail(f"easing numbers: found only {len(numbers)} in the listing")
     for number in numbers:
         if not re.search(r"^\| " + number + r" \|", DOC, flags=re.M):
             fail(f"easing number {number} has no row in the easing table")
@@ -126,18 +133,31 @@ NOT_KEYS = {"currentTexture", "inputTexture"}
 
 
 def loader_keys():
+    keys = {}
+    # The key descriptions the loaders read with: every JsonKey row and the top-level key of
+    # every JsonFormat, wherever a loader keeps them.
+    described = []
+    for folder in ("src/catalogs", "src/effects", "src/scene"):
+        for name in sorted(os.listdir(os.path.join(ROOT, folder))):
+            if name.endswith((".cpp", ".hpp")):
+                described.append(os.path.join(folder, name))
+    for source in described:
+        code = strip_comments(read(source))
+        for key in re.findall(r'JsonKey\s+\w+\s*\{\s*"([A-Za-z_][A-Za-z0-9_]*)"', code):
+            keys.setdefault(key, source)
+        for key in re.findall(r'JsonFormat\s+\w+\s*\{\s*"([A-Za-z_][A-Za-z0-9_]*)"', code):
+            keys.setdefault(key, source)
+    # Any other identifier-like literal of the loaders. Component names are capitalised and
+    # messages hold spaces or dots, so an identifier starting with a lower-case letter is a key
+    # the loader reads (or writes for the shader).
     sources = []
     for folder in ("src/catalogs", "src/effects"):
         for name in sorted(os.listdir(os.path.join(ROOT, folder))):
             if name.endswith(".cpp"):
                 sources.append(os.path.join(folder, name))
     sources.append("src/scene/AnimationCollection.cpp")
-    keys = {}
     for source in sources:
-        code = strip_comments(read(source))
-        # Component names are capitalised and messages hold spaces or dots, so an identifier
-        # starting with a lower-case letter is a key the loader reads (or writes for the shader).
-        for literal in re.findall(r'"([a-z][A-Za-z0-9_]*)"', code):
+        for literal in re.findall(r'"([a-z][A-Za-z0-9_]*)"', strip_comments(read(source))):
             keys.setdefault(literal, source)
     config = re.findall(r'applyKey\s*<[^>]*>\s*\(\s*\w+\s*,\s*"(\w+)"', read("src/app/Application.cpp"))
     if len(config) < 4:

@@ -88,3 +88,16 @@ TEST(CatalogChecker, NumbersBeyondWhatThePlayerReads)
                              "to 256 pixels, so the player skips this entry",
                          }));
 }
+
+// The checker takes a text style's limits from the loader's own description of the keys: what the
+// player skips is an error, a count of 0 or below only means no instances.
+TEST(CatalogChecker, TextStyleLimitsAreTheLoaders)
+{
+    Checked c;
+    c.checker.checkTexts("x", R"({"textsystems": {"a": {"font": "f.ttf", "size": 2048, "num_instances": 10001},
+                                                  "b": {"font": "f.ttf", "size": -0.5, "num_instances": -3}}})");
+    EXPECT_EQ(c.lines(), (std::vector<std::string>{
+                             "x:1:55: error: text system \"a\": \"num_instances\" 10001 is out of the range of 0 to "
+                             "10000 instances, so the player skips this entry",
+                         }));
+}

@@ -145,76 +145,6 @@ TEST(ScriptInterpDelay, DelayAsLastLineLeavesTheEndToTheNextStep)
     EXPECT_FALSE(bound.interp.running);
 }
 
-TEST(ScriptInterpDelay, EmptyScriptEndsAtOnce)
-{
-    Bound<> bound("; nothing\n");
-    const Output output = step(bound);
-    EXPECT_EQ(output.out, "ScriptInterp: Reached end of script.\n");
-    EXPECT_EQ(output.err, "");
-    EXPECT_FALSE(bound.interp.running);
-    EXPECT_EQ(step(bound).out, "");
-}
-
-// ---- conditional blocks ----
-
-TEST(ScriptInterpBlocks, IfRunsItsBlockOnlyWhenEqual)
-{
-    Bound<> equal("set_flag 3, 7\nif %flag_3, 7\nlog in\nendif\nlog after\n");
-    EXPECT_EQ(step(equal).out, "LOG: in\nLOG: after\nScriptInterp: Reached end of script.\n");
-
-    Bound<> different("set_flag 3, 7\nif %flag_3, 8\nlog in\nif 1, 1\nlog nested\nendif\nlog in2\nendif\nlog after\n");
-    EXPECT_EQ(step(different).out, "LOG: after\nScriptInterp: Reached end of script.\n");
-}
-
-TEST(ScriptInterpBlocks, ComparisonsOpenTheirBlocks)
-{
-    Bound<> bound("if_not 1, 2\nlog not\nendif\n"
-                  "if_not 2, 2\nlog no1\nendif\n"
-                  "if_less 1, 2\nlog less\nendif\n"
-                  "if_less 2, 2\nlog no2\nendif\n"
-                  "if_more 3, 2\nlog more\nendif\n"
-                  "if_more 2, 2\nlog no3\nendif\nexit\n");
-    EXPECT_EQ(step(bound).out, "LOG: not\nLOG: less\nLOG: more\n");
-}
-
-TEST(ScriptInterpBlocks, EnemyTestsCountAsOpenersOnlyWhileSkipping)
-{
-    Bound<> bound("if 0, 1\nif_enemy_alive boss\nlog x\nendif\nif_not_enemy_alive boss\nendif\nlog y\nendif\n"
-                  "if_enemy_alive boss\nlog z\nendif\n");
-    EXPECT_EQ(step(bound).out, "LOG: z\nScriptInterp: Reached end of script.\n");
-    // Executed, they are the extension's commands.
-    ASSERT_EQ(bound.entity.received.size(), 1u);
-    EXPECT_EQ(bound.entity.received[0].command, "if_enemy_alive");
-    EXPECT_EQ(bound.entity.received[0].params, params({"boss"}));
-}
-
-TEST(ScriptInterpBlocks, MissingEndifEndsTheRun)
-{
-    Bound<> bound("log a\nif 0, 1\nlog b\n");
-    const Output output = step(bound);
-    EXPECT_EQ(output.out, "LOG: a\n");
-    EXPECT_EQ(output.err, "ScriptInterp: Reached end of script in BRANCH. Missing endif?\n");
-    EXPECT_FALSE(bound.interp.running);
-}
-
-// A skipped block whose endif is the script's last line ends the script normally.
-TEST(ScriptInterpBlocks, SkippedBlockEndingTheScriptIsAPlainEnd)
-{
-    Bound<> bound("if 0, 1\nlog b\nendif\n");
-    const Output output = step(bound);
-    EXPECT_EQ(output.out, "ScriptInterp: Reached end of script.\n");
-    EXPECT_EQ(output.err, "");
-    EXPECT_FALSE(bound.interp.running);
-}
-
-TEST(ScriptInterpBlocks, NestedBlockOpenAtTheEndStillReportsTheBranch)
-{
-    Bound<> bound("if 0, 1\nif 1, 1\nendif\n");
-    const Output output = step(bound);
-    EXPECT_EQ(output.out, "");
-    EXPECT_EQ(output.err, "ScriptInterp: Reached end of script in BRANCH. Missing endif?\n");
-}
-
 // A loop without a delay yields after a bounded number of lines instead of hanging the frame.
 TEST(ScriptInterpJumps, RunawayLoopYieldsToTheNextStepAndReportsOnce)
 {
@@ -228,78 +158,6 @@ TEST(ScriptInterpJumps, RunawayLoopYieldsToTheNextStepAndReportsOnce)
     const Output second = step(bound);
     EXPECT_EQ(second.err, "");
     EXPECT_GT(bound.entity.flags[0], afterFirst);
-}
-
-TEST(ScriptInterpBlocks, EndifWithoutBlockDoesNothing)
-{
-    Bound<> bound("endif\nlog a\n");
-    const Output output = step(bound);
-    EXPECT_EQ(output.out, "LOG: a\nScriptInterp: Reached end of script.\n");
-    EXPECT_EQ(output.err, "");
-}
-
-TEST(ScriptInterpBlocks, SkippedLinesAreResolvedButNotExecuted)
-{
-    Bound<> bound("if 0, 1\nother %Flag_1, x\nset_flag 1, 5\nendif\nexit\n");
-    const Output output = step(bound);
-    EXPECT_EQ(output.err, "");
-    EXPECT_TRUE(bound.entity.received.empty());
-    EXPECT_EQ(bound.entity.flags[1], 0);
-    EXPECT_EQ(bound.entity.variables, params({"0"}));
-}
-
-// ---- jumps and subroutines ----
-
-TEST(ScriptInterpJumps, GosubReturnsAfterTheCall)
-{
-    Bound<> bound("gosub sub\nlog back\nexit\n:sub\nlog in sub\nreturn\n");
-    const Output output = step(bound);
-    EXPECT_EQ(output.out, "LOG: in sub\nLOG: back\n");
-    EXPECT_EQ(output.err, "");
-    EXPECT_EQ(bound.interp.returnLine, -1);
-}
-
-TEST(ScriptInterpJumps, GosubInsideASubroutineWarnsAndGoesOn)
-{
-    Bound<> bound("gosub sub\nlog back\nexit\n:sub\ngosub other\nlog still in sub\nreturn\n:other\nlog other\nexit\n");
-    const Output output = step(bound);
-    EXPECT_EQ(output.out, "LOG: still in sub\nLOG: back\n");
-    EXPECT_EQ(output.err, "ScriptInterp: WARNING! Attempting to call GOSUB from a SUBROUTINE. \n");
-}
-
-TEST(ScriptInterpJumps, ReturnWithoutGosubContinuesAtLineZero)
-{
-    Bound<> bound("if %flag_0, 1\nexit\nendif\nset_flag 0, 1\nlog r\nreturn\nlog never\n");
-    const Output output = step(bound);
-    EXPECT_EQ(output.out, "LOG: r\n");
-    EXPECT_FALSE(bound.interp.running);
-}
-
-TEST(ScriptInterpJumps, GotoInsideASubroutineForgetsTheReturn)
-{
-    Bound<> bound("gosub sub\nlog back\nexit\n:sub\ngoto next\n:next\nif %flag_0, 1\nexit\nendif\n"
-                  "set_flag 0, 1\nlog looping\nreturn\n");
-    const Output output = step(bound);
-    EXPECT_EQ(output.out, "LOG: looping\n");
-    EXPECT_EQ(output.err, "");
-    EXPECT_FALSE(bound.interp.running);
-}
-
-TEST(ScriptInterpJumps, JumpToAnUndefinedLabelGoesToLineZero)
-{
-    Bound<> bound("add_flag 0, 1\nif %flag_0, 2\nexit\nendif\ngoto nowhere\n");
-    const Output output = step(bound);
-    EXPECT_EQ(output.err, "Script: Unable to find label [nowhere]\n");
-    EXPECT_EQ(bound.entity.flags[0], 2);
-    EXPECT_FALSE(bound.interp.running);
-}
-
-TEST(ScriptInterpJumps, JumpToALabelOnTheLastLineEndsTheScript)
-{
-    Bound<> bound("goto end\nlog skipped\n:end");
-    const Output output = step(bound);
-    EXPECT_EQ(output.out, "ScriptInterp: Reached end of script.\n");
-    EXPECT_FALSE(bound.interp.running);
 }
 
 // ---- reset_script ----
@@ -449,155 +307,304 @@ TEST(ScriptInterpExtension, UnknownCommandsGoToTheEntityWithResolvedParameters)
     EXPECT_EQ(line.currentLineNumber, 2);
 }
 
-TEST(ScriptInterpExtension, UnhandledCommandIsReportedAndTheScriptGoesOn)
+// ---- one step of a script: what it prints, whether it goes on, and the flags it leaves ----
+
+namespace
 {
-    Bound<> bound("unknown_thing 1\nlog next\n");
-    const Output output = step(bound);
-    EXPECT_EQ(output.err, "ScriptInterp: Unhandled command [unknown_thing].\n");
-    EXPECT_EQ(output.out, "LOG: next\nScriptInterp: Reached end of script.\n");
-}
-
-TEST(ScriptInterpExtension, CommandWordsMatchExactly)
+using Flags = std::vector<std::pair<int, std::int32_t>>;
+enum class After
 {
-    Bound<> bound("LOG x\nExit\nlog y\n");
-    EXPECT_EQ(step(bound).out, "LOG: y\nScriptInterp: Reached end of script.\n");
-    EXPECT_EQ(commandsReceived(bound.entity), params({"LOG", "Exit"}));
-}
+    Running,
+    Stopped,
+    Either
+};
 
-TEST(ScriptInterpExtension, MusicCommandsAreBuiltIn)
+struct FirstStep
 {
-    Bound<> bound("play_music nosuchsong\npause_music\nresume_music\nfade_out_music 0.5\n");
-    step(bound);
-    EXPECT_TRUE(bound.entity.received.empty());
-    EXPECT_FALSE(bound.interp.running);
-}
+    const char* name;
+    const char* script;
+    const char* out; // null: not compared
+    const char* err; // null: not compared
+    After after;
+    Flags flags;
+    // Anything more a case looks at, or prepares before the step.
+    void (*check)(Bound<>& bound) = nullptr;
+    void (*prepare)(Bound<>& bound) = nullptr;
+};
 
-// ---- commands, parameters and their messages ----
+const char* const End = "ScriptInterp: Reached end of script.\n";
+const char* const MissingEndif = "ScriptInterp: Reached end of script in BRANCH. Missing endif?\n";
 
-TEST(ScriptInterpCommands, LogWritesItsText)
+const FirstStep FirstSteps[] = {
+    // Conditional blocks.
+    {"IfRunsItsBlockWhenEqual",
+     "set_flag 3, 7\nif %flag_3, 7\nlog in\nendif\nlog after\n",
+     "LOG: in\nLOG: after\nScriptInterp: Reached end of script.\n",
+     "",
+     After::Stopped,
+     {{3, 7}}},
+    {"IfSkipsToItsOwnEndifWhenDifferent",
+     "set_flag 3, 7\nif %flag_3, 8\nlog in\nif 1, 1\nlog nested\nendif\nlog in2\nendif\nlog after\n",
+     "LOG: after\nScriptInterp: Reached end of script.\n",
+     "",
+     After::Stopped,
+     {}},
+    {"ComparisonsOpenTheirBlocks",
+     "if_not 1, 2\nlog not\nendif\nif_not 2, 2\nlog no1\nendif\nif_less 1, 2\nlog less\nendif\n"
+     "if_less 2, 2\nlog no2\nendif\nif_more 3, 2\nlog more\nendif\nif_more 2, 2\nlog no3\nendif\nexit\n",
+     "LOG: not\nLOG: less\nLOG: more\n",
+     "",
+     After::Stopped,
+     {}},
+    {"EnemyTestsCountAsOpenersOnlyWhileSkipping",
+     "if 0, 1\nif_enemy_alive boss\nlog x\nendif\nif_not_enemy_alive boss\nendif\nlog y\nendif\n"
+     "if_enemy_alive boss\nlog z\nendif\n",
+     "LOG: z\nScriptInterp: Reached end of script.\n",
+     "",
+     After::Stopped,
+     {},
+     [](Bound<>& bound) {
+         // Executed, they are the extension's commands.
+         ASSERT_EQ(bound.entity.received.size(), 1u);
+         EXPECT_EQ(bound.entity.received[0].command, "if_enemy_alive");
+         EXPECT_EQ(bound.entity.received[0].params, params({"boss"}));
+     }},
+    {"MissingEndifEndsTheRun", "log a\nif 0, 1\nlog b\n", "LOG: a\n", MissingEndif, After::Stopped, {}},
+    // A skipped block whose endif is the script's last line ends the script normally.
+    {"SkippedBlockEndingTheScriptIsAPlainEnd", "if 0, 1\nlog b\nendif\n", End, "", After::Stopped, {}},
+    {"NestedBlockOpenAtTheEndStillReportsTheBranch", "if 0, 1\nif 1, 1\nendif\n", "", MissingEndif, After::Stopped, {}},
+    // Written as commands, a label line and endif take any number of parameters silently.
+    {"LabelAndEndifCountNoParameters",
+     "_label\nendif a, b\nlog a\n",
+     "LOG: a\nScriptInterp: Reached end of script.\n",
+     "",
+     After::Stopped,
+     {}},
+    {"EndifWithoutBlockDoesNothing",
+     "endif\nlog a\n",
+     "LOG: a\nScriptInterp: Reached end of script.\n",
+     "",
+     After::Stopped,
+     {}},
+    {"SkippedLinesAreResolvedButNotExecuted",
+     "if 0, 1\nother %Flag_1, x\nset_flag 1, 5\nendif\nexit\n",
+     nullptr,
+     "",
+     After::Stopped,
+     {{1, 0}},
+     [](Bound<>& bound) {
+         EXPECT_TRUE(bound.entity.received.empty());
+         EXPECT_EQ(bound.entity.variables, params({"0"}));
+     }},
+    // Jumps and subroutines.
+    {"GosubReturnsAfterTheCall",
+     "gosub sub\nlog back\nexit\n:sub\nlog in sub\nreturn\n",
+     "LOG: in sub\nLOG: back\n",
+     "",
+     After::Stopped,
+     {},
+     [](Bound<>& bound) { EXPECT_EQ(bound.interp.returnLine, -1); }},
+    {"GosubInsideASubroutineWarnsAndGoesOn",
+     "gosub sub\nlog back\nexit\n:sub\ngosub other\nlog still in sub\nreturn\n:other\nlog other\nexit\n",
+     "LOG: still in sub\nLOG: back\n",
+     "ScriptInterp: WARNING! Attempting to call GOSUB from a SUBROUTINE. \n",
+     After::Stopped,
+     {}},
+    {"ReturnWithoutGosubContinuesAtLineZero",
+     "if %flag_0, 1\nexit\nendif\nset_flag 0, 1\nlog r\nreturn\nlog never\n",
+     "LOG: r\n",
+     nullptr,
+     After::Stopped,
+     {}},
+    {"GotoInsideASubroutineForgetsTheReturn",
+     "gosub sub\nlog back\nexit\n:sub\ngoto next\n:next\nif %flag_0, 1\nexit\nendif\nset_flag 0, 1\nlog looping\n"
+     "return\n",
+     "LOG: looping\n",
+     "",
+     After::Stopped,
+     {}},
+    {"JumpToAnUndefinedLabelGoesToLineZero",
+     "add_flag 0, 1\nif %flag_0, 2\nexit\nendif\ngoto nowhere\n",
+     nullptr,
+     "Script: Unable to find label [nowhere]\n",
+     After::Stopped,
+     {{0, 2}}},
+    {"JumpToALabelOnTheLastLineEndsTheScript", "goto end\nlog skipped\n:end", End, nullptr, After::Stopped, {}},
+    // A label made of constants is looked up when the line runs; a plain one was found at load.
+    {"JumpToALabelMadeOfConstants",
+     "set_flag 0, 2\ngoto L%flag_0\n:l1\nlog one\nexit\n:l2\nlog two\nexit\n",
+     "LOG: two\n",
+     "",
+     After::Stopped,
+     {}},
+    {"JumpGoesToALabelsLastDefinition",
+     "goto twice\n:twice\nlog first\nexit\n:twice\nlog last\nexit\n",
+     "LOG: last\n",
+     "",
+     After::Stopped,
+     {}},
+    // The extension.
+    {"UnhandledCommandIsReportedAndTheScriptGoesOn",
+     "unknown_thing 1\nlog next\n",
+     "LOG: next\nScriptInterp: Reached end of script.\n",
+     "ScriptInterp: Unhandled command [unknown_thing].\n",
+     After::Stopped,
+     {}},
+    {"CommandWordsMatchExactly",
+     "LOG x\nExit\nlog y\n",
+     "LOG: y\nScriptInterp: Reached end of script.\n",
+     nullptr,
+     After::Stopped,
+     {},
+     [](Bound<>& bound) {
+         EXPECT_EQ(commandsReceived(bound.entity), params({"LOG", "Exit"}));
+     }},
+    {"MusicCommandsAreBuiltIn",
+     "play_music nosuchsong\npause_music\nresume_music\nfade_out_music 0.5\n",
+     nullptr,
+     nullptr,
+     After::Stopped,
+     {},
+     [](Bound<>& bound) { EXPECT_TRUE(bound.entity.received.empty()); }},
+    // Commands, parameters and their messages.
+    {"LogWritesItsText",
+     "log hello world\nlog \"a, b\"\nlog\n",
+     "LOG: hello world\nLOG: a, b\nLOG: \nScriptInterp: Reached end of script.\n",
+     "ScriptInterp: Command [log] needs 1 parameters. 0 found.\n",
+     After::Stopped,
+     {}},
+    {"ShortParameterListIsReportedAndStillRuns",
+     "set_flag 1\n",
+     nullptr,
+     "ScriptInterp: Command [set_flag] needs 2 parameters. 1 found.\n",
+     After::Stopped,
+     {{1, 0}},
+     nullptr,
+     [](Bound<>& bound) { bound.entity.flags[1] = 5; }},
+    {"MessagesNameTheStoredLine",
+     "; header\n\nset_flag 0, 1\n\n; note\nset_flag abc, 1\ndelay 99999999999999999999999999999999999999999\n",
+     nullptr,
+     "ScriptInterp: (set_flag @2) param 0 abc is not a valid integer.\n"
+     "ScriptInterp: (delay) param 0 99999999999999999999999999999999999999999 is out of range.\n",
+     After::Running,
+     {{0, 1}},
+     [](Bound<>& bound) { EXPECT_EQ(bound.interp.delay, 0.f); }},
+    // A malformed number written in the script is reported every time its line runs.
+    {"MalformedNumbersAreReportedOnEveryRun",
+     ":again\nadd_flag 1, 1\nset_flag x, 4\nif_less %flag_1, 2\ngoto again\nendif\n",
+     End,
+     "ScriptInterp: (set_flag @3) param 0 x is not a valid integer.\n"
+     "ScriptInterp: (set_flag @3) param 0 x is not a valid integer.\n",
+     After::Stopped,
+     {{0, 4}, {1, 2}}},
+    {"SetFlagReadsTheValueFirst",
+     "set_flag a, b\n",
+     nullptr,
+     "ScriptInterp: (set_flag @1) param 1 b is not a valid integer.\n"
+     "ScriptInterp: (set_flag @1) param 0 a is not a valid integer.\n",
+     After::Stopped,
+     {{0, 0}}},
+    {"FlagArithmetic",
+     "set_flag 0, 10\nadd_flag 0, 5\nsub_flag 0, 20\nmul_flag 0, 3\nset_flag 1, -7\ndiv_flag 1, 2\nset_flag 2, 7\n"
+     "div_flag 2, -2\n",
+     nullptr,
+     "",
+     After::Stopped,
+     {{0, -15}, {1, -3}, {2, -3}}},
+    {"VariablesAreNamedFlags",
+     "alias 2, Speed\nset_var SPEED, 10\nadd_var speed, 4\nsub_var speed, 2\nmul_var speed, 3\ndiv_var speed, 5\n"
+     "log $Speed\n",
+     "LOG: 7\nScriptInterp: Reached end of script.\n",
+     "",
+     After::Stopped,
+     {{2, 7}},
+     [](Bound<>& bound) { EXPECT_EQ(bound.interp.aliases[2], "$speed"); }},
+    {"UndefinedVariableWritesFlagZero",
+     "set_var nope, 6\n",
+     nullptr,
+     "ScriptInterp: (set_var) variable $nope is not defined as an alias. Defaulting to flag 0.\n",
+     After::Stopped,
+     {{0, 6}}},
+    {"AliasIndexPrefersTheLowerSlot",
+     "alias 3, a\nalias 1, A\nset_var a, 8\n",
+     nullptr,
+     nullptr,
+     After::Stopped,
+     {{1, 8}, {3, 0}},
+     [](Bound<>& bound) { EXPECT_EQ(bound.interp.aliasIndex("$a"), 1); }},
+    // Faults the interpreter survives.
+    {"DivisionByZeroKeepsTheFlag",
+     "set_flag 2, 9\nalias 4, v\nset_var v, 3\ndiv_flag 2, 0\ndiv_var v, 0\nlog on\n",
+     "LOG: on\nScriptInterp: Reached end of script.\n",
+     "ScriptInterp: (div_flag @4) division by zero. Flag 2 keeps its value.\n"
+     "ScriptInterp: (div_var @5) division by zero. Flag 4 keeps its value.\n",
+     After::Stopped,
+     {{2, 9}, {4, 3}}},
+    {"FlagIndexOutsideTheNineIsRefused",
+     "set_flag 9, 1\nadd_flag -1, 1\nsub_flag 100, 1\nmul_flag 9, 2\ndiv_flag -2147483648, 1\nalias -1, x\n"
+     "alias 9, y\nlog $x $y\n",
+     "LOG: \nScriptInterp: Reached end of script.\n",
+     "ScriptInterp: (set_flag @1) flag index 9 is out of range 0..8.\n"
+     "ScriptInterp: (add_flag @2) flag index -1 is out of range 0..8.\n"
+     "ScriptInterp: (sub_flag @3) flag index 100 is out of range 0..8.\n"
+     "ScriptInterp: (mul_flag @4) flag index 9 is out of range 0..8.\n"
+     "ScriptInterp: (div_flag @5) flag index -2147483648 is out of range 0..8.\n"
+     "ScriptInterp: (alias @6) alias index -1 is out of range 0..8.\n"
+     "ScriptInterp: (alias @7) alias index 9 is out of range 0..8.\n",
+     After::Stopped,
+     {{0, 1}, {1, 2}, {2, 3}, {3, 4}, {4, 5}, {5, 6}, {6, 7}, {7, 8}, {8, 9}},
+     [](Bound<>& bound) {
+         for (const std::string& alias : bound.interp.aliases)
+             EXPECT_EQ(alias, "");
+     },
+     [](Bound<>& bound) {
+         for (int i = 0; i < GameEntity::FlagCount; ++i)
+             bound.entity.flags[i] = i + 1;
+     }},
+    {"FlagArithmeticWrapsAroundThirtyTwoBits",
+     "set_flag 0, 2147483647\nadd_flag 0, 1\nset_flag 1, -2147483648\nsub_flag 1, 1\nset_flag 2, 2147483647\n"
+     "mul_flag 2, 2\nset_flag 3, -2147483648\ndiv_flag 3, -1\nset_flag 4, -2147483648\nmul_flag 4, -1\nalias 5, v\n"
+     "set_var v, -2147483648\nsub_var v, 2147483647\n",
+     nullptr,
+     "",
+     After::Stopped,
+     {{0, INT_MIN}, {1, INT_MAX}, {2, -2}, {3, INT_MIN}, {4, INT_MIN}, {5, 1}}},
+    {"EmptyScriptEndsAtOnce",
+     "; nothing\n",
+     End,
+     "",
+     After::Stopped,
+     {},
+     [](Bound<>& bound) { EXPECT_EQ(step(bound).out, ""); }},
+};
+} // namespace
+
+TEST(ScriptInterpSteps, FirstStepOfEachScript)
 {
-    Bound<> bound("log hello world\nlog \"a, b\"\nlog\n");
-    const Output output = step(bound);
-    EXPECT_EQ(output.out, "LOG: hello world\nLOG: a, b\nLOG: \nScriptInterp: Reached end of script.\n");
-    EXPECT_EQ(output.err, "ScriptInterp: Command [log] needs 1 parameters. 0 found.\n");
-}
-
-TEST(ScriptInterpCommands, ShortParameterListIsReportedAndStillRuns)
-{
-    Bound<> bound("set_flag 1\n");
-    bound.entity.flags[1] = 5;
-    const Output output = step(bound);
-    EXPECT_EQ(output.err, "ScriptInterp: Command [set_flag] needs 2 parameters. 1 found.\n");
-    EXPECT_EQ(bound.entity.flags[1], 0);
-}
-
-TEST(ScriptInterpCommands, MessagesNameTheStoredLine)
-{
-    Bound<> bound(
-        "; header\n\nset_flag 0, 1\n\n; note\nset_flag abc, 1\ndelay 99999999999999999999999999999999999999999\n");
-    const Output output = step(bound);
-    EXPECT_EQ(output.err, "ScriptInterp: (set_flag @2) param 0 abc is not a valid integer.\n"
-                          "ScriptInterp: (delay) param 0 99999999999999999999999999999999999999999 is out of range.\n");
-    EXPECT_EQ(bound.entity.flags[0], 1);
-    EXPECT_EQ(bound.interp.delay, 0.f);
-}
-
-TEST(ScriptInterpCommands, SetFlagReadsTheValueFirst)
-{
-    Bound<> bound("set_flag a, b\n");
-    EXPECT_EQ(step(bound).err, "ScriptInterp: (set_flag @1) param 1 b is not a valid integer.\n"
-                               "ScriptInterp: (set_flag @1) param 0 a is not a valid integer.\n");
-    EXPECT_EQ(bound.entity.flags[0], 0);
-}
-
-TEST(ScriptInterpCommands, FlagArithmetic)
-{
-    Bound<> bound("set_flag 0, 10\nadd_flag 0, 5\nsub_flag 0, 20\nmul_flag 0, 3\n"
-                  "set_flag 1, -7\ndiv_flag 1, 2\nset_flag 2, 7\ndiv_flag 2, -2\n");
-    EXPECT_EQ(step(bound).err, "");
-    EXPECT_EQ(bound.entity.flags[0], -15);
-    EXPECT_EQ(bound.entity.flags[1], -3);
-    EXPECT_EQ(bound.entity.flags[2], -3);
-}
-
-TEST(ScriptInterpCommands, VariablesAreNamedFlags)
-{
-    Bound<> bound("alias 2, Speed\nset_var SPEED, 10\nadd_var speed, 4\nsub_var speed, 2\nmul_var speed, 3\n"
-                  "div_var speed, 5\nlog $Speed\n");
-    const Output output = step(bound);
-    EXPECT_EQ(output.err, "");
-    EXPECT_EQ(bound.interp.aliases[2], "$speed");
-    EXPECT_EQ(bound.entity.flags[2], 7);
-    EXPECT_EQ(output.out, "LOG: 7\nScriptInterp: Reached end of script.\n");
-}
-
-TEST(ScriptInterpCommands, UndefinedVariableWritesFlagZero)
-{
-    Bound<> bound("set_var nope, 6\n");
-    const Output output = step(bound);
-    EXPECT_EQ(output.err, "ScriptInterp: (set_var) variable $nope is not defined as an alias. Defaulting to flag 0.\n");
-    EXPECT_EQ(bound.entity.flags[0], 6);
-}
-
-TEST(ScriptInterpCommands, AliasIndexPrefersTheLowerSlot)
-{
-    Bound<> bound("alias 3, a\nalias 1, A\nset_var a, 8\n");
-    step(bound);
-    EXPECT_EQ(bound.entity.flags[1], 8);
-    EXPECT_EQ(bound.entity.flags[3], 0);
-    EXPECT_EQ(bound.interp.aliasIndex("$a"), 1);
-}
-
-// ---- faults the interpreter survives ----
-
-TEST(ScriptInterpFaults, DivisionByZeroKeepsTheFlag)
-{
-    Bound<> bound("set_flag 2, 9\nalias 4, v\nset_var v, 3\ndiv_flag 2, 0\ndiv_var v, 0\nlog on\n");
-    const Output output = step(bound);
-    EXPECT_EQ(output.err, "ScriptInterp: (div_flag @4) division by zero. Flag 2 keeps its value.\n"
-                          "ScriptInterp: (div_var @5) division by zero. Flag 4 keeps its value.\n");
-    EXPECT_EQ(output.out, "LOG: on\nScriptInterp: Reached end of script.\n");
-    EXPECT_EQ(bound.entity.flags[2], 9);
-    EXPECT_EQ(bound.entity.flags[4], 3);
-}
-
-TEST(ScriptInterpFaults, FlagIndexOutsideTheNineIsRefused)
-{
-    Bound<> bound("set_flag 9, 1\nadd_flag -1, 1\nsub_flag 100, 1\nmul_flag 9, 2\ndiv_flag -2147483648, 1\n"
-                  "alias -1, x\nalias 9, y\nlog $x $y\n");
-    int before[GameEntity::FlagCount];
-    for (int i = 0; i < GameEntity::FlagCount; ++i)
-        before[i] = bound.entity.flags[i] = i + 1;
-    const Output output = step(bound);
-    EXPECT_EQ(output.err, "ScriptInterp: (set_flag @1) flag index 9 is out of range 0..8.\n"
-                          "ScriptInterp: (add_flag @2) flag index -1 is out of range 0..8.\n"
-                          "ScriptInterp: (sub_flag @3) flag index 100 is out of range 0..8.\n"
-                          "ScriptInterp: (mul_flag @4) flag index 9 is out of range 0..8.\n"
-                          "ScriptInterp: (div_flag @5) flag index -2147483648 is out of range 0..8.\n"
-                          "ScriptInterp: (alias @6) alias index -1 is out of range 0..8.\n"
-                          "ScriptInterp: (alias @7) alias index 9 is out of range 0..8.\n");
-    EXPECT_EQ(output.out, "LOG: \nScriptInterp: Reached end of script.\n");
-    for (int i = 0; i < GameEntity::FlagCount; ++i)
-        EXPECT_EQ(bound.entity.flags[i], before[i]);
-    for (const std::string& alias : bound.interp.aliases)
-        EXPECT_EQ(alias, "");
-}
-
-TEST(ScriptInterpFaults, FlagArithmeticWrapsAroundThirtyTwoBits)
-{
-    Bound<> bound("set_flag 0, 2147483647\nadd_flag 0, 1\n"
-                  "set_flag 1, -2147483648\nsub_flag 1, 1\n"
-                  "set_flag 2, 2147483647\nmul_flag 2, 2\n"
-                  "set_flag 3, -2147483648\ndiv_flag 3, -1\n"
-                  "set_flag 4, -2147483648\nmul_flag 4, -1\n"
-                  "alias 5, v\nset_var v, -2147483648\nsub_var v, 2147483647\n");
-    EXPECT_EQ(step(bound).err, "");
-    EXPECT_EQ(bound.entity.flags[0], INT_MIN);
-    EXPECT_EQ(bound.entity.flags[1], INT_MAX);
-    EXPECT_EQ(bound.entity.flags[2], -2);
-    EXPECT_EQ(bound.entity.flags[3], INT_MIN);
-    EXPECT_EQ(bound.entity.flags[4], INT_MIN);
-    EXPECT_EQ(bound.entity.flags[5], 1);
+    for (const FirstStep& row : FirstSteps)
+    {
+        SCOPED_TRACE(row.name);
+        Bound<> bound(row.script);
+        if (row.prepare)
+            row.prepare(bound);
+        const Output output = step(bound);
+        if (row.out)
+        {
+            EXPECT_EQ(output.out, row.out);
+        }
+        if (row.err)
+        {
+            EXPECT_EQ(output.err, row.err);
+        }
+        if (row.after != After::Either)
+        {
+            EXPECT_EQ(bound.interp.running, row.after == After::Running);
+        }
+        for (const auto& flag : row.flags)
+            EXPECT_EQ(bound.entity.flags[flag.first], flag.second) << "flag " << flag.first;
+        if (row.check)
+            row.check(bound);
+    }
 }
 
 // ---- parameter resolution ----

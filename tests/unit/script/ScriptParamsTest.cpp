@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cmath>
+#include <cstring>
 
 using namespace scripttest;
 
@@ -167,4 +168,50 @@ TEST_F(ScriptParams, ReplaceFirstReplacesOnlyTheFirstOccurrence)
     EXPECT_EQ(replaceFirst("a%x b%x", "%x", "1"), "a1 b%x");
     EXPECT_EQ(replaceFirst("abc", "%x", "1"), "abc");
     EXPECT_EQ(replaceFirst("%x", "%x", ""), "");
+}
+
+// A line remembers at load what its plain parameters read as; that must never change what the
+// accessors answer or print, for any text.
+TEST_F(ScriptParams, LoadedLinesReadAsTheirTexts)
+{
+    const std::vector<std::string> texts = {
+        " \t42", "12abc", "1.9", "-7",    "+5",   "2147483647", "-2147483648", "0x10", "abc",  "",   "9e99",
+        "1e3",   "inf",   "nan", "0x1p3", "1e39", "1e-50",      "-0",          "1",    "true", " +", "99999999999"};
+    ScriptLine loaded("cmd", texts);
+    loaded.facts = paramFacts(texts);
+    const LineParams line(loaded);
+    for (int i = 0; i < static_cast<int>(texts.size()); ++i)
+    {
+        SCOPED_TRACE(texts[static_cast<std::size_t>(i)]);
+        int integers[2] = {};
+        float numbers[2] = {};
+        bool flags[2] = {};
+        const Output asText = capture([&] {
+            integers[0] = getInt(texts, i);
+            numbers[0] = getFloat(texts, i);
+            flags[0] = getBool(texts, i);
+        });
+        const Output asLoaded = capture([&] {
+            integers[1] = getInt(line, i);
+            numbers[1] = getFloat(line, i);
+            flags[1] = getBool(line, i);
+        });
+        EXPECT_EQ(integers[1], integers[0]);
+        EXPECT_EQ(std::memcmp(&numbers[1], &numbers[0], sizeof(float)), 0) << numbers[1] << " " << numbers[0];
+        EXPECT_EQ(flags[1], flags[0]);
+        EXPECT_EQ(asLoaded.err, asText.err);
+    }
+}
+
+TEST_F(ScriptParams, ParametersWithConstantsOrVariablesAreNotPlain)
+{
+    const std::vector<ParamFacts> facts = paramFacts(params({"%flag_3", "%FLAG_8", "%flag_9", "x%flag_1", "$a", "7"}));
+    const int flags[] = {3, 8, -1, -1, -1, -1};
+    for (std::size_t i = 0; i < facts.size(); ++i)
+    {
+        EXPECT_EQ(facts[i].plain, i == 5) << i;
+        EXPECT_EQ(facts[i].flag, flags[i]) << i;
+    }
+    EXPECT_TRUE(facts[5].isInteger);
+    EXPECT_EQ(facts[5].integer, 7);
 }
