@@ -98,6 +98,7 @@ void DemoChecker::checkAll()
 {
     CatalogChecker catalogs(diagnostics, index);
     catalogs.probe = [this](const std::string& path, CatalogChecker::FileKind kind) { return probe(path, kind); };
+    catalogs.readText = [this](const std::string& path, std::string& text) { return readFile(path, text); };
 
     std::string text;
     if (readFile("config.json", text))

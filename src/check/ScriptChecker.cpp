@@ -204,6 +204,13 @@ void ScriptChecker::collect()
             case K::NewObject: define(name, objects, dynamicObjects); break;
             case K::NewBuffer: define(name, buffers, dynamicBuffers); break;
             case K::NewBinding: define(name, bindings, dynamicBindings); break;
+            case K::Shader:
+                // The shaders an object may carry, for the uniforms set on it.
+                if (dynamic(name) || dynamic(first))
+                    dynamicShaders.insert(first);
+                else
+                    shadersOf[first].insert(name);
+                break;
             case K::NewVariable:
                 if (at >= line.params.size())
                     break;
@@ -281,7 +288,12 @@ void ScriptChecker::checkParam(const Line& line, std::size_t i, ParamKind kind)
     const std::string what = quoted(line.command) + " parameter " + std::to_string(i + 1) + ": ";
     if (text.find('%') != std::string::npos && !checkConstants(line, i))
         return;
-    if (kind == K::Variable || kind == K::NewVariable || kind == K::Text || kind == K::Uniform)
+    if (kind == K::Uniform)
+    {
+        checkUniform(line, what, text);
+        return;
+    }
+    if (kind == K::Variable || kind == K::NewVariable || kind == K::Text)
     {
         if ((kind == K::Variable || kind == K::NewVariable) && text.find('$') != std::string::npos)
             warning(line, what + "write the variable name without \"$\" (" + quoted(text) +
@@ -310,7 +322,7 @@ void ScriptChecker::checkParam(const Line& line, std::size_t i, ParamKind kind)
         return; // a name built from constants is only known at run time
 
     auto reference = [&](const std::set<std::string>& keys, const char* noun, const char* catalog) {
-        if (keys.count(text) == 0)
+        if (keys.count(text) == 0 && index.cutShort.count(catalog) == 0)
             error(line, what + noun + " " + quoted(text) + " is not in " + catalog);
     };
     const std::string first = line.params[0];
@@ -490,4 +502,31 @@ void ScriptChecker::checkEncoding(const std::string& text)
         ++fileLine;
         start = end + 1;
     }
+}
+
+void ScriptChecker::checkUniform(const Line& line, const std::string& what, const std::string& uniform)
+{
+    const std::string& object = line.params[0];
+    if (dynamic(object) || dynamic(uniform) || dynamicShaders.count(object) != 0)
+        return;
+    const auto shaders = shadersOf.find(object);
+    if (shaders == shadersOf.end())
+    {
+        warning(line, what + "object " + quoted(object) + " never gets a shader (" +
+                          commandTaking({K::ObjectOrBuffer, K::Shader}) + "), so uniform " + quoted(uniform) +
+                          " changes nothing");
+        return;
+    }
+    // The uniform must be declared by at least one shader the object may carry.
+    std::string missing;
+    for (const std::string& shader : shaders->second)
+    {
+        const auto declared = index.uniforms.find(shader);
+        if (declared == index.uniforms.end() || declared->second.count(uniform) != 0)
+            return;
+        missing += (missing.empty() ? "shader " : ", nor shader ") + quoted(shader) +
+                   CatalogChecker::declaredList(declared->second);
+    }
+    error(line,
+          what + "uniform " + quoted(uniform) + " is not declared by " + missing + ", so setting it does nothing");
 }

@@ -18,6 +18,8 @@ std::vector<std::string> check(const std::string& text)
     Diagnostics diagnostics;
     DemoIndex index;
     index.textures = {"sky"};
+    index.shaders = {"glow"};
+    index.uniforms["glow"] = {"amount"};
     ScriptChecker checker(diagnostics, index);
     checker.check("s", text);
     std::vector<std::string> lines;
@@ -94,6 +96,12 @@ TEST(ScriptChecker, LabelsFlowIntoSectionsEndlessLoopsAndEncoding)
         {":spin\nadd_flag 0, 1\ngoto spin\n",
          {"s:3: warning: this loop has no delay and no way out: it runs 100000 lines in every step and the demo "
           "stands still (add a delay inside the loop)"}},
+        {"object_set_shader hero, glow\nobject_set_uniform hero, amout, 1\nobject_tween_uniform main, amount, 0, 1, "
+         "2\n",
+         {"s:2: error: \"object_set_uniform\" parameter 2: uniform \"amout\" is not declared by shader \"glow\" (it "
+          "declares amount), so setting it does nothing",
+          "s:3: warning: \"object_tween_uniform\" parameter 2: object \"main\" never gets a shader "
+          "(object_set_shader), so uniform \"amount\" changes nothing"}},
         {"log Caf\xe9 au lait\nlog Caf\xc3\xa9\n",
          {"s:1:8: warning: not valid UTF-8 (byte 0xE9): the player shows broken letters here; save the file as "
           "UTF-8"}},
