@@ -432,11 +432,13 @@ void Application::rewind()
 
 bool Application::seek(long target, bool toLabel)
 {
-    ScriptInterp& interp = GameCutscene::instance().interp;
+    GameCutscene& cutscene = GameCutscene::instance();
+    ScriptInterp& interp = cutscene.interp;
     // A label is looked for from the start.
     if (target < steps || (toLabel && steps > 0))
         rewind();
     interp.watchReached = false;
+    cutscene.drawing.failed = false;
 
     MusicManager& music = MusicManager::instance();
     music.hold();
