@@ -291,10 +291,15 @@ void Application::drawFrame(sf::RenderTarget& screen)
 
 void Application::presentFrame(sf::RenderTarget& screen)
 {
-    screen.clear(sf::Color(0, 0, 0, 0));
     // Presenting a buffer may have given the scene another texture.
     postSprite.setTexture(scene.texture->getTexture(), false);
-    screen.draw(postSprite, sf::RenderStates(&postShader));
+    sf::RenderStates post(&postShader);
+    // The post pass covers the whole screen: it can blend as onto the cleared screen instead.
+    if (PassElision::enabled && screen.getSize() == scene.texture->getSize())
+        post.blendMode = PassElision::OntoCleared;
+    else
+        screen.clear(sf::Color(0, 0, 0, 0));
+    screen.draw(postSprite, post);
     // Text lands on the finished picture, untouched by the post-processing.
     TextManager::instance().draw(screen);
     fade.draw(screen);

@@ -154,11 +154,27 @@ exit
 """
 
 
+# Letters that fade in one after another and out again, so that some are invisible in every frame.
+TEXT = {"textsystems": {"t": {"font": "assets/fonts/DejaVuSans.ttf", "size": 80, "duration": 0.2,
+                              "letterdelay": 0.05, "fade_out": True, "fade_duration": 0.1,
+                              "outlinecolor_width": 2}}}
+
+
 def test_seek(binary):
     """The first frames after --start T are the frames after round(T x 60) steps of a render that
-    draws every pass of every step, for the render scene and for a trail that carries over."""
+    draws every pass of every step, for the render scene with text and for a trail that carries
+    over."""
     folder = workdir()
     script = os.path.join(folder, "assets", "demo.script")
+    os.makedirs(os.path.join(folder, "assets", "fonts"))
+    shutil.copy2(os.path.join(HERE, "..", "..", "assets", "fonts", "DejaVuSans.ttf"),
+                 os.path.join(folder, "assets", "fonts"))
+    with open(os.path.join(folder, "assets", "text.json"), "w") as f:
+        json.dump(TEXT, f)
+    with open(script) as f:
+        text = f.read()
+    with open(script, "w") as f:
+        f.write('display_text t, "seek", 200, 500, 0, -1\n' + text)
     for name in ("scene", "trail"):
         if name == "trail":
             with open(script, "w") as f:
