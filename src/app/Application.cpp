@@ -449,17 +449,19 @@ bool Application::seek(long target, bool toLabel)
     music.hold();
     // --draw-all draws every pass of every step.
     const bool optimistic = PassElision::enabled;
-    bool arrived = advance(target, toLabel, optimistic);
+    const bool arrived = advance(target, toLabel, optimistic);
     interp.watchLine = -1;
-    if (arrived && optimistic && !sceneIsExact())
+    // Where the seek stops (arrived, or at the demo's end) its picture must be playing's.
+    const bool ended = !running && !closeRequested;
+    if ((arrived || ended) && optimistic && !sceneIsExact())
     {
-        // A skipped step drew something that the arrival needs: run again, drawing every step.
-        const long arrival = steps;
+        // A skipped step drew something that this picture needs: run again, drawing every step.
+        const long reached = steps;
         rewind();
-        arrived = advance(arrival, false, false);
+        advance(reached, false, false);
     }
     music.release();
-    sceneReady = arrived && renderedStep == steps;
+    sceneReady = renderedStep == steps;
     return arrived;
 }
 
@@ -482,7 +484,7 @@ bool Application::advance(long target, bool toLabel, bool optimistic)
         MusicManager::instance().advanceHeld(FrameTimer::Step);
         updateStep(FrameTimer::Step);
         arrived = toLabel ? interp.watchReached : steps == target;
-        renderDuringSeek(optimistic && !arrived);
+        renderDuringSeek(optimistic && !arrived && running);
     }
     GameCutscene::instance().drawing.mode = DrawTracker::Mode::Real;
     quiet.set(false);

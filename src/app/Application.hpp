@@ -66,8 +66,8 @@ public:
     // DrawTracker); when the arrival shows that a skipped drawing was needed after all, the seek
     // rewinds and runs again drawing every step (--draw-all always does). Lines of steps up to
     // printedSteps are not printed again. The music is silent meanwhile and then plays from where
-    // the song is at that step. False when the demo ends (or the window closes) before the step;
-    // the state is then that of the end.
+    // the song is at that step. False when the demo ends before the step (the state and the
+    // picture are then those of its last step) or the window closes.
     bool seekTo(long step);
 
     // Jumps into the demo after start-up and before the frame loop. `start` is a time in seconds
