@@ -15,6 +15,7 @@
 #include "scene/PassElision.hpp"
 #include "script/Script.hpp"
 
+#include <SFML/Window/Context.hpp>
 #include <SFML/Window/Event.hpp>
 #include <SFML/Window/Keyboard.hpp>
 
@@ -142,6 +143,11 @@ void Application::loadCatalogs()
 
 bool Application::prepare()
 {
+    // Without a window (an offline render) the GL context is the application's own. Otherwise the
+    // first render texture to be activated would make one of its own the thread's context, and
+    // the scene's texture moves to a buffer, which the next script load destroys with it.
+    if (sf::Context::getActiveContextId() == 0)
+        glContext = std::make_unique<sf::Context>();
     scene.create(Width, Height);
     postSprite.setTexture(scene.texture->getTexture(), false);
 

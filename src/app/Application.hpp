@@ -7,6 +7,7 @@
 #include "scene/ScreenFade.hpp"
 
 #include <SFML/Graphics/RenderWindow.hpp>
+#include <SFML/Window/Context.hpp>
 #include <SFML/Graphics/Shader.hpp>
 #include <SFML/Graphics/Sprite.hpp>
 
@@ -123,6 +124,7 @@ private:
     // After an optimistic seek: nothing the arrival drew or shows depended on a skipped drawing.
     bool sceneIsExact() const;
 
+    std::unique_ptr<sf::Context> glContext;
     std::unique_ptr<ContextHold> contextHold;
     ConsoleQuiet quiet;
     // The step whose frame renderScene last rendered (-1: none since the start).
