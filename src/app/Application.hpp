@@ -7,9 +7,9 @@
 #include "scene/ScreenFade.hpp"
 
 #include <SFML/Graphics/RenderWindow.hpp>
-#include <SFML/Window/Context.hpp>
 #include <SFML/Graphics/Shader.hpp>
 #include <SFML/Graphics/Sprite.hpp>
+#include <SFML/Window/Context.hpp>
 
 #include <memory>
 #include <string>

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <iostream>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -100,15 +101,21 @@ void ShaderManager::recordUniforms(sf::Shader& shader)
         GLenum type = 0;
         glGetActiveUniform(program, static_cast<GLuint>(i), static_cast<GLsizei>(name.size()), &length, &size, &type,
                            &name[0]);
-        if (type != GL_FLOAT || size != 1)
+        if (type != GL_FLOAT)
             continue;
-        const std::string uniform(name.data(), static_cast<std::size_t>(length));
-        const GLint location = glGetUniformLocation(program, uniform.c_str());
-        if (location < 0)
-            continue;
-        GLfloat value = 0.f;
-        glGetUniformfv(program, location, &value);
-        asLoaded.push_back({&shader, uniform, value});
+        // An array is listed once, as its first element; each element can be set by its name.
+        const std::string listed(name.data(), static_cast<std::size_t>(length));
+        const std::string array = listed.substr(0, listed.find('['));
+        for (GLint element = 0; element < size; ++element)
+        {
+            const std::string uniform = size > 1 ? array + "[" + std::to_string(element) + "]" : listed;
+            const GLint location = glGetUniformLocation(program, uniform.c_str());
+            if (location < 0)
+                continue;
+            GLfloat value = 0.f;
+            glGetUniformfv(program, location, &value);
+            asLoaded.push_back({&shader, uniform, value});
+        }
     }
 }
 
