@@ -144,8 +144,8 @@ void Application::loadCatalogs()
 bool Application::prepare()
 {
     // Without a window (an offline render) the GL context is the application's own. Otherwise the
-    // first render texture to be activated would make one of its own the thread's context, and
-    // the scene's texture moves to a buffer, which the next script load destroys with it.
+    // first render texture to be activated would make a context of its own the thread's, and the
+    // scene's texture moves to a buffer, which a rewind destroys with that context.
     if (sf::Context::getActiveContextId() == 0)
         glContext = std::make_unique<sf::Context>();
     scene.create(Width, Height);

@@ -20,6 +20,10 @@ class SoundTrack;
 // The player: start-up, the fixed-step frame loop, post-processing, the screen fade and shut-down.
 class Application
 {
+    // An offline render's own GL context (prepare); declared first, so that it is current while
+    // everything else is destroyed.
+    std::unique_ptr<sf::Context> glContext;
+
 public:
     static constexpr unsigned Width = 1920;
     static constexpr unsigned Height = 1080;
@@ -124,7 +128,6 @@ private:
     // After an optimistic seek: nothing the arrival drew or shows depended on a skipped drawing.
     bool sceneIsExact() const;
 
-    std::unique_ptr<sf::Context> glContext;
     std::unique_ptr<ContextHold> contextHold;
     ConsoleQuiet quiet;
     // The step whose frame renderScene last rendered (-1: none since the start).
