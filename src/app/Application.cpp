@@ -10,15 +10,19 @@
 #include "catalogs/TextureManager.hpp"
 #include "cutscene/GameCutscene.hpp"
 #include "effects/ParticleManager.hpp"
+#include "effects/Random.hpp"
 #include "effects/TextManager.hpp"
+#include "scene/PassElision.hpp"
 #include "script/Script.hpp"
 #include "script/ScriptFlow.hpp"
 
+#include <SFML/Window/Context.hpp>
 #include <SFML/Window/Event.hpp>
 #include <SFML/Window/Keyboard.hpp>
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -140,8 +144,13 @@ void Application::loadCatalogs()
 
 bool Application::prepare()
 {
-    sceneTexture.create(Width, Height, sf::ContextSettings());
-    postSprite.setTexture(sceneTexture.getTexture(), false);
+    // Without a window (an offline render) the GL context is the application's own. Otherwise the
+    // first render texture to be activated would make a context of its own the thread's, and the
+    // scene's texture moves to a buffer, which a rewind destroys with that context.
+    if (sf::Context::getActiveContextId() == 0)
+        glContext = std::make_unique<sf::Context>();
+    scene.create(Width, Height);
+    postSprite.setTexture(scene.texture->getTexture(), false);
 
     if (!ShaderManager::loadFiles(postShader, "assets/shaders/passthrough.vert", "assets/shaders/vignette.frag"))
     {
@@ -162,7 +171,7 @@ bool Application::prepare()
     if (const sf::Texture* noise = TextureManager::instance().getTexture("noise"))
         postShader.setUniform("iChannel1", *noise);
     postShader.setUniform("iTime", 0.f);
-    if (sceneTexture.setActive(true))
+    if (scene.texture->setActive(true))
         contextHold = std::make_unique<ContextHold>();
     return true;
 }
@@ -175,16 +184,18 @@ void Application::pollEvents()
     sf::Event event;
     while (window->pollEvent(event))
     {
-        if (event.type == sf::Event::Closed)
+        if (event.type == sf::Event::Closed || sf::Keyboard::isKeyPressed(sf::Keyboard::Escape))
+        {
             running = false;
-        else if (sf::Keyboard::isKeyPressed(sf::Keyboard::Escape))
-            running = false;
+            closeRequested = true;
+        }
     }
 }
 
 void Application::updateStep(float dt)
 {
-    ++stepCount;
+    ++steps;
+    sceneReady = false;
     iTime += dt;
     postShader.setUniform("iTime", iTime);
     MusicManager::instance().updateFade(dt);
@@ -249,15 +260,28 @@ void Application::reloadScript()
     }
 }
 
+Application::~Application()
+{
+    // The cutscene outlives every application; it must not keep pointing into this one.
+    GameCutscene& cutscene = GameCutscene::instance();
+    if (cutscene.drawing.canvas == &scene)
+        cutscene.drawing.canvas = nullptr;
+    if (cutscene.sceneTarget == scene.texture.get())
+        cutscene.sceneTarget = nullptr;
+}
+
 void Application::renderScene()
 {
     GameCutscene& cutscene = GameCutscene::instance();
+    cutscene.drawing.canvas = &scene;
     if (cutscene.started)
     {
-        cutscene.sceneTarget = &sceneTexture;
+        cutscene.sceneTarget = scene.texture.get();
         cutscene.interp.executeSub("render");
     }
-    sceneTexture.display();
+    cutscene.drawing.finishCanvas();
+    renderedStep = steps;
+    printedSteps = std::max(printedSteps, steps);
 }
 
 void Application::renderFrame()
@@ -268,9 +292,24 @@ void Application::renderFrame()
 
 void Application::drawFrame(sf::RenderTarget& screen)
 {
-    screen.clear(sf::Color(0, 0, 0, 0));
-    renderScene();
-    screen.draw(postSprite, sf::RenderStates(&postShader));
+    if (sceneReady)
+        sceneReady = false;
+    else
+        renderScene();
+    presentFrame(screen);
+}
+
+void Application::presentFrame(sf::RenderTarget& screen)
+{
+    // Presenting a buffer may have given the scene another texture.
+    postSprite.setTexture(scene.texture->getTexture(), false);
+    sf::RenderStates post(&postShader);
+    // The post pass covers the whole screen: it can blend as onto the cleared screen instead.
+    if (PassElision::enabled && screen.getSize() == scene.texture->getSize())
+        post.blendMode = PassElision::OntoCleared;
+    else
+        screen.clear(sf::Color(0, 0, 0, 0));
+    screen.draw(postSprite, post);
     // Text lands on the finished picture, untouched by the post-processing.
     TextManager::instance().draw(screen);
     fade.draw(screen);
@@ -370,28 +409,8 @@ bool Application::fastForward(const std::string& value)
             return false;
         }
         interp.watchLine = label->second;
-        interp.watchReached = false;
     }
-
-    MusicManager& music = MusicManager::instance();
-    music.hold();
-    long step = 0;
-    bool arrived = target == 0;
-    while (!arrived && running && step < target)
-    {
-        // Playing renders after every step; the frame of the last step is the loop's first.
-        if (step > 0)
-            renderScene();
-        if (window && step % StepsBetweenEventPolls == StepsBetweenEventPolls - 1)
-            pollEvents();
-        music.advanceHeld(FrameTimer::Step);
-        updateStep(FrameTimer::Step);
-        ++step;
-        arrived = byTime ? step == target : interp.watchReached;
-    }
-    interp.watchLine = -1;
-    music.release();
-    if (arrived)
+    if (seek(target, !byTime))
         return true;
 
     std::cerr << "kestrune: --start " << value << ": ";
@@ -400,7 +419,113 @@ bool Application::fastForward(const std::string& value)
     else if (interp.running)
         std::cerr << "stopped (window closed) before the start point" << std::endl;
     else
-        std::cerr << "the demo ends after " << step << " steps (" << static_cast<double>(step) / 60.0
+        std::cerr << "the demo ends after " << steps << " steps (" << static_cast<double>(steps) / 60.0
                   << " s), before the start point" << std::endl;
     return false;
+}
+
+bool Application::seekTo(long step)
+{
+    if (step < 0)
+        return false;
+    return seek(step, false);
+}
+
+void Application::rewind()
+{
+    GameCutscene& cutscene = GameCutscene::instance();
+    cutscene.restart();
+    ParticleManager::instance().restart();
+    TextManager::instance().restart();
+    SpriteManager::instance().restart();
+    ShaderManager::instance().restart();
+    MusicManager::instance().restart();
+    Random::restart();
+    if (soundTrack)
+        soundTrack->rewind();
+    fade.reset();
+    iTime = 0.f;
+    postShader.setUniform("iTime", iTime);
+    scene.restart();
+    cutscene.drawing.failed = false;
+    running = !closeRequested;
+    steps = 0;
+    renderedStep = -1;
+    sceneReady = false;
+}
+
+bool Application::seek(long target, bool toLabel)
+{
+    GameCutscene& cutscene = GameCutscene::instance();
+    ScriptInterp& interp = cutscene.interp;
+    // A label is looked for from the start.
+    if (target < steps || (toLabel && steps > 0))
+        rewind();
+    interp.watchReached = false;
+    cutscene.drawing.failed = false;
+
+    MusicManager& music = MusicManager::instance();
+    music.hold();
+    // --draw-all draws every pass of every step.
+    const bool optimistic = PassElision::enabled;
+    const bool arrived = advance(target, toLabel, optimistic);
+    interp.watchLine = -1;
+    // Where the seek stops (arrived, or at the demo's end) its picture must be playing's.
+    const bool ended = !running && !closeRequested;
+    if ((arrived || ended) && optimistic && !sceneIsExact())
+    {
+        // A skipped step drew something that this picture needs: run again, drawing every step.
+        const long reached = steps;
+        rewind();
+        advance(reached, false, false);
+    }
+    music.release();
+    sceneReady = renderedStep == steps;
+    return arrived;
+}
+
+bool Application::advance(long target, bool toLabel, bool optimistic)
+{
+    ScriptInterp& interp = GameCutscene::instance().interp;
+    bool arrived = !toLabel && steps == target;
+    // Playing draws a frame after every step; the one of the current step may still be owed.
+    if (renderedStep < steps)
+        renderDuringSeek(optimistic && !arrived);
+    const long limit = toLabel ? MaxFastForwardSteps : target;
+    long stepsRun = 0;
+    while (!arrived && running && steps < limit)
+    {
+        if (window && ++stepsRun % StepsBetweenEventPolls == 0)
+            pollEvents();
+        const bool last = !toLabel && steps + 1 == target;
+        GameCutscene::instance().drawing.mode = optimistic && !last ? DrawTracker::Mode::Dry : DrawTracker::Mode::Real;
+        quiet.set(steps + 1 <= printedSteps);
+        MusicManager::instance().advanceHeld(FrameTimer::Step);
+        updateStep(FrameTimer::Step);
+        arrived = toLabel ? interp.watchReached : steps == target;
+        renderDuringSeek(optimistic && !arrived && running);
+    }
+    GameCutscene::instance().drawing.mode = DrawTracker::Mode::Real;
+    quiet.set(false);
+    return arrived;
+}
+
+void Application::renderDuringSeek(bool dry)
+{
+    GameCutscene::instance().drawing.mode = dry ? DrawTracker::Mode::Dry : DrawTracker::Mode::Real;
+    quiet.set(steps <= printedSteps);
+    renderScene();
+}
+
+bool Application::sceneIsExact() const
+{
+    const GameCutscene& cutscene = GameCutscene::instance();
+    if (cutscene.drawing.failed || scene.target.content == DrawTarget::Content::Stale)
+        return false;
+    for (const auto& entry : cutscene.buffers)
+    {
+        if (entry.second->target.content == DrawTarget::Content::Stale)
+            return false;
+    }
+    return true;
 }

@@ -173,7 +173,7 @@ int OfflineRenderer::renderWith(Application& app, SoundTrack& track)
         std::cout << "kestrune: removed " << writer.removedFrames << " frame_*.png files of an earlier render from "
                   << options.renderOut << std::endl;
     // Steps and demo time count from the start of the demo, also after --start.
-    firstStep = app.stepCount;
+    firstStep = app.steps;
     stepsRun = firstStep;
 
     const auto start = Clock::now();

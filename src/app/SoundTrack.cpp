@@ -181,6 +181,16 @@ void SoundTrack::endStep(float volume)
     ++steps;
 }
 
+void SoundTrack::rewind()
+{
+    if (recording)
+        return;
+    voice = Voice();
+    lastStepVoice = Voice();
+    lastStepGain = 0.f;
+    steps = 0;
+}
+
 void SoundTrack::startRecording(bool withLastStep)
 {
     recording = true;

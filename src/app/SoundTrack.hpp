@@ -26,6 +26,8 @@ public:
     void startRecording(bool withLastStep);
     // Mixes (when recording) and advances one fixed step at the stream volume the step left.
     void endStep(float volume);
+    // Before recording: back to step 0 with no song, as the player's rewind to the start.
+    void rewind();
     // Completes the WAV header; false when writing failed.
     bool close();
 

@@ -69,7 +69,7 @@ void MusicManager::play(bool loop, const std::string& key)
     }
     const Song& song = *found->second;
     // openFromFile stops the current song even when it fails.
-    if (!music.openFromFile(song.file))
+    if (!music->openFromFile(song.file))
     {
         std::cerr << Component << ": Unable to load music file " << song.file << "." << std::endl;
         heldState = sf::SoundSource::Stopped;
@@ -78,12 +78,12 @@ void MusicManager::play(bool loop, const std::string& key)
         return;
     }
     currentVolume = static_cast<float>(song.volume);
-    music.setVolume(currentVolume);
-    music.setLoop(loop);
-    music.setLoopPoints(sf::Music::TimeSpan(sf::milliseconds(toMilliseconds(song.loopTo)),
-                                            sf::milliseconds(toMilliseconds(song.loopLength))));
+    music->setVolume(currentVolume);
+    music->setLoop(loop);
+    music->setLoopPoints(sf::Music::TimeSpan(sf::milliseconds(toMilliseconds(song.loopTo)),
+                                             sf::milliseconds(toMilliseconds(song.loopLength))));
     if (muted)
-        music.setVolume(0.f);
+        music->setVolume(0.f);
     if (listener)
         listener->songStarted(song, loop);
     if (held)
@@ -92,7 +92,7 @@ void MusicManager::play(bool loop, const std::string& key)
         heldPosition = 0.0;
         return;
     }
-    music.play();
+    music->play();
 }
 
 void MusicManager::pause()
@@ -100,7 +100,7 @@ void MusicManager::pause()
     if (listener)
         listener->paused();
     if (!held)
-        music.pause();
+        music->pause();
     else if (heldState == sf::SoundSource::Playing)
         heldState = sf::SoundSource::Paused;
 }
@@ -111,12 +111,12 @@ void MusicManager::resume()
         listener->resumed();
     if (!held)
     {
-        music.play();
+        music->play();
         return;
     }
     // As the stream does: a paused song continues, a playing or stopped one starts over, and
     // without an opened file nothing plays.
-    if (music.getChannelCount() == 0)
+    if (music->getChannelCount() == 0)
         return;
     if (heldState != sf::SoundSource::Paused)
         heldPosition = 0.0;
@@ -125,10 +125,10 @@ void MusicManager::resume()
 
 void MusicManager::hold()
 {
-    heldState = music.getStatus();
-    heldPosition = static_cast<double>(music.getPlayingOffset().asSeconds());
+    heldState = music->getStatus();
+    heldPosition = static_cast<double>(music->getPlayingOffset().asSeconds());
     if (heldState == sf::SoundSource::Playing)
-        music.pause();
+        music->pause();
     held = true;
 }
 
@@ -137,13 +137,13 @@ void MusicManager::advanceHeld(float dt)
     if (!held || heldState != sf::SoundSource::Playing)
         return;
     heldPosition += static_cast<double>(dt);
-    const double duration = static_cast<double>(music.getDuration().asSeconds());
+    const double duration = static_cast<double>(music->getDuration().asSeconds());
     if (heldPosition < duration)
         return;
-    const sf::Music::TimeSpan span = music.getLoopPoints();
+    const sf::Music::TimeSpan span = music->getLoopPoints();
     const double loopStart = static_cast<double>(span.offset.asSeconds());
     const double loopLength = static_cast<double>(span.length.asSeconds());
-    if (music.getLoop() && loopLength > 0.0)
+    if (music->getLoop() && loopLength > 0.0)
         heldPosition = loopStart + std::fmod(heldPosition - loopStart, loopLength);
     else
     {
@@ -159,14 +159,26 @@ void MusicManager::release()
     held = false;
     if (heldState == sf::SoundSource::Stopped)
     {
-        music.stop();
+        music->stop();
         return;
     }
     // Seeking needs a stream that is not stopped.
-    music.play();
+    music->play();
     if (heldState == sf::SoundSource::Paused)
-        music.pause();
-    music.setPlayingOffset(sf::seconds(static_cast<float>(heldPosition)));
+        music->pause();
+    music->setPlayingOffset(sf::seconds(static_cast<float>(heldPosition)));
+}
+
+void MusicManager::restart()
+{
+    // A new stream has no song opened, which resume_music tells apart from a stopped song.
+    music = std::make_unique<sf::Music>();
+    if (muted)
+        music->setVolume(0.f);
+    currentVolume = 0.f;
+    fadeTween = Tween();
+    heldState = sf::SoundSource::Stopped;
+    heldPosition = 0.0;
 }
 
 void MusicManager::fadeOut(float seconds)
@@ -192,11 +204,11 @@ void MusicManager::updateFade(float dt)
         value = fadeTween.from + (fadeTween.to - fadeTween.from) * fadeTween.elapsed / fadeTween.duration;
     fadeTween.value = value;
     currentVolume = value;
-    music.setVolume(value);
+    music->setVolume(value);
 }
 
 void MusicManager::mute()
 {
     muted = true;
-    music.setVolume(0.f);
+    music->setVolume(0.f);
 }

@@ -65,8 +65,11 @@ public:
 
     // Music turned off by the configuration: volume 0 for the whole run.
     void mute();
+    // As at start-up: no song opened, volume 0, no fade. Muting stays, and so does a hold (the
+    // song then starts where a fast-forward from the start takes it).
+    void restart();
 
-    sf::Music& stream() { return music; }
+    sf::Music& stream() { return *music; }
     // The volume the stream plays at: 0 while muted.
     float streamVolume() const { return muted ? 0.f : currentVolume; }
 
@@ -90,7 +93,7 @@ private:
     void loadEntry(const std::string& key, const nlohmann::json& entry);
 
     std::unordered_map<std::string, std::unique_ptr<Song>> songs;
-    sf::Music music;
+    std::unique_ptr<sf::Music> music = std::make_unique<sf::Music>();
     bool held = false;
     sf::SoundSource::Status heldState = sf::SoundSource::Stopped;
     double heldPosition = 0.0; // seconds into the song

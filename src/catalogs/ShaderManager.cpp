@@ -4,8 +4,16 @@
 #include "catalogs/JsonFormat.hpp"
 #include "catalogs/TextureManager.hpp"
 
+#include <SFML/Window/GlResource.hpp>
+
+// The uniform queries of GL 2.0, which the system's GL library exports.
+#define GL_GLEXT_PROTOTYPES
+#include <SFML/OpenGL.hpp>
+
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -16,6 +24,13 @@ namespace
 const char* const Component = "ShaderManager";
 
 using UniformValues = std::vector<std::pair<std::string, float>>;
+
+// A GL context for the queries, the one already active on the thread if there is one.
+class ContextLock : private sf::GlResource
+{
+private:
+    TransientContextLock lock;
+};
 
 // All uniform values are read before the shader is created, so a bad one skips the whole entry
 // instead of leaving a half-configured shader registered.
@@ -68,7 +83,49 @@ void ShaderManager::loadEntry(const std::string& key, const nlohmann::json& entr
         }
         for (const auto& uniform : uniforms)
             shader->setUniform(uniform.first, uniform.second);
+        recordUniforms(*shader);
     });
+}
+
+void ShaderManager::recordUniforms(sf::Shader& shader)
+{
+    // The catalog set some values; the others are what the shader's source gives them.
+    ContextLock lock;
+    const GLuint program = shader.getNativeHandle();
+    GLint count = 0;
+    GLint longest = 0;
+    glGetProgramiv(program, GL_ACTIVE_UNIFORMS, &count);
+    glGetProgramiv(program, GL_ACTIVE_UNIFORM_MAX_LENGTH, &longest);
+    std::string name(static_cast<std::size_t>(std::max(longest, 1)), '\0');
+    for (GLint i = 0; i < count; ++i)
+    {
+        GLsizei length = 0;
+        GLint size = 0;
+        GLenum type = 0;
+        glGetActiveUniform(program, static_cast<GLuint>(i), static_cast<GLsizei>(name.size()), &length, &size, &type,
+                           &name[0]);
+        if (type != GL_FLOAT)
+            continue;
+        // An array is listed once, as its first element; each element can be set by its name.
+        const std::string listed(name.data(), static_cast<std::size_t>(length));
+        const std::string array = listed.substr(0, listed.find('['));
+        for (GLint element = 0; element < size; ++element)
+        {
+            const std::string uniform = size > 1 ? array + "[" + std::to_string(element) + "]" : listed;
+            const GLint location = glGetUniformLocation(program, uniform.c_str());
+            if (location < 0)
+                continue;
+            GLfloat value = 0.f;
+            glGetUniformfv(program, location, &value);
+            asLoaded.push_back({&shader, uniform, value});
+        }
+    }
+}
+
+void ShaderManager::restart()
+{
+    for (const FloatUniform& uniform : asLoaded)
+        uniform.shader->setUniform(uniform.name, uniform.value);
 }
 
 sf::Shader* ShaderManager::addShader(const std::string& key, const std::string& fragmentPath)

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 class TextureManager;
 
@@ -43,9 +44,23 @@ public:
     // ends the program in a failed allocation.
     static bool loadFiles(sf::Shader& shader, const std::string& vertexPath, const std::string& fragmentPath);
 
+    // Every float uniform of every shader back to its value after loading: the script changes
+    // them (object_set_uniform, uniform tweens), and a rewind to the start undoes that.
+    void restart();
+
 private:
+    struct FloatUniform
+    {
+        sf::Shader* shader;
+        std::string name;
+        float value;
+    };
+
     void loadEntry(const std::string& key, const nlohmann::json& entry);
+    // Reads back the value of every active float uniform of the shader.
+    void recordUniforms(sf::Shader& shader);
 
     TextureManager& textures;
     std::unordered_map<std::string, std::unique_ptr<sf::Shader>> shaders;
+    std::vector<FloatUniform> asLoaded;
 };

@@ -70,6 +70,7 @@ void SpriteManager::loadEntry(const std::string& key, const nlohmann::json& entr
         sprite->setTexture(*texture, true);
         sprite->setTextureRect(read.rect);
         sprite->setOrigin(read.originX, read.originY);
+        asLoaded.emplace_back(sprite.get(), *sprite);
         sprites.emplace(key, std::move(sprite));
     });
 }
@@ -88,4 +89,10 @@ sf::Sprite* SpriteManager::getSprite(const std::string& key)
         return nullptr;
     }
     return found->second.get();
+}
+
+void SpriteManager::restart()
+{
+    for (auto& entry : asLoaded)
+        *entry.first = entry.second;
 }

@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 class TextureManager;
 
@@ -39,9 +41,14 @@ public:
     // The shared sprite, or null after "SpriteManager: Sprite with key <key> does not exist.".
     sf::Sprite* getSprite(const std::string& key);
 
+    // Every sprite as loaded: users change the shared sprites (particles pose them, the fade
+    // overlay takes another texture), and a rewind to the start undoes that.
+    void restart();
+
 private:
     void loadEntry(const std::string& key, const nlohmann::json& entry);
 
     TextureManager& textures;
     std::unordered_map<std::string, std::unique_ptr<sf::Sprite>> sprites;
+    std::vector<std::pair<sf::Sprite*, sf::Sprite>> asLoaded;
 };

@@ -122,7 +122,7 @@ void drawParticles(GameCutscene& cutscene, const Params& params, const Row&)
     RenderBuffer* buffer = cutscene.findBuffer(textParam(params, 0));
     ParticleSystem* system = cutscene.findParticleSystem(textParam(params, 1));
     if (buffer && system)
-        system->draw(*buffer->renderTarget());
+        cutscene.drawing.drawParticles(*buffer, *system);
 }
 
 // draw_text is kept for old scripts: it only checks its parameter count.
@@ -180,11 +180,7 @@ void createBuffer(GameCutscene& cutscene, const Params& params, const Row&)
 void clearBuffer(GameCutscene& cutscene, const Params& params, const Row&)
 {
     if (RenderBuffer* buffer = cutscene.findBuffer(textParam(params, 0)))
-    {
-        buffer->renderTarget()->clear(sf::Color(0, 0, 0, 255));
-        // Blending onto an opaque picture keeps it opaque, whatever is drawn into it later.
-        buffer->opaque = true;
-    }
+        cutscene.drawing.clear(*buffer);
 }
 
 void drawObject(GameCutscene& cutscene, const Params& params, const Row&)
@@ -193,7 +189,7 @@ void drawObject(GameCutscene& cutscene, const Params& params, const Row&)
     RenderBuffer* buffer = cutscene.findBuffer(textParam(params, 0));
     SceneObject* object = cutscene.findObject(textParam(params, 1));
     if (buffer && object)
-        object->draw(*buffer->renderTarget());
+        cutscene.drawing.drawObject(*buffer, *object);
 }
 
 void drawBuffer(GameCutscene& cutscene, const Params& params, const Row&)
@@ -205,13 +201,13 @@ void drawBuffer(GameCutscene& cutscene, const Params& params, const Row&)
     if (target == source)
         reportSelfDraw(source->name);
     else
-        source->draw(*target->renderTarget());
+        cutscene.drawing.drawBuffer(*target, *source);
 }
 
 void displayBuffer(GameCutscene& cutscene, const Params& params, const Row&)
 {
     if (RenderBuffer* buffer = cutscene.findBuffer(textParam(params, 0)))
-        buffer->renderTarget()->display();
+        cutscene.drawing.display(*buffer);
 }
 
 void renderScene(GameCutscene& cutscene, const Params& params, const Row&)
@@ -222,7 +218,7 @@ void renderScene(GameCutscene& cutscene, const Params& params, const Row&)
     if (cutscene.sceneTarget == buffer->renderTarget())
         reportSelfDraw(buffer->name);
     else
-        buffer->draw(*cutscene.sceneTarget);
+        cutscene.drawing.present(*buffer, cutscene.sceneTarget);
 }
 
 void setShader(GameCutscene& cutscene, const Params& params, const Row&)

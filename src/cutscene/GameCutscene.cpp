@@ -145,6 +145,19 @@ void GameCutscene::clearScene()
     particleSystems.clear();
 }
 
+void GameCutscene::restart()
+{
+    clearScene();
+    for (std::int32_t& flag : flags)
+        flag = 0;
+    // A script that never loaded leaves the interpreter unbound, as at start-up.
+    if (interp.script)
+        interp.bind(&script, this);
+    interp.resetRequested = false;
+    waitingForScript = false;
+    sceneTarget = nullptr;
+}
+
 bool GameCutscene::loadScript(const std::string& path)
 {
     if (!script.load(path))

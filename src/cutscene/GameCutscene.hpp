@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cutscene/DrawTracker.hpp"
 #include "effects/ParticleSystem.hpp"
 #include "motion/Tween.hpp"
 #include "scene/RenderBuffer.hpp"
@@ -38,6 +39,9 @@ public:
     void update(float dt);
     void clearScene();
     bool loadScript(const std::string& path);
+    // As right after start-up's load, without reading the script again: the scene cleared, the
+    // interpreter bound again at line 0 (if it was bound), flags 0, no scene target.
+    void restart();
 
     SceneObject* findObject(const std::string& name);
     RenderBuffer* findBuffer(const std::string& name);
@@ -61,4 +65,7 @@ public:
 
     // The shell's screen fade, driven by fade_in, fade_out and set_fade_texture; null ignores them.
     ScreenFade* fade = nullptr;
+
+    // Performs the drawing commands (see DrawTracker).
+    DrawTracker drawing;
 };

@@ -76,3 +76,9 @@ ParticleSystem* ParticleManager::getParticleSystem(const std::string& key)
     }
     return &found->second;
 }
+
+void ParticleManager::restart()
+{
+    for (auto& entry : entries)
+        entry.second.restart();
+}

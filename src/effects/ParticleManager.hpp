@@ -31,6 +31,9 @@ public:
     // The shared system, or null after "ParticleManager: ParticleSystem with key <key> does not exist.".
     ParticleSystem* getParticleSystem(const std::string& key);
 
+    // Every system as loaded: what a rewind to the start gives them.
+    void restart();
+
     // Every loaded system by key (read by tools that walk the catalog).
     const std::unordered_map<std::string, ParticleSystem>& systems() const { return entries; }
 

@@ -269,26 +269,46 @@ void ParticleSystem::update(float dt)
         particles[i].update(dt);
 }
 
+sf::Sprite& ParticleSystem::poseSprite(const Particle& particle)
+{
+    sf::Sprite& sprite = *particle.sprite;
+    sprite.setPosition(particle.x, particle.y);
+    sprite.setRotation(particle.rot);
+    sprite.setColor(sf::Color(255, 255, 255, opacityToAlpha(particle.alpha)));
+    sprite.setScale(particle.scale, particle.scale);
+    return sprite;
+}
+
 void ParticleSystem::draw(sf::RenderTarget& target)
 {
     // Particles share the catalog's sprites: each draw sets the whole look anew.
     for (std::int32_t i = 0; i < numParticles; ++i)
     {
-        const Particle& particle = particles[i];
-        if (!particle.active)
-            continue;
-        sf::Sprite& sprite = *particle.sprite;
-        sprite.setPosition(particle.x, particle.y);
-        sprite.setRotation(particle.rot);
-        sprite.setColor(sf::Color(255, 255, 255, opacityToAlpha(particle.alpha)));
-        sprite.setScale(particle.scale, particle.scale);
-        target.draw(sprite);
+        if (particles[i].active)
+            target.draw(poseSprite(particles[i]));
+    }
+}
+
+void ParticleSystem::pose()
+{
+    for (std::int32_t i = 0; i < numParticles; ++i)
+    {
+        if (particles[i].active)
+            poseSprite(particles[i]);
     }
 }
 
 void ParticleSystem::setActive(bool on)
 {
     active = on;
+}
+
+void ParticleSystem::restart()
+{
+    active = false;
+    spawnTimer = 0.f;
+    for (std::int32_t i = 0; i < numParticles; ++i)
+        particles[i] = Particle();
 }
 
 void ParticleSystem::reset()

@@ -80,9 +80,13 @@ public:
     void spawnAt(float x, float y);
     void update(float dt);
     void draw(sf::RenderTarget& target);
+    // Leaves the shared sprites as a draw leaves them, without drawing.
+    void pose();
     void setActive(bool on);
     // Inactive, every slot freed; the spawn timer keeps its value.
     void reset();
+    // As loaded: inactive, every slot as new, the spawn timer at 0.
+    void restart();
 
     // True when at least one entry of `sprites` can be drawn.
     bool hasUsableSprite() const;
@@ -104,4 +108,6 @@ private:
     sf::Sprite* chooseSprite(std::int32_t r) const;
     // Fills a free slot from values drawn after the position (the shared tail of both spawns).
     void start(Particle& particle, float startX, float startY);
+    // Sets a live particle's look on its shared sprite.
+    static sf::Sprite& poseSprite(const Particle& particle);
 };

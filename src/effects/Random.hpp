@@ -14,6 +14,6 @@ std::int32_t next();
 // min + (r / 32767) * (max - min) in 32-bit floats, r the next value.
 float range(float min, float max);
 
-// Puts the sequence back at its start (tests and fast-forward checks only; the player never calls it).
+// Puts the sequence back at its start (a rewind of the player to its first step, and tests).
 void restart();
 } // namespace Random

@@ -75,3 +75,15 @@ void TextInstance::draw(sf::RenderTarget& target) const
     for (const TextLetter& letter : letters)
         letter.draw(target);
 }
+
+void TextInstance::restart()
+{
+    layoutText = sf::Text();
+    text.clear();
+    letters.clear();
+    remaining = 0.f;
+    busy = false;
+    delay = style.delay;
+    x = 0.f;
+    y = 0.f;
+}

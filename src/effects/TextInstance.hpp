@@ -21,6 +21,8 @@ public:
     void display(const std::string& text, float x, float y, float delay, float duration);
     void update(float dt);
     void draw(sf::RenderTarget& target) const;
+    // Idle with no letters, as made.
+    void restart();
 
     const sf::Font* font;
     sf::Text layoutText;

@@ -3,6 +3,7 @@
 #include "effects/ParticleSystem.hpp"
 #include "effects/Random.hpp"
 #include "motion/Opacity.hpp"
+#include "scene/PassElision.hpp"
 
 namespace
 {
@@ -157,5 +158,9 @@ sf::Vector2f TextLetter::burstPoint() const
 
 void TextLetter::draw(sf::RenderTarget& target) const
 {
+    // A letter that has not appeared yet, or has faded out, blends to exactly the pixels under it.
+    const bool outlined = glyph.getOutlineThickness() != 0.f && glyph.getOutlineColor().a != 0;
+    if (PassElision::skipsOverlay(glyph.getFillColor().a) && !outlined)
+        return;
     target.draw(glyph);
 }

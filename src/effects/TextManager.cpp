@@ -67,3 +67,9 @@ void TextManager::draw(sf::RenderTarget& target) const
     for (const auto& entry : systems)
         entry.second->draw(target);
 }
+
+void TextManager::restart()
+{
+    for (const auto& entry : systems)
+        entry.second->restart();
+}

@@ -29,6 +29,8 @@ public:
     // Advance and draw every instance of every system, systems in ascending key order.
     void update(float dt);
     void draw(sf::RenderTarget& target) const;
+    // Every system as loaded: what a rewind to the start gives them.
+    void restart();
 
 private:
     ParticleManager& particles;

@@ -76,6 +76,7 @@ bool TextSystem::parse(const nlohmann::json& description, ParticleManager& parti
         std::cerr << "TextSystem: Missing FONT property." << std::endl;
         return false;
     }
+    loadedFont = font;
 
     BurstKeys keys;
     std::int32_t numInstances = 0;
@@ -104,6 +105,13 @@ void TextSystem::update(float dt)
 {
     for (const auto& instance : instances)
         instance->update(dt);
+}
+
+void TextSystem::restart()
+{
+    font = loadedFont;
+    for (const auto& instance : instances)
+        instance->restart();
 }
 
 void TextSystem::draw(sf::RenderTarget& target) const

@@ -32,7 +32,14 @@ public:
     void display(const std::string& text, float x, float y, float delay, float duration);
     void update(float dt);
     void draw(sf::RenderTarget& target) const;
+    // Every instance idle and the font's glyph cache empty, as after parse.
+    void restart();
 
     std::vector<std::unique_ptr<TextInstance>> instances;
     sf::Font font;
+
+private:
+    // The font as loaded, before any glyph was cached: glyphs are placed in the cache in the order
+    // they are first asked for, so a fresh start begins from this one.
+    sf::Font loadedFont;
 };

@@ -14,6 +14,11 @@ public:
     // An overlay drawn with alpha 0 blends to exactly the pixels under it.
     static bool skipsOverlay(sf::Uint8 alpha) { return enabled && alpha == 0; }
 
+    // Alpha blending onto transparent black, without reading the target: the pixels a clear to
+    // (0, 0, 0, 0) and then a draw with the default blending give. A draw that covers the whole
+    // target with it needs no clear before it.
+    static const sf::BlendMode OntoCleared;
+
     // A fully opaque texture drawn with full alpha and no shader replaces what is under it, so
     // blending gives the same pixels as copying.
     static sf::RenderStates states(bool opaqueTexture, const sf::Sprite& sprite)

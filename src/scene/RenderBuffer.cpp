@@ -1,5 +1,7 @@
 #include "scene/RenderBuffer.hpp"
 
+#include "scene/SceneCanvas.hpp"
+
 #include <SFML/Window/ContextSettings.hpp>
 
 #include <utility>
@@ -19,3 +21,31 @@ std::unique_ptr<sf::RenderTexture> createRenderTexture(unsigned width, unsigned 
 RenderBuffer::RenderBuffer(std::string name, unsigned width, unsigned height)
     : SceneObject(std::move(name), createRenderTexture(width, height))
 {}
+
+RenderBuffer::~RenderBuffer()
+{
+    // The canvas keeps the texture it holds: it is the scene's picture now.
+    if (lentTo && lentTo->shown == this)
+        lentTo->shown = nullptr;
+}
+
+bool RenderBuffer::drawsAsCopy(sf::Vector2u size) const
+{
+    if (!opaque || shader || sprite.getColor().a != 255 || renderTexture->getSize() != size)
+        return false;
+    const sf::IntRect whole(0, 0, static_cast<int>(size.x), static_cast<int>(size.y));
+    return sprite.getTextureRect() == whole && sprite.getPosition() == sf::Vector2f() &&
+           sprite.getOrigin() == sf::Vector2f() && sprite.getScale() == sf::Vector2f(1.f, 1.f) &&
+           sprite.getRotation() == 0.f;
+}
+
+void RenderBuffer::swapTextureWith(SceneCanvas& canvas)
+{
+    std::swap(renderTexture, canvas.texture);
+    std::swap(target.displayed, canvas.target.displayed);
+    sprite.setTexture(renderTexture->getTexture(), false);
+    canvas.target.content = DrawTarget::Content::Drawn;
+    canvas.shown = this;
+    target.content = DrawTarget::Content::Lent;
+    lentTo = &canvas;
+}

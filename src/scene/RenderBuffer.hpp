@@ -1,6 +1,9 @@
 #pragma once
 
+#include "scene/DrawTarget.hpp"
 #include "scene/SceneObject.hpp"
+
+class SceneCanvas;
 
 // A scene object that owns an off-screen render texture: it can be drawn into and drawn.
 class RenderBuffer : public SceneObject
@@ -9,4 +12,19 @@ public:
     // Creates the render texture (no depth or stencil, no antialiasing); a failed creation is
     // not reported and the buffer then shows whatever its texture holds.
     RenderBuffer(std::string name, unsigned width, unsigned height);
+    ~RenderBuffer();
+    RenderBuffer(const RenderBuffer&) = delete;
+    RenderBuffer& operator=(const RenderBuffer&) = delete;
+
+    // True when drawing the buffer onto a target of `size` gives exactly its texture: the whole
+    // opaque texture, untransformed, at full alpha, without shader, and the same size.
+    bool drawsAsCopy(sf::Vector2u size) const;
+
+    // Gives the texture to the canvas and takes the canvas's: the canvas then shows exactly this
+    // buffer's content, which the buffer has lent it (Content::Lent).
+    void swapTextureWith(SceneCanvas& canvas);
+
+    DrawTarget target;
+    // The canvas holding this buffer's content while it is lent; null otherwise.
+    SceneCanvas* lentTo = nullptr;
 };

@@ -110,12 +110,29 @@ void SceneObject::draw(sf::RenderTarget& target)
         target.draw(sprite, PassElision::states(opaque, sprite));
         return;
     }
+    applyUniforms();
+    target.draw(sprite, sf::RenderStates(shader));
+}
+
+void SceneObject::applyUniforms()
+{
+    if (!shader)
+        return;
     for (UniformTween& uniform : uniformTweens)
     {
         if (uniform.tween.running)
             shader->setUniform(uniform.name, uniform.tween.evaluate());
     }
-    target.draw(sprite, sf::RenderStates(shader));
+}
+
+bool SceneObject::coversOpaquely(sf::Vector2u size) const
+{
+    if (!opaque || shader || !sprite.getTexture() || sprite.getColor().a != 255 || sprite.getRotation() != 0.f)
+        return false;
+    // Axis-aligned, so the bounds are the drawn quad; every pixel centre of the target lies inside.
+    const sf::FloatRect bounds = sprite.getGlobalBounds();
+    return bounds.left <= 0.f && bounds.top <= 0.f && bounds.left + bounds.width >= static_cast<float>(size.x) &&
+           bounds.top + bounds.height >= static_cast<float>(size.y);
 }
 
 float SceneObject::get(Property property) const

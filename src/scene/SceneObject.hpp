@@ -51,7 +51,13 @@ public:
                 float rectW, float rectH);
 
     void update(float dt);
+    // applyUniforms, then the sprite onto target.
     void draw(sf::RenderTarget& target);
+    // What a draw does besides drawing: the running uniform tweens are evaluated into the shader.
+    void applyUniforms();
+    // True when a draw replaces every pixel of a target of `size`: an opaque texture at full
+    // alpha, without shader, unrotated, covering the whole target.
+    bool coversOpaquely(sf::Vector2u size) const;
 
     float get(Property property) const;
     void set(Property property, float value);

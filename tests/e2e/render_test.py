@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Offline render tests through the real kestrune binary.
 
-usage: render_test.py <kestrune binary> frames|video|environment
+usage: render_test.py <kestrune binary> frames|video|environment|seek
 
 The scene (tests/e2e/render) runs for half a second: a fade in over 0.25 s, a green block tweening
 linearly from x 100 to 1500 over 0.5 s on a red background, and a song.
@@ -146,6 +146,62 @@ def test_frames(binary):
     shutil.rmtree(folder, ignore_errors=True)
 
 
+# A green block drawn every frame into a buffer that is cleared only once: each picture holds the
+# trail of every frame before it, so a fast-forward must draw every skipped step.
+TRAIL = """play_music song
+object_tween_x green, 1500, 0.5
+object_tween_y green, 600, 0.5
+delay 0.5
+exit
+:init
+create_buffer trail
+clear_buffer trail
+create_object green, green, 0, 0, 0, 0, 40, 30
+exit
+:render
+draw_object trail, green
+display_buffer trail
+render_scene trail
+exit
+"""
+
+
+# Letters that fade in one after another and out again, so that some are invisible in every frame.
+TEXT = {"textsystems": {"t": {"font": "assets/fonts/DejaVuSans.ttf", "size": 80, "duration": 0.2,
+                              "letterdelay": 0.05, "fade_out": True, "fade_duration": 0.1,
+                              "outlinecolor_width": 2}}}
+
+
+def test_seek(binary):
+    """The first frames after --start T are the frames after round(T x 60) steps of a render that
+    draws every pass of every step, for the render scene with text and for a trail that carries
+    over."""
+    folder = workdir()
+    script = os.path.join(folder, "assets", "demo.script")
+    os.makedirs(os.path.join(folder, "assets", "fonts"))
+    shutil.copy2(os.path.join(HERE, "..", "..", "assets", "fonts", "DejaVuSans.ttf"),
+                 os.path.join(folder, "assets", "fonts"))
+    with open(os.path.join(folder, "assets", "text.json"), "w") as f:
+        json.dump(TEXT, f)
+    with open(script) as f:
+        text = f.read()
+    with open(script, "w") as f:
+        f.write('display_text t, "seek", 200, 500, 0, -1\n' + text)
+    for name in ("scene", "trail"):
+        if name == "trail":
+            with open(script, "w") as f:
+                f.write(TRAIL)
+        every = os.path.join(folder, name + "_every")
+        render(binary, folder, ["--render", every, "--draw-all", "--frames", "31"])
+        reference = frames_in(every)
+        for start in ("0.05", "0.25", "0.45"):
+            steps = round(float(start) * 60)
+            out = os.path.join(folder, "%s_%s" % (name, start))
+            render(binary, folder, ["--render", out, "--start", start, "--frames", "2"])
+            same_frames(every, reference[steps - 1:steps + 1], out, frames_in(out), "%s --start %s" % (name, start))
+    shutil.rmtree(folder, ignore_errors=True)
+
+
 def probe(path):
     result = subprocess.run(["ffprobe", "-v", "error", "-count_frames", "-show_entries",
                              "stream=codec_type,nb_read_frames,r_frame_rate", "-of", "json", path],
@@ -219,7 +275,7 @@ def test_environment(binary):
 
 
 def main():
-    tests = {"frames": test_frames, "video": test_video, "environment": test_environment}
+    tests = {"frames": test_frames, "video": test_video, "environment": test_environment, "seek": test_seek}
     if len(sys.argv) != 3 or sys.argv[2] not in tests:
         print(__doc__)
         return 2

@@ -1,6 +1,7 @@
 // The script through the real cutscene: objects, buffers, tweens, shaders, animations and the
 // fade, drawn with the graphics library into an off-screen scene texture (needs a display,
-// e.g. xvfb-run). Catalogs are the demo's own, loaded once as start-up does.
+// e.g. xvfb-run). Catalogs are the demo's own, loaded once as start-up does. The first steps
+// are drawn dry, as a fast-forward skips them, the others for real onto a tracked scene canvas.
 #include "FuzzSupport.hpp"
 
 #include "catalogs/MusicManager.hpp"
@@ -10,6 +11,7 @@
 #include "cutscene/GameCutscene.hpp"
 #include "effects/ParticleManager.hpp"
 #include "effects/TextManager.hpp"
+#include "scene/SceneCanvas.hpp"
 #include "scene/ScreenFade.hpp"
 
 #include <SFML/Graphics/RenderTexture.hpp>
@@ -29,8 +31,10 @@ struct Stage
 {
     Stage()
     {
-        // A quarter of the window keeps each pass cheap; the script's buffers keep their size.
-        sceneTexture.create(480, 270);
+        // The window's size, so that presenting a buffer can swap textures with it; text and the
+        // fade go onto a picture of their own, as the shell draws them onto the window.
+        canvas.create(1920, 1080);
+        overlay.create(480, 270);
         TextureManager::instance().load("assets/textures.json");
         // No songs: play_music only reports a miss here. fuzz_music drives the player; a loop that
         // reopens a song 100,000 times a step stalls the audio library's streaming thread under
@@ -43,7 +47,8 @@ struct Stage
         GameCutscene::instance().fade = &fade;
     }
 
-    sf::RenderTexture sceneTexture;
+    SceneCanvas canvas;
+    sf::RenderTexture overlay;
     ScreenFade fade;
 };
 
@@ -66,24 +71,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     stage->fade.reset();
     cutscene.clearScene();
     cutscene.loadScript(fuzz::writeInput(data, size, "demo.script"));
+    cutscene.drawing.canvas = &stage->canvas;
+    cutscene.drawing.failed = false;
     const std::clock_t start = std::clock();
     for (int step = 0; step < Steps && std::clock() - start < Budget; ++step)
     {
+        cutscene.drawing.mode = step < Steps / 2 ? DrawTracker::Mode::Dry : DrawTracker::Mode::Real;
         MusicManager::instance().updateFade(Step);
         cutscene.update(Step);
         TextManager::instance().update(Step);
         stage->fade.advance(Step);
         if (cutscene.started)
         {
-            cutscene.sceneTarget = &stage->sceneTexture;
+            cutscene.sceneTarget = stage->canvas.texture.get();
             cutscene.interp.executeSub("render");
         }
-        stage->sceneTexture.display();
-        TextManager::instance().draw(stage->sceneTexture);
-        stage->fade.draw(stage->sceneTexture);
+        cutscene.drawing.finishCanvas();
+        TextManager::instance().draw(stage->overlay);
+        stage->fade.draw(stage->overlay);
         if (!cutscene.interp.running)
             break;
     }
+    cutscene.drawing.mode = DrawTracker::Mode::Real;
     cutscene.clearScene();
+    stage->canvas.restart();
     return 0;
 }

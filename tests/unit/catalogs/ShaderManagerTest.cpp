@@ -23,6 +23,14 @@ uniform float speed;
 void main() { gl_FragColor = vec4(amount, speed, 0.0, 1.0); }
 )";
 
+// A uniform with an initial value in the source, and an array.
+const char* const InitialFragment = R"(#version 120
+uniform float amount;
+uniform float start = 0.25;
+uniform float levels[2];
+void main() { gl_FragColor = vec4(amount, start, levels[1], 1.0); }
+)";
+
 // Shows the catalog texture bound to "inputTexture" instead of the drawn one.
 const char* const InputFragment = R"(#version 120
 uniform sampler2D inputTexture;
@@ -41,6 +49,7 @@ protected:
         write(ShaderManager::VertexFile, PassthroughVertex);
         write("color.frag", ColorFragment);
         write("input.frag", InputFragment);
+        write("initial.frag", InitialFragment);
         write("broken.frag", "#version 120\nvoid main() { gl_FragColor = nonsense; }\n");
         ASSERT_TRUE(textures.addTexture("red", image("red.png", 4, 4, sf::Color::Red), false));
         ASSERT_TRUE(textures.addTexture("green", image("green.png", 4, 4, sf::Color::Green), false));
@@ -88,6 +97,28 @@ TEST_F(ShaderManagerTest, SetsLoadTimeUniforms)
     EXPECT_EQ(drawnThrough("tint"), sf::Color::Green);
     for (const char* key : {"plain", "bare", "ghost"})
         EXPECT_TRUE(shaders.hasShader(key)) << key;
+}
+
+// Scripts change uniforms of the shared shaders; a rewind to the start gives every float uniform
+// back the value it had after loading: the catalog's, the source's own, or 0.
+TEST_F(ShaderManagerTest, RestartGivesUniformsTheirValuesAfterLoading)
+{
+    load(R"({"shaders": {"mix": {"fragment": "color.frag", "uniforms": {"speed": 0.5}},
+                         "initial": {"fragment": "initial.frag", "uniforms": {"amount": 1}}}})");
+    const sf::Color mix = drawnThrough("mix");
+    const sf::Color initial = drawnThrough("initial");
+    EXPECT_EQ(initial.r, 255);
+    EXPECT_NEAR(initial.g, 64, 1);
+    EXPECT_EQ(initial.b, 0);
+    shaders.getShader("mix")->setUniform("speed", 1.f);
+    shaders.getShader("mix")->setUniform("amount", 1.f);
+    shaders.getShader("initial")->setUniform("amount", 0.f);
+    shaders.getShader("initial")->setUniform("start", 1.f);
+    shaders.getShader("initial")->setUniform("levels[1]", 1.f);
+    EXPECT_EQ(drawnThrough("initial"), sf::Color(0, 255, 255));
+    shaders.restart();
+    EXPECT_EQ(drawnThrough("mix"), mix);
+    EXPECT_EQ(drawnThrough("initial"), initial);
 }
 
 TEST_F(ShaderManagerTest, FailuresLeaveTheKeyUnregistered)

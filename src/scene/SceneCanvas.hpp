@@ -1,0 +1,32 @@
+#pragma once
+
+#include "scene/DrawTarget.hpp"
+
+#include <SFML/Graphics/RenderTexture.hpp>
+
+#include <memory>
+
+class RenderBuffer;
+
+// The shell's scene texture, which render_scene draws onto and the post pass shows. Owned through
+// a pointer so that presenting an opaque buffer can swap textures with it instead of copying.
+class SceneCanvas
+{
+public:
+    SceneCanvas();
+    ~SceneCanvas();
+    SceneCanvas(const SceneCanvas&) = delete;
+    SceneCanvas& operator=(const SceneCanvas&) = delete;
+
+    // Creates the texture; its content then stands for transparent black (cleared when needed).
+    bool create(unsigned width, unsigned height);
+    // Back to the content of a fresh start: transparent black, lent by no buffer.
+    void restart();
+    // The buffer whose lent content the texture holds loses it: it becomes unknown.
+    void forgetShown();
+
+    std::unique_ptr<sf::RenderTexture> texture;
+    DrawTarget target;
+    // The buffer whose content the texture holds (lent to the canvas), or null.
+    RenderBuffer* shown = nullptr;
+};
