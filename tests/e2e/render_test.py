@@ -196,7 +196,7 @@ def test_seek(binary):
         reference = frames_in(every)
         for start in ("0.05", "0.25", "0.45"):
             steps = round(float(start) * 60)
-            out = os.path.join(folder, "%s_%s" % (name, start))
+            out = os.path.join(folder, "%s_%s" % (name, start.replace(".", "_")))
             render(binary, folder, ["--render", out, "--start", start, "--frames", "2"])
             same_frames(every, reference[steps - 1:steps + 1], out, frames_in(out), "%s --start %s" % (name, start))
     shutil.rmtree(folder, ignore_errors=True)
