@@ -89,5 +89,6 @@ int main(int argc, char** argv)
     if (options.stats)
         application.frameStats = &stats;
     application.start = options.start;
+    application.author = options.author;
     return application.run();
 }

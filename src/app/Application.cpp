@@ -1,5 +1,7 @@
 #include "app/Application.hpp"
 
+#include "app/AuthorMode.hpp"
+
 #include "app/FrameStats.hpp"
 #include "app/FrameTimer.hpp"
 #include "app/SoundTrack.hpp"
@@ -333,6 +335,11 @@ int Application::run()
         return 2;
     }
 
+    if (author)
+    {
+        AuthorMode(*this).run(renderWindow);
+        running = false;
+    }
     sf::Clock clock;
     FrameTimer timer;
     while (running)

@@ -11,6 +11,7 @@ constexpr unsigned CharacterSize = 18;
 constexpr float LineHeight = 24.f;
 constexpr float Padding = 10.f;
 constexpr float Margin = 16.f;
+constexpr float TabColumn = 130.f;
 const sf::Color PlateColour(0, 0, 0, 176);
 const sf::Color StatusColour(235, 235, 235);
 const sf::Color ProblemColour(255, 196, 120);
@@ -33,16 +34,16 @@ bool AuthorOverlay::load()
 const std::vector<std::string>& AuthorOverlay::helpLines()
 {
     static const std::vector<std::string> lines = {
-        "Space        pause / play",
-        ".            while paused: one step forward",
-        ",            while paused: one step back",
-        "Right, Left  seek 1 s (with Shift: 10 s)",
-        "Home         back to the start",
-        "], [         double / halve the speed (1/8x to 8x)",
-        "L            mark loop start, loop end, clear the loop",
-        "F1           this help",
-        "F3           show / hide the overlay",
-        "Escape       quit",
+        "Space\tpause / play",
+        ". (period)\twhile paused: one step forward",
+        ", (comma)\twhile paused: one step back",
+        "Right, Left\tseek 1 s (with Shift: 10 s)",
+        "Home\tback to the start",
+        "], [\tdouble / halve the speed (1/8x to 8x)",
+        "L\tmark a loop's start, then its end; again: no loop",
+        "F1\tthis help",
+        "F3\tshow / hide the overlay",
+        "Escape\tquit",
     };
     return lines;
 }
@@ -52,11 +53,14 @@ void AuthorOverlay::drawPlate(sf::RenderTarget& target, const std::vector<std::s
 {
     if (!loaded || lines.empty())
         return;
+    // A tab starts the second column.
     float width = 0.f;
     for (const std::string& line : lines)
     {
-        text.setString(sf::String::fromUtf8(line.begin(), line.end()));
-        width = std::max(width, text.getLocalBounds().width);
+        const std::size_t tab = line.find('\t');
+        const std::string shown = tab == std::string::npos ? line : line.substr(tab + 1);
+        text.setString(sf::String::fromUtf8(shown.begin(), shown.end()));
+        width = std::max(width, text.getLocalBounds().width + (tab == std::string::npos ? 0.f : TabColumn));
     }
     const float height = LineHeight * static_cast<float>(lines.size());
     if (y < 0.f)
@@ -68,9 +72,18 @@ void AuthorOverlay::drawPlate(sf::RenderTarget& target, const std::vector<std::s
     float lineY = y + Padding;
     for (const std::string& line : lines)
     {
-        text.setString(sf::String::fromUtf8(line.begin(), line.end()));
+        const std::size_t tab = line.find('\t');
+        const std::string first = line.substr(0, tab);
+        text.setString(sf::String::fromUtf8(first.begin(), first.end()));
         text.setPosition(x + Padding, lineY);
         target.draw(text);
+        if (tab != std::string::npos)
+        {
+            const std::string second = line.substr(tab + 1);
+            text.setString(sf::String::fromUtf8(second.begin(), second.end()));
+            text.setPosition(x + Padding + TabColumn, lineY);
+            target.draw(text);
+        }
         lineY += LineHeight;
     }
 }

@@ -28,7 +28,7 @@ Transport::Request Transport::press(sf::Keyboard::Key key, bool shift, long step
     {
     case sf::Keyboard::Space:
         paused = !paused;
-        accumulator = 0.f;
+        timer.accumulator = 0.f;
         return changed();
     case sf::Keyboard::Period: return paused ? Request{Kind::StepOnce, step + 1} : Request{};
     case sf::Keyboard::Comma: return paused && step > 0 ? seek(step - 1) : Request{};
@@ -59,17 +59,15 @@ int Transport::stepsForFrame(float frameTime)
 {
     if (paused)
         return 0;
-    // The frame time is clamped as the player clamps it, then scaled: powers of two keep the
-    // sums exact, so 1/2x gives a step on exactly every second frame of 1/60 s.
-    const float clamped = std::min(frameTime, FrameTimer::Step);
-    accumulator += speedExponent >= 0 ? clamped * static_cast<float>(1 << speedExponent)
-                                      : clamped / static_cast<float>(1 << -speedExponent);
-    int steps = 0;
-    while (accumulator >= FrameTimer::Step)
-    {
-        accumulator -= FrameTimer::Step;
-        ++steps;
-    }
+    // The player's own pacing gives the ticks: at most one per frame, one per 1/60 s of real
+    // time. At speed 2^e a tick runs 2^e steps; at 1/2^e every 2^e-th tick runs one, so at 1/2x a
+    // step comes on every second frame.
+    const int ticks = timer.advance(frameTime);
+    if (speedExponent >= 0)
+        return ticks << speedExponent;
+    slowTicks += ticks;
+    const int steps = slowTicks >> -speedExponent;
+    slowTicks -= steps << -speedExponent;
     return steps;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/FrameTimer.hpp"
+
 #include <SFML/Window/Keyboard.hpp>
 
 #include <string>
@@ -34,8 +36,8 @@ public:
     Request press(sf::Keyboard::Key key, bool shift, long step);
 
     // Steps to run in a frame that took frameTime seconds. At speed 1 it is the player's own
-    // pacing (at most one step per frame); at 2^e it is 2^e times that, so at 1/2x a step comes
-    // every second frame and at 8x every frame runs eight.
+    // pacing (at most one step per frame, real time at most); at 2^e each of those steps becomes
+    // 2^e, so at 8x a frame runs eight and at 1/2x a step comes every second frame.
     int stepsForFrame(float frameTime);
 
     // The step to return to when playing has just reached the end of the loop range; -1 when
@@ -55,5 +57,8 @@ public:
     int speedExponent = 0;
     long loopStart = -1; // -1: no mark
     long loopEnd = -1;   // -1: no range
-    float accumulator = 0.f;
+
+private:
+    FrameTimer timer;
+    int slowTicks = 0; // ticks toward the next step below speed 1
 };
