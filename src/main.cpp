@@ -49,7 +49,11 @@ int main(int argc, char** argv)
     }
 
     if (options.check)
-        return DemoChecker().run(std::cout);
+    {
+        DemoChecker checker;
+        checker.canOpenDisplay = LaunchCheck::hasDisplay(error);
+        return checker.run(std::cout);
+    }
     if (!LaunchCheck::isDemoFolder(".", error))
     {
         std::cerr << "kestrune: " << error << std::endl;
@@ -85,5 +89,6 @@ int main(int argc, char** argv)
     if (options.stats)
         application.frameStats = &stats;
     application.start = options.start;
+    application.author = options.author;
     return application.run();
 }

@@ -1,5 +1,7 @@
 #include "app/Application.hpp"
 
+#include "app/AuthorMode.hpp"
+
 #include "app/FrameStats.hpp"
 #include "app/FrameTimer.hpp"
 #include "app/SoundTrack.hpp"
@@ -14,6 +16,7 @@
 #include "effects/TextManager.hpp"
 #include "scene/PassElision.hpp"
 #include "script/Script.hpp"
+#include "script/ScriptFlow.hpp"
 
 #include <SFML/Window/Context.hpp>
 #include <SFML/Window/Event.hpp>
@@ -332,6 +335,11 @@ int Application::run()
         return 2;
     }
 
+    if (author)
+    {
+        AuthorMode(*this).run(renderWindow);
+        running = false;
+    }
     sf::Clock clock;
     FrameTimer timer;
     while (running)
@@ -375,6 +383,15 @@ bool Application::validateStart(const std::string& value, std::string& error)
     if (script.labels.count(value) == 0)
     {
         error = "--start " + value + ": " + ScriptPath + " defines no label \"" + value + "\"";
+        return false;
+    }
+    // Known before running: fast-forwarding the whole demo would only find the same.
+    if (!ScriptFlow(script).reaches(value))
+    {
+        error = "--start " + value + ": the main flow never reaches label \"" + value + "\" (" +
+                (value == "init" || value == "render" ? "it starts a section, which the player runs by label"
+                                                      : "no path from the script's first line leads there") +
+                "); start at a label of the main flow or at a time";
         return false;
     }
     return true;

@@ -89,6 +89,9 @@ public:
     static bool validateStart(const std::string& start, std::string& error);
 
     std::string start; // --start; empty: from the beginning
+    bool author = false; // --author: the frame loop of AuthorMode
+    // The window was closed or Escape held (playing ends after this frame).
+    bool closing() const { return closeRequested; }
     // The watcher's callback: a saved script is reloaded, other changes are only reported.
     void assetChanged(const std::string& path, FileStatus status);
     void reloadScript();

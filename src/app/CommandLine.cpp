@@ -58,6 +58,9 @@ const char* CommandLine::usage()
            "Options:\n"
            "  --start LABEL|SECONDS  start at a label of the main flow or at a time, by\n"
            "                         fast-forwarding the simulation in exact steps\n"
+           "  --author               play with the author's keys: Space pause, . and , one\n"
+           "                         step, Left/Right seek, Home start, [ ] speed, L loop,\n"
+           "                         F1 help, F3 overlay; saved files reload in place\n"
            "  --check                check config.json, the catalogs, the files they name and\n"
            "                         the script without playing; prints diagnostics on\n"
            "                         standard output, exit status 1 on errors\n"
@@ -118,6 +121,8 @@ bool CommandLine::parse(int argc, const char* const* argv, std::string& error)
             showVersion = true;
         else if (name == "--check")
             check = true;
+        else if (name == "--author")
+            author = true;
         else if (name == "--stats")
             stats = true;
         else if (name == "--draw-all")
@@ -217,6 +222,11 @@ bool CommandLine::parse(int argc, const char* const* argv, std::string& error)
     if (check && (!renderOut.empty() || !start.empty()))
     {
         error = "--check cannot be combined with --render or --start";
+        return false;
+    }
+    if (author && (check || !renderOut.empty()))
+    {
+        error = "--author plays in a window; it cannot be combined with --check or --render";
         return false;
     }
     return true;

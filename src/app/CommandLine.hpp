@@ -23,6 +23,7 @@ public:
     int fps = 60;          // --fps 60|30
     bool stats = false;    // --stats
     bool drawAll = false;  // --draw-all
+    bool author = false;       // --author
     bool listCommands = false; // --list-commands
     bool json = false;         // --json (with --list-commands)
     std::string commandLine;   // the whole command as typed, quoted for the shell

@@ -125,6 +125,9 @@ void MusicManager::resume()
 
 void MusicManager::hold()
 {
+    // Holds nest: a seek inside an author's pause must not start the stream when it ends.
+    if (holdDepth++ > 0)
+        return;
     heldState = music->getStatus();
     heldPosition = static_cast<double>(music->getPlayingOffset().asSeconds());
     if (heldState == sf::SoundSource::Playing)
@@ -154,7 +157,7 @@ void MusicManager::advanceHeld(float dt)
 
 void MusicManager::release()
 {
-    if (!held)
+    if (!held || --holdDepth > 0)
         return;
     held = false;
     if (heldState == sf::SoundSource::Stopped)

@@ -77,7 +77,8 @@ public:
 
     // Fast-forward: while held, play, pause and resume leave the stream silent and only track
     // where the song would be; advanceHeld moves that position by one skipped step, and
-    // release starts (or pauses) the stream at the position playing would have reached.
+    // release starts (or pauses) the stream at the position playing would have reached. Holds
+    // nest: the stream starts again at the last release.
     void hold();
     void advanceHeld(float dt);
     void release();
@@ -95,6 +96,7 @@ private:
     std::unordered_map<std::string, std::unique_ptr<Song>> songs;
     std::unique_ptr<sf::Music> music = std::make_unique<sf::Music>();
     bool held = false;
+    int holdDepth = 0;
     sf::SoundSource::Status heldState = sf::SoundSource::Stopped;
     double heldPosition = 0.0; // seconds into the song
 };

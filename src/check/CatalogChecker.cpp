@@ -1,5 +1,10 @@
 #include "check/CatalogChecker.hpp"
 
+#include "check/ShaderSource.hpp"
+
+#include <algorithm>
+#include <regex>
+
 #include "catalogs/MusicManager.hpp"
 #include "catalogs/ShaderManager.hpp"
 #include "catalogs/SpriteManager.hpp"
@@ -139,6 +144,8 @@ void CatalogChecker::checkCatalog(const std::string& path, const std::string& te
     const char* topLevelKey = format.topLevel;
     const JsonSource source(path, text, diagnostics);
     const json& document = source.document;
+    if (source.syntaxError)
+        index.cutShort.insert(path);
     if (!document.is_object() || !document.contains(topLevelKey))
     {
         // After a syntax error the missing key is only its consequence.
@@ -185,7 +192,8 @@ void CatalogChecker::checkReference(const JsonSource& source, const std::string&
                                     const std::set<std::string>& keys, const std::string& key, const char* noun,
                                     const char* catalog)
 {
-    if (keys.count(key) == 0)
+    // A catalog cut short by a syntax error may well hold the key: only its syntax is reported.
+    if (keys.count(key) == 0 && index.cutShort.count(catalog) == 0)
         source.error(where, what + noun + " " + quoted(key) + " is not in " + catalog);
 }
 
@@ -216,49 +224,53 @@ void CatalogChecker::checkTextures(const std::string& path, const std::string& t
 void CatalogChecker::checkSprites(const std::string& path, const std::string& text)
 {
     using namespace SpriteKeys;
-    checkCatalog(path, text, Format, "sprite", index.sprites,
-                 [this](const JsonSource& source, const std::string& key, const json& entry, const std::string& where) {
-                     const std::string what = "sprite " + quoted(key) + ": ";
-                     checkReference(source, where + "/" + Texture.name, what, index.textures, entry.at(Texture.name),
-                                    "texture", "assets/textures.json");
-                     // Truncated toward zero, as the player reads it: empty when |size| < 1.
-                     auto empty = [&entry](const JsonKey& size) {
-                         const double value =
-                             entry.contains(size.name) ? numberOr(entry.at(size.name), 1.0) : size.fallback;
-                         return value > -1.0 && value < 1.0;
-                     };
-                     if (empty(RectW) || empty(RectH))
-                         source.warning(
-                             where, what + "the rectangle is empty (rectW or rectH 0), so the sprite draws nothing");
-                 });
+    checkCatalog(
+        path, text, Format, "sprite", index.sprites,
+        [this](const JsonSource& source, const std::string& key, const json& entry, const std::string& where) {
+            const std::string what = "sprite " + quoted(key) + ": ";
+            checkReference(source, where + "/" + Texture.name, what, index.textures, entry.at(Texture.name), "texture",
+                           "assets/textures.json");
+            // Truncated toward zero, as the player reads it: empty when |size| < 1.
+            auto empty = [&entry](const JsonKey& size) {
+                const double value = entry.contains(size.name) ? numberOr(entry.at(size.name), 1.0) : size.fallback;
+                return value > -1.0 && value < 1.0;
+            };
+            if (empty(RectW) || empty(RectH))
+                source.warning(where, what + "the rectangle is empty (rectW or rectH 0), so the sprite draws nothing");
+        });
 }
 
 void CatalogChecker::checkShaders(const std::string& path, const std::string& text)
 {
     using namespace ShaderKeys;
-    checkCatalog(
-        path, text, Format, "shader", index.shaders,
-        [this](const JsonSource& source, const std::string& key, const json& entry, const std::string& where) {
-            const std::string what = "shader " + quoted(key) + ": ";
-            const json texture = entry.value(Texture.name, json(Texture.text));
-            if (texture.is_string() && !texture.get<std::string>().empty())
-                checkReference(source, where + "/" + Texture.name, what, index.textures, texture, "texture",
-                               "assets/textures.json");
-            if (entry.contains(Uniforms.name))
-                for (const auto& uniform : entry.at(Uniforms.name).items())
-                {
-                    const std::string uniformWhere = where + "/" + Uniforms.name + "/" + uniform.key();
-                    if (!isNumber(uniform.value()))
-                        source.error(uniformWhere, what + "uniform " + quoted(uniform.key()) + " must be a number, not " +
-                                                       typeName(uniform.value()));
-                    else if (const char* range = rangeProblem(uniform.value(), false))
-                        source.error(uniformWhere, what + "uniform " + quoted(uniform.key()) + " " +
-                                                       uniform.value().dump() + " is out of " + range +
-                                                       ", so the player skips this entry");
-                }
-            index.fragments.emplace_back(key, entry.at(Fragment.name));
-            checkFile(source, where + "/" + Fragment.name, what, entry.at(Fragment.name), FileKind::Fragment);
-        });
+    checkCatalog(path, text, Format, "shader", index.shaders,
+                 [this](const JsonSource& source, const std::string& key, const json& entry, const std::string& where) {
+                     const std::string what = "shader " + quoted(key) + ": ";
+                     const json texture = entry.value(Texture.name, json(Texture.text));
+                     if (texture.is_string() && !texture.get<std::string>().empty())
+                         checkReference(source, where + "/" + Texture.name, what, index.textures, texture, "texture",
+                                        "assets/textures.json");
+                     const std::set<std::string>* declared = declaredUniforms(key, entry.at(Fragment.name));
+                     if (entry.contains(Uniforms.name))
+                         for (const auto& uniform : entry.at(Uniforms.name).items())
+                         {
+                             const std::string uniformWhere = where + "/" + Uniforms.name + "/" + uniform.key();
+                             if (declared && declared->count(uniform.key()) == 0)
+                                 source.error(uniformWhere,
+                                              what + "uniform " + quoted(uniform.key()) + " is not declared in " +
+                                                  entry.at(Fragment.name).get<std::string>() + declaredList(*declared) +
+                                                  ", so setting it does nothing");
+                             else if (!isNumber(uniform.value()))
+                                 source.error(uniformWhere, what + "uniform " + quoted(uniform.key()) +
+                                                                " must be a number, not " + typeName(uniform.value()));
+                             else if (const char* range = rangeProblem(uniform.value(), false))
+                                 source.error(uniformWhere, what + "uniform " + quoted(uniform.key()) + " " +
+                                                                uniform.value().dump() + " is out of " + range +
+                                                                ", so the player skips this entry");
+                         }
+                     index.fragments.emplace_back(key, entry.at(Fragment.name));
+                     checkFile(source, where + "/" + Fragment.name, what, entry.at(Fragment.name), FileKind::Fragment);
+                 });
 }
 
 void CatalogChecker::checkMusic(const std::string& path, const std::string& text)
@@ -292,6 +304,24 @@ void CatalogChecker::checkParticles(const std::string& path, const std::string& 
                      if (static_cast<std::size_t>(diagnostics.errors()) == errorsBefore)
                          index.particleFiles.emplace_back(key, file);
                  });
+    // A catalog that does not parse still names its files: their own mistakes would otherwise
+    // hide until the syntax error is fixed.
+    if (!json::accept(text))
+        salvageParticleFiles(text);
+}
+
+void CatalogChecker::salvageParticleFiles(const std::string& text)
+{
+    static const std::regex fileName(R"re("([^"\\]+\.json)")re");
+    for (auto match = std::sregex_iterator(text.begin(), text.end(), fileName); match != std::sregex_iterator();
+         ++match)
+    {
+        const std::string file = (*match)[1].str();
+        const bool known = std::any_of(index.particleFiles.begin(), index.particleFiles.end(),
+                                       [&](const auto& entry) { return entry.second == file; });
+        if (!known && probe && probe(file, FileKind::Text).empty())
+            index.particleFiles.emplace_back(std::string(), file);
+    }
 }
 
 void CatalogChecker::checkParticleFile(const std::string& path, const std::string& text)
@@ -397,4 +427,22 @@ std::set<std::string> CatalogChecker::checkAnimationFile(const std::string& path
             source.warning(where, what + "loops over frames whose durations add up to 0");
     }
     return names;
+}
+
+const std::set<std::string>* CatalogChecker::declaredUniforms(const std::string& key, const nlohmann::json& fragment)
+{
+    std::string source;
+    if (!fragment.is_string() || !readText || !readText(fragment.get<std::string>(), source))
+        return nullptr;
+    return &(index.uniforms[key] = ShaderSource::uniforms(source));
+}
+
+std::string CatalogChecker::declaredList(const std::set<std::string>& names)
+{
+    if (names.empty())
+        return " (it declares no uniform)";
+    std::string list;
+    for (const std::string& name : names)
+        list += (list.empty() ? "" : ", ") + name;
+    return " (it declares " + list + ")";
 }

@@ -17,6 +17,8 @@ struct DemoIndex
     std::set<std::string> textures, sprites, shaders, music, particles, texts;
     std::vector<std::pair<std::string, std::string>> particleFiles; // catalog key, particle-system file
     std::vector<std::pair<std::string, std::string>> fragments;     // shader key, fragment file
+    std::map<std::string, std::set<std::string>> uniforms;          // shader key -> uniforms it declares
+    std::set<std::string> cutShort; // catalogs with a syntax error: keys they miss may be there after all
 };
 
 // Checks config.json, the catalogs, particle-system files and animation files. Each check takes
@@ -50,8 +52,18 @@ public:
     std::set<std::string> checkAnimationFile(const std::string& path, const std::string& text);
 
     FileProbe probe;
+    // Reads a file the catalog names (a shader's source); false when it cannot be read.
+    std::function<bool(const std::string& path, std::string& text)> readText;
+
+    // ", it declares a, b" for a diagnostic that names a shader's uniforms.
+    static std::string declaredList(const std::set<std::string>& names);
 
 private:
+    // The uniforms the shader's fragment declares (also kept in the index), or null when the file
+    // cannot be read.
+    const std::set<std::string>* declaredUniforms(const std::string& key, const nlohmann::json& fragment);
+    // The particle-system files that a catalog with a syntax error names, found in its text.
+    void salvageParticleFiles(const std::string& text);
     using EntryCheck = std::function<void(const JsonSource& source, const std::string& key, const nlohmann::json& entry,
                                           const std::string& where)>;
 

@@ -11,7 +11,9 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <regex>
 #include <sstream>
+#include <vector>
 
 namespace
 {
@@ -29,15 +31,22 @@ public:
     CapturedErrors(const CapturedErrors&) = delete;
     CapturedErrors& operator=(const CapturedErrors&) = delete;
 
-    // The first line that says something.
+    // The lines that say something.
+    std::vector<std::string> lines() const
+    {
+        std::istringstream text(captured.str());
+        std::vector<std::string> found;
+        std::string line;
+        while (std::getline(text, line))
+            if (line.find_first_not_of(" \t\r") != std::string::npos)
+                found.push_back(line);
+        return found;
+    }
+
     std::string firstLine() const
     {
-        std::istringstream lines(captured.str());
-        std::string line;
-        while (std::getline(lines, line))
-            if (line.find_first_not_of(" \t\r") != std::string::npos)
-                return line;
-        return std::string();
+        const std::vector<std::string> all = lines();
+        return all.empty() ? std::string() : all.front();
     }
 
 private:
@@ -89,6 +98,7 @@ void DemoChecker::checkAll()
 {
     CatalogChecker catalogs(diagnostics, index);
     catalogs.probe = [this](const std::string& path, CatalogChecker::FileKind kind) { return probe(path, kind); };
+    catalogs.readText = [this](const std::string& path, std::string& text) { return readFile(path, text); };
 
     std::string text;
     if (readFile("config.json", text))
@@ -164,7 +174,7 @@ std::string DemoChecker::compileFragment(const std::string& path)
     {
         displayChecked = true;
         const char* name = std::getenv("DISPLAY");
-        if (name && *name)
+        if (name && *name && canOpenDisplay)
             context = std::make_unique<sf::Context>();
         display = context && sf::Shader::isAvailable();
         if (!display)
@@ -176,8 +186,31 @@ std::string DemoChecker::compileFragment(const std::string& path)
     sf::Shader shader;
     if (ShaderManager::loadFiles(shader, VertexPath, path))
         return std::string();
-    const std::string detail = errors.firstLine();
-    return "does not compile with " + std::string(VertexPath) + (detail.empty() ? "" : " (" + detail + ")");
+    // The compiler's own lines ("0:3(30): error: ..."), placed in the fragment file, say what is
+    // wrong; the catalog's line says which entry it breaks.
+    static const std::regex compilerLine(R"(^\s*\d+:(\d+)\((\d+)\): (error|warning): (.*?)\s*$)");
+    std::string first;
+    const bool firstReport = compilerReports.insert(path).second;
+    std::set<std::string> said; // the compiler repeats itself for one mistake
+    for (const std::string& line : errors.lines())
+    {
+        std::smatch match;
+        if (!std::regex_match(line, match, compilerLine))
+            continue;
+        const int fileLine = std::atoi(match[1].str().c_str());
+        const int column = std::atoi(match[2].str().c_str());
+        if (first.empty())
+            first = "line " + match[1].str() + ": " + match[4].str();
+        if (!firstReport || !said.insert(match[1].str() + ":" + match[2].str() + match[4].str()).second)
+            continue;
+        if (match[3] == "error")
+            diagnostics.error(path, fileLine, column, match[4].str());
+        else
+            diagnostics.warning(path, fileLine, column, match[4].str());
+    }
+    if (first.empty())
+        first = errors.firstLine();
+    return "does not compile with " + std::string(VertexPath) + (first.empty() ? "" : " (" + first + ")");
 }
 
 std::string DemoChecker::probe(const std::string& path, CatalogChecker::FileKind kind)

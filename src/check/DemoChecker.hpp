@@ -26,6 +26,9 @@ public:
 
     Diagnostics diagnostics;
     DemoIndex index;
+    // False when DISPLAY names an X server that cannot be reached: the graphics library would
+    // abort on it, so shaders are then not compiled (a note says so).
+    bool canOpenDisplay = true;
 
 private:
     bool readFile(const std::string& path, std::string& text) const;
@@ -44,4 +47,6 @@ private:
     std::unique_ptr<sf::Context> context;
     std::map<std::string, std::set<std::string>> animationFiles;
     std::set<std::string> unreadableAnimationFiles;
+    // Fragment files whose compiler messages are already among the diagnostics.
+    std::set<std::string> compilerReports;
 };

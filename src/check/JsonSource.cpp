@@ -1,6 +1,7 @@
 #include "check/JsonSource.hpp"
 
 #include "catalogs/CatalogJson.hpp"
+#include "check/Utf8.hpp"
 
 #include <set>
 #include <sstream>
@@ -48,7 +49,11 @@ JsonSource::JsonSource(const std::string& sourcePath, const std::string& text, D
         syntaxError = true;
         // The library counts the byte it stopped at from 1; point at it.
         const Place place = placeOfByte(text, failure.byte > 0 ? failure.byte - 1 : 0);
-        diagnostics.error(path, place.line, place.column, "JSON syntax error: " + parseErrorText(failure.what()));
+        std::string reason = parseErrorText(failure.what());
+        // The usual cause is a file saved as Latin-1 rather than UTF-8.
+        if (Utf8::invalidAt(text) != std::string::npos && reason.find("UTF-8") != std::string::npos)
+            reason += " (the file is not UTF-8: save it as UTF-8)";
+        diagnostics.error(path, place.line, place.column, "JSON syntax error: " + reason);
     }
     catch (const nlohmann::json::exception& failure)
     {

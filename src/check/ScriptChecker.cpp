@@ -3,13 +3,16 @@
 #include "cutscene/CutsceneCommands.hpp"
 #include "cutscene/GameCutscene.hpp"
 #include "script/Script.hpp"
+#include "check/Utf8.hpp"
 #include "motion/Tween.hpp"
+#include "script/ScriptFlow.hpp"
 #include "script/ScriptInterp.hpp"
 
 #include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <initializer_list>
 #include <limits>
@@ -152,6 +155,8 @@ void ScriptChecker::check(const std::string& scriptPath, const std::string& text
         checkLine(line);
     checkBlocks();
     checkSections();
+    checkFlow(script);
+    checkEncoding(text);
     // The script's own diagnostics in line order, with what concerns the whole file last, after
     // those of the animation files it names.
     const auto begin = diagnostics.entries.begin() + static_cast<std::ptrdiff_t>(first);
@@ -199,6 +204,13 @@ void ScriptChecker::collect()
             case K::NewObject: define(name, objects, dynamicObjects); break;
             case K::NewBuffer: define(name, buffers, dynamicBuffers); break;
             case K::NewBinding: define(name, bindings, dynamicBindings); break;
+            case K::Shader:
+                // The shaders an object may carry, for the uniforms set on it.
+                if (dynamic(name) || dynamic(first))
+                    dynamicShaders.insert(first);
+                else
+                    shadersOf[first].insert(name);
+                break;
             case K::NewVariable:
                 if (at >= line.params.size())
                     break;
@@ -276,7 +288,12 @@ void ScriptChecker::checkParam(const Line& line, std::size_t i, ParamKind kind)
     const std::string what = quoted(line.command) + " parameter " + std::to_string(i + 1) + ": ";
     if (text.find('%') != std::string::npos && !checkConstants(line, i))
         return;
-    if (kind == K::Variable || kind == K::NewVariable || kind == K::Text || kind == K::Uniform)
+    if (kind == K::Uniform)
+    {
+        checkUniform(line, what, text);
+        return;
+    }
+    if (kind == K::Variable || kind == K::NewVariable || kind == K::Text)
     {
         if ((kind == K::Variable || kind == K::NewVariable) && text.find('$') != std::string::npos)
             warning(line, what + "write the variable name without \"$\" (" + quoted(text) +
@@ -305,7 +322,7 @@ void ScriptChecker::checkParam(const Line& line, std::size_t i, ParamKind kind)
         return; // a name built from constants is only known at run time
 
     auto reference = [&](const std::set<std::string>& keys, const char* noun, const char* catalog) {
-        if (keys.count(text) == 0)
+        if (keys.count(text) == 0 && index.cutShort.count(catalog) == 0)
             error(line, what + noun + " " + quoted(text) + " is not in " + catalog);
     };
     const std::string first = line.params[0];
@@ -435,4 +452,81 @@ void ScriptChecker::checkSections()
             diagnostics.error(path, 0, 0,
                               std::string("no \"") + section + "\" section: the player runs label :" + section +
                                   (std::string(section) == "init" ? " once at the start" : " every frame"));
+}
+
+void ScriptChecker::checkFlow(const Script& script)
+{
+    for (const Line& line : lines)
+    {
+        // A label line keeps what follows the colon untrimmed, so ": middle" names " middle".
+        if (line.command != Script::LabelCommand || line.params.empty())
+            continue;
+        const std::string& name = line.params[0];
+        if (name.empty())
+            warning(line, "a label with an empty name: write the name right after the colon (\":name\")");
+        else if (std::isspace(static_cast<unsigned char>(name[0])))
+            warning(line, "label " + quoted(name) + " starts with a space, so \"goto " +
+                              name.substr(name.find_first_not_of(" \t\n\v\f\r")) +
+                              "\" does not reach it: write the name right after the colon");
+    }
+    const ScriptFlow flow(script);
+    for (const char* section : {"init", "render"})
+    {
+        int labelLine = 0;
+        if (flow.runsIntoDefinition(section, labelLine))
+            warning(lines[static_cast<std::size_t>(labelLine)],
+                    std::string("the main flow runs into the \"") + section +
+                        "\" section here: end the main flow with exit (or a goto) before the section's label");
+    }
+    for (int line : flow.endlessLoops())
+        warning(lines[static_cast<std::size_t>(line)],
+                "this loop has no delay and no way out: it runs " + std::to_string(ScriptInterp::MaxLinesPerRun) +
+                    " lines in every step and the demo stands still (add a delay inside the loop)");
+}
+
+void ScriptChecker::checkEncoding(const std::string& text)
+{
+    int fileLine = 1;
+    for (std::size_t start = 0; start <= text.size();)
+    {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        const std::size_t bad = Utf8::invalidAt(text.substr(start, end - start));
+        if (bad != std::string::npos)
+        {
+            char byte[8];
+            std::snprintf(byte, sizeof byte, "0x%02X", static_cast<unsigned char>(text[start + bad]));
+            diagnostics.warning(path, fileLine, static_cast<int>(bad) + 1,
+                                std::string("not valid UTF-8 (byte ") + byte +
+                                    "): the player shows broken letters here; save the file as UTF-8");
+        }
+        ++fileLine;
+        start = end + 1;
+    }
+}
+
+void ScriptChecker::checkUniform(const Line& line, const std::string& what, const std::string& uniform)
+{
+    const std::string& object = line.params[0];
+    if (dynamic(object) || dynamic(uniform) || dynamicShaders.count(object) != 0)
+        return;
+    const auto shaders = shadersOf.find(object);
+    if (shaders == shadersOf.end())
+    {
+        warning(line, what + "object " + quoted(object) + " never gets a shader (" +
+                          commandTaking({K::ObjectOrBuffer, K::Shader}) + "), so uniform " + quoted(uniform) +
+                          " changes nothing");
+        return;
+    }
+    // The uniform must be declared by at least one shader the object may carry.
+    std::string missing;
+    for (const std::string& shader : shaders->second)
+    {
+        const auto declared = index.uniforms.find(shader);
+        if (declared == index.uniforms.end() || declared->second.count(uniform) != 0)
+            return;
+        missing += (missing.empty() ? "shader " : ", nor shader ") + quoted(shader) +
+                   CatalogChecker::declaredList(declared->second);
+    }
+    error(line,
+          what + "uniform " + quoted(uniform) + " is not declared by " + missing + ", so setting it does nothing");
 }

@@ -3,6 +3,7 @@
 #include "check/CatalogChecker.hpp"
 #include "check/Diagnostics.hpp"
 #include "script/CommandSignature.hpp"
+#include "script/Script.hpp"
 
 #include <functional>
 #include <map>
@@ -47,6 +48,13 @@ private:
     bool checkConstants(const Line& line, std::size_t i);
     void checkBlocks();
     void checkSections();
+    // Labels whose name the author did not mean, a main flow that runs into a section, and loops
+    // that never give the step back.
+    void checkFlow(const Script& script);
+    // Text that is not UTF-8 (a file saved as Latin-1) is drawn as broken letters.
+    void checkEncoding(const std::string& text);
+    // A uniform must be declared by a shader that the object gets somewhere in the script.
+    void checkUniform(const Line& line, const std::string& what, const std::string& uniform);
     bool dynamic(const std::string& text) const;
     void error(const Line& line, const std::string& text);
     void warning(const Line& line, const std::string& text);
@@ -60,4 +68,6 @@ private:
     bool dynamicObjects = false, dynamicBuffers = false, dynamicBindings = false, dynamicAliases = false;
     std::map<std::string, std::set<std::string>> animationsOf; // object -> animation names it loads
     std::map<std::string, std::string> animationSources;       // object -> the files it loads
+    std::map<std::string, std::set<std::string>> shadersOf;    // object -> shader keys it is given
+    std::set<std::string> dynamicShaders;                      // objects given a shader named at run time
 };

@@ -320,3 +320,11 @@ void ParticleSystem::reset()
         particles[i].alphaTween.running = false;
     }
 }
+
+std::int32_t ParticleSystem::liveCount() const
+{
+    std::int32_t live = 0;
+    for (std::int32_t i = 0; i < numParticles; ++i)
+        live += particles[i].active ? 1 : 0;
+    return live;
+}

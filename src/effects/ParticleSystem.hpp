@@ -79,6 +79,8 @@ public:
     // One particle at (x, y), whatever `active` says; nothing when the pool is full.
     void spawnAt(float x, float y);
     void update(float dt);
+    // The particles alive now (for the author's overlay).
+    std::int32_t liveCount() const;
     void draw(sf::RenderTarget& target);
     // Leaves the shared sprites as a draw leaves them, without drawing.
     void pose();

@@ -73,3 +73,12 @@ void TextManager::restart()
     for (const auto& entry : systems)
         entry.second->restart();
 }
+
+int TextManager::busyInstances() const
+{
+    int busy = 0;
+    for (const auto& entry : systems)
+        for (const auto& instance : entry.second->instances)
+            busy += instance->busy ? 1 : 0;
+    return busy;
+}

@@ -31,6 +31,8 @@ public:
     void draw(sf::RenderTarget& target) const;
     // Every system as loaded: what a rewind to the start gives them.
     void restart();
+    // The instances showing text now (for the author's overlay).
+    int busyInstances() const;
 
 private:
     ParticleManager& particles;

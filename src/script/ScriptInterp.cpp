@@ -285,7 +285,10 @@ bool ScriptInterp::run(const std::string& label)
         }
         currentCommand = line.command;
         currentLineNumber = pc + 1;
-        switch (execute(line, params))
+        executingLine = pc;
+        const Step step = execute(line, params);
+        executingLine = -1;
+        switch (step)
         {
         case Step::Jump: continue;
         case Step::Yield: return true;

@@ -78,6 +78,10 @@ public:
     int watchLine = -1;
     bool watchReached = false;
 
+    // The stored line being executed now; -1 between lines. What a command reports while it runs
+    // can be placed at its line in the file.
+    int executingLine = -1;
+
 private:
     // What the run does after a built-in command: go to the next line, open a skipped block and go
     // to the next line, continue at the pc the command set, or end the run with true / false.

@@ -73,20 +73,21 @@ TEST(CatalogChecker, NumbersBeyondWhatThePlayerReads)
                                                 "c": {"texture": "sky", "rectW": 0.5, "rectH": -0.9}}})");
     c.checker.checkShaders("h", R"({"shaders": {"w": {"fragment": "w.frag", "uniforms": {"k": -1e300}}}})");
     c.checker.checkTexts("x", R"({"textsystems": {"t": {"font": "f.ttf", "size": 2049, "outlinecolor_width": -257}}})");
-    EXPECT_EQ(c.lines(), (std::vector<std::string>{
-                             "s:1:38: error: sprite \"a\": \"rectW\" 7.7e+29 is out of the 32-bit range, so the player "
-                             "skips this entry",
-                             "s:2:73: error: sprite \"b\": \"originX\" 1e+39 is out of the float range, so the player "
-                             "skips this entry",
-                             "s:3:49: warning: sprite \"c\": the rectangle is empty (rectW or rectH 0), so the sprite "
-                             "draws nothing",
-                             "h:1:55: error: shader \"w\": uniform \"k\" -1e+300 is out of the float range, so the player "
-                             "skips this entry",
-                             "x:1:41: error: text system \"t\": \"size\" 2049 is out of the range of 0 to 2048 pixels, so "
-                             "the player skips this entry",
-                             "x:1:55: error: text system \"t\": \"outlinecolor_width\" -257 is out of the range of -256 "
-                             "to 256 pixels, so the player skips this entry",
-                         }));
+    EXPECT_EQ(c.lines(),
+              (std::vector<std::string>{
+                  "s:1:38: error: sprite \"a\": \"rectW\" 7.7e+29 is out of the 32-bit range, so the player "
+                  "skips this entry",
+                  "s:2:73: error: sprite \"b\": \"originX\" 1e+39 is out of the float range, so the player "
+                  "skips this entry",
+                  "s:3:49: warning: sprite \"c\": the rectangle is empty (rectW or rectH 0), so the sprite "
+                  "draws nothing",
+                  "h:1:55: error: shader \"w\": uniform \"k\" -1e+300 is out of the float range, so the player "
+                  "skips this entry",
+                  "x:1:41: error: text system \"t\": \"size\" 2049 is out of the range of 0 to 2048 pixels, so "
+                  "the player skips this entry",
+                  "x:1:55: error: text system \"t\": \"outlinecolor_width\" -257 is out of the range of -256 "
+                  "to 256 pixels, so the player skips this entry",
+              }));
 }
 
 // The checker takes a text style's limits from the loader's own description of the keys: what the
@@ -100,4 +101,34 @@ TEST(CatalogChecker, TextStyleLimitsAreTheLoaders)
                              "x:1:55: error: text system \"a\": \"num_instances\" 10001 is out of the range of 0 to "
                              "10000 instances, so the player skips this entry",
                          }));
+}
+
+// What only showed while playing: a uniform the shader does not declare, and the mistakes of a
+// particle file named by a catalog that does not parse.
+TEST(CatalogChecker, UndeclaredUniformsAndFilesOfABrokenCatalog)
+{
+    Checked c;
+    c.checker.readText = [](const std::string& path, std::string& text) {
+        text = "uniform sampler2D texture; // uniform float hidden;\nuniform highp float amount, wave[2];";
+        return path == "w.frag";
+    };
+    c.checker.probe = [](const std::string& path, CatalogChecker::FileKind) {
+        return path == "gone.json" ? "file \"" + path + "\" does not exist" : std::string();
+    };
+    c.checker.checkShaders("h", R"({"shaders": {"w": {"fragment": "w.frag", "uniforms": {"amout": 1, "wave": 0}}}})");
+    c.checker.checkParticles("assets/particles.json",
+                             R"({"particlesystems": {"fire": {"file": "fire.json" "instances": 1},
+                                                         "gone": {"file": "gone.json"}}})");
+    // "gone" may be in the part of the catalog the syntax error cut off: only the error is reported.
+    c.checker.checkTexts("x", R"({"textsystems": {"t": {"font": "f.ttf", "size": 9, "particles_out": "gone"}}})");
+    EXPECT_EQ(c.lines(),
+              (std::vector<std::string>{
+                  "h:1:55: error: shader \"w\": uniform \"amout\" is not declared in w.frag (it declares "
+                  "amount, texture, wave), so setting it does nothing",
+                  "assets/particles.json:1:61: error: JSON syntax error: syntax error while parsing object - "
+                  "unexpected string literal; expected '}'",
+              }));
+    EXPECT_EQ(c.index.uniforms.at("w"), (std::set<std::string>{"amount", "texture", "wave"}));
+    ASSERT_EQ(c.index.particleFiles.size(), 1u) << "the file that exists is checked next";
+    EXPECT_EQ(c.index.particleFiles[0].second, "fire.json");
 }

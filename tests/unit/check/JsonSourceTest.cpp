@@ -16,6 +16,11 @@ TEST(JsonSource, SyntaxErrorsPointAtLineAndColumnAndKeepThePartialDocument)
     Diagnostics empty;
     EXPECT_TRUE(JsonSource("e.json", "", empty).syntaxError);
     EXPECT_EQ(Diagnostics::format(empty.entries.at(0)).rfind("e.json:1:1: error: JSON syntax error:", 0), 0u);
+
+    Diagnostics latin1;
+    JsonSource("l.json", "{\"font\": \"Caf\xe9.ttf\"}", latin1);
+    const std::string said = Diagnostics::format(latin1.entries.at(0));
+    EXPECT_NE(said.find("(the file is not UTF-8: save it as UTF-8)"), std::string::npos) << said;
 }
 
 TEST(JsonSource, PlacesOfMembersAndElementsAndDuplicateKeys)

@@ -9,7 +9,8 @@
 
 namespace
 {
-const char* const Sections = ":init\ncreate_buffer main\ncreate_object hero, sky\nexit\n:render\nexit\n";
+// The main flow ends before the sections, as a script must.
+const char* const Sections = "exit\n:init\ncreate_buffer main\ncreate_object hero, sky\nexit\n:render\nexit\n";
 
 // The diagnostics of a script, one formatted line each.
 std::vector<std::string> check(const std::string& text)
@@ -17,6 +18,8 @@ std::vector<std::string> check(const std::string& text)
     Diagnostics diagnostics;
     DemoIndex index;
     index.textures = {"sky"};
+    index.shaders = {"glow"};
+    index.uniforms["glow"] = {"amount"};
     ScriptChecker checker(diagnostics, index);
     checker.check("s", text);
     std::vector<std::string> lines;
@@ -74,4 +77,39 @@ TEST(ScriptChecker, RulesBeyondTheBlackBoxCase)
     // Names made of constants are known only at run time: their uses are not checked.
     EXPECT_EQ(check(std::string("create_object %flag_1, sky\nobject_set_x anything, 1\n") + Sections),
               std::vector<std::string>{});
+}
+
+TEST(ScriptChecker, LabelsFlowIntoSectionsEndlessLoopsAndEncoding)
+{
+    const struct
+    {
+        const char* script;
+        std::vector<std::string> expected;
+    } cases[] = {
+        {": middle\ngoto middle\n",
+         {"s:1: warning: label \" middle\" starts with a space, so \"goto middle\" does not reach it: write the name "
+          "right after the colon",
+          "s:2: error: \"goto\" parameter 1: label \"middle\" is not defined"}},
+        {"log start\n:init\ncreate_buffer main\ncreate_object hero, sky\nexit\n:render\nexit\n",
+         {"s:2: warning: the main flow runs into the \"init\" section here: end the main flow with exit (or a goto) "
+          "before the section's label"}},
+        {":spin\nadd_flag 0, 1\ngoto spin\n",
+         {"s:3: warning: this loop has no delay and no way out: it runs 100000 lines in every step and the demo "
+          "stands still (add a delay inside the loop)"}},
+        {"object_set_shader hero, glow\nobject_set_uniform hero, amout, 1\nobject_tween_uniform main, amount, 0, 1, "
+         "2\n",
+         {"s:2: error: \"object_set_uniform\" parameter 2: uniform \"amout\" is not declared by shader \"glow\" (it "
+          "declares amount), so setting it does nothing",
+          "s:3: warning: \"object_tween_uniform\" parameter 2: object \"main\" never gets a shader "
+          "(object_set_shader), so uniform \"amount\" changes nothing"}},
+        {"log Caf\xe9 au lait\nlog Caf\xc3\xa9\n",
+         {"s:1:8: warning: not valid UTF-8 (byte 0xE9): the player shows broken letters here; save the file as "
+          "UTF-8"}},
+    };
+    // The second script brings its own sections; the others get the usual ones.
+    for (const auto& c : cases)
+        EXPECT_EQ(
+            check(std::string(c.script) + (std::string(c.script).find(":init") == std::string::npos ? Sections : "")),
+            c.expected)
+            << c.script;
 }

@@ -1,0 +1,302 @@
+#include "app/AuthorMode.hpp"
+
+#include "app/Application.hpp"
+#include "app/FrameTimer.hpp"
+#include "catalogs/MusicManager.hpp"
+#include "cutscene/GameCutscene.hpp"
+#include "effects/ParticleManager.hpp"
+#include "effects/TextManager.hpp"
+
+#include <SFML/Graphics/Sprite.hpp>
+#include <SFML/System/Err.hpp>
+#include <SFML/Window/Event.hpp>
+
+#include <cstdio>
+#include <iostream>
+
+namespace
+{
+const char* const ScriptPath = "assets/demo.script";
+constexpr std::size_t LongestShownLine = 72;
+
+std::string secondsText(long step)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f s", static_cast<double>(step) / Transport::StepsPerSecond);
+    return text;
+}
+
+// "command a, b, c" as the author wrote it (quotes aside), cut to fit the overlay.
+std::string lineText(const ScriptLine& line)
+{
+    std::string text = line.command;
+    for (std::size_t i = 0; i < line.params.size(); ++i)
+        text += (i == 0 ? " " : ", ") + line.params[i];
+    if (text.size() > LongestShownLine)
+        text = text.substr(0, LongestShownLine - 3) + "...";
+    return text;
+}
+
+// The stored-line mark "@N" of an interpreter message, as a stored-line index; -1 without one.
+int storedLineOf(const std::string& message)
+{
+    const std::size_t at = message.find(" @");
+    if (at == std::string::npos)
+        return -1;
+    int number = 0;
+    std::size_t i = at + 2;
+    for (; i < message.size() && message[i] >= '0' && message[i] <= '9' && number < 100000000; ++i)
+        number = number * 10 + (message[i] - '0');
+    return i > at + 2 ? number - 1 : -1;
+}
+} // namespace
+
+AuthorMode::AuthorMode(Application& application) : app(application)
+{
+    overlay.load();
+    picture = std::make_unique<sf::RenderTexture>();
+    if (!picture->create(Application::Width, Application::Height, sf::ContextSettings()))
+        picture.reset();
+    // Problems reach the console as before and the panel as well. Installed before any seek
+    // quiets the console, so a quiet seek silences both.
+    auto listener = [this](const std::string& line) { hearProblem(line); };
+    errorTap = std::make_unique<ConsoleTap>(std::cerr);
+    errorTap->listener = listener;
+    libraryTap = std::make_unique<ConsoleTap>(sf::err());
+    libraryTap->listener = listener;
+}
+
+AuthorMode::~AuthorMode() = default;
+
+void AuthorMode::run(sf::RenderWindow& window)
+{
+    // A key counts once per press, however long it is held.
+    window.setKeyRepeatEnabled(false);
+    noticeEnd();
+    printState();
+    sf::Clock frameClock;
+    while (!quit)
+    {
+        const float frameTime = frameClock.restart().asSeconds();
+        handleEvents(window);
+        if (quit)
+            break;
+        const bool stepped = playSteps(transport.stepsForFrame(frameTime));
+        const long loopStart = stepped ? transport.loopReturn(app.steps) : -1;
+        if (loopStart >= 0)
+            seek(loopStart);
+        drawFrame(window, stepped);
+        // Frame times say how playing keeps up; a held picture keeps its figures still.
+        if (stepped)
+        {
+            lastFrameSeconds = frameClock.getElapsedTime().asSeconds();
+            stats.addFrame(lastFrameSeconds, true);
+        }
+    }
+    if (musicHeld)
+        MusicManager::instance().release();
+}
+
+void AuthorMode::handleEvents(sf::RenderWindow& window)
+{
+    sf::Event event;
+    while (window.pollEvent(event))
+    {
+        if (event.type == sf::Event::Closed)
+            quit = true;
+        else if (event.type == sf::Event::KeyPressed)
+        {
+            if (event.key.code == sf::Keyboard::Escape)
+                quit = true;
+            else
+                carryOut(transport.press(event.key.code, event.key.shift, app.steps));
+        }
+    }
+}
+
+void AuthorMode::carryOut(const Transport::Request& request)
+{
+    using Kind = Transport::Request::Kind;
+    switch (request.kind)
+    {
+    case Kind::None: return;
+    case Kind::ToggleHelp: showHelp = !showHelp; return;
+    case Kind::ToggleOverlay: showOverlay = !showOverlay; return;
+    case Kind::Changed:
+        // Past the demo's end there is nothing to play: it stays paused there.
+        if (ended)
+            transport.paused = true;
+        followMusic();
+        break;
+    case Kind::StepOnce:
+        if (playSteps(1))
+            sceneChanged = true;
+        break;
+    case Kind::Seek: seek(request.step); return;
+    }
+    printState();
+}
+
+bool AuthorMode::playSteps(int count)
+{
+    if (ended || count <= 0)
+        return false;
+    MusicManager& music = MusicManager::instance();
+    for (int step = 0; step < count; ++step)
+    {
+        // Playing draws a frame after every step, and a buffer may keep what it drew.
+        if (step > 0)
+            app.renderScene();
+        if (musicHeld)
+            music.advanceHeld(FrameTimer::Step);
+        app.updateStep(FrameTimer::Step);
+        if (!app.running)
+        {
+            noticeEnd();
+            printState();
+            break;
+        }
+    }
+    return true;
+}
+
+void AuthorMode::seek(long step)
+{
+    ended = false;
+    app.seekTo(step);
+    noticeEnd();
+    sceneChanged = true;
+    followMusic();
+    printState();
+}
+
+void AuthorMode::noticeEnd()
+{
+    if (app.running || ended)
+        return;
+    if (app.closing())
+    {
+        quit = true;
+        return;
+    }
+    // The demo has ended (its exit, or the end of the script): hold its last picture.
+    ended = true;
+    transport.paused = true;
+    followMusic();
+}
+
+void AuthorMode::printState()
+{
+    std::cout << transport.stateLine(app.steps) << std::endl;
+}
+
+void AuthorMode::followMusic()
+{
+    const bool hold = transport.paused || !transport.atNormalSpeed() || ended;
+    if (hold == musicHeld)
+        return;
+    musicHeld = hold;
+    if (hold)
+        MusicManager::instance().hold();
+    else
+        MusicManager::instance().release();
+}
+
+void AuthorMode::drawFrame(sf::RenderWindow& window, bool stepped)
+{
+    // The demo's picture is made off-screen exactly as --render makes it, then copied: drawn
+    // straight into the window, the post pass rasterises upside down relative to the render
+    // and its grain can land one level apart.
+    sf::RenderTarget& target = picture ? static_cast<sf::RenderTarget&>(*picture) : window;
+    // Without a step the picture is the last one: the render section runs once per step.
+    if (stepped || sceneChanged)
+        app.drawFrame(target);
+    else
+        app.presentFrame(target);
+    sceneChanged = false;
+    if (picture)
+    {
+        picture->display();
+        window.draw(sf::Sprite(picture->getTexture()), sf::RenderStates(sf::BlendNone));
+    }
+    panel.expire(wallClock.getElapsedTime().asSeconds());
+    if (showOverlay)
+    {
+        overlay.drawStatus(window, statusLines());
+        overlay.drawProblems(window, panel.lines());
+    }
+    if (showHelp)
+        overlay.drawHelp(window);
+    window.display();
+}
+
+std::vector<std::string> AuthorMode::statusLines() const
+{
+    std::vector<std::string> lines;
+    std::string state = secondsText(app.steps) + "   step " + std::to_string(app.steps) + "   " +
+                        (transport.paused ? "paused" : "playing") + "   " + transport.speedText();
+    if (ended)
+        state += "   end of the demo";
+    lines.push_back(state);
+    lines.push_back(positionLine());
+    if (transport.hasLoop())
+        lines.push_back("loop " + secondsText(transport.loopStart) + " to " + secondsText(transport.loopEnd));
+    else if (transport.loopStart >= 0)
+        lines.push_back("loop from " + secondsText(transport.loopStart) + " (L again marks its end)");
+    char timing[96];
+    std::snprintf(timing, sizeof timing, "frame %.1f ms   behind real time %.0f%% of frames", lastFrameSeconds * 1000.0,
+                  stats.frames ? 100.0 * static_cast<double>(stats.behind) / static_cast<double>(stats.frames) : 0.0);
+    lines.push_back(timing);
+    const GameCutscene& cutscene = GameCutscene::instance();
+    long particles = 0;
+    for (const auto& entry : ParticleManager::instance().systems())
+        particles += entry.second.liveCount();
+    lines.push_back("objects " + std::to_string(cutscene.objects.size()) + "   buffers " +
+                    std::to_string(cutscene.buffers.size()) + "   particles " + std::to_string(particles) +
+                    "   text " + std::to_string(TextManager::instance().busyInstances()));
+    lines.push_back("F1 keys");
+    return lines;
+}
+
+std::string AuthorMode::positionLine() const
+{
+    const GameCutscene& cutscene = GameCutscene::instance();
+    const Script& script = cutscene.script;
+    const ScriptInterp& interp = cutscene.interp;
+    if (script.lineCount() == 0)
+        return "no script";
+    // While the main flow waits, it waits at the line before its pc (the delay).
+    int line = interp.delay > 0.f ? interp.pc - 1 : interp.pc;
+    if (line < 0)
+        line = 0;
+    if (line >= script.lineCount())
+        return "end of " + std::string(ScriptPath);
+    std::string label;
+    for (int i = line; i >= 0; --i)
+    {
+        const ScriptLine& candidate = script.lines[static_cast<std::size_t>(i)];
+        if (candidate.command == Script::LabelCommand && !candidate.params.empty())
+        {
+            label = ":" + candidate.params[0] + "   ";
+            break;
+        }
+    }
+    return label + ScriptPath + ":" + std::to_string(script.fileLines[static_cast<std::size_t>(line)]) + "   " +
+           lineText(script.lines[static_cast<std::size_t>(line)]);
+}
+
+void AuthorMode::hearProblem(const std::string& line)
+{
+    if (line.empty())
+        return;
+    // The line of the script that was running when the problem was printed, or the one the
+    // interpreter's own message names.
+    const GameCutscene& cutscene = GameCutscene::instance();
+    int stored = cutscene.interp.executingLine;
+    if (stored < 0)
+        stored = storedLineOf(line);
+    std::string where;
+    if (stored >= 0 && stored < cutscene.script.lineCount())
+        where = std::string(ScriptPath) + ":" + std::to_string(cutscene.script.fileLines[static_cast<std::size_t>(stored)]);
+    panel.add(ErrorPanel::describe(line, where), wallClock.getElapsedTime().asSeconds());
+}

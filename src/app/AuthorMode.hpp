@@ -1,0 +1,70 @@
+#pragma once
+
+#include "app/AuthorOverlay.hpp"
+#include "app/ConsoleTap.hpp"
+#include "app/ErrorPanel.hpp"
+#include "app/FrameStats.hpp"
+#include "app/Transport.hpp"
+
+#include <SFML/Graphics/RenderTexture.hpp>
+#include <SFML/Graphics/RenderWindow.hpp>
+#include <SFML/System/Clock.hpp>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class Application;
+
+// kestrune --author: the demo plays with transport keys (pause, single steps, seeks, speed, a
+// loop range), an overlay of where it is, and the problems it reports shown on screen. Every seek
+// lands on the state playing has at that step, and the music follows the picture.
+class AuthorMode
+{
+public:
+    explicit AuthorMode(Application& app);
+    ~AuthorMode();
+    AuthorMode(const AuthorMode&) = delete;
+    AuthorMode& operator=(const AuthorMode&) = delete;
+
+    // The author's frame loop, after start-up (and --start); returns when the window is closed or
+    // Escape is pressed. The end of the demo does not end it: the picture holds at the last step.
+    void run(sf::RenderWindow& window);
+
+private:
+    void handleEvents(sf::RenderWindow& window);
+    void carryOut(const Transport::Request& request);
+    // Runs the steps of one shown frame, each with its render as playing has it; the last one's
+    // render is left to the frame's drawing.
+    bool playSteps(int count);
+    void seek(long step);
+    void noticeEnd();
+    void printState();
+    // Music is held (silent, its position kept in step) while paused or not at normal speed.
+    void followMusic();
+    void drawFrame(sf::RenderWindow& window, bool stepped);
+
+    std::vector<std::string> statusLines() const;
+    // Where the main flow is: its label, file line and the line's text.
+    std::string positionLine() const;
+    void hearProblem(const std::string& line);
+
+    Application& app;
+    // The demo's picture, as --render makes it; null draws straight into the window.
+    std::unique_ptr<sf::RenderTexture> picture;
+    Transport transport;
+    AuthorOverlay overlay;
+    ErrorPanel panel;
+    std::unique_ptr<ConsoleTap> errorTap;
+    std::unique_ptr<ConsoleTap> libraryTap;
+    FrameStats stats;
+    sf::Clock wallClock;
+    double lastFrameSeconds = 0.0;
+    bool quit = false;
+    bool ended = false;
+    bool showOverlay = true;
+    bool showHelp = false;
+    bool musicHeld = false;
+    // The picture must be drawn anew (a seek, a step): otherwise a frame presents the last scene.
+    bool sceneChanged = true;
+};

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <SFML/Graphics/Font.hpp>
+#include <SFML/Graphics/RectangleShape.hpp>
+#include <SFML/Graphics/RenderTarget.hpp>
+#include <SFML/Graphics/Text.hpp>
+
+#include <string>
+#include <vector>
+
+// Author mode's panels, drawn on the window over the finished picture (never into the scene or a
+// rendered frame): the state in the top-left corner, the problems along the bottom, and the key
+// help in the middle. Light text on a dark plate, so it reads on any background.
+class AuthorOverlay
+{
+public:
+    // The bundled font; false (reported) when it cannot be read, and nothing is drawn then.
+    bool load();
+
+    void drawStatus(sf::RenderTarget& target, const std::vector<std::string>& lines);
+    void drawProblems(sf::RenderTarget& target, const std::vector<std::string>& lines);
+    void drawHelp(sf::RenderTarget& target);
+
+    // The key help, one key and its effect per line.
+    static const std::vector<std::string>& helpLines();
+
+private:
+    // Draws `lines` on a plate whose corner is at (x, y); a negative y counts from the bottom.
+    void drawPlate(sf::RenderTarget& target, const std::vector<std::string>& lines, float x, float y, sf::Color colour);
+
+    sf::Font font;
+    bool loaded = false;
+    sf::Text text;
+    sf::RectangleShape plate;
+};

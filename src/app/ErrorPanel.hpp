@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstddef>
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+// The problems shown on screen in author mode: every console report of a problem in the author's
+// files stays for a few seconds, newest last; a broken file's report stays until the file is
+// saved again.
+class ErrorPanel
+{
+public:
+    static constexpr double ShowSeconds = 6.0;
+    static constexpr std::size_t MaxLines = 8;
+
+    // A passing report, shown until `now` + ShowSeconds. The same text again only renews it.
+    void add(const std::string& text, double now);
+    // A report that stays until cleared (the key is usually the file's path).
+    void setSticky(const std::string& key, const std::string& text);
+    void clearSticky(const std::string& key);
+    void expire(double now);
+    bool empty() const { return passing.empty() && sticky.empty(); }
+
+    // What to show, at most MaxLines: the standing reports, then the passing ones, newest last.
+    std::vector<std::string> lines() const;
+
+    // A console message as the checker would word its place: "where: message", with the
+    // interpreter's stored-line mark "(cmd @N)" dropped and its 0-based "param i" written as
+    // "parameter i+1:". `where` is "path:line" or empty when no place is known.
+    static std::string describe(const std::string& message, const std::string& where);
+
+private:
+    struct Entry
+    {
+        std::string text;
+        double until;
+    };
+    std::deque<Entry> passing;
+    std::map<std::string, std::string> sticky;
+};
