@@ -308,4 +308,7 @@ function main() {
   write(outDir, SNIPPETS_FILE, snippets(tables));
 }
 
-main();
+if (require.main === module)
+  main();
+
+module.exports = { GRAMMAR_FILE, SNIPPETS_FILE };
