@@ -20,6 +20,8 @@ const LABEL_SCOPE = 'entity.name.function.label.kestrune';
 const VARIABLE_SCOPE = 'variable.other.alias.kestrune';
 // Parameters of these kinds are names the script defines, coloured like their definitions.
 const KIND_SCOPES = { label: LABEL_SCOPE, variable: VARIABLE_SCOPE };
+// Parameters of these kinds offer the easing constants in their snippets.
+const EASING_KINDS = new Set(['easing', 'yoyo_easing']);
 // The white space that the script loader trims from both ends of a line.
 const WS = '[ \\t\\v\\f\\r]';
 // A command word ends at the first space or comma, or at the end of the trimmed line.
@@ -240,7 +242,7 @@ function easingChoices(tables, fallback) {
 }
 
 function placeholder(tables, param, index) {
-  if (param.kind === 'easing') {
+  if (EASING_KINDS.has(param.kind)) {
     const choices = easingChoices(tables, param.default);
     if (choices.length > 0)
       return `\${${index}|${choices.map(escapeChoice).join(',')}|}`;
