@@ -1,5 +1,6 @@
 #include "app/Application.hpp"
 #include "app/CommandLine.hpp"
+#include "app/CommandListing.hpp"
 #include "app/FrameStats.hpp"
 #include "app/OfflineRenderer.hpp"
 #include "scene/PassElision.hpp"
@@ -29,6 +30,11 @@ int main(int argc, char** argv)
     if (options.showVersion)
     {
         std::cout << CommandLine::version() << std::endl;
+        return 0;
+    }
+    if (options.listCommands)
+    {
+        options.json ? CommandListing::printJson(std::cout) : CommandListing::print(std::cout);
         return 0;
     }
     // The output is named from where the command runs, before the player moves into the demo.

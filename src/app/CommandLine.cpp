@@ -51,6 +51,10 @@ const char* CommandLine::usage()
            "  --stats                print frame-time figures at exit\n"
            "  --draw-all             draw every pass, also those that cannot change a pixel\n"
            "                         (to check that leaving them out changes nothing)\n"
+           "  --list-commands        print the script's commands with their parameters\n"
+           "                         (name:kind, [optional=default]) and exit\n"
+           "  --json                 with --list-commands: one JSON document of the\n"
+           "                         commands, constants and easing curves\n"
            "  --help                 show this help and exit\n"
            "  --version              show the version and exit\n";
 }
@@ -98,6 +102,10 @@ bool CommandLine::parse(int argc, const char* const* argv, std::string& error)
             stats = true;
         else if (name == "--draw-all")
             drawAll = true;
+        else if (name == "--list-commands")
+            listCommands = true;
+        else if (name == "--json")
+            json = true;
         else if (name == "--start")
         {
             if (!takeValue())
@@ -165,6 +173,11 @@ bool CommandLine::parse(int argc, const char* const* argv, std::string& error)
         }
     }
 
+    if (json && !listCommands)
+    {
+        error = "--json goes with --list-commands";
+        return false;
+    }
     if (frames > 0 && seconds > 0)
     {
         error = "--frames and --seconds cannot be used together";

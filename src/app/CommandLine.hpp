@@ -23,4 +23,6 @@ public:
     int fps = 60;          // --fps 60|30
     bool stats = false;    // --stats
     bool drawAll = false;  // --draw-all
+    bool listCommands = false; // --list-commands
+    bool json = false;         // --json (with --list-commands)
 };

@@ -3,6 +3,7 @@
 #include "cutscene/CutsceneCommands.hpp"
 #include "cutscene/GameCutscene.hpp"
 #include "script/Script.hpp"
+#include "motion/Tween.hpp"
 #include "script/ScriptInterp.hpp"
 
 #include <algorithm>
@@ -10,104 +11,13 @@
 #include <climits>
 #include <cerrno>
 #include <cstdlib>
+#include <initializer_list>
 #include <limits>
 #include <sstream>
 
 namespace
 {
-struct Signature
-{
-    const char* command;
-    const char* params;
-};
-
-// One letter per parameter, in order:
-//   i integer      f number       e easing      E yoyo easing (-1: the forward curve)
-//   F flag index   v variable name              x free text   u uniform name   l label
-//   m song         t texture      s shader      P particle-catalog key         T text system
-//   n new object   N new buffer   k new particle binding
-//   o object or buffer            O object      B buffer      p particle binding
-//   a animation file              A animation name of parameter 0's object
-const Signature Signatures[] = {
-    {"play_music", "m"},
-    {"pause_music", ""},
-    {"resume_music", ""},
-    {"fade_out_music", "f"},
-    {"set_flag", "Fi"},
-    {"add_flag", "Fi"},
-    {"sub_flag", "Fi"},
-    {"mul_flag", "Fi"},
-    {"div_flag", "Fi"},
-    {"set_var", "vi"},
-    {"add_var", "vi"},
-    {"sub_var", "vi"},
-    {"mul_var", "vi"},
-    {"div_var", "vi"},
-    {"delay", "f"},
-    {"goto", "l"},
-    {"gosub", "l"},
-    {"reset_script", ""},
-    {"return", ""},
-    {"exit", ""},
-    {"alias", "Fv"},
-    {"log", "x"},
-    {"if", "ii"},
-    {"if_not", "ii"},
-    {"if_less", "ii"},
-    {"if_more", "ii"},
-    {"_label", "x"},
-    {"endif", ""},
-
-    {"create_object", "ntffffff"},
-    {"add_particles", "kP"},
-    {"particles_set_active", "pi"},
-    {"fade_in", "f"},
-    {"fade_out", "f"},
-    {"set_fade_texture", "t"},
-    {"create_buffer", "N"},
-    {"clear_buffer", "B"},
-    {"draw_object", "BO"},
-    {"draw_particles", "Bp"},
-    {"draw_buffer", "BB"},
-    {"display_buffer", "B"},
-    {"render_scene", "B"},
-    {"object_set_x", "of"},
-    {"object_set_y", "of"},
-    {"object_set_pos", "off"},
-    {"object_set_alpha", "of"},
-    {"object_set_rotation", "of"},
-    {"object_set_scale", "of"},
-    {"object_set_scale_x", "of"},
-    {"object_set_scale_y", "of"},
-    {"object_set_origin_x", "of"},
-    {"object_set_origin_y", "of"},
-    {"object_set_rect_x", "of"},
-    {"object_set_rect_y", "of"},
-    {"object_set_rect_w", "of"},
-    {"object_set_rect_h", "of"},
-    {"object_set_uniform", "ouf"},
-    {"object_tween_x", "offeiiE"},
-    {"object_tween_y", "offeiiE"},
-    {"object_tween_pos", "offfeiiE"},
-    {"object_tween_alpha", "offeiiE"},
-    {"object_tween_rotation", "offeiiE"},
-    {"object_tween_scale_x", "offeiiE"},
-    {"object_tween_scale_y", "offeiiE"},
-    {"object_tween_scale", "offeiiE"},
-    {"object_tween_origin", "offeiiE"},
-    {"object_tween_origin_x", "offeiiE"},
-    {"object_tween_origin_y", "offeiiE"},
-    {"object_tween_rect_x", "offeiiE"},
-    {"object_tween_rect_y", "offeiiE"},
-    {"object_tween_rect_w", "offeiiE"},
-    {"object_tween_rect_h", "offeiiE"},
-    {"object_tween_uniform", "oufffeiiE"},
-    {"object_set_shader", "os"},
-    {"object_load_animations", "oa"},
-    {"object_play_animation", "oA"},
-    {"display_text", "Txffff"},
-    {"draw_text", "xx"},
-};
+using K = ParamKind;
 
 std::string quoted(const std::string& text)
 {
@@ -121,9 +31,74 @@ std::string lowered(std::string text)
     return text;
 }
 
-bool knownEasing(long value)
+// The easing numbers as the easing table lists them: "0..16, 111, 112".
+std::string easingNumbers()
 {
-    return (value >= 0 && value <= 16) || value == 111 || value == 112;
+    std::string text;
+    const EasingCurve* curves = easingCurves();
+    for (int i = 0; i < easingCurveCount();)
+    {
+        int last = i;
+        while (last + 1 < easingCurveCount() && curves[last + 1].number == curves[last].number + 1)
+            ++last;
+        text += (text.empty() ? "" : ", ") + std::to_string(curves[i].number);
+        if (last > i + 1)
+            text += ".." + std::to_string(curves[last].number);
+        else if (last == i + 1)
+            text += ", " + std::to_string(curves[last].number);
+        i = last + 1;
+    }
+    return text;
+}
+
+// The command a script defines or loads something with, named in the hints of the messages:
+// the first, built-in or scene, whose parameters start with these kinds.
+std::string commandTaking(std::initializer_list<ParamKind> kinds)
+{
+    auto starts = [&kinds](const Signature& signature) {
+        if (signature.count < static_cast<int>(kinds.size()))
+            return false;
+        int i = 0;
+        for (ParamKind kind : kinds)
+            if (signature.params[i++].kind != kind)
+                return false;
+        return true;
+    };
+    for (int row = 0; row < ScriptInterp::builtinCount(); ++row)
+        if (starts(ScriptInterp::builtin(row).spec.signature))
+            return std::string(ScriptInterp::builtin(row).spec.name);
+    for (const CutsceneCommands::Row* row : CutsceneCommands::all())
+        if (starts(row->spec.signature))
+            return std::string(row->spec.name);
+    return std::string();
+}
+
+// The index of the first parameter of this kind, or -1.
+int paramOf(const Signature& signature, ParamKind kind)
+{
+    for (int i = 0; i < signature.count; ++i)
+        if (signature.params[i].kind == kind)
+            return i;
+    return -1;
+}
+
+// The first built-in command that opens a block, and the one that closes it, named in messages.
+std::string firstBuiltinWith(ScriptInterp::Flow flow)
+{
+    for (int row = 0; row < ScriptInterp::builtinCount(); ++row)
+        if (ScriptInterp::builtin(row).flow == flow)
+            return std::string(ScriptInterp::builtin(row).spec.name);
+    return std::string();
+}
+
+std::string opener()
+{
+    return firstBuiltinWith(ScriptInterp::Flow::Open);
+}
+
+std::string closer()
+{
+    return firstBuiltinWith(ScriptInterp::Flow::Close);
 }
 
 // Resolves constants as the player does, with every flag at 0, to read a number out of them.
@@ -135,12 +110,14 @@ std::string resolveConstants(const std::string& text)
 }
 } // namespace
 
-const char* ScriptChecker::signature(const std::string& command)
+const CommandSpec* ScriptChecker::command(const std::string& word)
 {
-    for (const Signature& row : Signatures)
-        if (command == row.command)
-            return row.params;
-    return nullptr;
+    // The interpreter's own commands come first, exactly as it dispatches.
+    const int builtin = ScriptInterp::findBuiltin(word);
+    if (builtin >= 0)
+        return &ScriptInterp::builtin(builtin).spec;
+    const CutsceneCommands::Row* row = CutsceneCommands::find(word);
+    return row ? &row->spec : nullptr;
 }
 
 void ScriptChecker::error(const Line& line, const std::string& text)
@@ -166,7 +143,8 @@ void ScriptChecker::check(const std::string& scriptPath, const std::string& text
     script.parse(in);
     lines.clear();
     for (std::size_t i = 0; i < script.lines.size(); ++i)
-        lines.push_back({script.fileLines[i], script.lines[i].command, script.lines[i].params});
+        lines.push_back({script.fileLines[i], script.lines[i].command, script.lines[i].params,
+                         command(script.lines[i].command)});
 
     const std::size_t first = diagnostics.entries.size();
     collect();
@@ -200,64 +178,75 @@ void ScriptChecker::collect()
     for (const Line& line : lines)
     {
         const std::string first = line.params.empty() ? std::string() : line.params[0];
-        if (line.command == "_label")
+        if (line.command == Script::LabelCommand)
         {
             const auto defined = labels.emplace(first, line.fileLine);
             if (!defined.second)
                 error(line, "label " + quoted(first) + " is defined again (first at line " +
                                 std::to_string(defined.first->second) + "); jumps go to this last one");
+            continue;
         }
-        else if (line.command == "create_object")
-            define(first, objects, dynamicObjects);
-        else if (line.command == "create_buffer")
-            define(first, buffers, dynamicBuffers);
-        else if (line.command == "add_particles")
-            define(first, bindings, dynamicBindings);
-        else if (line.command == "alias" && line.params.size() > 1)
+        if (!line.spec)
+            continue;
+        // What a parameter of each kind defines; a missing name reads as "".
+        const Signature& signature = line.spec->signature;
+        for (int i = 0; i < signature.count; ++i)
         {
-            if (dynamic(line.params[1]))
-                dynamicAliases = true;
-            else
-                aliases.insert("$" + lowered(line.params[1]));
-        }
-        else if (line.command == "object_load_animations" && line.params.size() > 1 && animationFiles)
-        {
-            std::string& sources = animationSources[first];
-            sources += (sources.empty() ? "" : ", ") + line.params[1];
-            if (const std::set<std::string>* names = animationFiles(line.params[1]))
-                animationsOf[first].insert(names->begin(), names->end());
-            else
-                animationsOf[first];
+            const std::size_t at = static_cast<std::size_t>(i);
+            const std::string name = at < line.params.size() ? line.params[at] : std::string();
+            switch (signature.params[i].kind)
+            {
+            case K::NewObject: define(name, objects, dynamicObjects); break;
+            case K::NewBuffer: define(name, buffers, dynamicBuffers); break;
+            case K::NewBinding: define(name, bindings, dynamicBindings); break;
+            case K::NewVariable:
+                if (at >= line.params.size())
+                    break;
+                if (dynamic(name))
+                    dynamicAliases = true;
+                else
+                    aliases.insert("$" + lowered(name));
+                break;
+            case K::AnimationFile:
+            {
+                // The file's animations belong to the object of parameter 0.
+                if (at >= line.params.size() || !animationFiles)
+                    break;
+                std::string& sources = animationSources[first];
+                sources += (sources.empty() ? "" : ", ") + name;
+                if (const std::set<std::string>* names = animationFiles(name))
+                    animationsOf[first].insert(names->begin(), names->end());
+                else
+                    animationsOf[first];
+                break;
+            }
+            default: break;
+            }
         }
     }
 }
 
 void ScriptChecker::checkLine(const Line& line)
 {
-    if (line.command == "_label")
+    if (line.command == Script::LabelCommand)
         return;
-    // The interpreter's own commands come first, exactly as it dispatches.
-    int needs = 0;
-    if (!ScriptInterp::builtinCommand(line.command, needs))
+    if (!line.spec)
     {
-        const CutsceneCommands::Row* row = CutsceneCommands::find(line.command);
-        if (!row)
-        {
-            error(line, "unknown command " + quoted(line.command));
-            return;
-        }
-        needs = row->needs;
+        error(line, "unknown command " + quoted(line.command));
+        return;
     }
+    const Signature& signature = line.spec->signature;
+    const int needs = signature.needs;
     const int given = static_cast<int>(line.params.size());
     if (given < needs)
         error(line, quoted(line.command) + " needs " + std::to_string(needs) + " parameters, " + std::to_string(given) +
                         " given");
-    const std::string kinds = signature(line.command) ? signature(line.command) : "";
-    if (line.params.size() > kinds.size())
-        warning(line, quoted(line.command) + " uses " + std::to_string(kinds.size()) + " parameters; " +
-                          quoted(line.params[kinds.size()]) + " and any after it are ignored");
-    for (std::size_t i = 0; i < line.params.size() && i < kinds.size(); ++i)
-        checkParam(line, i, kinds[i]);
+    const std::size_t count = static_cast<std::size_t>(signature.count);
+    if (line.params.size() > count)
+        warning(line, quoted(line.command) + " uses " + std::to_string(count) + " parameters; " +
+                          quoted(line.params[count]) + " and any after it are ignored");
+    for (std::size_t i = 0; i < line.params.size() && i < count; ++i)
+        checkParam(line, i, signature.params[i].kind);
 }
 
 bool ScriptChecker::checkConstants(const Line& line, std::size_t i)
@@ -281,15 +270,15 @@ bool ScriptChecker::checkConstants(const Line& line, std::size_t i)
     return known;
 }
 
-void ScriptChecker::checkParam(const Line& line, std::size_t i, char kind)
+void ScriptChecker::checkParam(const Line& line, std::size_t i, ParamKind kind)
 {
     const std::string& text = line.params[i];
     const std::string what = quoted(line.command) + " parameter " + std::to_string(i + 1) + ": ";
     if (text.find('%') != std::string::npos && !checkConstants(line, i))
         return;
-    if (kind == 'v' || kind == 'x' || kind == 'u')
+    if (kind == K::Variable || kind == K::NewVariable || kind == K::Text || kind == K::Uniform)
     {
-        if (kind == 'v' && text.find('$') != std::string::npos)
+        if ((kind == K::Variable || kind == K::NewVariable) && text.find('$') != std::string::npos)
             warning(line, what + "write the variable name without \"$\" (" + quoted(text) +
                               " is replaced by the variable's value)");
         return;
@@ -303,11 +292,11 @@ void ScriptChecker::checkParam(const Line& line, std::size_t i, char kind)
     }
     switch (kind)
     {
-    case 'i':
-    case 'F':
-    case 'e':
-    case 'E':
-    case 'f': checkNumber(line, i, text.find('%') != std::string::npos ? resolveConstants(text) : text, kind); return;
+    case K::Integer:
+    case K::Flag:
+    case K::Easing:
+    case K::YoyoEasing:
+    case K::Number: checkNumber(line, i, text.find('%') != std::string::npos ? resolveConstants(text) : text, kind); return;
     default: break;
     }
     if (text.find('%') != std::string::npos)
@@ -320,47 +309,51 @@ void ScriptChecker::checkParam(const Line& line, std::size_t i, char kind)
     const std::string first = line.params[0];
     switch (kind)
     {
-    case 'm': reference(index.music, "song", "assets/music.json"); break;
-    case 't': reference(index.textures, "texture", "assets/textures.json"); break;
-    case 's': reference(index.shaders, "shader", "assets/shaders.json"); break;
-    case 'P': reference(index.particles, "particle system", "assets/particles.json"); break;
-    case 'T': reference(index.texts, "text system", "assets/text.json"); break;
-    case 'l':
+    case K::Song: reference(index.music, "song", "assets/music.json"); break;
+    case K::Texture: reference(index.textures, "texture", "assets/textures.json"); break;
+    case K::Shader: reference(index.shaders, "shader", "assets/shaders.json"); break;
+    case K::ParticleSystem: reference(index.particles, "particle system", "assets/particles.json"); break;
+    case K::TextSystem: reference(index.texts, "text system", "assets/text.json"); break;
+    case K::Label:
         if (labels.count(text) == 0)
             error(line, what + "label " + quoted(text) + " is not defined");
         break;
-    case 'o':
+    case K::ObjectOrBuffer:
         if (!dynamicObjects && !dynamicBuffers && objects.count(text) == 0 && buffers.count(text) == 0)
-            error(line, what + "object " + quoted(text) + " is never created (create_object or create_buffer)");
+            error(line, what + "object " + quoted(text) + " is never created (" + commandTaking({K::NewObject}) +
+                            " or " + commandTaking({K::NewBuffer}) + ")");
         break;
-    case 'O':
+    case K::Object:
         if (dynamicObjects || objects.count(text) != 0)
             break;
         if (buffers.count(text) != 0)
-            error(line, what + quoted(text) + " is a buffer, and draw_object draws only objects (use draw_buffer)");
+            error(line, what + quoted(text) + " is a buffer, and " + line.command + " draws only objects (use " +
+                            commandTaking({K::Buffer, K::Buffer}) + ")");
         else
-            error(line, what + "object " + quoted(text) + " is never created (create_object)");
+            error(line, what + "object " + quoted(text) + " is never created (" + commandTaking({K::NewObject}) + ")");
         break;
-    case 'B':
+    case K::Buffer:
         if (!dynamicBuffers && buffers.count(text) == 0)
-            error(line, what + "buffer " + quoted(text) + " is never created (create_buffer)");
+            error(line, what + "buffer " + quoted(text) + " is never created (" + commandTaking({K::NewBuffer}) + ")");
         break;
-    case 'p':
+    case K::Binding:
         if (!dynamicBindings && bindings.count(text) == 0)
-            error(line, what + "particle binding " + quoted(text) + " is never made (add_particles)");
+            error(line, what + "particle binding " + quoted(text) + " is never made (" +
+                            commandTaking({K::NewBinding}) + ")");
         break;
-    case 'a':
+    case K::AnimationFile:
         if (animationFiles && !animationFiles(text))
             error(line, what + "animation file " + quoted(text) + " cannot be read");
         break;
-    case 'A':
+    case K::Animation:
     {
         const auto loaded = animationsOf.find(first);
         if (dynamic(first) || !animationFiles)
             break;
         if (loaded == animationsOf.end())
             error(line, what + "object " + quoted(first) + " plays animation " + quoted(text) +
-                            " but never loads an animation file (object_load_animations)");
+                            " but never loads an animation file (" +
+                            commandTaking({K::ObjectOrBuffer, K::AnimationFile}) + ")");
         else if (loaded->second.count(text) == 0)
             error(line, what + "animation " + quoted(text) + " is not in " + animationSources[first]);
         break;
@@ -370,13 +363,13 @@ void ScriptChecker::checkParam(const Line& line, std::size_t i, char kind)
 }
 
 // The readers' rules: leading white space, then as much of a number as there is.
-void ScriptChecker::checkNumber(const Line& line, std::size_t i, const std::string& text, char kind)
+void ScriptChecker::checkNumber(const Line& line, std::size_t i, const std::string& text, ParamKind kind)
 {
     const std::string what = quoted(line.command) + " parameter " + std::to_string(i + 1) + ": ";
     const char* begin = text.c_str();
     char* end = nullptr;
     errno = 0;
-    if (kind == 'f')
+    if (kind == K::Number)
     {
         // Only where the reading stops and whether it overflowed matter here.
         std::strtof(begin, &end);
@@ -403,12 +396,14 @@ void ScriptChecker::checkNumber(const Line& line, std::size_t i, const std::stri
     if (*end != '\0')
         warning(line, what + "only " + quoted(std::string(begin, static_cast<const char*>(end))) + " of " +
                           quoted(text) + " is read");
-    if (kind == 'F' && (value < 0 || value >= GameEntity::FlagCount))
-        error(line, what + (line.command == "alias" ? "alias" : "flag") + " index " + std::to_string(value) +
-                        " is outside 0.." + std::to_string(GameEntity::FlagCount - 1));
-    else if ((kind == 'e' && !knownEasing(static_cast<long>(value))) ||
-             (kind == 'E' && value != -1 && !knownEasing(static_cast<long>(value))))
-        warning(line, what + "easing " + std::to_string(value) + " is not a known curve (0..16, 111, 112)");
+    // The flag index of the command that names a flag is an alias index.
+    const bool names = line.spec && paramOf(line.spec->signature, K::NewVariable) >= 0;
+    const bool knownEasing = findEasing(static_cast<EasingType>(value)) != nullptr;
+    if (kind == K::Flag && (value < 0 || value >= GameEntity::FlagCount))
+        error(line, what + (names ? "alias" : "flag") + " index " + std::to_string(value) + " is outside 0.." +
+                        std::to_string(GameEntity::FlagCount - 1));
+    else if ((kind == K::Easing && !knownEasing) || (kind == K::YoyoEasing && value != -1 && !knownEasing))
+        warning(line, what + "easing " + std::to_string(value) + " is not a known curve (" + easingNumbers() + ")");
 }
 
 void ScriptChecker::checkBlocks()
@@ -416,18 +411,19 @@ void ScriptChecker::checkBlocks()
     std::vector<const Line*> open;
     for (const Line& line : lines)
     {
-        if (ScriptInterp::opensBlock(line.command))
+        const int change = ScriptInterp::blockChange(line.command);
+        if (change > 0)
             open.push_back(&line);
-        else if (line.command == "endif")
+        else if (change < 0)
         {
             if (open.empty())
-                warning(line, "\"endif\" without an open \"if\" does nothing");
+                warning(line, quoted(line.command) + " without an open " + quoted(opener()) + " does nothing");
             else
                 open.pop_back();
         }
     }
     for (const Line* line : open)
-        error(*line, quoted(line->command) + " has no matching \"endif\"");
+        error(*line, quoted(line->command) + " has no matching " + quoted(closer()));
 }
 
 void ScriptChecker::checkSections()

@@ -2,6 +2,7 @@
 
 #include "check/CatalogChecker.hpp"
 #include "check/Diagnostics.hpp"
+#include "script/CommandSignature.hpp"
 
 #include <functional>
 #include <map>
@@ -23,9 +24,9 @@ public:
 
     void check(const std::string& path, const std::string& text);
 
-    // Parameter kinds of every command, one letter per parameter (see the table in the source).
-    // Null for a command the checker does not know.
-    static const char* signature(const std::string& command);
+    // The command as the player dispatches it (built-in first, then the scene's), or null for a
+    // command it does not know.
+    static const CommandSpec* command(const std::string& word);
 
     AnimationFiles animationFiles;
 
@@ -35,12 +36,13 @@ private:
         int fileLine;
         std::string command;
         std::vector<std::string> params;
+        const CommandSpec* spec;
     };
 
     void collect();
     void checkLine(const Line& line);
-    void checkParam(const Line& line, std::size_t i, char kind);
-    void checkNumber(const Line& line, std::size_t i, const std::string& text, char kind);
+    void checkParam(const Line& line, std::size_t i, ParamKind kind);
+    void checkNumber(const Line& line, std::size_t i, const std::string& text, ParamKind kind);
     // False (after reporting) when the parameter holds a constant the player does not know.
     bool checkConstants(const Line& line, std::size_t i);
     void checkBlocks();

@@ -8,6 +8,7 @@
 #include "script/ScriptParams.hpp"
 
 #include <algorithm>
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 
@@ -20,7 +21,7 @@ constexpr Property None = Property::Count;
 
 bool hasParam(const Params& params, int i)
 {
-    return static_cast<std::size_t>(i) < params.size();
+    return i >= 0 && static_cast<std::size_t>(i) < params.size();
 }
 
 // Names and keys are read in place: a copy per command would allocate for every long name in
@@ -31,10 +32,11 @@ const std::string& textParam(const Params& params, int i)
     return hasParam(params, i) ? params[static_cast<std::size_t>(i)] : empty;
 }
 
-// Optional integer parameters take their default when the line is too short to hold them.
-int optionalInt(const Params& params, int i, int fallback)
+// Optional integer parameters take the default of the row's signature when the line is too short
+// to hold them.
+int optionalInt(const Params& params, int i, const Row& row)
 {
-    return hasParam(params, i) ? getInt(params, i) : fallback;
+    return hasParam(params, i) ? getInt(params, i) : std::atoi(row.spec.signature.params[i].fallback);
 }
 
 // The parameters that every tween command has after its targets.
@@ -48,16 +50,18 @@ struct TweenOptions
 };
 
 // strictYoyo: only the value 1 means yoyo (object_tween_alpha); otherwise any non-zero value does.
-TweenOptions readTweenOptions(const Params& params, int durationIndex, bool strictYoyo)
+TweenOptions readTweenOptions(const Params& params, const Row& row, int durationIndex, bool strictYoyo)
 {
     TweenOptions options{};
     options.duration = getFloat(params, durationIndex);
-    options.easing = optionalInt(params, durationIndex + 1, Easing::Linear);
-    options.loops = optionalInt(params, durationIndex + 2, 1);
+    options.easing = optionalInt(params, durationIndex + 1, row);
+    options.loops = optionalInt(params, durationIndex + 2, row);
     const int yoyoIndex = durationIndex + 3;
     if (hasParam(params, yoyoIndex))
         options.yoyo = strictYoyo ? getBool(params, yoyoIndex) : getInt(params, yoyoIndex) != 0;
-    options.yoyoEasing = optionalInt(params, durationIndex + 4, Easing::Linear);
+    else
+        options.yoyo = optionalInt(params, yoyoIndex, row) != 0;
+    options.yoyoEasing = optionalInt(params, durationIndex + 4, row);
     return options;
 }
 
@@ -283,7 +287,7 @@ void tweenProperty(GameCutscene& cutscene, const Params& params, const Row& row)
 {
     SceneObject* object = cutscene.findObjectOrBuffer(textParam(params, 0));
     const float target = getFloat(params, 1);
-    const TweenOptions options = readTweenOptions(params, 2, false);
+    const TweenOptions options = readTweenOptions(params, row, 2, false);
     if (!object)
         return;
     startTween(*object, row.first, target, options);
@@ -297,7 +301,7 @@ void tweenPropertyPair(GameCutscene& cutscene, const Params& params, const Row& 
     SceneObject* object = cutscene.findObjectOrBuffer(textParam(params, 0));
     const float first = getFloat(params, 1);
     const float second = getFloat(params, 2);
-    const TweenOptions options = readTweenOptions(params, 3, false);
+    const TweenOptions options = readTweenOptions(params, row, 3, false);
     if (!object)
         return;
     startTween(*object, row.first, first, options);
@@ -310,7 +314,7 @@ void tweenAlpha(GameCutscene& cutscene, const Params& params, const Row& row)
 {
     SceneObject* object = cutscene.findObjectOrBuffer(textParam(params, 0));
     const float target = getFloat(params, 1);
-    const TweenOptions options = readTweenOptions(params, 2, true);
+    const TweenOptions options = readTweenOptions(params, row, 2, true);
     std::cout << "creating object alpha tween:" << std::endl
               << "target=" << target << " duration=" << options.duration << " easing=" << options.easing
               << " loops=" << options.loops << " yoyo=" << options.yoyo << " yoyoEasing=" << options.yoyoEasing
@@ -320,82 +324,137 @@ void tweenAlpha(GameCutscene& cutscene, const Params& params, const Row& row)
 }
 
 // A uniform's current value lives in the shader, so its tween is given an explicit start.
-void tweenUniform(GameCutscene& cutscene, const Params& params, const Row&)
+void tweenUniform(GameCutscene& cutscene, const Params& params, const Row& row)
 {
     SceneObject* object = cutscene.findObjectOrBuffer(textParam(params, 0));
     const std::string& uniform = textParam(params, 1);
     const float from = getFloat(params, 2);
     const float to = getFloat(params, 3);
-    const TweenOptions options = readTweenOptions(params, 4, false);
+    const TweenOptions options = readTweenOptions(params, row, 4, false);
     if (object)
         object->startUniformTween(uniform, from, to, options.duration, options.easing, options.loops, options.yoyo,
                                   options.yoyoEasing);
 }
 
+using K = ParamKind;
+constexpr Param CreateObject[] = {{"object", K::NewObject},     {"texture", K::Texture},      {"origin_x", K::Number, "0"},
+                                  {"origin_y", K::Number, "0"}, {"rect_x", K::Number, "0"},   {"rect_y", K::Number, "0"},
+                                  {"rect_w", K::Number, "0"},   {"rect_h", K::Number, "0"}};
+constexpr Param AddParticles[] = {{"binding", K::NewBinding}, {"particle_system", K::ParticleSystem}};
+constexpr Param SetActive[] = {{"binding", K::Binding}, {"active", K::Integer}};
+constexpr Param Seconds[] = {{"seconds", K::Number}};
+constexpr Param FadeTexture[] = {{"texture", K::Texture}};
+constexpr Param NewBuffer[] = {{"buffer", K::NewBuffer}};
+constexpr Param OneBuffer[] = {{"buffer", K::Buffer}};
+constexpr Param DrawObject[] = {{"buffer", K::Buffer}, {"object", K::Object}};
+constexpr Param DrawParticles[] = {{"buffer", K::Buffer}, {"binding", K::Binding}};
+constexpr Param DrawBuffer[] = {{"target", K::Buffer}, {"source", K::Buffer}};
+constexpr Param SetOne[] = {{"object", K::ObjectOrBuffer}, {"value", K::Number}};
+constexpr Param SetPair[] = {{"object", K::ObjectOrBuffer}, {"x", K::Number}, {"y", K::Number}};
+constexpr Param SetUniform[] = {{"object", K::ObjectOrBuffer}, {"uniform", K::Uniform}, {"value", K::Number}};
+// Every tween ends with the same optional parameters.
+constexpr Param TweenOne[] = {{"object", K::ObjectOrBuffer}, {"target", K::Number},      {"seconds", K::Number},
+                              {"easing", K::Easing, "0"},    {"loops", K::Integer, "1"}, {"yoyo", K::Integer, "0"},
+                              {"yoyo_easing", K::YoyoEasing, "0"}};
+constexpr Param TweenPair[] = {{"object", K::ObjectOrBuffer}, {"target_x", K::Number},     {"target_y", K::Number},
+                               {"seconds", K::Number},        {"easing", K::Easing, "0"}, {"loops", K::Integer, "1"},
+                               {"yoyo", K::Integer, "0"},     {"yoyo_easing", K::YoyoEasing, "0"}};
+constexpr Param TweenUniform[] = {{"object", K::ObjectOrBuffer}, {"uniform", K::Uniform},    {"from", K::Number},
+                                  {"to", K::Number},             {"seconds", K::Number},     {"easing", K::Easing, "0"},
+                                  {"loops", K::Integer, "1"},    {"yoyo", K::Integer, "0"}, {"yoyo_easing", K::YoyoEasing, "0"}};
+constexpr Param ObjectShader[] = {{"object", K::ObjectOrBuffer}, {"shader", K::Shader}};
+constexpr Param LoadAnimations[] = {{"object", K::ObjectOrBuffer}, {"file", K::AnimationFile}};
+constexpr Param PlayAnimation[] = {{"object", K::ObjectOrBuffer}, {"animation", K::Animation}};
+constexpr Param DisplayText[] = {{"text_system", K::TextSystem}, {"text", K::Text},    {"x", K::Number},
+                                 {"y", K::Number},               {"delay", K::Number}, {"seconds", K::Number}};
+// draw_text reads nothing; it only checks that it has two parameters.
+constexpr Param DrawText[] = {{"unused_1", K::Text}, {"unused_2", K::Text}};
+
 using P = Property;
 
 // Dispatch order; the first row whose name matches wins.
-const Row Commands[] = {
-    {"create_object", 2, createObject, None, None},
-    {"add_particles", 2, addParticles, None, None},
-    {"particles_set_active", 2, particlesSetActive, None, None},
-    {"fade_in", 1, fadeIn, None, None},
-    {"fade_out", 1, fadeOut, None, None},
-    {"set_fade_texture", 1, setFadeTexture, None, None},
-    {"create_buffer", 1, createBuffer, None, None},
-    {"clear_buffer", 1, clearBuffer, None, None},
-    {"draw_object", 2, drawObject, None, None},
-    {"draw_particles", 2, drawParticles, None, None},
-    {"draw_buffer", 2, drawBuffer, None, None},
-    {"display_buffer", 1, displayBuffer, None, None},
-    {"render_scene", 1, renderScene, None, None},
-    {"object_set_x", 2, setProperty, P::X, None},
-    {"object_set_y", 2, setProperty, P::Y, None},
-    {"object_set_pos", 3, setPropertyPair, P::X, P::Y},
-    {"object_set_alpha", 2, setProperty, P::Alpha, None},
-    {"object_set_rotation", 2, setProperty, P::Rotation, None},
-    {"object_set_scale", 2, setProperty, P::ScaleX, P::ScaleY},
-    {"object_set_scale_x", 2, setProperty, P::ScaleX, None},
-    {"object_set_scale_y", 2, setProperty, P::ScaleY, None},
-    {"object_set_origin_x", 2, setProperty, P::OriginX, None},
-    {"object_set_origin_y", 2, setProperty, P::OriginY, None},
-    {"object_set_rect_x", 2, setProperty, P::RectX, None},
-    {"object_set_rect_y", 2, setProperty, P::RectY, None},
-    {"object_set_rect_w", 2, setProperty, P::RectW, None},
-    {"object_set_rect_h", 2, setProperty, P::RectH, None},
-    {"object_set_uniform", 3, setUniform, None, None},
-    {"object_tween_x", 3, tweenProperty, P::X, None},
-    {"object_tween_y", 3, tweenProperty, P::Y, None},
-    {"object_tween_pos", 4, tweenPropertyPair, P::X, P::Y},
-    {"object_tween_alpha", 3, tweenAlpha, P::Alpha, None},
-    {"object_tween_rotation", 3, tweenProperty, P::Rotation, None},
-    {"object_tween_scale_x", 3, tweenProperty, P::ScaleX, None},
-    {"object_tween_scale_y", 3, tweenProperty, P::ScaleY, None},
-    {"object_tween_scale", 3, tweenProperty, P::ScaleX, P::ScaleY},
-    {"object_tween_origin", 3, tweenProperty, P::OriginX, P::OriginY},
-    {"object_tween_origin_x", 3, tweenProperty, P::OriginX, None},
-    {"object_tween_origin_y", 3, tweenProperty, P::OriginY, None},
-    {"object_tween_rect_x", 3, tweenProperty, P::RectX, None},
-    {"object_tween_rect_y", 3, tweenProperty, P::RectY, None},
-    {"object_tween_rect_w", 3, tweenProperty, P::RectW, None},
-    {"object_tween_rect_h", 3, tweenProperty, P::RectH, None},
-    {"object_tween_uniform", 5, tweenUniform, None, None},
-    {"object_set_shader", 2, setShader, None, None},
-    {"object_load_animations", 2, loadAnimations, None, None},
-    {"object_play_animation", 2, playAnimation, None, None},
-    {"display_text", 6, displayText, None, None},
-    {"draw_text", 2, drawsNothing, None, None},
+constexpr Row Commands[] = {
+    {{"create_object", CreateObject}, createObject, None, None},
+    {{"add_particles", AddParticles}, addParticles, None, None},
+    {{"particles_set_active", SetActive}, particlesSetActive, None, None},
+    {{"fade_in", Seconds}, fadeIn, None, None},
+    {{"fade_out", Seconds}, fadeOut, None, None},
+    {{"set_fade_texture", FadeTexture}, setFadeTexture, None, None},
+    {{"create_buffer", NewBuffer}, createBuffer, None, None},
+    {{"clear_buffer", OneBuffer}, clearBuffer, None, None},
+    {{"draw_object", DrawObject}, drawObject, None, None},
+    {{"draw_particles", DrawParticles}, drawParticles, None, None},
+    {{"draw_buffer", DrawBuffer}, drawBuffer, None, None},
+    {{"display_buffer", OneBuffer}, displayBuffer, None, None},
+    {{"render_scene", OneBuffer}, renderScene, None, None},
+    {{"object_set_x", SetOne}, setProperty, P::X, None},
+    {{"object_set_y", SetOne}, setProperty, P::Y, None},
+    {{"object_set_pos", SetPair}, setPropertyPair, P::X, P::Y},
+    {{"object_set_alpha", SetOne}, setProperty, P::Alpha, None},
+    {{"object_set_rotation", SetOne}, setProperty, P::Rotation, None},
+    {{"object_set_scale", SetOne}, setProperty, P::ScaleX, P::ScaleY},
+    {{"object_set_scale_x", SetOne}, setProperty, P::ScaleX, None},
+    {{"object_set_scale_y", SetOne}, setProperty, P::ScaleY, None},
+    {{"object_set_origin_x", SetOne}, setProperty, P::OriginX, None},
+    {{"object_set_origin_y", SetOne}, setProperty, P::OriginY, None},
+    {{"object_set_rect_x", SetOne}, setProperty, P::RectX, None},
+    {{"object_set_rect_y", SetOne}, setProperty, P::RectY, None},
+    {{"object_set_rect_w", SetOne}, setProperty, P::RectW, None},
+    {{"object_set_rect_h", SetOne}, setProperty, P::RectH, None},
+    {{"object_set_uniform", SetUniform}, setUniform, None, None},
+    {{"object_tween_x", TweenOne}, tweenProperty, P::X, None},
+    {{"object_tween_y", TweenOne}, tweenProperty, P::Y, None},
+    {{"object_tween_pos", TweenPair}, tweenPropertyPair, P::X, P::Y},
+    {{"object_tween_alpha", TweenOne}, tweenAlpha, P::Alpha, None},
+    {{"object_tween_rotation", TweenOne}, tweenProperty, P::Rotation, None},
+    {{"object_tween_scale_x", TweenOne}, tweenProperty, P::ScaleX, None},
+    {{"object_tween_scale_y", TweenOne}, tweenProperty, P::ScaleY, None},
+    {{"object_tween_scale", TweenOne}, tweenProperty, P::ScaleX, P::ScaleY},
+    {{"object_tween_origin", TweenOne}, tweenProperty, P::OriginX, P::OriginY},
+    {{"object_tween_origin_x", TweenOne}, tweenProperty, P::OriginX, None},
+    {{"object_tween_origin_y", TweenOne}, tweenProperty, P::OriginY, None},
+    {{"object_tween_rect_x", TweenOne}, tweenProperty, P::RectX, None},
+    {{"object_tween_rect_y", TweenOne}, tweenProperty, P::RectY, None},
+    {{"object_tween_rect_w", TweenOne}, tweenProperty, P::RectW, None},
+    {{"object_tween_rect_h", TweenOne}, tweenProperty, P::RectH, None},
+    {{"object_tween_uniform", TweenUniform}, tweenUniform, None, None},
+    {{"object_set_shader", ObjectShader}, setShader, None, None},
+    {{"object_load_animations", LoadAnimations}, loadAnimations, None, None},
+    {{"object_play_animation", PlayAnimation}, playAnimation, None, None},
+    {{"display_text", DisplayText}, displayText, None, None},
+    {{"draw_text", DrawText}, drawsNothing, None, None},
 };
+constexpr int RowCount = static_cast<int>(sizeof Commands / sizeof Commands[0]);
+
+constexpr bool optionalParamsLast()
+{
+    for (const Row& row : Commands)
+        if (!optionalLast(row.spec.signature))
+            return false;
+    return true;
+}
+static_assert(optionalParamsLast(), "a command's optional parameters come after the ones it needs");
+
+int findRow(std::string_view command)
+{
+    for (int i = 0; i < RowCount; ++i)
+        if (command == Commands[i].spec.name)
+            return i;
+    return ScriptLine::NoRow;
+}
 } // namespace
 
 const CutsceneCommands::Row* CutsceneCommands::find(const std::string& command)
 {
-    for (const Row& row : Commands)
-    {
-        if (command == row.name)
-            return &row;
-    }
-    return nullptr;
+    const int row = findRow(command);
+    return row >= 0 ? &Commands[row] : nullptr;
+}
+
+const CutsceneCommands::Row* CutsceneCommands::rowOf(const ScriptLine& line)
+{
+    if (line.extension >= 0 && line.extension < RowCount)
+        return &Commands[line.extension];
+    return line.extension == ScriptLine::NoRow ? nullptr : find(line.command);
 }
 
 std::vector<const CutsceneCommands::Row*> CutsceneCommands::all()
@@ -404,4 +463,10 @@ std::vector<const CutsceneCommands::Row*> CutsceneCommands::all()
     for (const Row& row : Commands)
         rows.push_back(&row);
     return rows;
+}
+
+void CutsceneCommands::learnRows(Script& script)
+{
+    for (ScriptLine& line : script.lines)
+        line.extension = findRow(line.command);
 }

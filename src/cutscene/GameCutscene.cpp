@@ -1,28 +1,44 @@
 #include "cutscene/GameCutscene.hpp"
 
 #include "cutscene/CutsceneCommands.hpp"
+#include "motion/Tween.hpp"
 #include "script/ScriptParams.hpp"
 
 #include <iostream>
 #include <string_view>
+#include <vector>
 
 namespace
 {
 constexpr int DefaultBufferWidth = 1920;
 constexpr int DefaultBufferHeight = 1080;
 
+// The easing constants are the curves' names after this prefix ("%ease_in_sine").
+const char* const EasingPrefix = "%ease_";
+
 struct Constant
 {
-    std::string_view text;
-    std::string_view value;
+    std::string text;
+    std::string value;
 };
 
-// Easing and repeat constants of the script language, substituted in this order.
-constexpr Constant Constants[] = {
-    {"%ease_in_sine", "1"},   {"%ease_out_sine", "111"},   {"%ease_in_out_sine", "112"}, {"%ease_linear", "0"},
-    {"%ease_out_back", "9"},  {"%ease_in_back", "8"},      {"%ease_in_out_back", "10"},  {"%ease_in_expo", "14"},
-    {"%ease_out_expo", "15"}, {"%ease_in_out_expo", "16"}, {"%forever", "-1"},
-};
+// Easing and repeat constants of the script language, substituted in this order (no constant
+// holds another or a digit, so the order never changes a result).
+const std::vector<Constant>& constantTable()
+{
+    static const std::vector<Constant> table = [] {
+        std::vector<Constant> rows;
+        for (int i = 0; i < easingCurveCount(); ++i)
+        {
+            const EasingCurve& curve = easingCurves()[i];
+            if (curve.scriptConstant)
+                rows.push_back({EasingPrefix + std::string(curve.name), std::to_string(curve.number)});
+        }
+        rows.push_back({"%forever", "-1"});
+        return rows;
+    }();
+    return table;
+}
 
 template <typename Map>
 typename Map::mapped_type::pointer findIn(Map& map, const std::string& name)
@@ -46,12 +62,14 @@ GameCutscene& GameCutscene::instance()
 
 bool GameCutscene::extScript(const ScriptLine& line)
 {
-    const CutsceneCommands::Row* row = CutsceneCommands::find(line.command);
+    const CutsceneCommands::Row* row = CutsceneCommands::rowOf(line);
     if (!row)
         return false;
     // A shortfall is only reported; the command runs with the missing values read as "" or 0.
-    checkParamCount(line.command, line.params, row->needs);
-    row->handler(*this, line.params, *row);
+    const int needs = row->spec.signature.needs;
+    if (line.params.size() < static_cast<std::size_t>(needs))
+        checkParamCount(line.command, line.params, needs);
+    row->handler(*this, LineParams(line), *row);
     return true;
 }
 
@@ -62,21 +80,34 @@ std::string GameCutscene::extVariable(std::string text)
     // interpreter has replaced its own constants already) there is nothing to look for.
     if (text.find('%') == std::string::npos)
         return text;
-    for (const Constant& constant : Constants)
+    for (const Constant& constant : constantTable())
     {
-        const std::size_t at = text.find(constant.text.data(), 0, constant.text.size());
+        const std::size_t at = text.find(constant.text);
         if (at != std::string::npos)
-            text.replace(at, constant.text.size(), constant.value.data(), constant.value.size());
+            text.replace(at, constant.text.size(), constant.value);
     }
     return text;
 }
 
 bool GameCutscene::isConstant(const std::string& text)
 {
-    for (const Constant& constant : Constants)
+    for (const Constant& constant : constantTable())
         if (text == constant.text)
             return true;
     return false;
+}
+
+std::vector<std::pair<std::string, std::string>> GameCutscene::constants()
+{
+    std::vector<std::pair<std::string, std::string>> result;
+    for (const Constant& constant : constantTable())
+        result.emplace_back(constant.text, constant.value);
+    return result;
+}
+
+std::string GameCutscene::easingConstant(const EasingCurve& curve)
+{
+    return curve.scriptConstant ? EasingPrefix + std::string(curve.name) : std::string();
 }
 
 void GameCutscene::update(float dt)
@@ -118,6 +149,7 @@ bool GameCutscene::loadScript(const std::string& path)
 {
     if (!script.load(path))
         return false;
+    CutsceneCommands::learnRows(script);
     interp.bind(&script, this);
     waitingForScript = false;
     return true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "effects/ParticleSystem.hpp"
+#include "motion/Tween.hpp"
 #include "scene/RenderBuffer.hpp"
 #include "scene/SceneObject.hpp"
 #include "script/GameEntity.hpp"
@@ -13,6 +14,8 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 class ScreenFade;
 
@@ -27,6 +30,10 @@ public:
     std::string extVariable(std::string text) override;
     // True when text is exactly one of the easing and repeat constants (such as "%forever").
     static bool isConstant(const std::string& text);
+    // The easing and repeat constants with their values, in the order they are substituted.
+    static std::vector<std::pair<std::string, std::string>> constants();
+    // The constant that names an easing curve, or "" when the script names it only by number.
+    static std::string easingConstant(const EasingCurve& curve);
 
     void update(float dt);
     void clearScene();

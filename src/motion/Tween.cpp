@@ -326,32 +326,69 @@ float inOutBounce(float t, float b, float c, float d)
 }
 } // namespace
 
+namespace
+{
+// In number order, so that a number finds its row without a search.
+constexpr EasingCurve Curves[] = {
+    {"linear", Easing::Linear, linear, true},
+    {"in_sine", Easing::InSine, inSine, true},
+    {"out_bounce", Easing::OutBounce, outBounce, false},
+    {"in_bounce", Easing::InBounce, inBounce, false},
+    {"in_cubic", Easing::InCubic, inCubic, false},
+    {"out_cubic", Easing::OutCubic, outCubic, false},
+    {"in_out_cubic", Easing::InOutCubic, inOutCubic, false},
+    {"in_out_bounce", Easing::InOutBounce, inOutBounce, false},
+    {"in_back", Easing::InBack, inBack, true},
+    {"out_back", Easing::OutBack, outBack, true},
+    {"in_out_back", Easing::InOutBack, inOutBack, true},
+    {"in_circular", Easing::InCircular, inCircular, false},
+    {"out_circular", Easing::OutCircular, outCircular, false},
+    {"in_out_circular", Easing::InOutCircular, inOutCircular, false},
+    {"in_expo", Easing::InExpo, inExpo, true},
+    {"out_expo", Easing::OutExpo, outExpo, true},
+    {"in_out_expo", Easing::InOutExpo, inOutExpo, true},
+    {"out_sine", Easing::OutSine, outSine, true},
+    {"in_out_sine", Easing::InOutSine, inOutSine, true},
+};
+constexpr int CurveCount = static_cast<int>(sizeof Curves / sizeof Curves[0]);
+// The numbers 0 to Contiguous - 1 are the rows of the same index; the rest follow in order.
+constexpr int Contiguous = 17;
+
+constexpr bool inNumberOrder()
+{
+    for (int i = 0; i < CurveCount; ++i)
+        if ((i < Contiguous && Curves[i].number != i) || (i > 0 && Curves[i].number <= Curves[i - 1].number))
+            return false;
+    return true;
+}
+static_assert(inNumberOrder(), "the easing table is in number order, 0..16 without a gap");
+} // namespace
+
+const EasingCurve* easingCurves()
+{
+    return Curves;
+}
+
+int easingCurveCount()
+{
+    return CurveCount;
+}
+
+const EasingCurve* findEasing(EasingType easing)
+{
+    if (easing >= 0 && easing < Contiguous)
+        return &Curves[easing];
+    for (int i = Contiguous; i < CurveCount; ++i)
+        if (Curves[i].number == easing)
+            return &Curves[i];
+    return nullptr;
+}
+
 float ease(EasingType easing, float t, float b, float c, float d)
 {
-    switch (easing)
-    {
-    case Easing::Linear: return linear(t, b, c, d);
-    case Easing::InSine: return inSine(t, b, c, d);
-    case Easing::OutBounce: return outBounce(t, b, c, d);
-    case Easing::InBounce: return inBounce(t, b, c, d);
-    case Easing::InCubic: return inCubic(t, b, c, d);
-    case Easing::OutCubic: return outCubic(t, b, c, d);
-    case Easing::InOutCubic: return inOutCubic(t, b, c, d);
-    case Easing::InOutBounce: return inOutBounce(t, b, c, d);
-    case Easing::InBack: return inBack(t, b, c, d);
-    case Easing::OutBack: return outBack(t, b, c, d);
-    case Easing::InOutBack: return inOutBack(t, b, c, d);
-    case Easing::InCircular: return inCircular(t, b, c, d);
-    case Easing::OutCircular: return outCircular(t, b, c, d);
-    case Easing::InOutCircular: return inOutCircular(t, b, c, d);
-    case Easing::InExpo: return inExpo(t, b, c, d);
-    case Easing::OutExpo: return outExpo(t, b, c, d);
-    case Easing::InOutExpo: return inOutExpo(t, b, c, d);
-    case Easing::OutSine: return outSine(t, b, c, d);
-    case Easing::InOutSine: return inOutSine(t, b, c, d);
     // A number no curve is defined for still moves the value, along a straight line.
-    default: return linear(t, b, c, d);
-    }
+    const EasingCurve* row = findEasing(easing);
+    return row ? row->curve(t, b, c, d) : linear(t, b, c, d);
 }
 
 void Tween::start(float from, float to, float duration, EasingType easing, std::int32_t loops, bool yoyo,

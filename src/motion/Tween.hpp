@@ -28,6 +28,22 @@ constexpr EasingType OutSine = 111;
 constexpr EasingType InOutSine = 112;
 } // namespace Easing
 
+// One easing curve: its name (lower-case snake words such as "in_out_sine"), its number and its
+// function. `scriptConstant`: the script names it with a constant as well as by its number.
+struct EasingCurve
+{
+    const char* name;
+    EasingType number;
+    float (*curve)(float t, float b, float c, float d);
+    bool scriptConstant;
+};
+
+// Every defined curve, in number order.
+const EasingCurve* easingCurves();
+int easingCurveCount();
+// The curve of a number, or null for a number no curve is defined for.
+const EasingCurve* findEasing(EasingType easing);
+
 // Eased value at elapsed time t of a curve from b by change c over duration d. Undefined
 // easing values behave as linear.
 float ease(EasingType easing, float t, float b, float c, float d);

@@ -1,5 +1,7 @@
 #include "script/Script.hpp"
 
+#include "script/ScriptParams.hpp"
+
 #include <fstream>
 #include <iostream>
 
@@ -88,7 +90,7 @@ void Script::addLine(const std::string& line, int fileLine)
     if (line[0] == ':')
     {
         std::string name = labelName(line);
-        lines.emplace_back("_label", std::vector<std::string>{name});
+        store(ScriptLine(LabelCommand, std::vector<std::string>{name}));
         // A jump lands on the line after the definition; a later definition of the same name wins.
         labels[name] = lineCount();
         return;
@@ -96,7 +98,16 @@ void Script::addLine(const std::string& line, int fileLine)
     std::vector<std::string> pieces = cutPieces(line);
     std::string command = std::move(pieces.front());
     pieces.erase(pieces.begin());
-    lines.emplace_back(std::move(command), std::move(pieces));
+    store(ScriptLine(std::move(command), std::move(pieces)));
+}
+
+void Script::store(ScriptLine line)
+{
+    line.facts = paramFacts(line.params);
+    line.asWritten = true;
+    for (const ParamFacts& fact : line.facts)
+        line.asWritten = line.asWritten && fact.plain;
+    lines.push_back(std::move(line));
 }
 
 int Script::findLabel(const std::string& name) const

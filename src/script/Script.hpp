@@ -11,6 +11,9 @@
 class Script
 {
 public:
+    // The command of a stored label line; running it does nothing.
+    static constexpr const char* LabelCommand = "_label";
+
     // Replaces the whole content; false (with a message) when the file cannot be opened.
     bool load(const std::string& path);
 
@@ -34,4 +37,6 @@ public:
 private:
     // Stores one trimmed file line: nothing for blanks and comments, a "_label" line, or a command.
     void addLine(const std::string& line, int fileLine);
+    // Appends a line with the facts of its plain parameters.
+    void store(ScriptLine line);
 };

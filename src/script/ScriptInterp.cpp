@@ -13,9 +13,17 @@ namespace
 const char* const FlagConstants[GameEntity::FlagCount] = {"%flag_0", "%flag_1", "%flag_2", "%flag_3", "%flag_4",
                                                           "%flag_5", "%flag_6", "%flag_7", "%flag_8"};
 
-// Commands that open a block; while skipping they are counted so that a block ends at its own endif.
-// The two enemy tests are not built in, yet they open blocks all the same.
-const char* const BlockOpeners[] = {"if", "if_not", "if_less", "if_more", "if_enemy_alive", "if_not_enemy_alive"};
+struct Constant
+{
+    const char* text;
+    const char* value;
+};
+// Replaced after the flags, in this order.
+const Constant Truth[] = {{"%true", "1"}, {"%false", "0"}};
+
+// Not built in, yet while skipping they open blocks, so that a skipped region holding them stays
+// balanced with its endif.
+const char* const OutsideBlockOpeners[] = {"if_enemy_alive", "if_not_enemy_alive"};
 
 const std::string NoLabel;
 
@@ -48,13 +56,6 @@ struct Decimal
     std::size_t size;
 };
 
-int skipChange(const std::string& command)
-{
-    if (ScriptInterp::opensBlock(command))
-        return 1;
-    return command == "endif" ? -1 : 0;
-}
-
 // Flag arithmetic wraps in two's complement instead of overflowing.
 std::int32_t wrap(std::int64_t value)
 {
@@ -71,75 +72,125 @@ bool reachedEnd()
     std::cout << "ScriptInterp: Reached end of script." << std::endl;
     return false;
 }
+
+using K = ParamKind;
+constexpr Param SongParams[] = {{"song", K::Song}};
+constexpr Param SecondsParams[] = {{"seconds", K::Number}};
+constexpr Param FlagParams[] = {{"flag", K::Flag}, {"value", K::Integer}};
+constexpr Param VariableParams[] = {{"variable", K::Variable}, {"value", K::Integer}};
+constexpr Param LabelParams[] = {{"label", K::Label}};
+constexpr Param AliasParams[] = {{"flag", K::Flag}, {"name", K::NewVariable}};
+constexpr Param TextParams[] = {{"text", K::Text}};
+constexpr Param CompareParams[] = {{"a", K::Integer}, {"b", K::Integer}};
+constexpr Signature NoParams;
 } // namespace
+
+using Flow = ScriptInterp::Flow;
 
 // Looked up in this order, by exact name.
 const ScriptInterp::Command ScriptInterp::commands[] = {
-    {"play_music", 1, &ScriptInterp::playMusic},
-    {"pause_music", 0, &ScriptInterp::pauseMusic},
-    {"resume_music", 0, &ScriptInterp::resumeMusic},
-    {"fade_out_music", 1, &ScriptInterp::fadeOutMusic},
-    {"set_flag", 2, &ScriptInterp::setFlag},
-    {"add_flag", 2, &ScriptInterp::addFlag},
-    {"sub_flag", 2, &ScriptInterp::subFlag},
-    {"mul_flag", 2, &ScriptInterp::mulFlag},
-    {"div_flag", 2, &ScriptInterp::divFlag},
-    {"set_var", 2, &ScriptInterp::setVar},
-    {"add_var", 2, &ScriptInterp::addVar},
-    {"sub_var", 2, &ScriptInterp::subVar},
-    {"mul_var", 2, &ScriptInterp::mulVar},
-    {"div_var", 2, &ScriptInterp::divVar},
-    {"delay", 1, &ScriptInterp::delayCommand},
-    {"goto", 1, &ScriptInterp::gotoCommand},
-    {"gosub", 1, &ScriptInterp::gosubCommand},
-    {"reset_script", 0, &ScriptInterp::resetScript},
-    {"return", 0, &ScriptInterp::returnCommand},
-    {"exit", 0, &ScriptInterp::exitCommand},
-    {"alias", 2, &ScriptInterp::aliasCommand},
-    {"log", 1, &ScriptInterp::logCommand},
-    {"if", 2, &ScriptInterp::ifEqual},
-    {"if_not", 2, &ScriptInterp::ifNotEqual},
-    {"if_less", 2, &ScriptInterp::ifLess},
-    {"if_more", 2, &ScriptInterp::ifMore},
-    {"_label", -1, &ScriptInterp::nothing},
-    {"endif", -1, &ScriptInterp::nothing},
+    {{{"play_music", SongParams}, Flow::Next}, &ScriptInterp::playMusic},
+    {{{"pause_music", NoParams}, Flow::Next}, &ScriptInterp::pauseMusic},
+    {{{"resume_music", NoParams}, Flow::Next}, &ScriptInterp::resumeMusic},
+    {{{"fade_out_music", SecondsParams}, Flow::Next}, &ScriptInterp::fadeOutMusic},
+    {{{"set_flag", FlagParams}, Flow::Next}, &ScriptInterp::setFlag},
+    {{{"add_flag", FlagParams}, Flow::Next}, &ScriptInterp::addFlag},
+    {{{"sub_flag", FlagParams}, Flow::Next}, &ScriptInterp::subFlag},
+    {{{"mul_flag", FlagParams}, Flow::Next}, &ScriptInterp::mulFlag},
+    {{{"div_flag", FlagParams}, Flow::Next}, &ScriptInterp::divFlag},
+    {{{"set_var", VariableParams}, Flow::Next}, &ScriptInterp::setVar},
+    {{{"add_var", VariableParams}, Flow::Next}, &ScriptInterp::addVar},
+    {{{"sub_var", VariableParams}, Flow::Next}, &ScriptInterp::subVar},
+    {{{"mul_var", VariableParams}, Flow::Next}, &ScriptInterp::mulVar},
+    {{{"div_var", VariableParams}, Flow::Next}, &ScriptInterp::divVar},
+    {{{"delay", SecondsParams}, Flow::Yield}, &ScriptInterp::delayCommand},
+    {{{"goto", LabelParams}, Flow::Goto}, &ScriptInterp::gotoCommand},
+    {{{"gosub", LabelParams}, Flow::Gosub}, &ScriptInterp::gosubCommand},
+    {{{"reset_script", NoParams}, Flow::Yield}, &ScriptInterp::resetScript},
+    {{{"return", NoParams}, Flow::Return}, &ScriptInterp::returnCommand},
+    {{{"exit", NoParams}, Flow::Stop}, &ScriptInterp::exitCommand},
+    {{{"alias", AliasParams}, Flow::Next}, &ScriptInterp::aliasCommand},
+    {{{"log", TextParams}, Flow::Next}, &ScriptInterp::logCommand},
+    {{{"if", CompareParams}, Flow::Open}, &ScriptInterp::ifEqual},
+    {{{"if_not", CompareParams}, Flow::Open}, &ScriptInterp::ifNotEqual},
+    {{{"if_less", CompareParams}, Flow::Open}, &ScriptInterp::ifLess},
+    {{{"if_more", CompareParams}, Flow::Open}, &ScriptInterp::ifMore},
+    // A label line; the loader stores it with its name, which nothing reads.
+    {{{Script::LabelCommand, NoParams}, Flow::Next}, &ScriptInterp::nothing},
+    {{{"endif", NoParams}, Flow::Close}, &ScriptInterp::nothing},
 };
 
-bool ScriptInterp::builtinCommand(const std::string& command, int& paramCount)
+int ScriptInterp::builtinCount()
 {
-    for (const Command& row : commands)
-    {
-        if (command == row.name)
-        {
-            paramCount = row.paramCount;
-            return true;
-        }
-    }
-    return false;
+    return static_cast<int>(sizeof commands / sizeof commands[0]);
 }
 
-std::vector<std::string> ScriptInterp::builtinNames()
+const ScriptInterp::Builtin& ScriptInterp::builtin(int row)
 {
-    std::vector<std::string> names;
-    for (const Command& row : commands)
-        names.emplace_back(row.name);
-    return names;
+    return commands[row].row;
+}
+
+int ScriptInterp::findBuiltin(std::string_view command)
+{
+    for (int row = 0; row < builtinCount(); ++row)
+        if (command == commands[row].row.spec.name)
+            return row;
+    return ScriptLine::NoRow;
+}
+
+int ScriptInterp::blockChange(std::string_view command)
+{
+    const int row = findBuiltin(command);
+    if (row >= 0)
+        return commands[row].row.flow == Flow::Open ? 1 : commands[row].row.flow == Flow::Close ? -1 : 0;
+    for (const char* opener : OutsideBlockOpeners)
+        if (command == opener)
+            return 1;
+    return 0;
+}
+
+std::vector<std::pair<std::string, std::string>> ScriptInterp::constants()
+{
+    std::vector<std::pair<std::string, std::string>> result;
+    for (int k = 0; k < GameEntity::FlagCount; ++k)
+        result.emplace_back(FlagConstants[k], "flag " + std::to_string(k));
+    for (const Constant& constant : Truth)
+        result.emplace_back(constant.text, constant.value);
+    return result;
 }
 
 bool ScriptInterp::isConstant(const std::string& text)
 {
-    for (const char* constant : FlagConstants)
-        if (text == constant)
-            return true;
-    return text == "%true" || text == "%false";
-}
-
-bool ScriptInterp::opensBlock(const std::string& command)
-{
-    for (const char* opener : BlockOpeners)
-        if (command == opener)
+    for (const auto& constant : constants())
+        if (text == constant.first)
             return true;
     return false;
+}
+
+void ScriptInterp::learnRows(Script& bound) const
+{
+    for (ScriptLine& line : bound.lines)
+    {
+        line.builtin = findBuiltin(line.command);
+        line.blockChange = blockChange(line.command);
+        line.jump = -1;
+        if (line.builtin < 0)
+            continue;
+        const Builtin& row = commands[line.builtin].row;
+        if (row.flow != Flow::Goto && row.flow != Flow::Gosub)
+            continue;
+        // A label written plainly and defined in the script is found once, here.
+        for (int i = 0; i < row.spec.signature.count; ++i)
+        {
+            const std::size_t label = static_cast<std::size_t>(i);
+            if (row.spec.signature.params[i].kind != ParamKind::Label || line.facts.size() != line.params.size() ||
+                label >= line.params.size() || !line.facts[label].plain)
+                continue;
+            const auto found = bound.labels.find(line.params[label]);
+            if (found != bound.labels.end())
+                line.jump = found->second;
+        }
+    }
 }
 
 void ScriptInterp::bind(Script* boundScript, GameEntity* boundEntity)
@@ -153,6 +204,8 @@ void ScriptInterp::bind(Script* boundScript, GameEntity* boundEntity)
     delay = 0.f;
     running = script != nullptr;
     runawayReported = false;
+    if (script)
+        learnRows(*script);
 }
 
 void ScriptInterp::reset()
@@ -209,16 +262,16 @@ bool ScriptInterp::run(const std::string& label)
             watchReached = true;
         if (pc >= lineCount)
             return reachedEnd();
-        const ScriptLine* line = script->getLine(pc);
-        if (!line)
+        const ScriptLine* stored = script->getLine(pc);
+        if (!stored)
             return false;
         // Skipped lines are resolved too: the entity sees every constant of every line reached.
-        copyLine(*line);
+        const ScriptLine& line = resolved(*stored);
         if (++linesThisRun > MaxLinesPerRun)
             return yieldRunaway();
         if (skipDepth > 0)
         {
-            skipDepth += skipChange(scratch.command);
+            skipDepth += line.builtin == ScriptLine::NotLookedUp ? blockChange(line.command) : line.blockChange;
             if (++pc >= lineCount)
             {
                 // A block closed by the script's last line is a plain end, not a missing endif.
@@ -229,9 +282,9 @@ bool ScriptInterp::run(const std::string& label)
             }
             continue;
         }
-        currentCommand = scratch.command;
+        currentCommand = line.command;
         currentLineNumber = pc + 1;
-        switch (execute(scratch))
+        switch (execute(line))
         {
         case Step::Jump: continue;
         case Step::Yield: return true;
@@ -353,10 +406,8 @@ void ScriptInterp::resolveInto(const std::string& text, std::string& out) const
             }
         }
         if (out.find('%') != std::string::npos)
-        {
-            replaceFirstInPlace(out, "%true", "1", 1);
-            replaceFirstInPlace(out, "%false", "0", 1);
-        }
+            for (const Constant& constant : Truth)
+                replaceFirstInPlace(out, constant.text, constant.value, std::strlen(constant.value));
         if (entity)
             out = entity->extVariable(std::move(out));
     }
@@ -370,6 +421,15 @@ void ScriptInterp::resolveInto(const std::string& text, std::string& out) const
             out.assign(value.text, value.size);
         }
     }
+}
+
+// The usual "%flag_N" parameter: what resolveInto makes of it, without searching the text.
+void ScriptInterp::resolveFlag(int flag, std::string& out) const
+{
+    const Decimal value(flagValue(flag));
+    out.assign(value.text, value.size);
+    if (entity)
+        out = entity->extVariable(std::move(out));
 }
 
 int ScriptInterp::matchingAlias(const std::string& text) const
@@ -403,8 +463,10 @@ std::int32_t ScriptInterp::flagValue(int index) const
     return entity ? entity->flags[index] : 0;
 }
 
-void ScriptInterp::copyLine(const ScriptLine& line)
+const ScriptLine& ScriptInterp::resolved(const ScriptLine& line)
 {
+    if (line.asWritten)
+        return line;
     // Surplus strings are parked rather than destroyed so that their buffers serve later lines.
     std::vector<std::string>& params = scratch.params;
     const std::size_t count = line.params.size();
@@ -424,22 +486,39 @@ void ScriptInterp::copyLine(const ScriptLine& line)
         }
     }
     scratch.command = line.command;
+    scratch.builtin = line.builtin;
+    scratch.extension = line.extension;
+    scratch.blockChange = line.blockChange;
+    scratch.jump = line.jump;
+    scratch.facts = line.facts;
+    const bool known = line.facts.size() == count;
     for (std::size_t k = 0; k < count; ++k)
-        resolveInto(line.params[k], params[k]);
+    {
+        if (known && line.facts[k].plain)
+            params[k] = line.params[k];
+        else if (known && line.facts[k].flag >= 0)
+            resolveFlag(line.facts[k].flag, params[k]);
+        else
+            resolveInto(line.params[k], params[k]);
+    }
+    return scratch;
 }
 
 ScriptInterp::Step ScriptInterp::execute(const ScriptLine& line)
 {
-    for (const Command& command : commands)
+    const int row = line.builtin == ScriptLine::NotLookedUp ? findBuiltin(line.command) : line.builtin;
+    if (row < 0)
     {
-        if (line.command != command.name)
-            continue;
-        checkParamCount(line.command, line.params, command.paramCount);
-        return (this->*command.handler)(line.params);
+        if (!entity->extScript(line))
+            std::cerr << "ScriptInterp: Unhandled command [" << line.command << "]." << std::endl;
+        return Step::Next;
     }
-    if (!entity->extScript(line))
-        std::cerr << "ScriptInterp: Unhandled command [" << line.command << "]." << std::endl;
-    return Step::Next;
+    const Command& command = commands[row];
+    const int needs = command.row.spec.signature.needs;
+    if (line.params.size() < static_cast<std::size_t>(needs))
+        checkParamCount(line.command, line.params, needs);
+    executing = &line;
+    return (this->*command.handler)(LineParams(line));
 }
 
 bool ScriptInterp::flagIndexValid(int index, const char* what) const
@@ -581,10 +660,17 @@ ScriptInterp::Step ScriptInterp::delayCommand(const Params& params)
     return Step::Yield;
 }
 
+int ScriptInterp::jumpTarget(const Params& params)
+{
+    if (executing && executing->jump >= 0)
+        return executing->jump;
+    return script->findLabel(getString(params, 0));
+}
+
 ScriptInterp::Step ScriptInterp::gotoCommand(const Params& params)
 {
     returnLine = -1;
-    pc = script->findLabel(getString(params, 0));
+    pc = jumpTarget(params);
     return Step::Jump;
 }
 
@@ -596,7 +682,7 @@ ScriptInterp::Step ScriptInterp::gosubCommand(const Params& params)
         return Step::Next;
     }
     returnLine = pc;
-    pc = script->findLabel(getString(params, 0));
+    pc = jumpTarget(params);
     return Step::Jump;
 }
 

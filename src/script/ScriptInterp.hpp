@@ -1,11 +1,14 @@
 #pragma once
 
+#include "script/CommandSignature.hpp"
 #include "script/GameEntity.hpp"
 #include "script/Script.hpp"
+#include "script/ScriptParams.hpp"
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // Runs the lines of a Script in fixed steps on behalf of one GameEntity.
@@ -27,12 +30,34 @@ public:
 
     std::string resolveParam(const std::string& text) const;
 
-    // The built-in command table as the run dispatches with it, for tools that check scripts:
-    // true when `command` is built in, with the parameter count it checks (-1: none).
-    static bool builtinCommand(const std::string& command, int& paramCount);
-    static std::vector<std::string> builtinNames();
-    // True for the commands that open a conditional block (also the two that are not built in).
-    static bool opensBlock(const std::string& command);
+    // What a built-in command does to the flow of the script, for tools that follow it.
+    enum class Flow : std::uint8_t
+    {
+        Next,   // goes on with the next line
+        Goto,   // continues at its label parameter
+        Gosub,  // calls its label parameter; return comes back
+        Return, // continues after the gosub
+        Stop,   // ends the run (exit)
+        Yield,  // ends the run and goes on later (delay, reset_script)
+        Open,   // opens a conditional block (if ...)
+        Close   // closes one (endif)
+    };
+    struct Builtin
+    {
+        CommandSpec spec;
+        Flow flow;
+    };
+
+    // The built-in command table, in dispatch order.
+    static int builtinCount();
+    static const Builtin& builtin(int row);
+    // The row of the built-in command with exactly this word, or ScriptLine::NoRow.
+    static int findBuiltin(std::string_view command);
+    // While skipping a block: +1 for a command that opens one (also "if_enemy_alive" and
+    // "if_not_enemy_alive", which are not built in yet open blocks), -1 for endif, 0 otherwise.
+    static int blockChange(std::string_view command);
+    // The interpreter's own constants with what they stand for ("%flag_0" is "flag 0").
+    static std::vector<std::pair<std::string, std::string>> constants();
     // True when text is exactly one of the interpreter's own constants: "%flag_0".."%flag_8",
     // "%true", "%false".
     static bool isConstant(const std::string& text);
@@ -73,21 +98,26 @@ private:
         Div
     };
 
-    using Params = std::vector<std::string>;
+    using Params = LineParams;
     using Handler = Step (ScriptInterp::*)(const Params& params);
     struct Command
     {
-        std::string_view name; // compared by length first: most rows are passed over at once
-        int paramCount;        // -1: the command reads no parameters and checks none
+        Builtin row;
         Handler handler;
     };
     static const Command commands[];
 
+    // Tells each line of the bound script its row, its block change and where its jump goes.
+    void learnRows(Script& script) const;
+    // The stored line itself when it runs as written, otherwise the copy with its parameters resolved.
+    const ScriptLine& resolved(const ScriptLine& line);
+    int jumpTarget(const Params& params);
+
     bool yieldRunaway();
     void resolveInto(const std::string& text, std::string& out) const;
+    void resolveFlag(int flag, std::string& out) const;
     int matchingAlias(const std::string& text) const;
     std::int32_t flagValue(int index) const;
-    void copyLine(const ScriptLine& line);
     Step execute(const ScriptLine& line);
     bool flagIndexValid(int index, const char* what) const;
     Step changeFlag(FlagOp op, int index, std::int32_t value);
@@ -122,8 +152,10 @@ private:
     Step ifMore(const Params& params);
     Step nothing(const Params& params);
 
-    // Reused by every executed line so that a steady run does not allocate.
+    // Reused by every line that needs resolving, so that a steady run does not allocate.
     ScriptLine scratch;
+    // The line being executed (for the cached jump of goto and gosub).
+    const ScriptLine* executing = nullptr;
     std::vector<std::string> spareParams;
     std::string keyScratch;
     bool runawayReported = false;

@@ -72,7 +72,7 @@ TEST(CutsceneCommands, TableHoldsEveryCommandInDispatchOrderWithItsCount)
     {
         const CutsceneCommands::Row* row = CutsceneCommands::find(name);
         ASSERT_NE(row, nullptr) << name;
-        EXPECT_EQ(row->needs, needs) << name;
+        EXPECT_EQ(row->spec.signature.needs, needs) << name;
         EXPECT_TRUE(previous == nullptr || row == previous + 1) << name;
         previous = row;
     }
