@@ -19,7 +19,7 @@ const COMMAND_SCOPES = { 'built-in': 'keyword.control.builtin.kestrune', scene: 
 const LABEL_SCOPE = 'entity.name.function.label.kestrune';
 const VARIABLE_SCOPE = 'variable.other.alias.kestrune';
 // Parameters of these kinds are names the script defines, coloured like their definitions.
-const KIND_SCOPES = { label: LABEL_SCOPE, variable: VARIABLE_SCOPE };
+const KIND_SCOPES = { label: LABEL_SCOPE, variable: VARIABLE_SCOPE, new_variable: VARIABLE_SCOPE };
 // Parameters of these kinds offer the easing constants in their snippets.
 const EASING_KINDS = new Set(['easing', 'yoyo_easing']);
 // The white space that the script loader trims from both ends of a line.
