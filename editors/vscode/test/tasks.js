@@ -113,7 +113,7 @@ function checkTheCheckTask() {
     { file: 'assets/demo.script', line: 2, severity: 'warning', text: '"1.5s"' },
     { file: 'assets/demo.script', line: 3, severity: 'error', text: '%ease_out_expon' },
     { file: 'assets/demo.script', line: 4, severity: 'error', text: 'endif' },
-    { file: 'assets/demo.script', line: 6, severity: 'error', text: 'nosuch' },
+    { file: 'assets/demo.script', line: 5, severity: 'warning', text: 'runs into the "init" section' },
     { file: 'config.json', severity: 'warning', text: 'no such file' },
     { file: 'assets/demo.script', severity: 'error', text: '"render"' },
   ];
