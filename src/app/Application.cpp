@@ -168,14 +168,48 @@ bool Application::prepare()
     cutscene.loadScript(ScriptPath);
     watcher = std::make_unique<AssetWatcher>(WatchedFolder, WatchDelayMs);
 
+    setPostUniforms();
+    if (scene.texture->setActive(true))
+        contextHold = std::make_unique<ContextHold>();
+    return true;
+}
+
+void Application::setPostUniforms()
+{
     postShader.setUniform("iChannel0", sf::Shader::CurrentTexture);
     // Without a "noise" texture (the lookup reports it) the grain channel stays unset.
     if (const sf::Texture* noise = TextureManager::instance().getTexture("noise"))
         postShader.setUniform("iChannel1", *noise);
-    postShader.setUniform("iTime", 0.f);
-    if (scene.texture->setActive(true))
-        contextHold = std::make_unique<ContextHold>();
-    return true;
+    postShader.setUniform("iTime", iTime);
+}
+
+bool Application::reloadDemo(bool catalogs, bool postShaders)
+{
+    // What start-up printed while loading is not printed again.
+    quiet.set(true);
+    GameCutscene& cutscene = GameCutscene::instance();
+    // The scene's objects point into the catalogs: they go first.
+    cutscene.clearScene();
+    bool loaded = true;
+    if (postShaders)
+        loaded =
+            ShaderManager::loadFiles(postShader, "assets/shaders/passthrough.vert", "assets/shaders/vignette.frag");
+    if (catalogs)
+    {
+        // Later catalogs point into earlier ones: the reverse of the loading order.
+        TextManager::instance().clear();
+        ShaderManager::instance().clear();
+        ParticleManager::instance().clear();
+        SpriteManager::instance().clear();
+        MusicManager::instance().clear();
+        TextureManager::instance().clear();
+        loadCatalogs();
+    }
+    setPostUniforms();
+    cutscene.loadScript(ScriptPath);
+    quiet.set(false);
+    rewind();
+    return loaded;
 }
 
 void Application::pollEvents()

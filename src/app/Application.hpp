@@ -64,6 +64,12 @@ public:
     // scene texture transparent black. Printed lines stay printed (printedSteps).
     void rewind();
 
+    // Author mode: reads the script again, and the catalogs with every file they name and the
+    // post-processing shaders when asked, then rewinds to step 0 (the caller seeks back to where
+    // the author was). Nothing is printed. False when the post-processing shaders do not load
+    // (checked before, so only when a file changed in between).
+    bool reloadDemo(bool catalogs, bool postShaders);
+
     // Lands on the exact state that playing has after `step` steps (each followed by one render,
     // as --render plays): forward from here, or back by rewind and forward. The scene of that
     // step is rendered as playing renders it; the next drawFrame shows it without running the
@@ -88,7 +94,7 @@ public:
     // working directory defines. False with a one-line reason.
     static bool validateStart(const std::string& start, std::string& error);
 
-    std::string start; // --start; empty: from the beginning
+    std::string start;   // --start; empty: from the beginning
     bool author = false; // --author: the frame loop of AuthorMode
     // The window was closed or Escape held (playing ends after this frame).
     bool closing() const { return closeRequested; }
@@ -120,6 +126,8 @@ public:
 
 private:
     void loadCatalogs();
+    // The post-processing shader's scene, noise and time.
+    void setPostUniforms();
     void pollEvents();
     // seekTo and fastForward: to `target` steps, or with `toLabel` to the step in which the main
     // flow reaches the interpreter's watch line.

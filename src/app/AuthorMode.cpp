@@ -1,8 +1,10 @@
 #include "app/AuthorMode.hpp"
 
 #include "app/Application.hpp"
+#include "app/DemoFiles.hpp"
 #include "app/FrameTimer.hpp"
 #include "catalogs/MusicManager.hpp"
+#include "check/DemoChecker.hpp"
 #include "cutscene/GameCutscene.hpp"
 #include "effects/ParticleManager.hpp"
 #include "effects/TextManager.hpp"
@@ -12,6 +14,7 @@
 #include <SFML/Window/Event.hpp>
 
 #include <cstdio>
+#include <map>
 #include <iostream>
 
 namespace
@@ -64,6 +67,9 @@ AuthorMode::AuthorMode(Application& application) : app(application)
     errorTap->listener = listener;
     libraryTap = std::make_unique<ConsoleTap>(sf::err());
     libraryTap->listener = listener;
+    // Saves are watched here, file by file, instead of by the player's folder watcher.
+    app.watcher.reset();
+    saves.watch(DemoFiles::collect());
 }
 
 AuthorMode::~AuthorMode() = default;
@@ -81,6 +87,7 @@ void AuthorMode::run(sf::RenderWindow& window)
         handleEvents(window);
         if (quit)
             break;
+        watchFiles();
         const bool stepped = playSteps(transport.stepsForFrame(frameTime));
         const long loopStart = stepped ? transport.loopReturn(app.steps) : -1;
         if (loopStart >= 0)
@@ -185,6 +192,95 @@ void AuthorMode::noticeEnd()
     followMusic();
 }
 
+void AuthorMode::watchFiles()
+{
+    const double now = wallClock.getElapsedTime().asSeconds();
+    if (reloadDue)
+    {
+        reloadDue = false;
+        reload();
+        return;
+    }
+    // A file that is gone keeps its last version until it comes back.
+    std::set<std::string> goneNow;
+    for (const std::string& path : saves.missing(now))
+    {
+        goneNow.insert(path);
+        if (gone.count(path) == 0)
+            panel.setSticky(path, path + ": the file is gone; its last version stays in use until it is saved again");
+    }
+    for (const std::string& path : gone)
+        if (goneNow.count(path) == 0 && broken.count(path) == 0)
+            panel.clearSticky(path);
+    gone.swap(goneNow);
+
+    const std::vector<std::string> savedNow = saves.poll(now);
+    if (savedNow.empty())
+        return;
+    saved.insert(savedNow.begin(), savedNow.end());
+    // The overlay says "reloading..." for one frame, then the next frame reloads.
+    reloadDue = checkSaved();
+}
+
+bool AuthorMode::checkSaved()
+{
+    DemoChecker checker;
+    checker.loads = [this](const std::string& path) { return saved.count(path) != 0; };
+    checker.checkAll();
+    std::map<std::string, std::vector<std::string>> errors;
+    for (const Diagnostics::Entry& entry : checker.diagnostics.entries)
+        if (entry.severity == Diagnostics::Severity::Error && saved.count(entry.path) != 0)
+            errors[entry.path].push_back(Diagnostics::format(entry));
+    // The script always loads: its mistakes show while it runs, as they do without author mode.
+    errors.erase(DemoFiles::ScriptPath);
+    for (const std::string& path : saved)
+    {
+        const auto found = errors.find(path);
+        if (found == errors.end())
+        {
+            broken.erase(path);
+            panel.clearSticky(path);
+            continue;
+        }
+        broken.insert(path);
+        const std::vector<std::string>& lines = found->second;
+        panel.setSticky(
+            path, lines.front() +
+                      (lines.size() > 1 ? "  (and " + std::to_string(lines.size() - 1) + " more on the console)" : ""));
+        reporting = true;
+        for (const std::string& line : lines)
+            std::cerr << line << std::endl;
+        reporting = false;
+    }
+    return errors.empty();
+}
+
+void AuthorMode::reload()
+{
+    // Only what the script reads needs no catalog read again.
+    const std::set<std::string> scriptFiles = DemoFiles::namedByScript();
+    bool catalogs = false;
+    bool postShaders = false;
+    std::string names;
+    for (const std::string& path : saved)
+    {
+        catalogs = catalogs || (path != DemoFiles::ScriptPath && scriptFiles.count(path) == 0);
+        postShaders = postShaders || DemoFiles::isPostShader(path);
+        names += (names.empty() ? "" : ", ") + path.substr(path.find_last_of('/') + 1);
+    }
+    saved.clear();
+    const long step = app.steps;
+    app.reloadDemo(catalogs, postShaders);
+    ended = false;
+    app.seekTo(step);
+    noticeEnd();
+    sceneChanged = true;
+    followMusic();
+    // What the catalogs name may have changed.
+    saves.watch(DemoFiles::collect());
+    std::cout << "author: reloaded " << names << "; " << transport.stateLine(app.steps).substr(8) << std::endl;
+}
+
 void AuthorMode::printState()
 {
     std::cout << transport.stateLine(app.steps) << std::endl;
@@ -238,6 +334,8 @@ std::vector<std::string> AuthorMode::statusLines() const
     if (ended)
         state += "   end of the demo";
     lines.push_back(state);
+    if (reloadDue)
+        lines.push_back("reloading...");
     lines.push_back(positionLine());
     if (transport.hasLoop())
         lines.push_back("loop " + secondsText(transport.loopStart) + " to " + secondsText(transport.loopEnd));
@@ -252,8 +350,8 @@ std::vector<std::string> AuthorMode::statusLines() const
     for (const auto& entry : ParticleManager::instance().systems())
         particles += entry.second.liveCount();
     lines.push_back("objects " + std::to_string(cutscene.objects.size()) + "   buffers " +
-                    std::to_string(cutscene.buffers.size()) + "   particles " + std::to_string(particles) +
-                    "   text " + std::to_string(TextManager::instance().busyInstances()));
+                    std::to_string(cutscene.buffers.size()) + "   particles " + std::to_string(particles) + "   text " +
+                    std::to_string(TextManager::instance().busyInstances()));
     lines.push_back("F1 keys");
     return lines;
 }
@@ -287,7 +385,7 @@ std::string AuthorMode::positionLine() const
 
 void AuthorMode::hearProblem(const std::string& line)
 {
-    if (line.empty())
+    if (line.empty() || reporting)
         return;
     // The line of the script that was running when the problem was printed, or the one the
     // interpreter's own message names.
@@ -297,6 +395,7 @@ void AuthorMode::hearProblem(const std::string& line)
         stored = storedLineOf(line);
     std::string where;
     if (stored >= 0 && stored < cutscene.script.lineCount())
-        where = std::string(ScriptPath) + ":" + std::to_string(cutscene.script.fileLines[static_cast<std::size_t>(stored)]);
+        where =
+            std::string(ScriptPath) + ":" + std::to_string(cutscene.script.fileLines[static_cast<std::size_t>(stored)]);
     panel.add(ErrorPanel::describe(line, where), wallClock.getElapsedTime().asSeconds());
 }

@@ -4,6 +4,7 @@
 #include "app/ConsoleTap.hpp"
 #include "app/ErrorPanel.hpp"
 #include "app/FrameStats.hpp"
+#include "app/SaveWatcher.hpp"
 #include "app/Transport.hpp"
 
 #include <SFML/Graphics/RenderTexture.hpp>
@@ -11,6 +12,7 @@
 #include <SFML/System/Clock.hpp>
 
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -18,7 +20,9 @@ class Application;
 
 // kestrune --author: the demo plays with transport keys (pause, single steps, seeks, speed, a
 // loop range), an overlay of where it is, and the problems it reports shown on screen. Every seek
-// lands on the state playing has at that step, and the music follows the picture.
+// lands on the state playing has at that step, and the music follows the picture. A saved file of
+// the demo (script, catalogs, images, shaders, fonts, songs) is read again and the demo returns to
+// the same step; a broken save is reported and changes nothing.
 class AuthorMode
 {
 public:
@@ -44,6 +48,12 @@ private:
     void followMusic();
     void drawFrame(sf::RenderWindow& window, bool stepped);
 
+    // Saves: checked first; when every saved file is good the demo is read again and returns to
+    // the same step, otherwise the broken ones are reported and nothing changes.
+    void watchFiles();
+    bool checkSaved();
+    void reload();
+
     std::vector<std::string> statusLines() const;
     // Where the main flow is: its label, file line and the line's text.
     std::string positionLine() const;
@@ -67,4 +77,11 @@ private:
     bool musicHeld = false;
     // The picture must be drawn anew (a seek, a step): otherwise a frame presents the last scene.
     bool sceneChanged = true;
+
+    SaveWatcher saves;
+    std::set<std::string> saved;  // saved since the last reload, waiting until all are good
+    std::set<std::string> broken; // saved files whose last save does not load
+    std::set<std::string> gone;   // watched files that disappeared
+    bool reloadDue = false;       // the next frame reloads; this one says so
+    bool reporting = false;       // printing the check's own lines, which the panel holds already
 };

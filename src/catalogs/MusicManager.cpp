@@ -215,3 +215,12 @@ void MusicManager::mute()
     muted = true;
     music->setVolume(0.f);
 }
+
+void MusicManager::clear()
+{
+    // The stream may be reading a song's file: a new one reads nothing.
+    music = std::make_unique<sf::Music>();
+    if (muted)
+        music->setVolume(0.f);
+    songs.clear();
+}

@@ -55,6 +55,9 @@ public:
     static MusicManager& instance();
 
     bool load(const std::string& path);
+    // Forgets every entry, so that author mode can read the catalog again; nothing may point into
+    // it any more.
+    void clear();
     bool hasSong(const std::string& key) const;
 
     void play(bool loop, const std::string& key);

@@ -170,3 +170,9 @@ sf::Shader* ShaderManager::getShader(const std::string& key)
     }
     return found->second.get();
 }
+
+void ShaderManager::clear()
+{
+    asLoaded.clear();
+    shaders.clear();
+}

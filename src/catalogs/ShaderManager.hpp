@@ -33,6 +33,9 @@ public:
     static ShaderManager& instance();
 
     bool load(const std::string& path);
+    // Forgets every entry, so that author mode can read the catalog again; nothing may point into
+    // it any more.
+    void clear();
     sf::Shader* addShader(const std::string& key, const std::string& fragmentPath);
     bool hasShader(const std::string& key) const;
 

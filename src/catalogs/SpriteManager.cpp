@@ -96,3 +96,9 @@ void SpriteManager::restart()
     for (auto& entry : asLoaded)
         *entry.first = entry.second;
 }
+
+void SpriteManager::clear()
+{
+    asLoaded.clear();
+    sprites.clear();
+}

@@ -36,6 +36,9 @@ public:
     static SpriteManager& instance();
 
     bool load(const std::string& path);
+    // Forgets every entry, so that author mode can read the catalog again; nothing may point into
+    // it any more.
+    void clear();
     bool hasSprite(const std::string& key) const;
 
     // The shared sprite, or null after "SpriteManager: Sprite with key <key> does not exist.".

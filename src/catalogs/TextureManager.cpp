@@ -105,3 +105,9 @@ sf::Texture* TextureManager::getTexture(const std::string& key)
     }
     return found->second.get();
 }
+
+void TextureManager::clear()
+{
+    textures.clear();
+    opaqueTextures.clear();
+}

@@ -27,6 +27,9 @@ public:
     static TextureManager& instance();
 
     bool load(const std::string& path);
+    // Forgets every entry, so that author mode can read the catalog again; nothing may point into
+    // it any more.
+    void clear();
     bool addTexture(const std::string& key, const std::string& file, bool repeated);
     bool hasTexture(const std::string& key) const;
 

@@ -161,7 +161,7 @@ void DemoChecker::checkPostShaders()
             present = false;
         }
     }
-    if (!present)
+    if (!present || (loads && !loads(VertexPath) && !loads(VignettePath)))
         return;
     const std::string reason = compileFragment(VignettePath);
     if (!reason.empty())
@@ -217,6 +217,9 @@ std::string DemoChecker::probe(const std::string& path, CatalogChecker::FileKind
 {
     if (!exists(path))
         return "file " + quoted(path) + " does not exist";
+    // A fragment is compiled with the shared vertex file, so a change of either compiles it.
+    if (loads && !loads(path) && !(kind == CatalogChecker::FileKind::Fragment && loads(VertexPath)))
+        return std::string();
     CapturedErrors errors;
     bool loaded = true;
     const char* what = "";

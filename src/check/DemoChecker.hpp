@@ -5,6 +5,7 @@
 
 #include <SFML/Window/Context.hpp>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <ostream>
@@ -29,6 +30,9 @@ public:
     // False when DISPLAY names an X server that cannot be reached: the graphics library would
     // abort on it, so shaders are then not compiled (a note says so).
     bool canOpenDisplay = true;
+    // When set, only the files it selects are decoded or compiled; the others need only exist
+    // (author mode checks what was saved, the rest loaded before).
+    std::function<bool(const std::string& path)> loads;
 
 private:
     bool readFile(const std::string& path, std::string& text) const;

@@ -82,3 +82,8 @@ void ParticleManager::restart()
     for (auto& entry : entries)
         entry.second.restart();
 }
+
+void ParticleManager::clear()
+{
+    entries.clear();
+}

@@ -27,6 +27,9 @@ public:
     static ParticleManager& instance();
 
     bool load(const std::string& path);
+    // Forgets every entry, so that author mode can read the catalog again; nothing may point into
+    // it any more.
+    void clear();
 
     // The shared system, or null after "ParticleManager: ParticleSystem with key <key> does not exist.".
     ParticleSystem* getParticleSystem(const std::string& key);

@@ -82,3 +82,8 @@ int TextManager::busyInstances() const
             busy += instance->busy ? 1 : 0;
     return busy;
 }
+
+void TextManager::clear()
+{
+    systems.clear();
+}

@@ -20,6 +20,9 @@ public:
     static TextManager& instance();
 
     bool load(const std::string& path);
+    // Forgets every entry, so that author mode can read the catalog again; nothing may point into
+    // it any more.
+    void clear();
     // Parses one description and registers it under key; failures are reported and leave it out.
     void create(const std::string& key, const nlohmann::json& description);
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Author mode through the real kestrune binary, driven by key presses on a virtual screen.
 
-usage: author_test.py <kestrune binary> pause|seek|speed|loop
+usage: author_test.py <kestrune binary> pause|seek|speed|loop|reload_script|reload_files
 
 Each test starts `kestrune --author` in a temporary copy of a demo, presses keys with xdotool
 (a press is one keydown and one keyup) and waits for the state lines the program prints
@@ -11,10 +11,12 @@ Each test starts `kestrune --author` in a temporary copy of a demo, presses keys
 import os
 import re
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
 import time
+import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.abspath(os.path.join(HERE, "..", ".."))
@@ -43,8 +45,54 @@ exit
 """
 
 
+# Two halves: on the left the texture "wall", on the right white through the shader "tint".
+HALVES = """delay 60
+exit
+:init
+create_buffer main
+create_object left, wall, 0, 0
+object_set_scale_x left, 60
+object_set_scale_y left, 67.5
+create_object right, white, 0, 0
+object_set_x right, 960
+object_set_scale_x right, 60
+object_set_scale_y right, 67.5
+object_set_shader right, tint
+exit
+:render
+clear_buffer main
+draw_object main, left
+draw_object main, right
+display_buffer main
+render_scene main
+exit
+"""
+TINT = "uniform sampler2D texture;\nvoid main() { gl_FragColor = vec4(%s, 1.0); }\n"
+RED, GREEN, BLUE = "1.0, 0.0, 0.0", "0.0, 1.0, 0.0", "0.0, 0.0, 1.0"
+
+
 class Failure(Exception):
     pass
+
+
+def solid_png(rgb, size=16):
+    """A PNG of one colour, made here rather than by the program under test."""
+    def chunk(kind, body):
+        return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF)
+    rows = b"".join(b"\x00" + bytes(rgb) * size for _ in range(size))
+    header = struct.pack(">IIBBBBB", size, size, 8, 2, 0, 0, 0)
+    return b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b"")
+
+
+def save(folder, name, data):
+    """Saves as editors do: a temporary file renamed over the old one, with a new time."""
+    path = os.path.join(folder, name)
+    staging = path + ".saving"
+    with open(staging, "wb") as out:
+        out.write(data.encode() if isinstance(data, str) else data)
+    stamp = time.time() + 10
+    os.utime(staging, (stamp, stamp))
+    os.replace(staging, path)
 
 
 def bundled_demo():
@@ -131,6 +179,32 @@ class Session:
             raise Failure("Escape did not end author mode")
         if code != 0:
             raise Failure("author mode ended with %d" % code)
+
+
+def halves_demo():
+    folder = tempfile.mkdtemp(prefix="kestrune-author-")
+    shutil.copytree(os.path.join(HERE, "base"), folder, dirs_exist_ok=True)
+    save(folder, "assets/demo.script", HALVES)
+    save(folder, "assets/shaders/tint.frag", TINT % RED)
+    save(folder, "assets/textures/wall.png", solid_png((220, 30, 40)))
+    with open(os.path.join(folder, "assets", "textures.json")) as catalog:
+        textures = catalog.read().replace('"white":', '"wall": { "file": "assets/textures/wall.png" },\n        "white":')
+    save(folder, "assets/textures.json", textures)
+    save(folder, "assets/shaders.json", '{ "shaders": { "tint": { "fragment": "assets/shaders/tint.frag" } } }')
+    return folder
+
+
+def dominant(shot, point):
+    """The channel that stands out at a pixel ("red", "green", "blue"), or None."""
+    width, _, rgb = shot
+    x, y = point
+    pixel = rgb[(y * width + x) * 3:(y * width + x) * 3 + 3]
+    best = max(range(3), key=lambda k: pixel[k])
+    others = [pixel[k] for k in range(3) if k != best]
+    return ("red", "green", "blue")[best] if pixel[best] > 80 and max(others) < pixel[best] // 3 else None
+
+
+LEFT, RIGHT = (480, 540), (1440, 540)
 
 
 def reference_frame(binary, folder, step):
@@ -233,9 +307,92 @@ def test_loop(binary):
     session.quit()
 
 
+def test_reload_script(binary):
+    """A saved script plays on from the same step with its own values; nothing is logged again."""
+    session = Session(binary, ticking_demo())
+    start(session)
+    session.wait_line(r"LOG: tick 12")
+    paused_at = session.expect("space", True)
+    ticks = max(int(line.split()[-1]) for line in session.out.snapshot() if line.startswith("LOG: tick"))
+    save(session.folder, "assets/demo.script", TICKS.replace("add_flag 0, 1", "add_flag 0, 100"))
+    reloaded = session.wait_line(r"author: reloaded demo\.script; paused at \d+\.\d{3} s \(step %d\)" % paused_at)
+    session.expect("space", False, paused_at)
+    first = session.wait_line(r"LOG: tick \d+", reloaded)
+    logged = [line for line in session.out.snapshot()[reloaded:] if line.startswith("LOG: tick")]
+    if logged[0] != "LOG: tick %d" % (100 * (ticks + 1)):
+        raise Failure("after the save the next tick is %r, expected the new script's %d" % (logged[0],
+                                                                                              100 * (ticks + 1)))
+    if first != session.out.snapshot().index(logged[0]):
+        raise Failure("lines were logged again before the next tick: %s" % logged)
+    session.quit()
+
+
+def test_reload_files(binary):
+    """Shader and texture saves show at the same moment; broken saves are reported and survived."""
+    session = Session(binary, halves_demo())
+    start(session)
+
+    def picture(left, right, what):
+        deadline = time.time() + 30
+        while True:
+            shot = screenshot(session.folder)
+            got = (dominant(shot, LEFT), dominant(shot, RIGHT))
+            if got == (left, right):
+                return
+            if time.time() > deadline:
+                width, _, rgb = shot
+                at = lambda p: tuple(rgb[(p[1] * width + p[0]) * 3:(p[1] * width + p[0]) * 3 + 3])
+                raise Failure("%s: the halves are %s %s, expected %s" % (what, at(LEFT), at(RIGHT), (left, right)))
+            time.sleep(0.1)
+
+    picture("red", "red", "at the start")
+    session.expect("space", True)
+    save(session.folder, "assets/shaders/tint.frag", TINT % GREEN)
+    session.wait_line(r"author: reloaded tint\.frag; paused at .*")
+    picture("red", "green", "after the shader was saved green")
+
+    save(session.folder, "assets/shaders/tint.frag", "void main() { gl_FragColor = vec4(0.0) }\n")
+    deadline = time.time() + 30
+    while not [l for l in session.err.snapshot() if l.startswith("assets/shaders/tint.frag:")]:
+        if time.time() > deadline:
+            raise Failure("the broken shader was not reported")
+        time.sleep(0.05)
+    errors = [l for l in session.err.snapshot() if l.startswith("assets/shaders/tint.frag:")]
+    if len(errors) != 1 or not re.fullmatch(r"assets/shaders/tint\.frag:1:\d+: error: .*", errors[0]):
+        raise Failure("the broken shader gave %s, expected one file:line: error: line" % errors)
+    picture("red", "green", "after a broken save")
+    step = session.states()[-1].group(3)
+    session.expect("period", True, int(step) + 1)  # it runs on
+
+    save(session.folder, "assets/shaders/tint.frag", TINT % BLUE)
+    session.wait_line(r"author: reloaded tint\.frag; paused at .*")
+    picture("red", "blue", "after the shader was fixed")
+
+    save(session.folder, "assets/textures/wall.png", solid_png((30, 200, 60)))
+    session.wait_line(r"author: reloaded wall\.png; paused at .*")
+    picture("green", "blue", "after the texture was saved")
+
+    lines = len(session.out.snapshot())
+    save(session.folder, "assets/textures.json", '{ "textures": { "wall": ')
+    session_errors = lambda: [l for l in session.err.snapshot() if l.startswith("assets/textures.json:")]
+    deadline = time.time() + 30
+    while not session_errors():
+        if time.time() > deadline:
+            raise Failure("the catalog's syntax error was not reported")
+        time.sleep(0.05)
+    if not re.fullmatch(r"assets/textures\.json:1:\d+: error: JSON syntax error: .*", session_errors()[0]):
+        raise Failure("the catalog's syntax error reads %r" % session_errors()[0])
+    session.expect("period", True, int(step) + 2)
+    picture("green", "blue", "after a catalog that does not parse")
+    if any(line.startswith("author: reloaded") for line in session.out.snapshot()[lines:]):
+        raise Failure("a catalog that does not parse was loaded")
+    session.quit()
+
+
 def main():
     binary, test = sys.argv[1], sys.argv[2]
-    tests = {"pause": test_pause, "seek": test_seek, "speed": test_speed, "loop": test_loop}
+    tests = {"pause": test_pause, "seek": test_seek, "speed": test_speed, "loop": test_loop,
+             "reload_script": test_reload_script, "reload_files": test_reload_files}
     try:
         tests[test](binary)
     except Failure as failure:

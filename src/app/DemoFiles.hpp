@@ -1,0 +1,24 @@
+#pragma once
+
+#include <set>
+#include <string>
+#include <vector>
+
+// The files a demo in the working directory uses: its script, its catalogs, the post-processing
+// shaders, and every file the catalogs and the script name (images, fragment shaders, fonts,
+// songs, particle-system files, animation files). Read from the files themselves, so a file
+// named in a catalog that does not parse is still found.
+class DemoFiles
+{
+public:
+    static const char* const ScriptPath;
+
+    // Every such file, each once, in path order; the fixed ones also when they do not exist yet.
+    static std::vector<std::string> collect();
+
+    // The files the script names (its animation files).
+    static std::set<std::string> namedByScript();
+
+    // True for the post-processing pass's shader files.
+    static bool isPostShader(const std::string& path);
+};
