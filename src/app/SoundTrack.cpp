@@ -9,7 +9,6 @@
 namespace
 {
 const unsigned StepsPerSecond = 60;
-const unsigned HeaderBytes = 44;
 
 void putLe(std::ofstream& out, std::uint32_t value, int bytes)
 {
