@@ -89,6 +89,9 @@ void AuthorMode::run(sf::RenderWindow& window)
             break;
         watchFiles();
         const bool stepped = playSteps(transport.stepsForFrame(frameTime));
+        // Playing into the demo's end pauses there, which is a change of state.
+        if (stepped && ended)
+            printState();
         const long loopStart = stepped ? transport.loopReturn(app.steps) : -1;
         if (loopStart >= 0)
             seek(loopStart);
@@ -160,7 +163,6 @@ bool AuthorMode::playSteps(int count)
         if (!app.running)
         {
             noticeEnd();
-            printState();
             break;
         }
     }
