@@ -95,19 +95,29 @@ def save(folder, name, data):
     os.replace(staging, path)
 
 
-def bundled_demo():
+def demo_folder(script=None):
+    """A temporary copy of the bundled demo, or of the black-box base demo playing `script`."""
     folder = tempfile.mkdtemp(prefix="kestrune-author-")
-    shutil.copytree(os.path.join(REPO, "assets"), os.path.join(folder, "assets"))
-    shutil.copy2(os.path.join(REPO, "config.json"), folder)
+    if script is None:
+        shutil.copytree(os.path.join(REPO, "assets"), os.path.join(folder, "assets"))
+        shutil.copy2(os.path.join(REPO, "config.json"), folder)
+    else:
+        shutil.copytree(os.path.join(HERE, "base"), folder, dirs_exist_ok=True)
+        save(folder, "assets/demo.script", script)
     return folder
 
 
-def ticking_demo():
-    folder = tempfile.mkdtemp(prefix="kestrune-author-")
-    shutil.copytree(os.path.join(HERE, "base"), folder, dirs_exist_ok=True)
-    with open(os.path.join(folder, "assets", "demo.script"), "w") as script:
-        script.write(TICKS)
-    return folder
+def wait_for(probe, failure, process, timeout=60):
+    """Polls `probe` until it gives something true and returns that; fails with `failure()` once
+    `timeout` s have passed or the program has ended."""
+    deadline = time.time() + timeout
+    while True:
+        got = probe()
+        if got:
+            return got
+        if process.poll() is not None or time.time() > deadline:
+            raise Failure(failure())
+        time.sleep(0.05)
 
 
 class Session:
@@ -129,15 +139,11 @@ class Session:
     def states(self):
         return [STATE.fullmatch(line) for line in self.out.snapshot() if STATE.fullmatch(line)]
 
-    def next_state(self, timeout=60):
+    def next_state(self):
         """The next state line after those already taken: (paused, step, speed)."""
-        deadline = time.time() + timeout
-        while len(self.states()) <= self.seen:
-            if self.process.poll() is not None or time.time() > deadline:
-                raise Failure("no state line after %d; stdout:\n%s\nstderr:\n%s" % (
-                    self.seen, "\n".join(self.out.snapshot()[-20:]), "\n".join(self.err.snapshot()[-20:])))
-            time.sleep(0.02)
-        match = self.states()[self.seen]
+        failure = lambda: "no state line after %d; stdout:\n%s\nstderr:\n%s" % (
+            self.seen, "\n".join(self.out.snapshot()[-20:]), "\n".join(self.err.snapshot()[-20:]))
+        match = wait_for(lambda: self.states()[self.seen:], failure, self.process)[0]
         self.seen += 1
         return match.group(1) == "paused", int(match.group(3)), match.group(5) or "1x"
 
@@ -150,25 +156,20 @@ class Session:
                 key, "paused" if got_paused else "playing", got_step, "paused" if paused else "playing", step))
         return got_step
 
-    def wait_line(self, pattern, after=0, timeout=60):
-        deadline = time.time() + timeout
-        while True:
-            lines = self.out.snapshot()
-            for index in range(after, len(lines)):
-                if re.fullmatch(pattern, lines[index]):
-                    return index
-            if self.process.poll() is not None or time.time() > deadline:
-                raise Failure("never saw /%s/ on standard output" % pattern)
-            time.sleep(0.02)
+    def wait_line(self, pattern, after=0):
+        """The index of the first line of standard output from `after` on that matches `pattern`."""
+        found = lambda: [i for i, line in enumerate(self.out.snapshot()) if i >= after and re.fullmatch(pattern, line)]
+        return wait_for(found, lambda: "never saw /%s/ on standard output" % pattern, self.process)[0]
 
-    def screen_until(self, wanted, timeout=30):
-        """Screenshots until the picture equals `wanted` (rgb bytes); the last one otherwise."""
-        deadline = time.time() + timeout
-        while True:
-            shot = screenshot(self.folder)[2]
-            if shot == wanted or time.time() > deadline:
-                return shot
-            time.sleep(0.1)
+    def wait_errors(self, prefix, what):
+        """The lines of standard error that start with `prefix`, once there is one."""
+        return wait_for(lambda: [l for l in self.err.snapshot() if l.startswith(prefix)], lambda: what, self.process)
+
+    def wait_screen(self, good, what):
+        """Screenshots until `good(shot)` holds; fails with `what(last shot)` after 30 s."""
+        shots = []
+        wait_for(lambda: shots.append(screenshot(self.folder)) or good(shots[-1]), lambda: what(shots[-1]),
+                 self.process, timeout=30)
 
     def quit(self):
         self.press("Escape")
@@ -179,12 +180,11 @@ class Session:
             raise Failure("Escape did not end author mode")
         if code != 0:
             raise Failure("author mode ended with %d" % code)
+        shutil.rmtree(self.folder, ignore_errors=True)
 
 
 def halves_demo():
-    folder = tempfile.mkdtemp(prefix="kestrune-author-")
-    shutil.copytree(os.path.join(HERE, "base"), folder, dirs_exist_ok=True)
-    save(folder, "assets/demo.script", HALVES)
+    folder = demo_folder(HALVES)
     save(folder, "assets/shaders/tint.frag", TINT % RED)
     save(folder, "assets/textures/wall.png", solid_png((220, 30, 40)))
     with open(os.path.join(folder, "assets", "textures.json")) as catalog:
@@ -228,7 +228,7 @@ def start(session):
 
 def test_pause(binary):
     """A pause holds the picture and prints nothing; . and , step exactly one step."""
-    session = Session(binary, ticking_demo())
+    session = Session(binary, demo_folder(TICKS))
     start(session)
     session.wait_line(r"LOG: tick 2")
     step = session.expect("space", True)
@@ -251,7 +251,7 @@ def test_pause(binary):
 
 def test_seek(binary):
     """Seeks back and forward land on the frames --render --start gives for those steps."""
-    folder = bundled_demo()
+    folder = demo_folder()
     session = Session(binary, folder, ["--start", "5"])
     if start(session) != 300:
         raise Failure("--start 5 does not arrive at step 300")
@@ -261,17 +261,17 @@ def test_seek(binary):
     expected = {step: reference_frame(binary, folder, step) for step in (back, further)}
     session.expect("Left", True, back)
     session.expect("Left", True, further)
-    if session.screen_until(expected[further]) != expected[further]:
-        raise Failure("after seeking back to step %d the picture differs from --render --start" % further)
+    session.wait_screen(lambda shot: shot[2] == expected[further],
+                        lambda _: "after seeking back to step %d the picture differs from --render --start" % further)
     session.expect("Right", True, back)
-    if session.screen_until(expected[back]) != expected[back]:
-        raise Failure("after seeking forward to step %d the picture differs from --render --start" % back)
+    session.wait_screen(lambda shot: shot[2] == expected[back],
+                        lambda _: "after seeking forward to step %d the picture differs from --render --start" % back)
     session.quit()
 
 
 def test_speed(binary):
     """At 8x every frame runs eight steps; the speed is part of the state line."""
-    session = Session(binary, ticking_demo())
+    session = Session(binary, demo_folder(TICKS))
     start(session)
     paused_at = session.expect("space", True)
     for speed in ("2x", "4x", "8x"):
@@ -291,7 +291,7 @@ def test_speed(binary):
 
 def test_loop(binary):
     """L, a seek forward and L again make a range that playing returns from to its start."""
-    session = Session(binary, ticking_demo())
+    session = Session(binary, demo_folder(TICKS))
     start(session)
     session.wait_line(r"LOG: tick 2")
     loop_start = session.expect("space", True)
@@ -309,7 +309,7 @@ def test_loop(binary):
 
 def test_reload_script(binary):
     """A saved script plays on from the same step with its own values; nothing is logged again."""
-    session = Session(binary, ticking_demo())
+    session = Session(binary, demo_folder(TICKS))
     start(session)
     session.wait_line(r"LOG: tick 12")
     paused_at = session.expect("space", True)
@@ -331,17 +331,11 @@ def test_reload_files(binary):
     start(session)
 
     def picture(left, right, what):
-        deadline = time.time() + 30
-        while True:
-            shot = screenshot(session.folder)
-            got = (dominant(shot, LEFT), dominant(shot, RIGHT))
-            if got == (left, right):
-                return
-            if time.time() > deadline:
-                width, _, rgb = shot
-                at = lambda p: tuple(rgb[(p[1] * width + p[0]) * 3:(p[1] * width + p[0]) * 3 + 3])
-                raise Failure("%s: the halves are %s %s, expected %s" % (what, at(LEFT), at(RIGHT), (left, right)))
-            time.sleep(0.1)
+        def at(shot, point):
+            return tuple(shot[2][(point[1] * shot[0] + point[0]) * 3:(point[1] * shot[0] + point[0]) * 3 + 3])
+        session.wait_screen(lambda shot: (dominant(shot, LEFT), dominant(shot, RIGHT)) == (left, right),
+                            lambda shot: "%s: the halves are %s %s, expected %s" % (
+                                what, at(shot, LEFT), at(shot, RIGHT), (left, right)))
 
     picture("red", "red", "at the start")
     session.expect("space", True)
@@ -350,12 +344,7 @@ def test_reload_files(binary):
     picture("red", "green", "after the shader was saved green")
 
     save(session.folder, "assets/shaders/tint.frag", "void main() { gl_FragColor = vec4(0.0) }\n")
-    deadline = time.time() + 30
-    while not [l for l in session.err.snapshot() if l.startswith("assets/shaders/tint.frag:")]:
-        if time.time() > deadline:
-            raise Failure("the broken shader was not reported")
-        time.sleep(0.05)
-    errors = [l for l in session.err.snapshot() if l.startswith("assets/shaders/tint.frag:")]
+    errors = session.wait_errors("assets/shaders/tint.frag:", "the broken shader was not reported")
     if len(errors) != 1 or not re.fullmatch(r"assets/shaders/tint\.frag:1:\d+: error: .*", errors[0]):
         raise Failure("the broken shader gave %s, expected one file:line: error: line" % errors)
     picture("red", "green", "after a broken save")
@@ -372,14 +361,9 @@ def test_reload_files(binary):
 
     lines = len(session.out.snapshot())
     save(session.folder, "assets/textures.json", '{ "textures": { "wall": ')
-    session_errors = lambda: [l for l in session.err.snapshot() if l.startswith("assets/textures.json:")]
-    deadline = time.time() + 30
-    while not session_errors():
-        if time.time() > deadline:
-            raise Failure("the catalog's syntax error was not reported")
-        time.sleep(0.05)
-    if not re.fullmatch(r"assets/textures\.json:1:\d+: error: JSON syntax error: .*", session_errors()[0]):
-        raise Failure("the catalog's syntax error reads %r" % session_errors()[0])
+    errors = session.wait_errors("assets/textures.json:", "the catalog's syntax error was not reported")
+    if not re.fullmatch(r"assets/textures\.json:1:\d+: error: JSON syntax error: .*", errors[0]):
+        raise Failure("the catalog's syntax error reads %r" % errors[0])
     session.expect("period", True, int(step) + 2)
     picture("green", "blue", "after a catalog that does not parse")
     if any(line.startswith("author: reloaded") for line in session.out.snapshot()[lines:]):
