@@ -9,6 +9,7 @@
 #include "catalogs/MusicManager.hpp"
 #include "catalogs/ShaderManager.hpp"
 #include "catalogs/SpriteManager.hpp"
+#include "catalogs/DemoPaths.hpp"
 #include "catalogs/TextureManager.hpp"
 #include "cutscene/GameCutscene.hpp"
 #include "effects/ParticleManager.hpp"
@@ -35,8 +36,6 @@
 
 namespace
 {
-const char* const ConfigPath = "config.json";
-const char* const ScriptPath = "assets/demo.script";
 const char* const WatchedFolder = "./assets";
 constexpr int WatchDelayMs = 5000;
 
@@ -85,7 +84,7 @@ void applyKey(const nlohmann::json& config, const char* key, const std::function
 
 void Application::loadConfig()
 {
-    std::ifstream file(ConfigPath);
+    std::ifstream file(DemoPaths::Config);
     if (!file.is_open())
     {
         std::cerr << "Config.json missing." << std::endl;
@@ -135,13 +134,13 @@ void Application::openWindow(sf::RenderWindow& renderWindow)
 void Application::loadCatalogs()
 {
     // Later catalogs look entries up in earlier ones.
-    TextureManager::instance().load("assets/textures.json");
-    MusicManager::instance().load("assets/music.json");
-    SpriteManager::instance().load("assets/sprites.json");
-    ParticleManager::instance().load("assets/particles.json");
+    TextureManager::instance().load(DemoPaths::Textures);
+    MusicManager::instance().load(DemoPaths::Music);
+    SpriteManager::instance().load(DemoPaths::Sprites);
+    ParticleManager::instance().load(DemoPaths::Particles);
     fade.fadeSprite = SpriteManager::instance().getSprite("black");
-    ShaderManager::instance().load("assets/shaders.json");
-    TextManager::instance().load("assets/text.json");
+    ShaderManager::instance().load(DemoPaths::Shaders);
+    TextManager::instance().load(DemoPaths::Texts);
 }
 
 bool Application::prepare()
@@ -154,7 +153,7 @@ bool Application::prepare()
     scene.create(Width, Height);
     postSprite.setTexture(scene.texture->getTexture(), false);
 
-    if (!ShaderManager::loadFiles(postShader, "assets/shaders/passthrough.vert", "assets/shaders/vignette.frag"))
+    if (!ShaderManager::loadFiles(postShader, DemoPaths::Vertex, DemoPaths::PostFragment))
     {
         std::cerr << "Unable to load vignette.frag" << std::endl;
         return false;
@@ -165,7 +164,7 @@ bool Application::prepare()
     GameCutscene& cutscene = GameCutscene::instance();
     cutscene.fade = &fade;
     cutscene.clearScene();
-    cutscene.loadScript(ScriptPath);
+    cutscene.loadScript(DemoPaths::Script);
     watcher = std::make_unique<AssetWatcher>(WatchedFolder, WatchDelayMs);
 
     setPostUniforms();
@@ -192,8 +191,7 @@ bool Application::reloadDemo(bool catalogs, bool postShaders)
     cutscene.clearScene();
     bool loaded = true;
     if (postShaders)
-        loaded =
-            ShaderManager::loadFiles(postShader, "assets/shaders/passthrough.vert", "assets/shaders/vignette.frag");
+        loaded = ShaderManager::loadFiles(postShader, DemoPaths::Vertex, DemoPaths::PostFragment);
     if (catalogs)
     {
         // Later catalogs point into earlier ones: the reverse of the loading order.
@@ -206,7 +204,7 @@ bool Application::reloadDemo(bool catalogs, bool postShaders)
         loadCatalogs();
     }
     setPostUniforms();
-    cutscene.loadScript(ScriptPath);
+    cutscene.loadScript(DemoPaths::Script);
     quiet.set(false);
     rewind();
     return loaded;
@@ -283,7 +281,7 @@ void Application::reloadScript()
     cutscene.clearScene();
     // An editor may have removed the file for an instant: play on from the empty scene until
     // the script can be read again instead of letting the empty script end the program.
-    if (!cutscene.loadScript(ScriptPath))
+    if (!cutscene.loadScript(DemoPaths::Script))
     {
         cutscene.waitingForScript = true;
     }
@@ -407,16 +405,16 @@ bool Application::validateStart(const std::string& value, std::string& error)
         return false;
     }
     Script script;
-    std::ifstream file(ScriptPath);
+    std::ifstream file(DemoPaths::Script);
     if (!file)
     {
-        error = std::string("--start ") + value + ": cannot open " + ScriptPath;
+        error = std::string("--start ") + value + ": cannot open " + DemoPaths::Script;
         return false;
     }
     script.parse(file);
     if (script.labels.count(value) == 0)
     {
-        error = "--start " + value + ": " + ScriptPath + " defines no label \"" + value + "\"";
+        error = "--start " + value + ": " + DemoPaths::Script + " defines no label \"" + value + "\"";
         return false;
     }
     // Known before running: fast-forwarding the whole demo would only find the same.
@@ -445,8 +443,8 @@ bool Application::fastForward(const std::string& value)
         const auto label = cutscene.script.labels.find(value);
         if (label == cutscene.script.labels.end())
         {
-            std::cerr << "kestrune: --start " << value << ": " << ScriptPath << " defines no label \"" << value << "\""
-                      << std::endl;
+            std::cerr << "kestrune: --start " << value << ": " << DemoPaths::Script << " defines no label \"" << value
+                      << "\"" << std::endl;
             return false;
         }
         interp.watchLine = label->second;

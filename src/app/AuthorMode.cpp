@@ -3,6 +3,7 @@
 #include "app/Application.hpp"
 #include "app/DemoFiles.hpp"
 #include "app/FrameTimer.hpp"
+#include "catalogs/DemoPaths.hpp"
 #include "catalogs/MusicManager.hpp"
 #include "check/DemoChecker.hpp"
 #include "cutscene/GameCutscene.hpp"
@@ -19,7 +20,6 @@
 
 namespace
 {
-const char* const ScriptPath = "assets/demo.script";
 constexpr std::size_t LongestShownLine = 72;
 
 std::string secondsText(long step)
@@ -171,12 +171,17 @@ bool AuthorMode::playSteps(int count)
 
 void AuthorMode::seek(long step)
 {
+    land(step);
+    printState();
+}
+
+void AuthorMode::land(long step)
+{
     ended = false;
     app.seekTo(step);
     noticeEnd();
     sceneChanged = true;
     followMusic();
-    printState();
 }
 
 void AuthorMode::noticeEnd()
@@ -234,7 +239,7 @@ bool AuthorMode::checkSaved()
         if (entry.severity == Diagnostics::Severity::Error && saved.count(entry.path) != 0)
             errors[entry.path].push_back(Diagnostics::format(entry));
     // The script always loads: its mistakes show while it runs, as they do without author mode.
-    errors.erase(DemoFiles::ScriptPath);
+    errors.erase(DemoPaths::Script);
     for (const std::string& path : saved)
     {
         const auto found = errors.find(path);
@@ -266,18 +271,14 @@ void AuthorMode::reload()
     std::string names;
     for (const std::string& path : saved)
     {
-        catalogs = catalogs || (path != DemoFiles::ScriptPath && scriptFiles.count(path) == 0);
+        catalogs = catalogs || (path != DemoPaths::Script && scriptFiles.count(path) == 0);
         postShaders = postShaders || DemoFiles::isPostShader(path);
         names += (names.empty() ? "" : ", ") + path.substr(path.find_last_of('/') + 1);
     }
     saved.clear();
     const long step = app.steps;
     app.reloadDemo(catalogs, postShaders);
-    ended = false;
-    app.seekTo(step);
-    noticeEnd();
-    sceneChanged = true;
-    followMusic();
+    land(step);
     // What the catalogs name may have changed.
     saves.watch(DemoFiles::collect());
     std::cout << "author: reloaded " << names << "; " << transport.stateLine(app.steps).substr(8) << std::endl;
@@ -370,7 +371,7 @@ std::string AuthorMode::positionLine() const
     if (line < 0)
         line = 0;
     if (line >= script.lineCount())
-        return "end of " + std::string(ScriptPath);
+        return "end of " + std::string(DemoPaths::Script);
     std::string label;
     for (int i = line; i >= 0; --i)
     {
@@ -381,7 +382,7 @@ std::string AuthorMode::positionLine() const
             break;
         }
     }
-    return label + ScriptPath + ":" + std::to_string(script.fileLines[static_cast<std::size_t>(line)]) + "   " +
+    return label + DemoPaths::Script + ":" + std::to_string(script.fileLines[static_cast<std::size_t>(line)]) + "   " +
            lineText(script.lines[static_cast<std::size_t>(line)]);
 }
 
@@ -397,7 +398,7 @@ void AuthorMode::hearProblem(const std::string& line)
         stored = storedLineOf(line);
     std::string where;
     if (stored >= 0 && stored < cutscene.script.lineCount())
-        where =
-            std::string(ScriptPath) + ":" + std::to_string(cutscene.script.fileLines[static_cast<std::size_t>(stored)]);
+        where = std::string(DemoPaths::Script) + ":" +
+                std::to_string(cutscene.script.fileLines[static_cast<std::size_t>(stored)]);
     panel.add(ErrorPanel::describe(line, where), wallClock.getElapsedTime().asSeconds());
 }

@@ -42,6 +42,8 @@ private:
     // render is left to the frame's drawing.
     bool playSteps(int count);
     void seek(long step);
+    // A seek without its state line: the picture, the end and the music follow the new step.
+    void land(long step);
     void noticeEnd();
     void printState();
     // Music is held (silent, its position kept in step) while paused or not at normal speed.

@@ -1,5 +1,6 @@
 #include "app/DemoFiles.hpp"
 
+#include "catalogs/DemoPaths.hpp"
 #include "script/Script.hpp"
 
 #include <fstream>
@@ -10,9 +11,7 @@
 
 namespace
 {
-const char* const Catalogs[] = {"assets/textures.json",  "assets/music.json",   "assets/sprites.json",
-                                "assets/particles.json", "assets/shaders.json", "assets/text.json"};
-const char* const PostShaders[] = {"assets/shaders/passthrough.vert", "assets/shaders/vignette.frag"};
+const char* const PostShaders[] = {DemoPaths::Vertex, DemoPaths::PostFragment};
 
 bool isRegularFile(const std::string& path)
 {
@@ -43,13 +42,11 @@ void addNamedIn(const std::string& path, std::set<std::string>& found)
 }
 } // namespace
 
-const char* const DemoFiles::ScriptPath = "assets/demo.script";
-
 std::set<std::string> DemoFiles::namedByScript()
 {
     std::set<std::string> named;
     Script script;
-    std::istringstream in(contentOf(ScriptPath));
+    std::istringstream in(contentOf(DemoPaths::Script));
     script.parse(in);
     for (const ScriptLine& line : script.lines)
         for (const std::string& param : line.params)
@@ -61,10 +58,10 @@ std::set<std::string> DemoFiles::namedByScript()
 std::vector<std::string> DemoFiles::collect()
 {
     std::set<std::string> found = namedByScript();
-    found.insert(ScriptPath);
+    found.insert(DemoPaths::Script);
     for (const char* path : PostShaders)
         found.insert(path);
-    for (const char* path : Catalogs)
+    for (const char* path : DemoPaths::Catalogs)
     {
         found.insert(path);
         addNamedIn(path, found);

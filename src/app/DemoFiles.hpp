@@ -11,8 +11,6 @@
 class DemoFiles
 {
 public:
-    static const char* const ScriptPath;
-
     // Every such file, each once, in path order; the fixed ones also when they do not exist yet.
     static std::vector<std::string> collect();
 

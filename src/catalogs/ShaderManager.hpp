@@ -1,5 +1,6 @@
 #pragma once
 
+#include "catalogs/DemoPaths.hpp"
 #include "catalogs/JsonFormat.hpp"
 
 #include <SFML/Graphics/Shader.hpp>
@@ -27,7 +28,7 @@ inline constexpr JsonFormat Format{"shaders", Keys};
 class ShaderManager
 {
 public:
-    static constexpr const char* VertexFile = "assets/shaders/passthrough.vert";
+    static constexpr const char* VertexFile = DemoPaths::Vertex;
 
     explicit ShaderManager(TextureManager& textures);
     static ShaderManager& instance();

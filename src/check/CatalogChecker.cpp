@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <regex>
 
+#include "catalogs/DemoPaths.hpp"
 #include "catalogs/MusicManager.hpp"
 #include "catalogs/ShaderManager.hpp"
 #include "catalogs/SpriteManager.hpp"
@@ -229,7 +230,7 @@ void CatalogChecker::checkSprites(const std::string& path, const std::string& te
         [this](const JsonSource& source, const std::string& key, const json& entry, const std::string& where) {
             const std::string what = "sprite " + quoted(key) + ": ";
             checkReference(source, where + "/" + Texture.name, what, index.textures, entry.at(Texture.name), "texture",
-                           "assets/textures.json");
+                           DemoPaths::Textures);
             // Truncated toward zero, as the player reads it: empty when |size| < 1.
             auto empty = [&entry](const JsonKey& size) {
                 const double value = entry.contains(size.name) ? numberOr(entry.at(size.name), 1.0) : size.fallback;
@@ -249,7 +250,7 @@ void CatalogChecker::checkShaders(const std::string& path, const std::string& te
                      const json texture = entry.value(Texture.name, json(Texture.text));
                      if (texture.is_string() && !texture.get<std::string>().empty())
                          checkReference(source, where + "/" + Texture.name, what, index.textures, texture, "texture",
-                                        "assets/textures.json");
+                                        DemoPaths::Textures);
                      const std::set<std::string>* declared = declaredUniforms(key, entry.at(Fragment.name));
                      if (entry.contains(Uniforms.name))
                          for (const auto& uniform : entry.at(Uniforms.name).items())
@@ -348,7 +349,7 @@ void CatalogChecker::checkParticleFile(const std::string& path, const std::strin
         if (!sprites[i].is_string())
             source.error(where, std::string("a sprite key must be a string, not ") + typeName(sprites[i]));
         else
-            checkReference(source, where, "", index.sprites, sprites[i], "sprite", "assets/sprites.json");
+            checkReference(source, where, "", index.sprites, sprites[i], "sprite", DemoPaths::Sprites);
     }
 }
 
@@ -363,7 +364,7 @@ void CatalogChecker::checkTexts(const std::string& path, const std::string& text
                          const json value = entry.value(burst->name, json(burst->text));
                          if (value.is_string() && !value.get<std::string>().empty())
                              checkReference(source, where + "/" + burst->name, what, index.particles, value,
-                                            "particle system", "assets/particles.json");
+                                            "particle system", DemoPaths::Particles);
                      }
                      checkFile(source, where + "/" + Font.name, what, entry.at(Font.name), FileKind::Font);
                  });

@@ -1,5 +1,6 @@
 #include "check/DemoChecker.hpp"
 
+#include "catalogs/DemoPaths.hpp"
 #include "catalogs/ShaderManager.hpp"
 #include "check/ScriptChecker.hpp"
 
@@ -17,9 +18,6 @@
 
 namespace
 {
-const char* const VertexPath = "assets/shaders/passthrough.vert";
-const char* const VignettePath = "assets/shaders/vignette.frag";
-const char* const ScriptPath = "assets/demo.script";
 
 // The library reports its failures on its own error stream; the checker turns them into the
 // diagnostic's text instead of letting them through.
@@ -101,36 +99,36 @@ void DemoChecker::checkAll()
     catalogs.readText = [this](const std::string& path, std::string& text) { return readFile(path, text); };
 
     std::string text;
-    if (readFile("config.json", text))
-        catalogs.checkConfig("config.json", text);
+    if (readFile(DemoPaths::Config, text))
+        catalogs.checkConfig(DemoPaths::Config, text);
     else
-        diagnostics.warning("config.json", 0, 0, "no such file; every setting keeps its default");
+        diagnostics.warning(DemoPaths::Config, 0, 0, "no such file; every setting keeps its default");
     checkPostShaders();
 
     // Start-up's order: later catalogs look keys up in earlier ones.
-    checkCatalogFile("assets/textures.json", &CatalogChecker::checkTextures, catalogs);
-    checkCatalogFile("assets/music.json", &CatalogChecker::checkMusic, catalogs);
-    checkCatalogFile("assets/sprites.json", &CatalogChecker::checkSprites, catalogs);
-    checkCatalogFile("assets/particles.json", &CatalogChecker::checkParticles, catalogs);
+    checkCatalogFile(DemoPaths::Textures, &CatalogChecker::checkTextures, catalogs);
+    checkCatalogFile(DemoPaths::Music, &CatalogChecker::checkMusic, catalogs);
+    checkCatalogFile(DemoPaths::Sprites, &CatalogChecker::checkSprites, catalogs);
+    checkCatalogFile(DemoPaths::Particles, &CatalogChecker::checkParticles, catalogs);
     for (const auto& entry : index.particleFiles)
         if (readFile(entry.second, text))
             catalogs.checkParticleFile(entry.second, text);
     if (index.sprites.count("black") == 0)
-        diagnostics.warning("assets/sprites.json", 0, 0, "no sprite \"black\": the screen fade has no overlay");
-    checkCatalogFile("assets/shaders.json", &CatalogChecker::checkShaders, catalogs);
-    checkCatalogFile("assets/text.json", &CatalogChecker::checkTexts, catalogs);
+        diagnostics.warning(DemoPaths::Sprites, 0, 0, "no sprite \"black\": the screen fade has no overlay");
+    checkCatalogFile(DemoPaths::Shaders, &CatalogChecker::checkShaders, catalogs);
+    checkCatalogFile(DemoPaths::Texts, &CatalogChecker::checkTexts, catalogs);
     if (index.textures.count("noise") == 0)
-        diagnostics.warning("assets/textures.json", 0, 0,
+        diagnostics.warning(DemoPaths::Textures, 0, 0,
                             "no texture \"noise\": the post-processing shader gets no noise channel");
 
-    if (!readFile(ScriptPath, text))
+    if (!readFile(DemoPaths::Script, text))
     {
-        diagnostics.error(ScriptPath, 0, 0, "no such file: there is nothing to play");
+        diagnostics.error(DemoPaths::Script, 0, 0, "no such file: there is nothing to play");
         return;
     }
     ScriptChecker script(diagnostics, index);
     script.animationFiles = [this, &catalogs](const std::string& path) { return animationFile(catalogs, path); };
-    script.check(ScriptPath, text);
+    script.check(DemoPaths::Script, text);
 }
 
 const std::set<std::string>* DemoChecker::animationFile(CatalogChecker& catalogs, const std::string& path)
@@ -153,7 +151,7 @@ const std::set<std::string>* DemoChecker::animationFile(CatalogChecker& catalogs
 void DemoChecker::checkPostShaders()
 {
     bool present = true;
-    for (const char* path : {VertexPath, VignettePath})
+    for (const char* path : {DemoPaths::Vertex, DemoPaths::PostFragment})
     {
         if (!exists(path))
         {
@@ -161,11 +159,11 @@ void DemoChecker::checkPostShaders()
             present = false;
         }
     }
-    if (!present || (loads && !loads(VertexPath) && !loads(VignettePath)))
+    if (!present || (loads && !loads(DemoPaths::Vertex) && !loads(DemoPaths::PostFragment)))
         return;
-    const std::string reason = compileFragment(VignettePath);
+    const std::string reason = compileFragment(DemoPaths::PostFragment);
     if (!reason.empty())
-        diagnostics.error(VignettePath, 0, 0, reason + ": the player cannot start without it");
+        diagnostics.error(DemoPaths::PostFragment, 0, 0, reason + ": the player cannot start without it");
 }
 
 std::string DemoChecker::compileFragment(const std::string& path)
@@ -178,13 +176,13 @@ std::string DemoChecker::compileFragment(const std::string& path)
             context = std::make_unique<sf::Context>();
         display = context && sf::Shader::isAvailable();
         if (!display)
-            diagnostics.note("assets/shaders.json", "shaders are not compiled: there is no display");
+            diagnostics.note(DemoPaths::Shaders, "shaders are not compiled: there is no display");
     }
     if (!display)
         return std::string();
     CapturedErrors errors;
     sf::Shader shader;
-    if (ShaderManager::loadFiles(shader, VertexPath, path))
+    if (ShaderManager::loadFiles(shader, DemoPaths::Vertex, path))
         return std::string();
     // The compiler's own lines ("0:3(30): error: ..."), placed in the fragment file, say what is
     // wrong; the catalog's line says which entry it breaks.
@@ -210,7 +208,7 @@ std::string DemoChecker::compileFragment(const std::string& path)
     }
     if (first.empty())
         first = errors.firstLine();
-    return "does not compile with " + std::string(VertexPath) + (first.empty() ? "" : " (" + first + ")");
+    return "does not compile with " + std::string(DemoPaths::Vertex) + (first.empty() ? "" : " (" + first + ")");
 }
 
 std::string DemoChecker::probe(const std::string& path, CatalogChecker::FileKind kind)
@@ -218,7 +216,7 @@ std::string DemoChecker::probe(const std::string& path, CatalogChecker::FileKind
     if (!exists(path))
         return "file " + quoted(path) + " does not exist";
     // A fragment is compiled with the shared vertex file, so a change of either compiles it.
-    if (loads && !loads(path) && !(kind == CatalogChecker::FileKind::Fragment && loads(VertexPath)))
+    if (loads && !loads(path) && !(kind == CatalogChecker::FileKind::Fragment && loads(DemoPaths::Vertex)))
         return std::string();
     CapturedErrors errors;
     bool loaded = true;

@@ -1,5 +1,6 @@
 #include "check/ScriptChecker.hpp"
 
+#include "catalogs/DemoPaths.hpp"
 #include "cutscene/CutsceneCommands.hpp"
 #include "cutscene/GameCutscene.hpp"
 #include "script/Script.hpp"
@@ -328,11 +329,11 @@ void ScriptChecker::checkParam(const Line& line, std::size_t i, ParamKind kind)
     const std::string first = line.params[0];
     switch (kind)
     {
-    case K::Song: reference(index.music, "song", "assets/music.json"); break;
-    case K::Texture: reference(index.textures, "texture", "assets/textures.json"); break;
-    case K::Shader: reference(index.shaders, "shader", "assets/shaders.json"); break;
-    case K::ParticleSystem: reference(index.particles, "particle system", "assets/particles.json"); break;
-    case K::TextSystem: reference(index.texts, "text system", "assets/text.json"); break;
+    case K::Song: reference(index.music, "song", DemoPaths::Music); break;
+    case K::Texture: reference(index.textures, "texture", DemoPaths::Textures); break;
+    case K::Shader: reference(index.shaders, "shader", DemoPaths::Shaders); break;
+    case K::ParticleSystem: reference(index.particles, "particle system", DemoPaths::Particles); break;
+    case K::TextSystem: reference(index.texts, "text system", DemoPaths::Texts); break;
     case K::Label:
         if (labels.count(text) == 0)
             error(line, what + "label " + quoted(text) + " is not defined");

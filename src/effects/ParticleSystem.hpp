@@ -13,10 +13,10 @@
 #include <vector>
 
 class SpriteManager;
+
 // The keys of a particle-system file: the required ones first, in the order they are tested.
 namespace ParticleFileKeys
 {
-// The keys of a particle-system file: the required ones first, in the order they are tested.
 inline constexpr JsonKey Name{"name", JsonType::Any, true};
 inline constexpr JsonKey Sprites{"sprites", JsonType::Array, true};
 inline constexpr JsonKey MinXs{"min_xs", JsonType::Number, true};

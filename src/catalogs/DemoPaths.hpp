@@ -1,0 +1,22 @@
+#pragma once
+
+// Where a demo keeps its files, relative to its folder. The player, the checker and the author
+// mode's save watcher all read them here.
+struct DemoPaths
+{
+    static constexpr const char* Config = "config.json";
+    static constexpr const char* Script = "assets/demo.script";
+
+    static constexpr const char* Textures = "assets/textures.json";
+    static constexpr const char* Music = "assets/music.json";
+    static constexpr const char* Sprites = "assets/sprites.json";
+    static constexpr const char* Particles = "assets/particles.json";
+    static constexpr const char* Shaders = "assets/shaders.json";
+    static constexpr const char* Texts = "assets/text.json";
+    // Start-up's order: later catalogs look entries up in earlier ones.
+    static constexpr const char* Catalogs[] = {Textures, Music, Sprites, Particles, Shaders, Texts};
+
+    // Every fragment shader is paired with this vertex shader, the post-processing pass's too.
+    static constexpr const char* Vertex = "assets/shaders/passthrough.vert";
+    static constexpr const char* PostFragment = "assets/shaders/vignette.frag";
+};
