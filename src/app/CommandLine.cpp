@@ -41,14 +41,18 @@ bool parseSeconds(const std::string& text, double& out)
 bool renderOutputAccepted(const std::string& text)
 {
     std::error_code code;
-    if (std::filesystem::is_directory(text, code))
-        return true;
-    std::string extension = std::filesystem::path(text).extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension.empty() || extension == ".mp4" || extension == ".webm";
+    return std::filesystem::is_directory(text, code) || std::filesystem::path(text).extension().empty() ||
+           !CommandLine::videoFormat(text).empty();
 }
 } // namespace
+
+std::string CommandLine::videoFormat(const std::string& path)
+{
+    std::string extension = std::filesystem::path(path).extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension == ".mp4" || extension == ".webm" ? extension.substr(1) : std::string();
+}
 
 const char* CommandLine::usage()
 {

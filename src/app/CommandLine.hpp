@@ -11,18 +11,20 @@ public:
 
     static const char* usage();
     static const char* version();
+    // "mp4" or "webm" for an output path with that extension (in any case); empty otherwise.
+    static std::string videoFormat(const std::string& path);
 
     bool help = false;
     bool showVersion = false;
-    std::string dir;       // DIR: the folder to play; empty = the working directory
-    std::string start;     // --start LABEL|SECONDS; empty = from the beginning
-    bool check = false;    // --check
-    std::string renderOut; // --render OUT; empty = play
-    long frames = -1;      // --frames N; -1 = until the demo ends
-    double seconds = -1.0; // --seconds S; -1 = until the demo ends
-    int fps = 60;          // --fps 60|30
-    bool stats = false;    // --stats
-    bool drawAll = false;  // --draw-all
+    std::string dir;           // DIR: the folder to play; empty = the working directory
+    std::string start;         // --start LABEL|SECONDS; empty = from the beginning
+    bool check = false;        // --check
+    std::string renderOut;     // --render OUT; empty = play
+    long frames = -1;          // --frames N; -1 = until the demo ends
+    double seconds = -1.0;     // --seconds S; -1 = until the demo ends
+    int fps = 60;              // --fps 60|30
+    bool stats = false;        // --stats
+    bool drawAll = false;      // --draw-all
     bool author = false;       // --author
     bool listCommands = false; // --list-commands
     bool json = false;         // --json (with --list-commands)

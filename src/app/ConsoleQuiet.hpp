@@ -14,7 +14,6 @@ public:
 
     // On: every stream writes into nothing; off: each gets back the buffer it had.
     void set(bool on);
-    bool isOn() const { return on; }
 
 private:
     class Discard : public std::streambuf

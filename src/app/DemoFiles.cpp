@@ -3,11 +3,10 @@
 #include "catalogs/DemoPaths.hpp"
 #include "script/Script.hpp"
 
+#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
-
-#include <sys/stat.h>
 
 namespace
 {
@@ -15,8 +14,8 @@ const char* const PostShaders[] = {DemoPaths::Vertex, DemoPaths::PostFragment};
 
 bool isRegularFile(const std::string& path)
 {
-    struct stat status;
-    return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+    std::error_code code;
+    return std::filesystem::is_regular_file(path, code);
 }
 
 std::string contentOf(const std::string& path)
@@ -46,7 +45,7 @@ std::set<std::string> DemoFiles::namedByScript()
 {
     std::set<std::string> named;
     Script script;
-    std::istringstream in(contentOf(DemoPaths::Script));
+    std::ifstream in(DemoPaths::Script);
     script.parse(in);
     for (const ScriptLine& line : script.lines)
         for (const std::string& param : line.params)

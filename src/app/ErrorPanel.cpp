@@ -58,9 +58,6 @@ void ErrorPanel::clearSticky(const std::string& key)
 
 void ErrorPanel::expire(double now)
 {
-    while (!passing.empty() && passing.front().until <= now)
-        passing.pop_front();
-    // Renewed entries may sit behind older ones; drop every expired one.
     passing.erase(std::remove_if(passing.begin(), passing.end(), [now](const Entry& e) { return e.until <= now; }),
                   passing.end());
 }

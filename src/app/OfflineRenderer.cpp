@@ -13,7 +13,6 @@
 #include <SFML/OpenGL.hpp>
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -36,14 +35,6 @@ using Clock = std::chrono::steady_clock;
 double secondsSince(Clock::time_point start)
 {
     return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-std::string lowerExtension(const std::string& path)
-{
-    std::string extension = std::filesystem::path(path).extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension;
 }
 
 bool onPath(const char* program)
@@ -87,9 +78,7 @@ OfflineRenderer::OfflineRenderer(const CommandLine& commandLine) : options(comma
 {
     videoPart = options.renderOut + ".video.part";
     trackPart = options.renderOut + ".wav.part";
-    const std::string extension = lowerExtension(options.renderOut);
-    if (extension == ".mp4" || extension == ".webm")
-        videoFormat = extension.substr(1);
+    videoFormat = CommandLine::videoFormat(options.renderOut);
     stride = 60 / options.fps;
     target = targetFrames();
     progress = isatty(STDERR_FILENO) != 0;

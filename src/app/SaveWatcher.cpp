@@ -55,14 +55,6 @@ std::vector<std::string> SaveWatcher::missing(double now) const
     return gone;
 }
 
-bool SaveWatcher::settling() const
-{
-    for (const auto& entry : files)
-        if (entry.second.seen.exists && entry.second.seen != entry.second.known)
-            return true;
-    return false;
-}
-
 SaveWatcher::Stamp SaveWatcher::stampOf(const std::string& path)
 {
     Stamp stamp;

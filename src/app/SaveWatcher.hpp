@@ -24,8 +24,6 @@ public:
     // Files that have been gone for the quiet time and have not come back.
     std::vector<std::string> missing(double now) const;
 
-    bool settling() const;
-
 private:
     struct Stamp
     {

@@ -53,7 +53,6 @@ struct JsonFormat
 
     constexpr const JsonKey* begin() const { return keys; }
     constexpr const JsonKey* end() const { return keys + count; }
-    constexpr const JsonKey& operator[](int i) const { return keys[i]; }
     // The required keys in order, for validateJson.
     std::vector<std::string> required() const;
 

@@ -14,7 +14,6 @@
 
 class TextureManager;
 
-// Catalog of fragment shaders (all paired with one vertex file), filled once from "assets/shaders.json".
 // The keys of assets/shaders.json and its entries.
 namespace ShaderKeys
 {
@@ -25,6 +24,7 @@ inline constexpr JsonKey Keys[] = {Fragment, Texture, Uniforms};
 inline constexpr JsonFormat Format{"shaders", Keys};
 } // namespace ShaderKeys
 
+// Catalog of fragment shaders (all paired with one vertex file), filled once from "assets/shaders.json".
 class ShaderManager
 {
 public:

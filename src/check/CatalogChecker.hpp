@@ -55,7 +55,7 @@ public:
     // Reads a file the catalog names (a shader's source); false when it cannot be read.
     std::function<bool(const std::string& path, std::string& text)> readText;
 
-    // ", it declares a, b" for a diagnostic that names a shader's uniforms.
+    // " (it declares a, b)" or " (it declares no uniform)", for a diagnostic about a shader's uniforms.
     static std::string declaredList(const std::set<std::string>& names);
 
 private:

@@ -41,12 +41,6 @@ public:
         return found;
     }
 
-    std::string firstLine() const
-    {
-        const std::vector<std::string> all = lines();
-        return all.empty() ? std::string() : all.front();
-    }
-
 private:
     std::ostringstream captured;
     std::streambuf* previous;
@@ -190,7 +184,8 @@ std::string DemoChecker::compileFragment(const std::string& path)
     std::string first;
     const bool firstReport = compilerReports.insert(path).second;
     std::set<std::string> said; // the compiler repeats itself for one mistake
-    for (const std::string& line : errors.lines())
+    const std::vector<std::string> lines = errors.lines();
+    for (const std::string& line : lines)
     {
         std::smatch match;
         if (!std::regex_match(line, match, compilerLine))
@@ -206,8 +201,8 @@ std::string DemoChecker::compileFragment(const std::string& path)
         else
             diagnostics.warning(path, fileLine, column, match[4].str());
     }
-    if (first.empty())
-        first = errors.firstLine();
+    if (first.empty() && !lines.empty())
+        first = lines.front();
     return "does not compile with " + std::string(DemoPaths::Vertex) + (first.empty() ? "" : " (" + first + ")");
 }
 

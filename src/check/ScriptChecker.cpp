@@ -491,7 +491,7 @@ void ScriptChecker::checkEncoding(const std::string& text)
     for (std::size_t start = 0; start <= text.size();)
     {
         const std::size_t end = std::min(text.find('\n', start), text.size());
-        const std::size_t bad = Utf8::invalidAt(text.substr(start, end - start));
+        const std::size_t bad = Utf8::invalidAt(std::string_view(text).substr(start, end - start));
         if (bad != std::string::npos)
         {
             char byte[8];

@@ -8,9 +8,9 @@ bool continuation(unsigned char byte)
 }
 } // namespace
 
-std::size_t Utf8::invalidAt(const std::string& text, std::size_t from)
+std::size_t Utf8::invalidAt(std::string_view text)
 {
-    std::size_t i = from;
+    std::size_t i = 0;
     while (i < text.size())
     {
         const unsigned char lead = static_cast<unsigned char>(text[i]);
@@ -47,5 +47,5 @@ std::size_t Utf8::invalidAt(const std::string& text, std::size_t from)
                 return i;
         i += length;
     }
-    return std::string::npos;
+    return std::string_view::npos;
 }

@@ -12,13 +12,6 @@ namespace
 using Content = DrawTarget::Content;
 
 const sf::Color ClearColour(0, 0, 0, 255);
-
-void endLoan(RenderBuffer& buffer)
-{
-    if (buffer.lentTo && buffer.lentTo->shown == &buffer)
-        buffer.lentTo->shown = nullptr;
-    buffer.lentTo = nullptr;
-}
 } // namespace
 
 void DrawTracker::clearNow(sf::RenderTexture& texture, DrawTarget& target)
@@ -31,7 +24,7 @@ void DrawTracker::clear(RenderBuffer& buffer)
 {
     // Blending onto an opaque picture keeps it opaque, whatever is drawn into it later.
     buffer.opaque = true;
-    endLoan(buffer);
+    buffer.endLoan();
     buffer.target.clearColour = ClearColour;
     buffer.target.content = Content::Cleared;
     if (!dry() && !PassElision::enabled)
@@ -145,14 +138,22 @@ void DrawTracker::finishCanvas()
 
 void DrawTracker::restore(RenderBuffer& buffer)
 {
-    switch (buffer.target.content)
+    if (buffer.target.content == Content::Lent)
+        copyCanvasInto(buffer);
+    else
+        restoreTarget(*buffer.renderTexture, buffer.target);
+}
+
+void DrawTracker::restoreTarget(sf::RenderTexture& texture, DrawTarget& target)
+{
+    switch (target.content)
     {
-    case Content::Drawn: return;
-    case Content::Cleared: clearNow(*buffer.renderTexture, buffer.target); return;
-    case Content::Lent: copyCanvasInto(buffer); return;
+    case Content::Drawn:
+    case Content::Lent: return;
+    case Content::Cleared: clearNow(texture, target); return;
     case Content::Stale:
         failed = true;
-        buffer.target.content = Content::Drawn;
+        target.content = Content::Drawn;
         return;
     }
 }
@@ -162,7 +163,7 @@ void DrawTracker::prepareInto(RenderBuffer& buffer, bool covered)
     if (covered && PassElision::enabled)
     {
         // Whatever the texture held is replaced: no clear, no copy back.
-        endLoan(buffer);
+        buffer.endLoan();
         buffer.target.content = Content::Drawn;
         return;
     }
@@ -171,19 +172,15 @@ void DrawTracker::prepareInto(RenderBuffer& buffer, bool covered)
 
 void DrawTracker::prepareCanvas(bool covered)
 {
-    DrawTarget& target = canvas->target;
-    if (covered && PassElision::enabled)
-        target.content = Content::Drawn;
-    else if (target.content == Content::Cleared)
-        clearNow(*canvas->texture, target);
-    else if (target.content == Content::Stale)
-        failed = true;
-    target.content = Content::Drawn;
+    // Covered by an opaque draw, whatever the canvas held is replaced.
+    if (!covered || !PassElision::enabled)
+        restoreTarget(*canvas->texture, canvas->target);
+    canvas->target.content = Content::Drawn;
 }
 
 void DrawTracker::forget(RenderBuffer& buffer)
 {
-    endLoan(buffer);
+    buffer.endLoan();
     buffer.target.content = Content::Stale;
 }
 
@@ -203,6 +200,6 @@ void DrawTracker::copyCanvasInto(RenderBuffer& buffer)
     // Only a lent buffer comes here, and a canvas takes a loan only once it has been displayed.
     sf::Sprite picture(buffer.lentTo->texture->getTexture());
     buffer.renderTexture->draw(picture, sf::RenderStates(sf::BlendNone));
-    endLoan(buffer);
+    buffer.endLoan();
     buffer.target.content = Content::Drawn;
 }

@@ -52,6 +52,8 @@ private:
     bool dry() const { return mode == Mode::Dry; }
     // Before a real read: the texture gets the content (a pending clear, lent content back).
     void restore(RenderBuffer& buffer);
+    // The same for a texture that is never lent: a pending clear happens, a stale one fails.
+    void restoreTarget(sf::RenderTexture& texture, DrawTarget& target);
     // Before a real draw into the target; `covered`: the draw replaces every pixel.
     void prepareInto(RenderBuffer& buffer, bool covered);
     void prepareCanvas(bool covered);

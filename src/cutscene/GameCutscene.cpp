@@ -152,7 +152,7 @@ void GameCutscene::restart()
         flag = 0;
     // A script that never loaded leaves the interpreter unbound, as at start-up.
     if (interp.script)
-        interp.bind(&script, this);
+        interp.rewind();
     interp.resetRequested = false;
     waitingForScript = false;
     sceneTarget = nullptr;

@@ -45,8 +45,6 @@ inline constexpr JsonFormat FrameFormat{nullptr, FrameKeys};
 class AnimationCollection
 {
 public:
-    static const JsonFormat& frameFormat();
-
     bool loadFromFile(const std::string& path);
 
     // The animation of that name, or null (no message).

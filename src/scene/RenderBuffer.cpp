@@ -25,8 +25,14 @@ RenderBuffer::RenderBuffer(std::string name, unsigned width, unsigned height)
 RenderBuffer::~RenderBuffer()
 {
     // The canvas keeps the texture it holds: it is the scene's picture now.
+    endLoan();
+}
+
+void RenderBuffer::endLoan()
+{
     if (lentTo && lentTo->shown == this)
         lentTo->shown = nullptr;
+    lentTo = nullptr;
 }
 
 bool RenderBuffer::drawsAsCopy(sf::Vector2u size) const

@@ -23,6 +23,8 @@ public:
     // Gives the texture to the canvas and takes the canvas's: the canvas then shows exactly this
     // buffer's content, which the buffer has lent it (Content::Lent).
     void swapTextureWith(SceneCanvas& canvas);
+    // Takes the content back from the canvas's keeping: the canvas no longer shows this buffer.
+    void endLoan();
 
     DrawTarget target;
     // The canvas holding this buffer's content while it is lent; null otherwise.

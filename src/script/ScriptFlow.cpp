@@ -5,15 +5,6 @@
 #include <algorithm>
 #include <deque>
 
-namespace
-{
-// A label parameter built from constants or variables is known only at run time.
-bool dynamic(const std::string& text)
-{
-    return text.find('%') != std::string::npos || text.find('$') != std::string::npos;
-}
-} // namespace
-
 ScriptInterp::Flow ScriptFlow::flowOf(const std::string& command)
 {
     // Words that are not built in reach the scene and go on with the next line.
@@ -51,7 +42,8 @@ void ScriptFlow::addEdges(int line)
     std::vector<int>& to = next[static_cast<std::size_t>(line)];
     auto jumpTargets = [&]() {
         const std::string label = text.params.empty() ? std::string() : text.params[0];
-        if (dynamic(label))
+        // A label built from constants or variables is known only at run time.
+        if (!text.params.empty() && !text.facts[0].plain)
         {
             for (const auto& entry : script.labels)
                 to.push_back(entry.second);
@@ -144,7 +136,7 @@ std::vector<int> ScriptFlow::endlessLoops() const
     for (int line = 0; line < count; ++line)
     {
         const ScriptLine& text = script.lines[static_cast<std::size_t>(line)];
-        if (flowOf(text.command) != ScriptInterp::Flow::Goto || text.params.empty() || dynamic(text.params[0]))
+        if (flowOf(text.command) != ScriptInterp::Flow::Goto || text.params.empty() || !text.facts[0].plain)
             continue;
         const auto target = script.labels.find(text.params[0]);
         if (target == script.labels.end() || target->second >= count)

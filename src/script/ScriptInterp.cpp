@@ -161,8 +161,11 @@ std::vector<std::pair<std::string, std::string>> ScriptInterp::constants()
 
 bool ScriptInterp::isConstant(const std::string& text)
 {
-    for (const auto& constant : constants())
-        if (text == constant.first)
+    for (const char* flag : FlagConstants)
+        if (text == flag)
+            return true;
+    for (const Constant& constant : Truth)
+        if (text == constant.text)
             return true;
     return false;
 }
@@ -172,11 +175,14 @@ void ScriptInterp::learnRows(Script& bound) const
     for (ScriptLine& line : bound.lines)
     {
         line.builtin = findBuiltin(line.command);
-        line.blockChange = blockChange(line.command);
         line.jump = -1;
         if (line.builtin < 0)
+        {
+            line.blockChange = blockChange(line.command);
             continue;
+        }
         const Builtin& row = commands[line.builtin].row;
+        line.blockChange = row.flow == Flow::Open ? 1 : row.flow == Flow::Close ? -1 : 0;
         if (row.flow != Flow::Goto && row.flow != Flow::Gosub)
             continue;
         // A label written plainly and defined in the script is found once, here.
@@ -195,17 +201,19 @@ void ScriptInterp::learnRows(Script& bound) const
 
 void ScriptInterp::bind(Script* boundScript, GameEntity* boundEntity)
 {
-    reset();
     entity = boundEntity;
     script = boundScript;
-    pc = 0;
-    lineCount = script ? script->lineCount() : 0;
-    returnLine = -1;
-    delay = 0.f;
-    running = script != nullptr;
-    runawayReported = false;
     if (script)
         learnRows(*script);
+    rewind();
+}
+
+void ScriptInterp::rewind()
+{
+    reset();
+    lineCount = script ? script->lineCount() : 0;
+    running = script != nullptr;
+    runawayReported = false;
 }
 
 void ScriptInterp::reset()
@@ -516,7 +524,6 @@ ScriptInterp::Step ScriptInterp::execute(const ScriptLine& line, const std::vect
     const int needs = command.row.info.signature.needs;
     if (params.size() < static_cast<std::size_t>(needs))
         checkParamCount(line.command, params, needs);
-    executing = &line;
     return (this->*command.handler)(LineParams(params, line.facts));
 }
 
@@ -527,10 +534,7 @@ const ScriptLine& ScriptInterp::handedOver(const ScriptLine& line, const std::ve
     if (&params == &line.params)
         return line;
     scratch.command = line.command;
-    scratch.builtin = line.builtin;
     scratch.extension = line.extension;
-    scratch.blockChange = line.blockChange;
-    scratch.jump = line.jump;
     scratch.facts = line.facts;
     return scratch;
 }
@@ -676,8 +680,9 @@ ScriptInterp::Step ScriptInterp::delayCommand(const Params& params)
 
 int ScriptInterp::jumpTarget(const Params& params)
 {
-    if (executing && executing->jump >= 0)
-        return executing->jump;
+    // The line's own label, found at load when it is written plainly.
+    if (executingLine >= 0 && script->lines[static_cast<std::size_t>(executingLine)].jump >= 0)
+        return script->lines[static_cast<std::size_t>(executingLine)].jump;
     return script->findLabel(getString(params, 0));
 }
 

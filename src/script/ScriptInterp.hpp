@@ -21,6 +21,9 @@ public:
 
     // Binds a loaded script and its entity and starts the main flow at line 0.
     void bind(Script* script, GameEntity* entity);
+    // Back to the first line of the bound script, as bind leaves it, without learning its rows
+    // again: the script has not changed.
+    void rewind();
 
     void reset();
     void update(float dt);
@@ -159,8 +162,6 @@ private:
 
     // Reused by every line that needs resolving, so that a steady run does not allocate.
     ScriptLine scratch;
-    // The line being executed (for the cached jump of goto and gosub).
-    const ScriptLine* executing = nullptr;
     std::vector<std::string> spareParams;
     std::string keyScratch;
     bool runawayReported = false;

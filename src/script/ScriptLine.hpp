@@ -34,7 +34,7 @@ struct ScriptLine
     std::vector<std::string> params;
 
     // What the line learns when it is loaded, so that running it looks nothing up by name. A line
-    // made elsewhere knows none of it and is looked up by its command word, as before.
+    // made elsewhere knows none of it and is looked up by its command word.
     int builtin = NotLookedUp;     // row of the interpreter's command table
     int extension = NotLookedUp;   // row of the command table of the entity that loaded the script
     int blockChange = 0;           // while skipping: +1 for a block opener, -1 for endif
