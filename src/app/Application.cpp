@@ -455,7 +455,7 @@ bool Application::fastForward(const std::string& value)
     std::cerr << "kestrune: --start " << value << ": ";
     if (running)
         std::cerr << "the main flow does not reach label \"" << value << "\" in the first hour" << std::endl;
-    else if (interp.running)
+    else if (closeRequested)
         std::cerr << "stopped (window closed) before the start point" << std::endl;
     else
         std::cerr << "the demo ends after " << steps << " steps (" << static_cast<double>(steps) / 60.0
