@@ -1,5 +1,5 @@
 // The cost of one asset-folder poll, paid once per fixed step of 1/60 s.
-#include "app/AssetWatcher.hpp"
+#include "watch/AssetWatcher.hpp"
 
 #include <benchmark/benchmark.h>
 

@@ -5,8 +5,9 @@
 //   bench_frames player DIR FRAMES [START] [--draw-all]
 //   bench_frames handwritten DIR FRAMES
 
-#include "app/Application.hpp"
-#include "app/FrameTimer.hpp"
+#include "player/Player.hpp"
+#include "play/DemoWindow.hpp"
+#include "player/FrameTimer.hpp"
 #include "scene/PassElision.hpp"
 
 #include <SFML/Graphics.hpp>
@@ -51,18 +52,19 @@ double measure(int frames, Frame frame)
 
 int player(int frames, const char* start)
 {
-    Application app;
-    app.loadConfig();
-    app.vsync = false;
-    sf::RenderWindow window;
-    app.openWindow(window);
-    if (!app.prepare())
+    Player app;
+    DemoWindow demo(app);
+    if (demo.open() != 0)
         return 1;
-    if (start && !app.fastForward(start))
+    sf::RenderWindow& window = demo.window();
+    window.setVerticalSyncEnabled(false);
+    if (start && demo.start(start) != 0)
         return 1;
     const double ms = measure(frames, [&] {
-        app.updateStep(FrameTimer::Step);
-        app.renderFrame();
+        app.update();
+        app.renderScene();
+        app.present(window);
+        window.display();
     });
     std::printf("median_ms %.2f\n", ms);
     return 0;

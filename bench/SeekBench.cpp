@@ -4,7 +4,7 @@
 // drawn (every_pass 1, --draw-all). Needs a GL context: make bench runs it under a virtual screen
 // when there is no display. Steps per second are counted in wall time: the drawing happens on
 // the GL driver's threads.
-#include "app/Application.hpp"
+#include "player/Player.hpp"
 #include "scene/PassElision.hpp"
 
 #include <benchmark/benchmark.h>
@@ -18,7 +18,7 @@ namespace
 {
 constexpr long TargetStep = 1170; // 19.5 s
 
-Application* startDemo()
+Player* startDemo()
 {
     namespace fs = std::filesystem;
     const fs::path folder = fs::temp_directory_path() / "kestrune-seek-bench";
@@ -30,20 +30,20 @@ Application* startDemo()
     // The demo's start-up messages would bury the figures.
     std::ostringstream quiet;
     std::streambuf* out = std::cout.rdbuf(quiet.rdbuf());
-    auto* app = new Application;
+    auto* app = new Player;
     app->loadConfig();
-    const bool prepared = app->prepare();
+    const bool prepared = app->load();
     std::cout.rdbuf(out);
     if (!prepared)
         return nullptr;
     // Every seek is quiet, the first one too.
-    app->printedSteps = TargetStep;
+    app->markPrinted(TargetStep);
     return app;
 }
 
 void seekFromTheStart(benchmark::State& state)
 {
-    static Application* app = startDemo();
+    static Player* app = startDemo();
     if (!app)
     {
         state.SkipWithError("the bundled demo did not start");

@@ -1,7 +1,7 @@
 // One fixed simulation step of the two biggest per-step loads: a particle pool full of live
 // particles, and a scene full of objects with running tweens. Nothing here needs a display.
 #include "StepScene.hpp"
-#include "app/Application.hpp"
+#include "player/Player.hpp"
 #include "cutscene/GameCutscene.hpp"
 #include "effects/ParticleSystem.hpp"
 #include "scene/SceneObject.hpp"
@@ -92,7 +92,7 @@ BENCHMARK(sceneObjectStep)->ArgName("objects")->Arg(200)->Unit(benchmark::kMicro
 void wholeStep(benchmark::State& state)
 {
     // The catalogs are process-wide: the scene is set up once, however often this runs.
-    static Application* app = nullptr;
+    static Player* app = nullptr;
     static bool started = false;
     if (!app)
     {
@@ -103,7 +103,7 @@ void wholeStep(benchmark::State& state)
         // The scene's start-up messages would bury the figures.
         std::ostringstream quiet;
         std::streambuf* out = std::cout.rdbuf(quiet.rdbuf());
-        app = new Application;
+        app = new Player;
         started = stepscene::start(*app, 120);
         std::cout.rdbuf(out);
     }
@@ -111,9 +111,9 @@ void wholeStep(benchmark::State& state)
         state.SkipWithError("the step scene did not start");
     GameCutscene::instance().flags[stepscene::BusyFlag] = state.range(0) > 0 ? 1 : 0;
     // One step to leave the loop or the wait the other variant was in.
-    app->updateStep(Step);
+    app->update();
     for (auto _ : state)
-        app->updateStep(Step);
+        app->update();
 }
 BENCHMARK(wholeStep)->ArgName("lines")->Arg(0)->Arg(100000)->Unit(benchmark::kMicrosecond);
 } // namespace

@@ -5,7 +5,7 @@
 // five text instances of 40 letters, and a main flow that runs about 100,000 script lines in
 // every step. Written into a fresh folder beside copies of the bundled demo's assets.
 
-#include "app/Application.hpp"
+#include "player/Player.hpp"
 #include "effects/ParticleManager.hpp"
 #include "effects/ParticleSystem.hpp"
 
@@ -76,19 +76,19 @@ inline void write(const std::filesystem::path& repoRoot, const std::filesystem::
 
 // Starts the application in the scene's folder (the working directory), runs the steps that set
 // it up and fills the particle pool. False when start-up failed.
-inline bool start(Application& app, int warmUpSteps)
+inline bool start(Player& app, int warmUpSteps)
 {
     app.loadConfig();
-    if (!app.prepare())
+    if (!app.load())
         return false;
-    app.updateStep(1.f / 60.f); // init
+    app.update(); // init
     ParticleSystem* load = ParticleManager::instance().getParticleSystem("load");
     if (!load)
         return false;
     for (int i = 0; i < Particles; ++i)
         load->spawnAt(static_cast<float>(i % 1920), static_cast<float>(i % 1080));
     for (int i = 0; i < warmUpSteps; ++i)
-        app.updateStep(1.f / 60.f);
+        app.update();
     int live = 0;
     for (int i = 0; i < load->numParticles; ++i)
         live += load->particles[i].active ? 1 : 0;

@@ -1,11 +1,15 @@
-#include "app/Application.hpp"
-#include "app/CommandLine.hpp"
-#include "app/CommandListing.hpp"
-#include "app/FrameStats.hpp"
-#include "app/LaunchCheck.hpp"
-#include "app/OfflineRenderer.hpp"
-#include "scene/PassElision.hpp"
+#include "author/AuthorMode.hpp"
 #include "check/DemoChecker.hpp"
+#include "cli/CommandLine.hpp"
+#include "cli/CommandListing.hpp"
+#include "cli/LaunchCheck.hpp"
+#include "play/DemoWindow.hpp"
+#include "play/PlayLoop.hpp"
+#include "player/FrameStats.hpp"
+#include "player/Player.hpp"
+#include "player/StartPoint.hpp"
+#include "render/OfflineRenderer.hpp"
+#include "scene/PassElision.hpp"
 
 #include <cerrno>
 #include <cstring>
@@ -13,6 +17,40 @@
 #include <iostream>
 
 #include <unistd.h>
+
+namespace
+{
+// The window's frame loop or author mode, in a window opened as the demo's config.json says.
+int playInWindow(const CommandLine& options)
+{
+    Player player;
+    DemoWindow window(player);
+    int status = window.open();
+    if (status != 0)
+        return status;
+    FrameStats stats;
+    if (options.author)
+    {
+        status = window.start(options.start);
+        if (status == 0)
+            AuthorMode(player).run(window.window());
+    }
+    else
+    {
+        // Made before the start point is reached, so that the folder is watched from start-up.
+        PlayLoop loop(player, window);
+        status = window.start(options.start);
+        if (status == 0)
+            loop.run(options.stats ? &stats : nullptr);
+    }
+    if (status != 0)
+        return status;
+    window.window().close();
+    if (options.stats)
+        std::cerr << stats.summary() << std::endl;
+    return 0;
+}
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -59,23 +97,20 @@ int main(int argc, char** argv)
         std::cerr << "kestrune: " << error << std::endl;
         return 2;
     }
-    if (!options.start.empty())
+    if (!options.start.empty() && !StartPoint(options.start).validate(error))
     {
-        if (!Application::validateStart(options.start, error))
-        {
-            std::cerr << "kestrune: " << error << std::endl;
-            return 2;
-        }
+        std::cerr << "kestrune: " << error << std::endl;
+        return 2;
     }
 
     PassElision::enabled = !options.drawAll;
     if (!options.renderOut.empty())
     {
-        OfflineRenderer renderer(options);
-        if (!renderer.checkEnvironment())
+        if (!LaunchCheck::canRender(!OfflineRenderer::videoFormat(options.renderOut).empty(), options.commandLine))
             return 1;
-        Application application;
-        return renderer.run(application);
+        OfflineRenderer renderer({options.renderOut, options.start, options.frames, options.seconds, options.fps});
+        Player player;
+        return renderer.run(player);
     }
     // Without a display the library would abort with a core dump when the window opens.
     if (!LaunchCheck::hasDisplay(error))
@@ -84,11 +119,5 @@ int main(int argc, char** argv)
                   << LaunchCheck::underVirtualScreen(options.commandLine) << std::endl;
         return 1;
     }
-    Application application;
-    FrameStats stats;
-    if (options.stats)
-        application.frameStats = &stats;
-    application.start = options.start;
-    application.author = options.author;
-    return application.run();
+    return playInWindow(options);
 }

@@ -4,6 +4,7 @@
 // mode's save watcher all read them here.
 struct DemoPaths
 {
+    static constexpr const char* Assets = "assets";
     static constexpr const char* Config = "config.json";
     static constexpr const char* Script = "assets/demo.script";
 
@@ -19,4 +20,8 @@ struct DemoPaths
     // Every fragment shader is paired with this vertex shader, the post-processing pass's too.
     static constexpr const char* Vertex = "assets/shaders/passthrough.vert";
     static constexpr const char* PostFragment = "assets/shaders/vignette.frag";
+
+    // Entries start-up looks up: the screen fade's sprite and the post pass's grain texture.
+    static constexpr const char* FadeSprite = "black";
+    static constexpr const char* GrainTexture = "noise";
 };

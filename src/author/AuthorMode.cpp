@@ -1,0 +1,383 @@
+#include "author/AuthorMode.hpp"
+
+#include "player/Player.hpp"
+#include "watch/DemoFiles.hpp"
+#include "catalogs/DemoPaths.hpp"
+#include "catalogs/MusicManager.hpp"
+#include "check/DemoChecker.hpp"
+#include "cutscene/GameCutscene.hpp"
+#include "effects/ParticleManager.hpp"
+#include "effects/TextManager.hpp"
+
+#include <SFML/Graphics/Sprite.hpp>
+#include <SFML/System/Err.hpp>
+#include <SFML/Window/Event.hpp>
+
+#include <cstdio>
+#include <map>
+#include <iostream>
+
+namespace
+{
+constexpr std::size_t LongestShownLine = 72;
+
+std::string secondsText(long step)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f s", static_cast<double>(step) / FrameTimer::StepsPerSecond);
+    return text;
+}
+
+// "command a, b, c" as the author wrote it (quotes aside), cut to fit the overlay.
+std::string lineText(const ScriptLine& line)
+{
+    std::string text = line.command;
+    for (std::size_t i = 0; i < line.params.size(); ++i)
+        text += (i == 0 ? " " : ", ") + line.params[i];
+    if (text.size() > LongestShownLine)
+        text = text.substr(0, LongestShownLine - 3) + "...";
+    return text;
+}
+
+// The stored-line mark "@N" of an interpreter message, as a stored-line index; -1 without one.
+int storedLineOf(const std::string& message)
+{
+    const std::size_t at = message.find(" @");
+    if (at == std::string::npos)
+        return -1;
+    int number = 0;
+    std::size_t i = at + 2;
+    for (; i < message.size() && message[i] >= '0' && message[i] <= '9' && number < 100000000; ++i)
+        number = number * 10 + (message[i] - '0');
+    return i > at + 2 ? number - 1 : -1;
+}
+} // namespace
+
+AuthorMode::AuthorMode(Player& demo) : player(demo)
+{
+    overlay.load();
+    picture = std::make_unique<sf::RenderTexture>();
+    if (!picture->create(Player::Width, Player::Height, sf::ContextSettings()))
+        picture.reset();
+    // Problems reach the console as before and the panel as well. Installed before any seek
+    // quiets the console, so a quiet seek silences both.
+    auto listener = [this](const std::string& line) { hearProblem(line); };
+    errorTap = std::make_unique<ConsoleTap>(std::cerr);
+    errorTap->listener = listener;
+    libraryTap = std::make_unique<ConsoleTap>(sf::err());
+    libraryTap->listener = listener;
+    // Saves are watched file by file, instead of by plain play's folder watcher.
+    saves.watch(DemoFiles::collect());
+}
+
+AuthorMode::~AuthorMode() = default;
+
+void AuthorMode::run(sf::RenderWindow& window)
+{
+    // A key counts once per press, however long it is held.
+    window.setKeyRepeatEnabled(false);
+    noticeEnd();
+    printState();
+    sf::Clock frameClock;
+    while (!quit)
+    {
+        const float frameTime = frameClock.restart().asSeconds();
+        handleEvents(window);
+        if (quit)
+            break;
+        watchFiles();
+        const bool stepped = playSteps(transport.stepsForFrame(frameTime));
+        // Playing into the demo's end pauses there, which is a change of state.
+        if (stepped && ended)
+            printState();
+        const long loopStart = stepped ? transport.loopReturn(player.steps()) : -1;
+        if (loopStart >= 0)
+            seek(loopStart);
+        drawFrame(window);
+        // Frame times say how playing keeps up; a held picture keeps its figures still.
+        if (stepped)
+        {
+            lastFrameSeconds = frameClock.getElapsedTime().asSeconds();
+            stats.addFrame(lastFrameSeconds, true);
+        }
+    }
+    if (musicHeld)
+        MusicManager::instance().release();
+}
+
+void AuthorMode::handleEvents(sf::RenderWindow& window)
+{
+    sf::Event event;
+    while (window.pollEvent(event))
+    {
+        if (event.type == sf::Event::Closed)
+            quit = true;
+        else if (event.type == sf::Event::KeyPressed)
+        {
+            if (event.key.code == sf::Keyboard::Escape)
+                quit = true;
+            else
+                carryOut(transport.press(event.key.code, event.key.shift, player.steps()));
+        }
+    }
+}
+
+void AuthorMode::carryOut(const Transport::Request& request)
+{
+    using Kind = Transport::Request::Kind;
+    switch (request.kind)
+    {
+    case Kind::None: return;
+    case Kind::ToggleHelp: showHelp = !showHelp; return;
+    case Kind::ToggleOverlay: showOverlay = !showOverlay; return;
+    case Kind::Changed:
+        // Past the demo's end there is nothing to play: it stays paused there.
+        if (ended)
+            transport.paused = true;
+        followMusic();
+        break;
+    case Kind::StepOnce:
+        playSteps(1);
+        break;
+    case Kind::Seek: seek(request.step); return;
+    }
+    printState();
+}
+
+bool AuthorMode::playSteps(int count)
+{
+    if (ended || count <= 0)
+        return false;
+    for (int step = 0; step < count; ++step)
+    {
+        player.step();
+        if (!player.running())
+        {
+            noticeEnd();
+            break;
+        }
+    }
+    return true;
+}
+
+void AuthorMode::seek(long step)
+{
+    land(step);
+    printState();
+}
+
+void AuthorMode::land(long step)
+{
+    ended = false;
+    player.seekTo(step);
+    noticeEnd();
+    followMusic();
+}
+
+void AuthorMode::noticeEnd()
+{
+    if (player.running() || ended)
+        return;
+    if (player.closed())
+    {
+        quit = true;
+        return;
+    }
+    // The demo has ended (its exit, or the end of the script): hold its last picture.
+    ended = true;
+    transport.paused = true;
+    followMusic();
+}
+
+void AuthorMode::watchFiles()
+{
+    const double now = wallClock.getElapsedTime().asSeconds();
+    if (reloadDue)
+    {
+        reloadDue = false;
+        reload();
+        return;
+    }
+    // A file that is gone keeps its last version until it comes back.
+    std::set<std::string> goneNow;
+    for (const std::string& path : saves.missing(now))
+    {
+        goneNow.insert(path);
+        if (gone.count(path) == 0)
+            panel.setSticky(path, path + ": the file is gone; its last version stays in use until it is saved again");
+    }
+    for (const std::string& path : gone)
+        if (goneNow.count(path) == 0 && broken.count(path) == 0)
+            panel.clearSticky(path);
+    gone.swap(goneNow);
+
+    const std::vector<std::string> savedNow = saves.poll(now);
+    if (savedNow.empty())
+        return;
+    saved.insert(savedNow.begin(), savedNow.end());
+    // The overlay says "reloading..." for one frame, then the next frame reloads.
+    reloadDue = checkSaved();
+}
+
+bool AuthorMode::checkSaved()
+{
+    DemoChecker checker;
+    checker.loads = [this](const std::string& path) { return saved.count(path) != 0; };
+    checker.checkAll();
+    std::map<std::string, std::vector<std::string>> errors;
+    for (const Diagnostics::Entry& entry : checker.diagnostics.entries)
+        if (entry.severity == Diagnostics::Severity::Error && saved.count(entry.path) != 0)
+            errors[entry.path].push_back(Diagnostics::format(entry));
+    // The script always loads: its mistakes show while it runs, as they do without author mode.
+    errors.erase(DemoPaths::Script);
+    for (const std::string& path : saved)
+    {
+        const auto found = errors.find(path);
+        if (found == errors.end())
+        {
+            broken.erase(path);
+            panel.clearSticky(path);
+            continue;
+        }
+        broken.insert(path);
+        const std::vector<std::string>& lines = found->second;
+        panel.setSticky(
+            path, lines.front() +
+                      (lines.size() > 1 ? "  (and " + std::to_string(lines.size() - 1) + " more on the console)" : ""));
+        reporting = true;
+        for (const std::string& line : lines)
+            std::cerr << line << std::endl;
+        reporting = false;
+    }
+    return errors.empty();
+}
+
+void AuthorMode::reload()
+{
+    std::string names;
+    for (const std::string& path : saved)
+        names += (names.empty() ? "" : ", ") + path.substr(path.find_last_of('/') + 1);
+    const long step = player.steps();
+    player.reload(saved);
+    saved.clear();
+    land(step);
+    // What the catalogs name may have changed.
+    saves.watch(DemoFiles::collect());
+    std::cout << "author: reloaded " << names << "; " << transport.stateText(player.steps()) << std::endl;
+}
+
+void AuthorMode::printState()
+{
+    std::cout << transport.stateLine(player.steps()) << std::endl;
+}
+
+void AuthorMode::followMusic()
+{
+    const bool hold = transport.paused || !transport.atNormalSpeed() || ended;
+    if (hold == musicHeld)
+        return;
+    musicHeld = hold;
+    if (hold)
+        MusicManager::instance().hold();
+    else
+        MusicManager::instance().release();
+}
+
+void AuthorMode::drawFrame(sf::RenderWindow& window)
+{
+    // The demo's picture is made off-screen exactly as --render makes it, then copied: drawn
+    // straight into the window, the post pass rasterises upside down relative to the render
+    // and its grain can land one level apart.
+    sf::RenderTarget& target = picture ? static_cast<sf::RenderTarget&>(*picture) : window;
+    // Without a step the picture is the last one: the render section runs once per step.
+    player.renderOwed();
+    player.present(target);
+    if (picture)
+    {
+        picture->display();
+        window.draw(sf::Sprite(picture->getTexture()), sf::RenderStates(sf::BlendNone));
+    }
+    panel.expire(wallClock.getElapsedTime().asSeconds());
+    if (showOverlay)
+    {
+        overlay.drawStatus(window, statusLines());
+        overlay.drawProblems(window, panel.lines());
+    }
+    if (showHelp)
+        overlay.drawHelp(window);
+    window.display();
+}
+
+std::vector<std::string> AuthorMode::statusLines() const
+{
+    std::vector<std::string> lines;
+    std::string state = secondsText(player.steps()) + "   step " + std::to_string(player.steps()) + "   " +
+                        (transport.paused ? "paused" : "playing") + "   " + transport.speedText();
+    if (ended)
+        state += "   end of the demo";
+    lines.push_back(state);
+    if (reloadDue)
+        lines.push_back("reloading...");
+    lines.push_back(positionLine());
+    if (transport.hasLoop())
+        lines.push_back("loop " + secondsText(transport.loopStart) + " to " + secondsText(transport.loopEnd));
+    else if (transport.loopStart >= 0)
+        lines.push_back("loop from " + secondsText(transport.loopStart) + " (L again marks its end)");
+    char timing[96];
+    std::snprintf(timing, sizeof timing, "frame %.1f ms   behind real time %.0f%% of frames", lastFrameSeconds * 1000.0,
+                  stats.frames ? 100.0 * static_cast<double>(stats.behind) / static_cast<double>(stats.frames) : 0.0);
+    lines.push_back(timing);
+    const GameCutscene& cutscene = GameCutscene::instance();
+    long particles = 0;
+    for (const auto& entry : ParticleManager::instance().systems())
+        particles += entry.second.liveCount();
+    lines.push_back("objects " + std::to_string(cutscene.objects.size()) + "   buffers " +
+                    std::to_string(cutscene.buffers.size()) + "   particles " + std::to_string(particles) + "   text " +
+                    std::to_string(TextManager::instance().busyInstances()));
+    lines.push_back("F1 keys");
+    return lines;
+}
+
+std::string AuthorMode::positionLine() const
+{
+    const GameCutscene& cutscene = GameCutscene::instance();
+    const Script& script = cutscene.script;
+    const ScriptInterp& interp = cutscene.interp;
+    if (script.lineCount() == 0)
+        return "no script";
+    // While the main flow waits, it waits at the line before its pc (the delay).
+    int line = interp.delay > 0.f ? interp.pc - 1 : interp.pc;
+    if (line < 0)
+        line = 0;
+    if (line >= script.lineCount())
+        return "end of " + std::string(DemoPaths::Script);
+    std::string label;
+    for (int i = line; i >= 0; --i)
+    {
+        const ScriptLine& candidate = script.lines[static_cast<std::size_t>(i)];
+        if (candidate.command == Script::LabelCommand && !candidate.params.empty())
+        {
+            label = ":" + candidate.params[0] + "   ";
+            break;
+        }
+    }
+    return label + DemoPaths::Script + ":" + std::to_string(script.fileLines[static_cast<std::size_t>(line)]) + "   " +
+           lineText(script.lines[static_cast<std::size_t>(line)]);
+}
+
+void AuthorMode::hearProblem(const std::string& line)
+{
+    if (line.empty() || reporting)
+        return;
+    // The line of the script that was running when the problem was printed, or the one the
+    // interpreter's own message names.
+    const GameCutscene& cutscene = GameCutscene::instance();
+    int stored = cutscene.interp.executingLine;
+    if (stored < 0)
+        stored = storedLineOf(line);
+    std::string where;
+    if (stored >= 0 && stored < cutscene.script.lineCount())
+        where = std::string(DemoPaths::Script) + ":" +
+                std::to_string(cutscene.script.fileLines[static_cast<std::size_t>(stored)]);
+    panel.add(ErrorPanel::describe(line, where), wallClock.getElapsedTime().asSeconds());
+}

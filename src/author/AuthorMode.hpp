@@ -1,0 +1,87 @@
+#pragma once
+
+#include "author/AuthorOverlay.hpp"
+#include "author/ConsoleTap.hpp"
+#include "author/ErrorPanel.hpp"
+#include "player/FrameStats.hpp"
+#include "watch/SaveWatcher.hpp"
+#include "author/Transport.hpp"
+
+#include <SFML/Graphics/RenderTexture.hpp>
+#include <SFML/Graphics/RenderWindow.hpp>
+#include <SFML/System/Clock.hpp>
+
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+class Player;
+
+// kestrune --author: the demo plays with transport keys (pause, single steps, seeks, speed, a
+// loop range), an overlay of where it is, and the problems it reports shown on screen. Every seek
+// lands on the state playing has at that step, and the music follows the picture. A saved file of
+// the demo (script, catalogs, images, shaders, fonts, songs) is read again and the demo returns to
+// the same step; a broken save is reported and changes nothing.
+class AuthorMode
+{
+public:
+    explicit AuthorMode(Player& player);
+    ~AuthorMode();
+    AuthorMode(const AuthorMode&) = delete;
+    AuthorMode& operator=(const AuthorMode&) = delete;
+
+    // The author's frame loop, after start-up (and --start); returns when the window is closed or
+    // Escape is pressed. The end of the demo does not end it: the picture holds at the last step.
+    void run(sf::RenderWindow& window);
+
+private:
+    void handleEvents(sf::RenderWindow& window);
+    void carryOut(const Transport::Request& request);
+    // Runs the steps of one shown frame, each with its render as playing has it; the last one's
+    // render is left to the frame's drawing.
+    bool playSteps(int count);
+    void seek(long step);
+    // A seek without its state line: the picture, the end and the music follow the new step.
+    void land(long step);
+    void noticeEnd();
+    void printState();
+    // Music is held (silent, its position kept in step) while paused or not at normal speed.
+    void followMusic();
+    void drawFrame(sf::RenderWindow& window);
+
+    // Saves: checked first; when every saved file is good the demo is read again and returns to
+    // the same step, otherwise the broken ones are reported and nothing changes.
+    void watchFiles();
+    bool checkSaved();
+    void reload();
+
+    std::vector<std::string> statusLines() const;
+    // Where the main flow is: its label, file line and the line's text.
+    std::string positionLine() const;
+    void hearProblem(const std::string& line);
+
+    Player& player;
+    // The demo's picture, as --render makes it; null draws straight into the window.
+    std::unique_ptr<sf::RenderTexture> picture;
+    Transport transport;
+    AuthorOverlay overlay;
+    ErrorPanel panel;
+    std::unique_ptr<ConsoleTap> errorTap;
+    std::unique_ptr<ConsoleTap> libraryTap;
+    FrameStats stats;
+    sf::Clock wallClock;
+    double lastFrameSeconds = 0.0;
+    bool quit = false;
+    bool ended = false;
+    bool showOverlay = true;
+    bool showHelp = false;
+    bool musicHeld = false;
+
+    SaveWatcher saves;
+    std::set<std::string> saved;  // saved since the last reload, waiting until all are good
+    std::set<std::string> broken; // saved files whose last save does not load
+    std::set<std::string> gone;   // watched files that disappeared
+    bool reloadDue = false;       // the next frame reloads; this one says so
+    bool reporting = false;       // printing the check's own lines, which the panel holds already
+};

@@ -1,0 +1,107 @@
+#include "author/AuthorOverlay.hpp"
+
+#include "author/EmbeddedFont.hpp"
+
+#include <algorithm>
+#include <iostream>
+
+namespace
+{
+constexpr unsigned CharacterSize = 18;
+constexpr float LineHeight = 24.f;
+constexpr float Padding = 10.f;
+constexpr float Margin = 16.f;
+constexpr float TabColumn = 130.f;
+const sf::Color PlateColour(0, 0, 0, 176);
+const sf::Color StatusColour(235, 235, 235);
+const sf::Color ProblemColour(255, 196, 120);
+} // namespace
+
+bool AuthorOverlay::load()
+{
+    loaded = font.loadFromMemory(EmbeddedFont::data(), EmbeddedFont::size());
+    if (!loaded)
+    {
+        std::cerr << "author: the overlay's font cannot be read; the overlay stays hidden." << std::endl;
+        return false;
+    }
+    text.setFont(font);
+    text.setCharacterSize(CharacterSize);
+    plate.setFillColor(PlateColour);
+    return true;
+}
+
+const std::vector<std::string>& AuthorOverlay::helpLines()
+{
+    static const std::vector<std::string> lines = {
+        "Space\tpause / play",
+        ". (period)\twhile paused: one step forward",
+        ", (comma)\twhile paused: one step back",
+        "Right, Left\tseek 1 s (with Shift: 10 s)",
+        "Home\tback to the start",
+        "], [\tdouble / halve the speed (1/8x to 8x)",
+        "L\tmark a loop's start, then its end; again: no loop",
+        "F1\tthis help",
+        "F3\tshow / hide the overlay",
+        "Escape\tquit",
+    };
+    return lines;
+}
+
+void AuthorOverlay::drawPlate(sf::RenderTarget& target, const std::vector<std::string>& lines, float x, float y,
+                              sf::Color colour)
+{
+    if (!loaded || lines.empty())
+        return;
+    // A tab starts the second column.
+    float width = 0.f;
+    for (const std::string& line : lines)
+    {
+        const std::size_t tab = line.find('\t');
+        const std::string shown = tab == std::string::npos ? line : line.substr(tab + 1);
+        text.setString(sf::String::fromUtf8(shown.begin(), shown.end()));
+        width = std::max(width, text.getLocalBounds().width + (tab == std::string::npos ? 0.f : TabColumn));
+    }
+    const float height = LineHeight * static_cast<float>(lines.size());
+    if (y < 0.f)
+        y = static_cast<float>(target.getSize().y) + y - height - 2.f * Padding;
+    plate.setPosition(x, y);
+    plate.setSize(sf::Vector2f(width + 2.f * Padding, height + 2.f * Padding));
+    target.draw(plate);
+    text.setFillColor(colour);
+    float lineY = y + Padding;
+    for (const std::string& line : lines)
+    {
+        const std::size_t tab = line.find('\t');
+        const std::string first = line.substr(0, tab);
+        text.setString(sf::String::fromUtf8(first.begin(), first.end()));
+        text.setPosition(x + Padding, lineY);
+        target.draw(text);
+        if (tab != std::string::npos)
+        {
+            const std::string second = line.substr(tab + 1);
+            text.setString(sf::String::fromUtf8(second.begin(), second.end()));
+            text.setPosition(x + Padding + TabColumn, lineY);
+            target.draw(text);
+        }
+        lineY += LineHeight;
+    }
+}
+
+void AuthorOverlay::drawStatus(sf::RenderTarget& target, const std::vector<std::string>& lines)
+{
+    drawPlate(target, lines, Margin, Margin, StatusColour);
+}
+
+void AuthorOverlay::drawProblems(sf::RenderTarget& target, const std::vector<std::string>& lines)
+{
+    drawPlate(target, lines, Margin, -Margin, ProblemColour);
+}
+
+void AuthorOverlay::drawHelp(sf::RenderTarget& target)
+{
+    const sf::Vector2u size = target.getSize();
+    drawPlate(target, helpLines(), static_cast<float>(size.x) / 2.f - 260.f,
+              static_cast<float>(size.y) / 2.f - LineHeight * static_cast<float>(helpLines().size()) / 2.f,
+              StatusColour);
+}

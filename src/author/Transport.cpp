@@ -1,0 +1,103 @@
+#include "author/Transport.hpp"
+
+#include "player/FrameTimer.hpp"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace
+{
+constexpr long ShortSeekSteps = 1 * FrameTimer::StepsPerSecond;
+constexpr long LongSeekSteps = 10 * FrameTimer::StepsPerSecond;
+
+Transport::Request changed()
+{
+    return {Transport::Request::Kind::Changed, 0};
+}
+
+Transport::Request seek(long step)
+{
+    return {Transport::Request::Kind::Seek, std::max(0L, step)};
+}
+} // namespace
+
+Transport::Request Transport::press(sf::Keyboard::Key key, bool shift, long step)
+{
+    using Kind = Request::Kind;
+    switch (key)
+    {
+    case sf::Keyboard::Space:
+        paused = !paused;
+        timer.accumulator = 0.f;
+        return changed();
+    case sf::Keyboard::Period: return paused ? Request{Kind::StepOnce, step + 1} : Request{};
+    case sf::Keyboard::Comma: return paused && step > 0 ? seek(step - 1) : Request{};
+    case sf::Keyboard::Right: return seek(step + (shift ? LongSeekSteps : ShortSeekSteps));
+    case sf::Keyboard::Left: return seek(step - (shift ? LongSeekSteps : ShortSeekSteps));
+    case sf::Keyboard::Home: return seek(0);
+    case sf::Keyboard::RBracket: speedExponent = std::min(speedExponent + 1, MaxSpeedExponent); return changed();
+    case sf::Keyboard::LBracket: speedExponent = std::max(speedExponent - 1, MinSpeedExponent); return changed();
+    case sf::Keyboard::L:
+        // Mark the start, then the end (in either order), then clear.
+        if (hasLoop())
+            loopStart = loopEnd = -1;
+        else if (loopStart < 0)
+            loopStart = step;
+        else if (step != loopStart)
+        {
+            loopEnd = std::max(step, loopStart);
+            loopStart = std::min(step, loopStart);
+        }
+        return changed();
+    case sf::Keyboard::F1: return {Kind::ToggleHelp, 0};
+    case sf::Keyboard::F3: return {Kind::ToggleOverlay, 0};
+    default: return {};
+    }
+}
+
+int Transport::stepsForFrame(float frameTime)
+{
+    if (paused)
+        return 0;
+    // The player's own pacing gives the ticks: at most one per frame, one per 1/60 s of real
+    // time. At speed 2^e a tick runs 2^e steps; at 1/2^e every 2^e-th tick runs one, so at 1/2x a
+    // step comes on every second frame.
+    const int ticks = timer.advance(frameTime);
+    if (speedExponent >= 0)
+        return ticks << speedExponent;
+    slowTicks += ticks;
+    const int steps = slowTicks >> -speedExponent;
+    slowTicks -= steps << -speedExponent;
+    return steps;
+}
+
+long Transport::loopReturn(long step) const
+{
+    return hasLoop() && step >= loopEnd ? loopStart : -1;
+}
+
+std::string Transport::speedText() const
+{
+    char text[16];
+    if (speedExponent >= 0)
+        std::snprintf(text, sizeof text, "%dx", 1 << speedExponent);
+    else
+        std::snprintf(text, sizeof text, "1/%dx", 1 << -speedExponent);
+    return text;
+}
+
+std::string Transport::stateLine(long step) const
+{
+    return "author: " + stateText(step);
+}
+
+std::string Transport::stateText(long step) const
+{
+    char text[96];
+    std::snprintf(text, sizeof text, "%s at %.3f s (step %ld)", paused ? "paused" : "playing",
+                  static_cast<double>(step) / FrameTimer::StepsPerSecond, step);
+    std::string line = text;
+    if (!atNormalSpeed())
+        line += ", speed " + speedText();
+    return line;
+}

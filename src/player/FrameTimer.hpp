@@ -1,0 +1,16 @@
+#pragma once
+
+// Turns measured frame times into fixed simulation steps. The frame time is clamped to one
+// step, so a frame runs at most one step: slow frames slow the demo down instead of bursting
+// to catch up, and every run of the same script sees the same sequence of steps.
+class FrameTimer
+{
+public:
+    static constexpr int StepsPerSecond = 60;
+    static constexpr float Step = 1.f / StepsPerSecond;
+
+    // Number of fixed steps (0 or 1) that a frame of this length runs.
+    int advance(float frameTime);
+
+    float accumulator = 0.f;
+};

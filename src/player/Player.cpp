@@ -1,0 +1,417 @@
+#include "player/Player.hpp"
+
+#include "catalogs/CatalogJson.hpp"
+#include "catalogs/DemoPaths.hpp"
+#include "catalogs/MusicManager.hpp"
+#include "catalogs/ShaderManager.hpp"
+#include "catalogs/SpriteManager.hpp"
+#include "catalogs/TextureManager.hpp"
+#include "cutscene/GameCutscene.hpp"
+#include "effects/ParticleManager.hpp"
+#include "effects/Random.hpp"
+#include "effects/TextManager.hpp"
+#include "player/FrameTimer.hpp"
+#include "player/StartPoint.hpp"
+#include "player/StepObserver.hpp"
+#include "scene/PassElision.hpp"
+#include "watch/DemoFiles.hpp"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+
+namespace
+{
+// Closing the window is noticed about once a second of demo time during a long seek.
+constexpr long StepsBetweenCloseChecks = FrameTimer::StepsPerSecond;
+
+// Applies one configuration key when present; a value of the wrong type keeps the default and
+// is reported in one line.
+template <typename T>
+void applyKey(const nlohmann::json& config, const char* key, const std::function<void(const T&)>& apply)
+{
+    if (!config.is_object() || !config.contains(key))
+        return;
+    try
+    {
+        apply(config.at(key).get<T>());
+    }
+    catch (const nlohmann::json::exception& error)
+    {
+        std::cerr << "config.json: Ignoring key \"" << key << "\", keeping its default: " << error.what() << std::endl;
+    }
+}
+
+const char* fileName(const char* path)
+{
+    const char* slash = std::strrchr(path, '/');
+    return slash ? slash + 1 : path;
+}
+} // namespace
+
+void Player::loadConfig()
+{
+    std::ifstream file(DemoPaths::Config);
+    if (!file.is_open())
+    {
+        std::cerr << "Config.json missing." << std::endl;
+        return;
+    }
+
+    nlohmann::json config;
+    try
+    {
+        parseJson(file, config);
+    }
+    catch (const nlohmann::json::exception& error)
+    {
+        std::cerr << "config.json: Error while parsing JSON." << std::endl;
+        std::cerr << error.what() << std::endl;
+        return;
+    }
+
+    // Each key takes effect as soon as it is read, in this order.
+    applyKey<bool>(config, "fullscreen", [this](const bool& value) { configFullscreen = value; });
+    applyKey<bool>(config, "music", [](const bool& value) {
+        if (!value)
+            MusicManager::instance().mute();
+    });
+    applyKey<bool>(config, "vsync", [this](const bool& value) { configVsync = value; });
+    applyKey<std::string>(config, "title", [this](const std::string& value) { configTitle = value; });
+    std::cout << "config.json: Loaded configuration." << std::endl;
+}
+
+void Player::loadCatalogs()
+{
+    // Later catalogs look entries up in earlier ones.
+    TextureManager::instance().load(DemoPaths::Textures);
+    MusicManager::instance().load(DemoPaths::Music);
+    SpriteManager::instance().load(DemoPaths::Sprites);
+    ParticleManager::instance().load(DemoPaths::Particles);
+    fade.fadeSprite = SpriteManager::instance().getSprite(DemoPaths::FadeSprite);
+    ShaderManager::instance().load(DemoPaths::Shaders);
+    TextManager::instance().load(DemoPaths::Texts);
+}
+
+void Player::clearCatalogs()
+{
+    // Later catalogs point into earlier ones: the reverse of the loading order.
+    TextManager::instance().clear();
+    ShaderManager::instance().clear();
+    ParticleManager::instance().clear();
+    SpriteManager::instance().clear();
+    MusicManager::instance().clear();
+    TextureManager::instance().clear();
+}
+
+bool Player::loadPostShader()
+{
+    return ShaderManager::loadFiles(postShader, DemoPaths::Vertex, DemoPaths::PostFragment);
+}
+
+bool Player::load()
+{
+    // Without a window (an offline render) the GL context is the player's own. Otherwise the
+    // first render texture to be activated would make a context of its own the thread's, and the
+    // scene's texture moves to a buffer, which a rewind destroys with that context.
+    if (sf::Context::getActiveContextId() == 0)
+        glContext = std::make_unique<sf::Context>();
+    scene.create(Width, Height);
+    postSprite.setTexture(scene.texture->getTexture(), false);
+
+    if (!loadPostShader())
+    {
+        std::cerr << "Unable to load " << fileName(DemoPaths::PostFragment) << std::endl;
+        return false;
+    }
+
+    loadCatalogs();
+
+    GameCutscene& cutscene = GameCutscene::instance();
+    cutscene.fade = &fade;
+    cutscene.clearScene();
+    cutscene.loadScript(DemoPaths::Script);
+
+    setPostUniforms();
+    if (scene.texture->setActive(true))
+        contextHold = std::make_unique<ContextHold>();
+    return true;
+}
+
+void Player::setPostUniforms()
+{
+    postShader.setUniform("iChannel0", sf::Shader::CurrentTexture);
+    // Without the grain texture (the lookup reports it) the grain channel stays unset.
+    if (const sf::Texture* noise = TextureManager::instance().getTexture(DemoPaths::GrainTexture))
+        postShader.setUniform("iChannel1", *noise);
+    postShader.setUniform("iTime", iTime);
+}
+
+bool Player::reload(const std::set<std::string>& saved)
+{
+    // Only what the script reads needs no catalog read again.
+    const std::set<std::string> scriptFiles = DemoFiles::namedByScript();
+    bool catalogs = false;
+    bool postShaders = false;
+    for (const std::string& path : saved)
+    {
+        catalogs = catalogs || (path != DemoPaths::Script && scriptFiles.count(path) == 0);
+        postShaders = postShaders || DemoFiles::isPostShader(path);
+    }
+
+    // What start-up printed while loading is not printed again.
+    quiet.set(true);
+    GameCutscene& cutscene = GameCutscene::instance();
+    // The scene's objects point into the catalogs: they go first.
+    cutscene.clearScene();
+    bool loaded = true;
+    if (postShaders)
+        loaded = loadPostShader();
+    if (catalogs)
+    {
+        clearCatalogs();
+        loadCatalogs();
+    }
+    setPostUniforms();
+    cutscene.loadScript(DemoPaths::Script);
+    quiet.set(false);
+    rewind();
+    return loaded;
+}
+
+void Player::reloadScript()
+{
+    std::cout << "Demo.script modified - Reloading" << std::endl;
+    // Flags, iTime, the music and the catalogs survive; the fade and the whole scene do not.
+    fade.reset();
+    GameCutscene& cutscene = GameCutscene::instance();
+    cutscene.clearScene();
+    // An editor may have removed the file for an instant: play on from the empty scene until
+    // the script can be read again instead of letting the empty script end the program.
+    if (!cutscene.loadScript(DemoPaths::Script))
+    {
+        cutscene.waitingForScript = true;
+    }
+    else if (cutscene.script.lineCount() == 0)
+    {
+        // An editor that truncates before it writes is caught between the two; an empty script
+        // would end the demo at once, so wait for the write that follows.
+        std::cerr << "Demo.script is empty - playing on until it is saved again." << std::endl;
+        cutscene.waitingForScript = true;
+    }
+}
+
+void Player::close()
+{
+    playing = false;
+    closeRequested = true;
+}
+
+void Player::update()
+{
+    ++stepCount;
+    iTime += FrameTimer::Step;
+    postShader.setUniform("iTime", iTime);
+    MusicManager& music = MusicManager::instance();
+    music.advanceHeld(FrameTimer::Step);
+    music.updateFade(FrameTimer::Step);
+
+    GameCutscene& cutscene = GameCutscene::instance();
+    cutscene.update(FrameTimer::Step);
+    TextManager::instance().update(FrameTimer::Step);
+    playing = playing && cutscene.interp.running;
+    fade.advance(FrameTimer::Step);
+    if (observer)
+        observer->stepEnded();
+}
+
+void Player::step()
+{
+    // Playing draws a frame after every step, and a buffer may keep what it drew.
+    renderOwed();
+    update();
+}
+
+Player::~Player()
+{
+    // The cutscene outlives every player; it must not keep pointing into this one.
+    GameCutscene& cutscene = GameCutscene::instance();
+    if (cutscene.drawing.canvas == &scene)
+        cutscene.drawing.canvas = nullptr;
+    if (cutscene.sceneTarget == scene.texture.get())
+        cutscene.sceneTarget = nullptr;
+}
+
+void Player::renderScene()
+{
+    GameCutscene& cutscene = GameCutscene::instance();
+    cutscene.drawing.canvas = &scene;
+    if (cutscene.started)
+    {
+        cutscene.sceneTarget = scene.texture.get();
+        cutscene.interp.executeSub("render");
+    }
+    cutscene.drawing.finishCanvas();
+    renderedStep = stepCount;
+    printedSteps = std::max(printedSteps, stepCount);
+}
+
+void Player::renderOwed()
+{
+    if (renderedStep < stepCount)
+        renderScene();
+}
+
+void Player::present(sf::RenderTarget& screen)
+{
+    // Presenting a buffer may have given the scene another texture.
+    postSprite.setTexture(scene.texture->getTexture(), false);
+    sf::RenderStates post(&postShader);
+    // The post pass covers the whole screen: it can blend as onto the cleared screen instead.
+    if (PassElision::enabled && screen.getSize() == scene.texture->getSize())
+        post.blendMode = PassElision::OntoCleared;
+    else
+        screen.clear(sf::Color(0, 0, 0, 0));
+    screen.draw(postSprite, post);
+    // Text lands on the finished picture, untouched by the post-processing.
+    TextManager::instance().draw(screen);
+    fade.draw(screen);
+}
+
+bool Player::seekTo(const StartPoint& start)
+{
+    GameCutscene& cutscene = GameCutscene::instance();
+    long target = StartPoint::MaxSteps;
+    if (start.byTime())
+        target = start.step();
+    else
+    {
+        const auto label = cutscene.script.labels.find(start.text());
+        if (label == cutscene.script.labels.end())
+        {
+            std::cerr << "kestrune: " << start.undefinedLabel() << std::endl;
+            return false;
+        }
+        cutscene.interp.watchLine = label->second;
+    }
+    if (seek(target, !start.byTime()))
+        return true;
+
+    std::cerr << "kestrune: --start " << start.text() << ": ";
+    if (playing)
+        std::cerr << "the main flow does not reach label \"" << start.text() << "\" in the first hour" << std::endl;
+    else if (closeRequested)
+        std::cerr << "stopped (window closed) before the start point" << std::endl;
+    else
+        std::cerr << "the demo ends after " << stepCount << " steps ("
+                  << static_cast<double>(stepCount) / FrameTimer::StepsPerSecond << " s), before the start point"
+                  << std::endl;
+    return false;
+}
+
+bool Player::seekTo(long step)
+{
+    if (step < 0)
+        return false;
+    return seek(step, false);
+}
+
+void Player::rewind()
+{
+    GameCutscene& cutscene = GameCutscene::instance();
+    cutscene.restart();
+    ParticleManager::instance().restart();
+    TextManager::instance().restart();
+    SpriteManager::instance().restart();
+    ShaderManager::instance().restart();
+    MusicManager::instance().restart();
+    Random::restart();
+    if (observer)
+        observer->rewound();
+    fade.reset();
+    iTime = 0.f;
+    postShader.setUniform("iTime", iTime);
+    scene.restart();
+    cutscene.drawing.failed = false;
+    playing = !closeRequested;
+    stepCount = 0;
+    renderedStep = -1;
+}
+
+bool Player::seek(long target, bool toLabel)
+{
+    GameCutscene& cutscene = GameCutscene::instance();
+    ScriptInterp& interp = cutscene.interp;
+    // A label is looked for from the start.
+    if (target < stepCount || (toLabel && stepCount > 0))
+        rewind();
+    interp.watchReached = false;
+    cutscene.drawing.failed = false;
+
+    MusicManager& music = MusicManager::instance();
+    music.hold();
+    // --draw-all draws every pass of every step.
+    const bool optimistic = PassElision::enabled;
+    const bool arrived = advance(target, toLabel, optimistic);
+    interp.watchLine = -1;
+    // Where the seek stops (arrived, or at the demo's end) its picture must be playing's.
+    const bool ended = !playing && !closeRequested;
+    if ((arrived || ended) && optimistic && !sceneIsExact())
+    {
+        // A skipped step drew something that this picture needs: run again, drawing every step.
+        const long reached = stepCount;
+        rewind();
+        advance(reached, false, false);
+    }
+    music.release();
+    return arrived;
+}
+
+bool Player::advance(long target, bool toLabel, bool optimistic)
+{
+    ScriptInterp& interp = GameCutscene::instance().interp;
+    bool arrived = !toLabel && stepCount == target;
+    // Playing draws a frame after every step; the one of the current step may still be owed.
+    if (renderedStep < stepCount)
+        renderDuringSeek(optimistic && !arrived);
+    const long limit = toLabel ? StartPoint::MaxSteps : target;
+    long stepsRun = 0;
+    while (!arrived && playing && stepCount < limit)
+    {
+        if (closeCheck && ++stepsRun % StepsBetweenCloseChecks == 0 && closeCheck())
+            close();
+        const bool last = !toLabel && stepCount + 1 == target;
+        GameCutscene::instance().drawing.mode = optimistic && !last ? DrawTracker::Mode::Dry : DrawTracker::Mode::Real;
+        quiet.set(stepCount + 1 <= printedSteps);
+        update();
+        arrived = toLabel ? interp.watchReached : stepCount == target;
+        renderDuringSeek(optimistic && !arrived && playing);
+    }
+    GameCutscene::instance().drawing.mode = DrawTracker::Mode::Real;
+    quiet.set(false);
+    return arrived;
+}
+
+void Player::renderDuringSeek(bool dry)
+{
+    GameCutscene::instance().drawing.mode = dry ? DrawTracker::Mode::Dry : DrawTracker::Mode::Real;
+    quiet.set(stepCount <= printedSteps);
+    renderScene();
+}
+
+bool Player::sceneIsExact() const
+{
+    const GameCutscene& cutscene = GameCutscene::instance();
+    if (cutscene.drawing.failed || scene.target.content == DrawTarget::Content::Stale)
+        return false;
+    for (const auto& entry : cutscene.buffers)
+    {
+        if (entry.second->target.content == DrawTarget::Content::Stale)
+            return false;
+    }
+    return true;
+}

@@ -1,0 +1,151 @@
+#pragma once
+
+#include "player/ConsoleQuiet.hpp"
+#include "player/ContextHold.hpp"
+#include "scene/SceneCanvas.hpp"
+#include "scene/ScreenFade.hpp"
+
+#include <SFML/Graphics/RenderTarget.hpp>
+#include <SFML/Graphics/Shader.hpp>
+#include <SFML/Graphics/Sprite.hpp>
+#include <SFML/Window/Context.hpp>
+
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+
+class StartPoint;
+class StepObserver;
+
+// A playing demo: its state and its fixed step, the frame's render and present, rewind, exact
+// seeks and reloads. It opens no window and runs no loop; the drivers (the window's frame loop,
+// author mode, the offline renderer) own those and call in.
+class Player
+{
+    // An offline render's own GL context (load); declared first, so that it is current while
+    // everything else is destroyed.
+    std::unique_ptr<sf::Context> glContext;
+
+public:
+    // The demo's picture.
+    static constexpr unsigned Width = 1920;
+    static constexpr unsigned Height = 1080;
+
+    Player() = default;
+    Player(const Player&) = delete;
+    Player& operator=(const Player&) = delete;
+    ~Player();
+
+    // config.json: the window's settings, and whether music plays (applied as it is read).
+    void loadConfig();
+    bool fullscreen() const { return configFullscreen; }
+    bool vsync() const { return configVsync; }
+    const std::string& title() const { return configTitle; }
+
+    // Everything start-up does after the window: scene texture, post-processing shader (false,
+    // reported, when it cannot be loaded), catalogs, script. Needs a GL context, not a window:
+    // without one it makes its own.
+    bool load();
+
+    // One fixed step of the simulation (the music held by a seek or a pause moves with it).
+    // The window's loop runs these and renders once per frame.
+    void update();
+    // One fixed step as --render plays it: the render the step before still owes, then update.
+    void step();
+    // The script's "render" section into the scene texture.
+    void renderScene();
+    // renderScene unless the current step's scene has been rendered already.
+    void renderOwed();
+    // The finished picture onto a window-sized target: the scene texture through the
+    // post-processing shader, the text systems and the fade. Runs no script line.
+    void present(sf::RenderTarget& target);
+
+    // Back to the state of a fresh start at step 0 without reading any file. Printed lines stay
+    // printed.
+    void rewind();
+
+    // Lands on the exact state that playing has after `step` steps (each followed by one render,
+    // as --render plays): forward from here, or back by rewind and forward. The scene of that
+    // step is rendered as playing renders it. Skipped steps draw nothing that no later pixel
+    // needs; when the arrival shows that a skipped drawing was needed after all, the seek runs
+    // again drawing every step (--draw-all always does). Lines of steps printed once are not
+    // printed again. The music is silent meanwhile and then plays from where the song is at
+    // that step. False when the demo ends before the step (the state and the picture are then
+    // those of its last step) or the window closes.
+    bool seekTo(long step);
+    // seekTo a start point: a time, or the first step in which the main flow arrives at a label.
+    // False, after one line on standard error, when the demo ends (or the window closes) before
+    // it, or the label is never reached in an hour of demo time.
+    bool seekTo(const StartPoint& start);
+
+    // Plain play's reload of a saved script: the scene, the buffers, the fade and the script's
+    // position are reset and init runs again; flags, iTime, the music and the catalogs stay.
+    void reloadScript();
+    // Author mode's reload of saved files: the script, and the catalogs with every file they
+    // name or the post-processing shaders when one of theirs is among `saved`, then a rewind to
+    // step 0 (the caller seeks back). Nothing is printed. False when the post-processing shaders
+    // do not load.
+    bool reload(const std::set<std::string>& saved);
+
+    // The window was closed or Escape held: playing ends, and a rewind does not start it again.
+    void close();
+    bool closed() const { return closeRequested; }
+    // Asked now and then during a long seek: true when the window has been closed.
+    void watchForClose(std::function<bool()> check) { closeCheck = std::move(check); }
+    // Follows every step (null: none).
+    void observe(StepObserver* stepObserver) { observer = stepObserver; }
+
+    // Steps run since the start (a fresh start or a rewind): --start 4.5 arrives at step 270.
+    long steps() const { return stepCount; }
+    // False once the script has exited or ended, or the window was closed.
+    bool running() const { return playing; }
+    // The current step's scene has been rendered.
+    bool sceneRendered() const { return renderedStep == stepCount; }
+    float time() const { return iTime; }
+    const ScreenFade& screenFade() const { return fade; }
+    const SceneCanvas& sceneCanvas() const { return scene; }
+    // Every step's lines count as unprinted again (tests that replay from a rewind).
+    void forgetPrinted() { printedSteps = 0; }
+    // Steps up to `step` count as printed: a seek through them stays quiet.
+    void markPrinted(long step) { printedSteps = step; }
+
+private:
+    void loadCatalogs();
+    void clearCatalogs();
+    bool loadPostShader();
+    // The post-processing shader's scene, noise and time.
+    void setPostUniforms();
+    // seekTo: to `target` steps, or with `toLabel` to the step in which the main flow reaches
+    // the interpreter's watch line.
+    bool seek(long target, bool toLabel);
+    // Steps from here to the target; with `optimistic`, the steps before the arrival draw nothing.
+    bool advance(long target, bool toLabel, bool optimistic);
+    // The render of the current step within a seek: quiet when printed before, dry or real.
+    void renderDuringSeek(bool dry);
+    // After an optimistic seek: nothing the arrival drew or shows depended on a skipped drawing.
+    bool sceneIsExact() const;
+
+    bool configFullscreen = false;
+    bool configVsync = true;
+    std::string configTitle = "Kestrune Demo";
+
+    // The scene texture, which the post pass shows.
+    SceneCanvas scene;
+    sf::Sprite postSprite;
+    sf::Shader postShader;
+    float iTime = 0.f;
+    ScreenFade fade;
+    std::unique_ptr<ContextHold> contextHold;
+    ConsoleQuiet quiet;
+    StepObserver* observer = nullptr;
+    std::function<bool()> closeCheck;
+
+    long stepCount = 0;
+    bool playing = true;
+    // The steps whose console lines (their update and their frame's render) have been printed.
+    long printedSteps = 0;
+    // The step whose frame renderScene last rendered (-1: none since the start).
+    long renderedStep = -1;
+    bool closeRequested = false;
+};

@@ -1,0 +1,228 @@
+#include "render/FrameWriter.hpp"
+
+#include "render/Ffmpeg.hpp"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <regex>
+
+#include <signal.h>
+#include <unistd.h>
+
+namespace
+{
+long long nanosSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Two workers overlap encoding with drawing on a small machine; more only add memory.
+unsigned pngWorkers()
+{
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores >= 4 ? 3 : 2;
+}
+
+std::string frameName(long number)
+{
+    char name[32];
+    std::snprintf(name, sizeof name, "frame_%06ld.png", number);
+    return name;
+}
+} // namespace
+
+FrameWriter::FrameWriter(unsigned w, unsigned h) : width(w), height(h) {}
+
+FrameWriter::~FrameWriter()
+{
+    finish();
+}
+
+bool FrameWriter::openFolder(const std::string& path, std::string& error)
+{
+    namespace fs = std::filesystem;
+    std::error_code code;
+    fs::create_directories(path, code);
+    if (!fs::is_directory(path, code))
+    {
+        error = "cannot create the folder " + path;
+        return false;
+    }
+    // The folder then holds exactly this render's frames.
+    static const std::regex framePattern("frame_[0-9]{6}\\.png");
+    for (const auto& entry : fs::directory_iterator(path, code))
+        if (std::regex_match(entry.path().filename().string(), framePattern) && fs::remove(entry.path(), code))
+            ++removedFrames;
+    folder = path;
+    startWorkers(pngWorkers());
+    return true;
+}
+
+bool FrameWriter::openVideo(const std::string& path, const std::string& format, int fps, std::string& error)
+{
+    const std::string size = std::to_string(width) + "x" + std::to_string(height);
+    const std::string rate = std::to_string(fps);
+    std::vector<std::string> args = Ffmpeg::command({"-f", "rawvideo", "-pix_fmt", "rgba", "-s", size, "-r", rate,
+                                                     "-i", "-",
+                                                     // The GL hands rows bottom first.
+                                                     "-vf", "vflip", "-pix_fmt", "yuv420p"});
+    const std::vector<std::string> codec =
+        format == "webm"
+            ? std::vector<std::string>{"-c:v", "libvpx", "-deadline", "realtime", "-cpu-used", "8", "-b:v", "16M"}
+            : std::vector<std::string>{"-c:v", "libx264", "-preset", "veryfast", "-crf", "18"};
+    args.insert(args.end(), codec.begin(), codec.end());
+    args.insert(args.end(), {"-f", format, path});
+
+    ffmpeg = Ffmpeg::start(args, pipeFd, error);
+    if (ffmpeg < 0)
+        return false;
+    // A failing ffmpeg must turn into a write error, not kill the player.
+    signal(SIGPIPE, SIG_IGN);
+    // The video takes the frames in order: one worker.
+    startWorkers(1);
+    return true;
+}
+
+void FrameWriter::startWorkers(unsigned count)
+{
+    const std::size_t frameBytes = static_cast<std::size_t>(width) * height * 4;
+    const unsigned slotCount = count + 2;
+    slots.resize(slotCount);
+    for (unsigned i = 0; i < slotCount; ++i)
+    {
+        slots[i].pixels.resize(frameBytes);
+        freeSlots.push_back(static_cast<int>(i));
+    }
+    readySlots.assign(slotCount, -1);
+    for (unsigned i = 0; i < count; ++i)
+    {
+        if (!folder.empty())
+            encoders.push_back(std::make_unique<PngEncoder>(width, height));
+        workers.emplace_back(&FrameWriter::work, this, i);
+    }
+}
+
+std::uint8_t* FrameWriter::acquire()
+{
+    const auto start = std::chrono::steady_clock::now();
+    std::unique_lock<std::mutex> lock(mutex);
+    changed.wait(lock, [this] { return !freeSlots.empty(); });
+    const int index = freeSlots.back();
+    freeSlots.pop_back();
+    waitNanos += nanosSince(start);
+    return slots[static_cast<std::size_t>(index)].pixels.data();
+}
+
+void FrameWriter::submit(std::uint8_t* pixels)
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        std::size_t index = 0;
+        while (slots[index].pixels.data() != pixels)
+            ++index;
+        slots[index].number = ++submitted;
+        readySlots[(readyHead + readyCount) % readySlots.size()] = static_cast<int>(index);
+        ++readyCount;
+    }
+    changed.notify_all();
+}
+
+void FrameWriter::work(unsigned worker)
+{
+    for (;;)
+    {
+        int index = -1;
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            changed.wait(lock, [this] { return readyCount > 0 || closing; });
+            if (readyCount == 0)
+                return;
+            index = readySlots[readyHead];
+            readyHead = (readyHead + 1) % readySlots.size();
+            --readyCount;
+        }
+        const Slot& slot = slots[static_cast<std::size_t>(index)];
+        const bool written = folder.empty() ? writeToPipe(slot) : writePng(*encoders[worker], slot);
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            freeSlots.push_back(index);
+            failed = failed || !written;
+        }
+        changed.notify_all();
+    }
+}
+
+bool FrameWriter::writePng(PngEncoder& encoder, const Slot& slot)
+{
+    const auto start = std::chrono::steady_clock::now();
+    encoder.encode(slot.pixels.data());
+    encodeNanos += nanosSince(start);
+    const auto writeStart = std::chrono::steady_clock::now();
+    const std::string path = folder + "/" + frameName(slot.number);
+    const bool written = encoder.writeFile(path);
+    writeNanos += nanosSince(writeStart);
+    if (!written)
+        std::cerr << "kestrune: cannot write " << path << std::endl;
+    return written;
+}
+
+bool FrameWriter::writeToPipe(const Slot& slot)
+{
+    const auto start = std::chrono::steady_clock::now();
+    const std::uint8_t* at = slot.pixels.data();
+    std::size_t left = slot.pixels.size();
+    while (left > 0)
+    {
+        const ssize_t n = write(pipeFd, at, left);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+        {
+            writeNanos += nanosSince(start);
+            return false;
+        }
+        at += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    writeNanos += nanosSince(start);
+    return true;
+}
+
+bool FrameWriter::hasFailed()
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    return failed;
+}
+
+bool FrameWriter::finish()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        closing = true;
+    }
+    changed.notify_all();
+    for (std::thread& worker : workers)
+        worker.join();
+    workers.clear();
+    bool ok = !failed;
+    if (pipeFd >= 0)
+    {
+        close(pipeFd);
+        pipeFd = -1;
+        const bool encoded = Ffmpeg::finish(ffmpeg);
+        ffmpeg = -1;
+        if (!encoded)
+        {
+            std::cerr << "kestrune: ffmpeg failed while encoding the video" << std::endl;
+            ok = false;
+        }
+        else if (failed)
+            std::cerr << "kestrune: ffmpeg stopped taking frames" << std::endl;
+    }
+    failed = !ok;
+    return ok;
+}

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "catalogs/MusicManager.hpp"
+#include "player/StepObserver.hpp"
+
+#include <cstdint>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+// An offline render's sound track. It follows what the music player does (which song, started,
+// paused, resumed, at what volume) step by step, and mixes the same audio from the decoded music
+// files into a WAV file: one step's worth of samples per fixed step, so the track is exact and the
+// same on every run, however fast the frames are drawn.
+class SoundTrack : public MusicListener, public StepObserver
+{
+public:
+    static constexpr unsigned Rate = 44100;
+    static constexpr unsigned Channels = 2;
+
+    // Creates the WAV file; false (with a reason in `error`) when it cannot be written.
+    bool open(const std::string& path, std::string& error);
+    // Steps before recording starts (a fast-forward) still move the songs on, silently. With
+    // `withLastStep` the track begins with the step that just ran, whose frame comes first.
+    void startRecording(bool withLastStep);
+    // Mixes (when recording) and advances one fixed step at the stream volume the step left.
+    void endStep(float volume);
+    // Before recording: back to step 0 with no song, as the player's rewind to the start.
+    void rewind();
+    // The player's steps: endStep at the music's stream volume, and rewind.
+    void stepEnded() override;
+    void rewound() override;
+    // Completes the WAV header; false when writing failed.
+    bool close();
+
+    // True when some recorded step had a song playing.
+    bool hasMusic() const { return heardMusic; }
+
+    void songStarted(const Song& song, bool loop) override;
+    void songStopped() override;
+    void paused() override;
+    void resumed() override;
+
+private:
+    struct Decoded
+    {
+        unsigned rate = 0;
+        unsigned channels = 0;
+        std::uint64_t frames = 0;
+        std::vector<std::int16_t> samples;
+    };
+
+    enum class Status
+    {
+        Stopped,
+        Playing,
+        Paused
+    };
+
+    struct Voice
+    {
+        const Decoded* song = nullptr;
+        Status status = Status::Stopped;
+        bool loop = false;
+        double loopFrom = 0.0; // song frames
+        double position = 0.0; // song frames
+    };
+
+    const Decoded* decode(const std::string& file);
+    void mixStep(std::uint64_t step, float gain);
+    void mixFrame(float gain, std::int16_t* out);
+    void advanceFrame();
+
+    std::map<std::string, std::unique_ptr<Decoded>> decoded;
+    Voice voice;
+    Voice lastStepVoice;
+    float lastStepGain = 0.f;
+
+    bool recording = false;
+    bool heardMusic = false;
+    std::uint64_t steps = 0;
+    std::uint64_t framesWritten = 0;
+    std::vector<std::int16_t> stepBuffer;
+    std::ofstream wav;
+};

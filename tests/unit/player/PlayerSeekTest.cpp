@@ -1,0 +1,239 @@
+#include "player/Player.hpp"
+#include "catalogs/MusicManager.hpp"
+#include "cutscene/GameCutscene.hpp"
+#include "effects/ParticleManager.hpp"
+#include "effects/Random.hpp"
+#include "effects/TextManager.hpp"
+
+#include "ConsoleCapture.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
+
+#include <unistd.h>
+
+#ifdef KESTRUNE_TEST_GL
+namespace fs = std::filesystem;
+using testsupport::capture;
+
+namespace
+{
+// A dot drawn every frame into a buffer that is only cleared once: every frame's picture
+// depends on all the frames before it, so a seek must draw them all.
+const char* const TrailScript = R"(log begin
+object_tween_x dot, 1600, 1
+delay 0.5
+log half
+delay 100
+exit
+:init
+create_buffer trail
+clear_buffer trail
+create_object dot, star, 0, 0
+object_set_pos dot, 100, 300
+exit
+:render
+draw_object trail, dot
+display_buffer trail
+render_scene trail
+exit
+)";
+
+struct Case
+{
+    const char* name;
+    const char* script; // null: the bundled demo
+    long back;
+    long to;
+};
+
+const Case Cases[] = {
+    {"bundled demo", nullptr, 100, 250},
+    {"trail", TrailScript, 20, 45},
+};
+
+void put(std::ostringstream& out, const sf::Transformable& t)
+{
+    out << t.getPosition().x << ',' << t.getPosition().y << ',' << t.getRotation() << ',' << t.getScale().x << ','
+        << t.getScale().y << ',' << t.getOrigin().x << ',' << t.getOrigin().y << ';';
+}
+
+void put(std::ostringstream& out, const Tween& tween)
+{
+    out << tween.running << ',' << tween.elapsed << ',' << tween.value << ',' << tween.loopsDone << ';';
+}
+
+// Everything a step can change, written out so that two states compare as text.
+std::string stateOf(const Player& app)
+{
+    std::ostringstream out;
+    out.precision(9);
+    const GameCutscene& cutscene = GameCutscene::instance();
+    out << "app " << app.steps() << ' ' << app.time() << ' ' << app.running() << ' ' << app.screenFade().fadeLevel << ' '
+        << app.screenFade().fadeSpeed << ' ' << app.screenFade().fadeState << '\n';
+    if (const sf::Sprite* black = app.screenFade().fadeSprite)
+    {
+        out << "fade sprite " << black->getTexture() << ' ' << int(black->getColor().a) << ' ';
+        put(out, *black);
+        out << '\n';
+    }
+    out << "script " << cutscene.started << ' ' << cutscene.interp.pc << ' ' << cutscene.interp.delay << ' '
+        << cutscene.interp.running << ' ' << cutscene.interp.returnLine;
+    for (std::int32_t flag : cutscene.flags)
+        out << ' ' << flag;
+    out << '\n';
+    std::map<std::string, const SceneObject*> objects;
+    for (const auto& entry : cutscene.objects)
+        objects[entry.first] = entry.second.get();
+    for (const auto& entry : cutscene.buffers)
+        objects["buffer " + entry.first] = entry.second.get();
+    for (const auto& entry : objects)
+    {
+        const SceneObject& object = *entry.second;
+        out << entry.first << ' ' << object.alpha << ' ' << object.animator.index << ' ' << object.animator.timeLeft
+            << ' ';
+        put(out, object.sprite);
+        for (const Tween& tween : object.tweens)
+            put(out, tween);
+        for (const auto& uniform : object.uniformTweens)
+            put(out, uniform.tween);
+        out << '\n';
+    }
+    std::map<std::string, const ParticleSystem*> systems;
+    for (const auto& entry : ParticleManager::instance().systems())
+        systems[entry.first] = &entry.second;
+    for (const auto& entry : systems)
+    {
+        const ParticleSystem& system = *entry.second;
+        out << "particles " << entry.first << ' ' << system.active << ' ' << system.spawnTimer;
+        for (std::int32_t i = 0; i < system.numParticles; ++i)
+        {
+            const Particle& p = system.particles[i];
+            if (p.active)
+                out << ' ' << i << ':' << p.x << ',' << p.y << ',' << p.alpha << ',' << p.age;
+        }
+        out << '\n';
+    }
+    for (const char* key : {"headline", "caption"})
+    {
+        const TextSystem* text = TextManager::instance().getTextSystem(key);
+        for (const auto& instance : text->instances)
+        {
+            out << "text " << key << ' ' << instance->busy << ' ' << instance->remaining << ' ' << instance->delay;
+            for (const TextLetter& letter : instance->letters)
+                out << ' ' << letter.x << ',' << letter.y << ',' << letter.alpha << ',' << letter.timer;
+            out << '\n';
+        }
+    }
+    const MusicManager& music = MusicManager::instance();
+    out << "music " << music.currentVolume << ' ';
+    put(out, music.fadeTween);
+    out << '\n';
+    return out.str();
+}
+
+struct Moment
+{
+    std::string state;
+    sf::Image scene;
+    std::int32_t random;
+};
+
+// The state, the scene texture's pixels and, with `random`, the next number of the random
+// sequence (drawn last: it moves the sequence on).
+Moment momentOf(const Player& app, bool random)
+{
+    Moment moment{stateOf(app), app.sceneCanvas().texture->getTexture().copyToImage(), 0};
+    if (random)
+        moment.random = Random::next();
+    return moment;
+}
+
+// Buffers are made anew after a rewind, and printed with their address.
+std::string withoutAddresses(const std::string& text)
+{
+    return std::regex_replace(text, std::regex("0x[0-9a-f]+"), "0x");
+}
+
+bool samePixels(const sf::Image& a, const sf::Image& b)
+{
+    const std::size_t bytes = 4u * a.getSize().x * a.getSize().y;
+    return a.getSize() == b.getSize() && std::equal(a.getPixelsPtr(), a.getPixelsPtr() + bytes, b.getPixelsPtr());
+}
+} // namespace
+
+// Seeking back re-simulates from a rewind, seeking forward runs on: both land on the state and
+// the pixels that playing (each step followed by its frame's render) has, and print nothing
+// that was printed before; a seek into new steps prints their lines once, as playing does.
+TEST(PlayerSeek, BackThenForwardLandsOnPlayingsStateAndPixels)
+{
+    const fs::path previous = fs::current_path();
+    const fs::path dir = fs::temp_directory_path() / ("kestrune-seek-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    fs::copy(fs::path(KESTRUNE_SOURCE_DIR) / "assets", dir / "assets", fs::copy_options::recursive);
+    std::ofstream(dir / "config.json") << R"({ "music": false })";
+    fs::current_path(dir);
+
+    Player app;
+    ASSERT_TRUE(capture([&] {
+                    app.loadConfig();
+                    return app.load();
+                }).err.empty());
+    GameCutscene& cutscene = GameCutscene::instance();
+    for (const Case& c : Cases)
+    {
+        SCOPED_TRACE(c.name);
+        if (c.script)
+        {
+            std::ofstream("assets/demo.script") << c.script;
+            cutscene.clearScene();
+            cutscene.loadScript("assets/demo.script");
+        }
+        app.rewind();
+        app.forgetPrinted();
+
+        Moment back, to;
+        const testsupport::Output played = capture([&] {
+            for (long k = 1; k <= c.to; ++k)
+            {
+                app.update();
+                app.renderScene();
+                if (k == c.back)
+                    back = momentOf(app, false);
+            }
+            to = momentOf(app, true);
+        });
+        EXPECT_EQ(app.steps(), c.to);
+
+        const testsupport::Output seekBack = capture([&] { EXPECT_TRUE(app.seekTo(c.back)); });
+        const Moment backAgain = momentOf(app, false);
+        const testsupport::Output seekForward = capture([&] { EXPECT_TRUE(app.seekTo(c.to)); });
+        const Moment toAgain = momentOf(app, true);
+        EXPECT_EQ(backAgain.state, back.state);
+        EXPECT_TRUE(samePixels(backAgain.scene, back.scene));
+        EXPECT_EQ(toAgain.state, to.state);
+        EXPECT_TRUE(samePixels(toAgain.scene, to.scene));
+        EXPECT_EQ(toAgain.random, to.random);
+        EXPECT_EQ(seekBack.out + seekBack.err + seekForward.out + seekForward.err, "");
+
+        // From a rewind that forgot what was printed, the seek prints what playing printed, once.
+        app.rewind();
+        app.forgetPrinted();
+        const testsupport::Output seekNew = capture([&] { EXPECT_TRUE(app.seekTo(c.to)); });
+        EXPECT_EQ(withoutAddresses(seekNew.out), withoutAddresses(played.out));
+        EXPECT_EQ(seekNew.err, played.err);
+        const Moment toFromStart = momentOf(app, true);
+        EXPECT_EQ(toFromStart.state, to.state);
+        EXPECT_TRUE(samePixels(toFromStart.scene, to.scene));
+        EXPECT_EQ(toFromStart.random, to.random);
+    }
+    fs::current_path(previous);
+    fs::remove_all(dir);
+}
+#endif

@@ -1,0 +1,153 @@
+#include "player/Player.hpp"
+#include "player/StartPoint.hpp"
+#include "player/FrameTimer.hpp"
+#include "cutscene/GameCutscene.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace
+{
+// Render counts the frames in flag 3; the label "here" is first reached by a jump, after the
+// main flow has already passed the label's position.
+const char* const JumpScript = R"(goto later
+:here
+set_flag 1, 5
+delay 1
+exit
+:later
+set_flag 2, 1
+delay 0.2
+goto here
+:init
+exit
+:render
+add_flag 3, 1
+exit
+)";
+
+// A fresh cutscene with the script loaded in a temporary working directory.
+class FastForward : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        previous = fs::current_path();
+        dir = fs::temp_directory_path() / ("kestrune-ff-" + std::to_string(::getpid()));
+        fs::create_directories(dir / "assets");
+        fs::current_path(dir);
+    }
+
+    void TearDown() override
+    {
+        fs::current_path(previous);
+        fs::remove_all(dir);
+    }
+
+    void load(const char* script)
+    {
+        std::ofstream("assets/demo.script") << script;
+        GameCutscene& cutscene = GameCutscene::instance();
+        for (auto& flag : cutscene.flags)
+            flag = 0;
+        cutscene.clearScene();
+        cutscene.loadScript("assets/demo.script");
+    }
+
+    fs::path previous;
+    fs::path dir;
+};
+} // namespace
+
+TEST_F(FastForward, LabelStopsAfterTheStepThatArrivesThereAsPlayingDoes)
+{
+    GameCutscene& cutscene = GameCutscene::instance();
+    testing::internal::CaptureStdout();
+    load(JumpScript);
+    Player played;
+    int steps = 0;
+    do
+    {
+        played.update();
+        played.renderScene();
+        ++steps;
+    } while (cutscene.flags[1] != 5 && steps < 1000);
+    const auto playedFlags = cutscene.flags;
+    const int playedPc = cutscene.interp.pc;
+
+    load(JumpScript);
+    Player skipped;
+    EXPECT_TRUE(skipped.seekTo(StartPoint("here")));
+    testing::internal::GetCapturedStdout();
+
+    EXPECT_GT(steps, 10); // the jump, not the first step's pass over the label's position
+    EXPECT_EQ(skipped.time(), played.time());
+    EXPECT_EQ(cutscene.flags, playedFlags);
+    EXPECT_EQ(cutscene.flags[3], steps); // the render section ran after every step, the arrival's too
+    EXPECT_EQ(skipped.steps(), steps);
+    EXPECT_EQ(cutscene.interp.pc, playedPc);
+    EXPECT_EQ(cutscene.interp.watchLine, -1);
+}
+
+TEST_F(FastForward, TimeRunsRoundedStepsAndAnEndBeforeTheStartFails)
+{
+    testing::internal::CaptureStdout();
+    load(JumpScript);
+    Player timed;
+    const bool timedOk = timed.seekTo(StartPoint("0.509"));
+    Player reference;
+    for (int i = 0; i < 31; ++i)
+        reference.update();
+    const float timedTime = timed.time();
+
+    // The second script's render section, run after the main flow has ended, waits in a delay:
+    // the interpreter runs again, yet the demo has ended and no window was closed.
+    const char* const endingScripts[] = {
+        "delay 0.1\nexit\n:init\nexit\n:render\nexit\n",
+        "delay 0.1\nset_flag 1, 1\nexit\n:init\nexit\n:render\nif %flag_1, 1\ndelay 1\nendif\nexit\n"};
+    std::vector<bool> endedOk;
+    std::vector<std::string> endedErr, expectedErr;
+    for (const char* script : endingScripts)
+    {
+        load(script);
+        Player toTheEnd;
+        int steps = 0;
+        while (toTheEnd.running() && steps < 1000)
+        {
+            toTheEnd.update();
+            toTheEnd.renderScene();
+            ++steps;
+        }
+        load(script);
+        Player ended;
+        testing::internal::CaptureStderr();
+        endedOk.push_back(ended.seekTo(StartPoint("2")));
+        endedErr.push_back(testing::internal::GetCapturedStderr());
+        std::ostringstream expected;
+        expected << "kestrune: --start 2: the demo ends after " << steps << " steps (" << steps / 60.0
+                 << " s), before the start point\n";
+        expectedErr.push_back(expected.str());
+    }
+
+    // A label the main flow never reaches: it ends first.
+    load(JumpScript);
+    Player never;
+    testing::internal::CaptureStderr();
+    const bool neverOk = never.seekTo(StartPoint("init"));
+    const std::string neverErr = testing::internal::GetCapturedStderr();
+    testing::internal::GetCapturedStdout();
+
+    EXPECT_TRUE(timedOk);
+    EXPECT_EQ(timedTime, reference.time());
+    EXPECT_EQ(endedOk, std::vector<bool>(2, false));
+    EXPECT_EQ(endedErr, expectedErr);
+    EXPECT_FALSE(neverOk);
+    EXPECT_NE(neverErr.find("before the start point"), std::string::npos) << neverErr;
+}
