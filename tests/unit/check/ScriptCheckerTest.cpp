@@ -19,6 +19,7 @@ std::vector<std::string> check(const std::string& text)
     DemoIndex index;
     index.textures = {"sky"};
     index.shaders = {"glow"};
+    index.texts = {"caption"};
     index.uniforms["glow"] = {"amount"};
     ScriptChecker checker(diagnostics, index);
     checker.check("s", text);
@@ -79,7 +80,7 @@ TEST(ScriptChecker, RulesBeyondTheBlackBoxCase)
               std::vector<std::string>{});
 }
 
-TEST(ScriptChecker, LabelsFlowIntoSectionsEndlessLoopsAndEncoding)
+TEST(ScriptChecker, LabelsFlowEncodingAndParameterCounts)
 {
     const struct
     {
@@ -105,6 +106,38 @@ TEST(ScriptChecker, LabelsFlowIntoSectionsEndlessLoopsAndEncoding)
         {"log Caf\xe9 au lait\nlog Caf\xc3\xa9\n",
          {"s:1:8: warning: not valid UTF-8 (byte 0xE9): the player shows broken letters here; save the file as "
           "UTF-8"}},
+        // One parameter too few and one too many, for each shape of signature: none, only needed
+        // ones (one, two, three, six) and needed ones followed by optional ones.
+        {"pause_music now\n", {"s:1: warning: \"pause_music\" uses 0 parameters; \"now\" and any after it are ignored"}},
+        {"delay\n", {"s:1: error: \"delay\" needs 1 parameters, 0 given"}},
+        {"delay 1, 2\n", {"s:1: warning: \"delay\" uses 1 parameters; \"2\" and any after it are ignored"}},
+        {"clear_buffer\n", {"s:1: error: \"clear_buffer\" needs 1 parameters, 0 given"}},
+        {"clear_buffer main, main\n",
+         {"s:1: warning: \"clear_buffer\" uses 1 parameters; \"main\" and any after it are ignored"}},
+        {"set_flag 1\n", {"s:1: error: \"set_flag\" needs 2 parameters, 1 given"}},
+        {"set_flag 1, 2, 3\n", {"s:1: warning: \"set_flag\" uses 2 parameters; \"3\" and any after it are ignored"}},
+        {"draw_object main\n", {"s:1: error: \"draw_object\" needs 2 parameters, 1 given"}},
+        {"draw_object main, hero, hero\n",
+         {"s:1: warning: \"draw_object\" uses 2 parameters; \"hero\" and any after it are ignored"}},
+        {"object_set_pos hero, 1\n", {"s:1: error: \"object_set_pos\" needs 3 parameters, 2 given"}},
+        {"object_set_pos hero, 1, 2, 3\n",
+         {"s:1: warning: \"object_set_pos\" uses 3 parameters; \"3\" and any after it are ignored"}},
+        {"display_text caption, hi, 1, 2, 0\n", {"s:1: error: \"display_text\" needs 6 parameters, 5 given"}},
+        {"display_text caption, hi, 1, 2, 0, 1, 7\n",
+         {"s:1: warning: \"display_text\" uses 6 parameters; \"7\" and any after it are ignored"}},
+        {"create_object other\n", {"s:1: error: \"create_object\" needs 2 parameters, 1 given"}},
+        {"create_object other, sky, 0, 0, 0, 0, 0, 0, 9\n",
+         {"s:1: warning: \"create_object\" uses 8 parameters; \"9\" and any after it are ignored"}},
+        {"object_tween_x hero, 5\n", {"s:1: error: \"object_tween_x\" needs 3 parameters, 2 given"}},
+        {"object_tween_x hero, 5, 1, 0, 1, 0, 0, 9\n",
+         {"s:1: warning: \"object_tween_x\" uses 7 parameters; \"9\" and any after it are ignored"}},
+        {"object_tween_pos hero, 1, 2\n", {"s:1: error: \"object_tween_pos\" needs 4 parameters, 3 given"}},
+        {"object_tween_pos hero, 1, 2, 1, 0, 1, 0, 0, 9\n",
+         {"s:1: warning: \"object_tween_pos\" uses 8 parameters; \"9\" and any after it are ignored"}},
+        {"object_set_shader hero, glow\nobject_tween_uniform hero, amount, 0, 1\n",
+         {"s:2: error: \"object_tween_uniform\" needs 5 parameters, 4 given"}},
+        {"object_set_shader hero, glow\nobject_tween_uniform hero, amount, 0, 1, 2, 0, 1, 0, 0, 9\n",
+         {"s:2: warning: \"object_tween_uniform\" uses 9 parameters; \"9\" and any after it are ignored"}},
     };
     // The second script brings its own sections; the others get the usual ones.
     for (const auto& c : cases)

@@ -4,6 +4,8 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <iterator>
 
 namespace
 {
@@ -35,18 +37,55 @@ int legsUntilStopped(std::int32_t loops, bool yoyo, int limit)
 
 TEST(Ease, CurvesHaveTheirShapeAndEnds)
 {
-    const std::pair<EasingType, float> halfway[] = {
-        {Easing::InSine, 0.292893f},     {Easing::OutSine, 0.707107f},     {Easing::InOutSine, 0.5f},
-        {Easing::InCubic, 0.125f},       {Easing::OutCubic, 0.875f},       {Easing::InOutCubic, 0.5f},
-        {Easing::InBack, -0.087698f},    {Easing::OutBack, 1.087697f},     {Easing::InOutBack, 0.5f},
-        {Easing::OutBounce, 0.765625f},  {Easing::InBounce, 0.234375f},    {Easing::InOutBounce, 0.5f},
-        {Easing::InCircular, 0.133975f}, {Easing::OutCircular, 0.866025f}, {Easing::InOutExpo, 0.5f}};
-    for (const auto& [easing, value] : halfway)
-        EXPECT_NEAR(unit(easing, 0.5f), value, 1e-6f) << "easing " << easing;
-    // The in-out curves switch halves at 0.5; one point on each side.
-    EXPECT_NEAR(unit(Easing::InOutBack, 0.25f), -0.099682f, 1e-6f);
-    EXPECT_NEAR(unit(Easing::InOutBounce, 0.75f), 0.8828125f, 1e-6f);
-    EXPECT_NEAR(unit(Easing::InOutCircular, 0.25f), 0.066987f, 1e-6f);
+    // Every curve, found by its name and by its number, at a quarter, half and three quarters of
+    // its time, against the published curves (Penner's equations).
+    struct Row
+    {
+        const char* name;
+        EasingType number;
+        float at[3];
+    };
+    const float times[] = {0.25f, 0.5f, 0.75f};
+    const Row rows[] = {
+        {"linear", 0, {0.25f, 0.5f, 0.75f}},
+        {"in_sine", 1, {0.07612047f, 0.2928932f, 0.6173166f}},
+        {"out_bounce", 2, {0.4726562f, 0.765625f, 0.9726562f}},
+        {"in_bounce", 3, {0.02734375f, 0.234375f, 0.5273438f}},
+        {"in_cubic", 4, {0.015625f, 0.125f, 0.421875f}},
+        {"out_cubic", 5, {0.578125f, 0.875f, 0.984375f}},
+        {"in_out_cubic", 6, {0.0625f, 0.5f, 0.9375f}},
+        {"in_out_bounce", 7, {0.1171875f, 0.5f, 0.8828125f}},
+        {"in_back", 8, {-0.06413656f, -0.0876975f, 0.1825903f}},
+        {"out_back", 9, {0.8174097f, 1.087697f, 1.064137f}},
+        {"in_out_back", 10, {-0.09968184f, 0.5f, 1.099682f}},
+        {"in_circular", 11, {0.03175416f, 0.1339746f, 0.3385622f}},
+        {"out_circular", 12, {0.6614378f, 0.8660254f, 0.9682458f}},
+        {"in_out_circular", 13, {0.0669873f, 0.5f, 0.9330127f}},
+        {"in_expo", 14, {0.005524272f, 0.03125f, 0.1767767f}},
+        {"out_expo", 15, {0.8232233f, 0.96875f, 0.9944757f}},
+        {"in_out_expo", 16, {0.015625f, 0.5f, 0.984375f}},
+        {"out_sine", 111, {0.3826834f, 0.7071068f, 0.9238795f}},
+        {"in_out_sine", 112, {0.1464466f, 0.5f, 0.8535534f}},
+    };
+    ASSERT_EQ(easingCurveCount(), static_cast<int>(std::size(rows)));
+    for (const Row& row : rows)
+    {
+        SCOPED_TRACE(row.name);
+        const EasingCurve* byName = nullptr;
+        for (int i = 0; i < easingCurveCount(); ++i)
+            if (std::strcmp(easingCurves()[i].name, row.name) == 0)
+                byName = &easingCurves()[i];
+        const EasingCurve* byNumber = findEasing(row.number);
+        ASSERT_NE(byName, nullptr);
+        ASSERT_NE(byNumber, nullptr);
+        EXPECT_EQ(byName->number, row.number);
+        EXPECT_STREQ(byNumber->name, row.name);
+        for (int i = 0; i < 3; ++i)
+        {
+            EXPECT_NEAR(byName->curve(times[i], 0.f, 1.f, 1.f), row.at[i], 1e-6f) << "by name, t=" << times[i];
+            EXPECT_NEAR(unit(row.number, times[i]), row.at[i], 1e-6f) << "by number, t=" << times[i];
+        }
+    }
     for (int tenth = 1; tenth <= 9; ++tenth)
     {
         const float t = static_cast<float>(tenth) / 10.f;
