@@ -1,12 +1,17 @@
 #!/usr/bin/env python3
 """Offline render tests through the real kestrune binary.
 
-usage: render_test.py <kestrune binary> frames|video|environment|seek
+usage: render_test.py <kestrune binary> <case>
+       render_test.py --list
+
+Each case is one behaviour of --render, run in its own temporary copy of the scene, so that one
+failure hides no other.
 
 The scene (tests/e2e/render) runs for half a second: a fade in over 0.25 s, a green block tweening
 linearly from x 100 to 1500 over 0.5 s on a red background, and a song.
 """
 
+import functools
 import json
 import math
 import os
@@ -74,6 +79,8 @@ def expect_pixel(image, point, rgb, what):
 
 
 def same_frames(folder_a, names_a, folder_b, names_b, what):
+    if not names_a:
+        raise Failure("%s: no frames to compare against" % what)
     if len(names_a) != len(names_b):
         raise Failure("%s: %d frames against %d" % (what, len(names_a), len(names_b)))
     for a, b in zip(names_a, names_b):
@@ -90,11 +97,16 @@ def played_steps(binary, folder):
     return int(found.group(1))
 
 
-def test_frames(binary):
-    folder = workdir()
+def full_render(binary, folder):
+    """Renders the whole scene into full/ and returns its frame names."""
+    render(binary, folder, ["--render", "full"])
+    return frames_in(os.path.join(folder, "full"))
+
+
+def test_frames_to_end(binary, folder):
+    """Without --frames the render ends where playing ends: one frame per step that playing runs."""
     out, _ = render(binary, folder, ["--render", "full"])
     full = frames_in(os.path.join(folder, "full"))
-    # Without --frames the render ends where playing ends: one frame per step that playing runs.
     steps = played_steps(binary, folder)
     if len(full) != steps or full[0] != "frame_000001.png" or full[-1] != "frame_%06d.png" % steps:
         raise Failure("a render to the end gave %d frames (%s ... %s); playing runs %d steps" % (
@@ -102,48 +114,62 @@ def test_frames(binary):
     if "kestrune: rendered %d frames" % steps not in out:
         raise Failure("no summary line:\n" + out)
 
-    # Frame 20 is the picture after 20 steps: the block's left edge is at 100 + 1400 x 20 / 30.
-    later = pixels(os.path.join(folder, "full", "frame_000020.png"))
-    expect_pixel(later, (1800, 1000), RED, "frame 20")
-    expect_pixel(later, (1020, 200), RED, "frame 20, left of the block")
-    expect_pixel(later, (1045, 200), GREEN, "frame 20, inside the block")
-    expect_pixel(later, (1045, 401), RED, "frame 20, below the block")
+
+# Frame 20 is the picture after 20 steps: the block's left edge is at 100 + 1400 x 20 / 30.
+FRAME_20 = (((1800, 1000), RED, "frame 20"),
+            ((1020, 200), RED, "frame 20, left of the block"),
+            ((1045, 200), GREEN, "frame 20, inside the block"),
+            ((1045, 401), RED, "frame 20, below the block"))
+
+
+def test_frames_pixels(binary, folder):
+    """The block stands where its tween puts it, and the fade covers the first frame."""
+    render(binary, folder, ["--render", "out", "--frames", "20"])
+    later = pixels(os.path.join(folder, "out", "frame_000020.png"))
+    for point, rgb, what in FRAME_20:
+        expect_pixel(later, point, rgb, what)
     # Frame 1 is nearly covered by the fade (level 1 - 4/60, alpha 238).
-    first = pixel(pixels(os.path.join(folder, "full", "frame_000001.png")), 1800, 1000)
+    first = pixel(pixels(os.path.join(folder, "out", "frame_000001.png")), 1800, 1000)
     if max(first) > 20:
         raise Failure("frame 1 should be almost black under the fade, got %s" % (first,))
 
-    # Leaving out passes that cannot change a pixel changes none: every pass drawn gives the same bytes.
-    render(binary, folder, ["--render", "every_pass", "--draw-all"])
-    same_frames(os.path.join(folder, "full"), full, os.path.join(folder, "every_pass"),
-                frames_in(os.path.join(folder, "every_pass")), "--draw-all")
 
+# Renders whose frames are a slice of the whole render's: (case, arguments, frames of the whole
+# render they must equal byte for byte, a text their summary holds or None).
+SAME_AS_FULL = (
+    # Leaving out passes that cannot change a pixel changes none: every pass drawn gives the same bytes.
+    ("draw_all", ["--draw-all"], slice(None), None),
+    ("limit", ["--frames", "20"], slice(0, 20), None),
+    # --start 0.25 fast-forwards 15 steps: its first frame is the whole render's frame 15. Steps and
+    # demo time count from the start of the demo.
+    ("start", ["--start", "0.25", "--frames", "10"], slice(14, 24),
+     "kestrune: rendered 10 frames (24 steps, 0.4 s of demo time, from 0.25 s) to "),
+    # At 30 frames per second every other frame is dropped: frames 1, 3, 5 ...
+    ("fps", ["--fps", "30", "--frames", "5"], slice(0, 10, 2), None),
+)
+
+
+def same_as_full(args, frames, summary, binary, folder):
+    full = full_render(binary, folder)
+    out, _ = render(binary, folder, ["--render", "variant"] + args)
+    what = " ".join(args)
+    same_frames(os.path.join(folder, "full"), full[frames], os.path.join(folder, "variant"),
+                frames_in(os.path.join(folder, "variant")), what)
+    if summary is not None and summary not in out:
+        raise Failure("%s: the summary should hold %r:\n%s" % (what, summary, out))
+
+
+def test_frames_replace(binary, folder):
+    """A shorter render into the same folder replaces the earlier frames, says so, and keeps other files."""
     render(binary, folder, ["--render", "again", "--frames", "20"])
-    same_frames(os.path.join(folder, "full"), full[:20], os.path.join(folder, "again"),
-                frames_in(os.path.join(folder, "again")), "a second render with --frames 20")
-    # A shorter render into the same folder replaces the earlier frames, says so, and keeps other files.
     with open(os.path.join(folder, "again", "notes.txt"), "w") as f:
         f.write("mine")
     out, _ = render(binary, folder, ["--render", "again", "--frames", "3"])
     if "kestrune: removed 20 frame_*.png files of an earlier render from %s" % os.path.join(folder, "again") not in out:
         raise Failure("a render over an earlier one did not say what it removed:\n" + out)
-    kept = os.listdir(os.path.join(folder, "again"))
-    if sorted(kept) != full[:3] + ["notes.txt"]:
-        raise Failure("the folder should hold the 3 new frames and notes.txt: %s" % sorted(kept))
-
-    # --start 0.25 fast-forwards 15 steps: its first frame is the full render's frame 15. Steps and
-    # demo time count from the start of the demo.
-    out, _ = render(binary, folder, ["--render", "late", "--start", "0.25", "--frames", "10"])
-    same_frames(os.path.join(folder, "full"), full[14:24], os.path.join(folder, "late"),
-                frames_in(os.path.join(folder, "late")), "--start 0.25")
-    if "kestrune: rendered 10 frames (24 steps, 0.4 s of demo time, from 0.25 s) to " not in out:
-        raise Failure("the summary after --start should count from the start of the demo:\n" + out)
-
-    # At 30 frames per second every other frame is dropped: frames 1, 3, 5 ...
-    render(binary, folder, ["--render", "half", "--fps", "30", "--frames", "5"])
-    same_frames(os.path.join(folder, "full"), full[0:10:2], os.path.join(folder, "half"),
-                frames_in(os.path.join(folder, "half")), "--fps 30")
-    shutil.rmtree(folder, ignore_errors=True)
+    kept = sorted(os.listdir(os.path.join(folder, "again")))
+    if kept != ["frame_000001.png", "frame_000002.png", "frame_000003.png", "notes.txt"]:
+        raise Failure("the folder should hold the 3 new frames and notes.txt: %s" % kept)
 
 
 # A green block drawn every frame into a buffer that is cleared only once: each picture holds the
@@ -172,11 +198,8 @@ TEXT = {"textsystems": {"t": {"font": "assets/fonts/DejaVuSans.ttf", "size": 80,
                               "outlinecolor_width": 2}}}
 
 
-def test_seek(binary):
-    """The first frames after --start T are the frames after round(T x 60) steps of a render that
-    draws every pass of every step, for the render scene with text and for a trail that carries
-    over."""
-    folder = workdir()
+def seek_scene(folder):
+    """The render scene with letters that fade in and out over it."""
     script = os.path.join(folder, "assets", "demo.script")
     os.makedirs(os.path.join(folder, "assets", "fonts"))
     shutil.copy2(os.path.join(HERE, "..", "..", "assets", "fonts", "DejaVuSans.ttf"),
@@ -187,19 +210,25 @@ def test_seek(binary):
         text = f.read()
     with open(script, "w") as f:
         f.write('display_text t, "seek", 200, 500, 0, -1\n' + text)
-    for name in ("scene", "trail"):
-        if name == "trail":
-            with open(script, "w") as f:
-                f.write(TRAIL)
-        every = os.path.join(folder, name + "_every")
-        render(binary, folder, ["--render", every, "--draw-all", "--frames", "31"])
-        reference = frames_in(every)
-        for start in ("0.05", "0.25", "0.45"):
-            steps = round(float(start) * 60)
-            out = os.path.join(folder, "%s_%s" % (name, start.replace(".", "_")))
-            render(binary, folder, ["--render", out, "--start", start, "--frames", "2"])
-            same_frames(every, reference[steps - 1:steps + 1], out, frames_in(out), "%s --start %s" % (name, start))
-    shutil.rmtree(folder, ignore_errors=True)
+
+
+def seek_trail(folder):
+    with open(os.path.join(folder, "assets", "demo.script"), "w") as f:
+        f.write(TRAIL)
+
+
+def test_seek(prepare, binary, folder):
+    """The first frames after --start T are the frames after round(T x 60) steps of a render that
+    draws every pass of every step."""
+    prepare(folder)
+    every = os.path.join(folder, "every")
+    render(binary, folder, ["--render", every, "--draw-all", "--frames", "31"])
+    reference = frames_in(every)
+    for start in ("0.05", "0.25", "0.45"):
+        steps = round(float(start) * 60)
+        out = os.path.join(folder, "start_" + start.replace(".", "_"))
+        render(binary, folder, ["--render", out, "--start", start, "--frames", "2"])
+        same_frames(every, reference[steps - 1:steps + 1], out, frames_in(out), "--start %s" % start)
 
 
 def probe(path):
@@ -217,73 +246,114 @@ def audio_rms(path, start, end):
     return math.sqrt(sum(v * v for v in window) / max(1, len(window)))
 
 
-def test_video(binary):
-    folder = workdir()
-    for name, args, frames, rate in (("out.mp4", ["--frames", "30"], 30, "60/1"),
-                                     ("out.webm", ["--fps", "30", "--frames", "10"], 10, "30/1")):
-        render(binary, folder, ["--render", name] + args)
-        streams = probe(os.path.join(folder, name))
-        video = [s for s in streams if s["codec_type"] == "video"]
-        audio = [s for s in streams if s["codec_type"] == "audio"]
-        if len(video) != 1 or int(video[0]["nb_read_frames"]) != frames or video[0]["r_frame_rate"] != rate:
-            raise Failure("%s: expected one video stream of %d frames at %s, got %s" % (name, frames, rate, streams))
-        if len(audio) != 1:
-            raise Failure("%s: expected an audio stream with the music, got %s" % (name, streams))
-    # The song starts with the first step and plays at volume 80 throughout.
+# (case, output, arguments, video frames, frame rate); both carry the song as an audio stream.
+VIDEOS = (("mp4", "out.mp4", ["--frames", "30"], 30, "60/1"),
+          ("webm", "out.webm", ["--fps", "30", "--frames", "10"], 10, "30/1"))
+
+
+def test_video_streams(name, args, frames, rate, binary, folder):
+    render(binary, folder, ["--render", name] + args)
+    streams = probe(os.path.join(folder, name))
+    video = [s for s in streams if s["codec_type"] == "video"]
+    audio = [s for s in streams if s["codec_type"] == "audio"]
+    if len(video) != 1 or int(video[0]["nb_read_frames"]) != frames or video[0]["r_frame_rate"] != rate:
+        raise Failure("%s: expected one video stream of %d frames at %s, got %s" % (name, frames, rate, streams))
+    if len(audio) != 1:
+        raise Failure("%s: expected an audio stream with the music, got %s" % (name, streams))
+
+
+def test_video_sound(binary, folder):
+    """The song starts with the first step and plays at volume 80 throughout."""
+    render(binary, folder, ["--render", "out.mp4", "--frames", "30"])
     rms = audio_rms(os.path.join(folder, "out.mp4"), 0.05, 0.45)
     if rms < 500:
         raise Failure("the sound track is silent where the song plays (RMS %.1f)" % rms)
 
-    # Without a song there is no audio stream.
+
+def test_video_silent(binary, folder):
+    """Without a song there is no audio stream."""
     script = os.path.join(folder, "assets", "demo.script")
     with open(script) as f:
         text = f.read()
+    if "play_music song\n" not in text:
+        raise Failure("the render scene no longer plays its song; this case removes that line")
     with open(script, "w") as f:
         f.write(text.replace("play_music song\n", ""))
     render(binary, folder, ["--render", "silent.mp4", "--frames", "3"])
     kinds = [s["codec_type"] for s in probe(os.path.join(folder, "silent.mp4"))]
     if kinds != ["video"]:
         raise Failure("a render without music should hold only video, got %s" % kinds)
-    shutil.rmtree(folder, ignore_errors=True)
 
 
-def test_environment(binary):
-    folder = workdir()
+def test_env_no_ffmpeg(binary, folder):
     _, err = render(binary, folder, ["--render", "out.mp4"], env={"PATH": "/nonexistent"}, code=1)
     if err.count("\n") != 1 or "needs ffmpeg" not in err:
         raise Failure("without ffmpeg expected one line, got:\n" + err)
-    # The hint repeats the whole command, under a virtual screen; an X server that cannot be
-    # reached is explained the same way instead of aborting.
-    for display in ("", ":4093"):
-        _, err = render(binary, folder, ["--render", "frames", "--frames", "3", "--fps=30"], env={"DISPLAY": display},
-                        code=1)
-        command = "%s --render frames --frames 3 --fps=30" % os.path.abspath(binary)
-        if err.count("\n") != 1 or not err.rstrip().endswith('xvfb-run -a -s "-screen 0 1920x1080x24" ' + command):
-            raise Failure("without a display (DISPLAY=%r) expected one line repeating the command under xvfb-run, "
-                          "got:\n%s" % (display, err))
-        if os.path.exists(os.path.join(folder, "frames")):
-            raise Failure("a failed render left an output folder")
-    # Another extension is a usage error; a folder that exists is taken whatever its name.
+
+
+# The hint repeats the whole command, under a virtual screen; an X server that cannot be reached is
+# explained the same way instead of aborting.
+DISPLAYS = (("no_display", ""), ("unreachable_display", ":4093"))
+
+
+def test_env_display(display, binary, folder):
+    _, err = render(binary, folder, ["--render", "frames", "--frames", "3", "--fps=30"], env={"DISPLAY": display},
+                    code=1)
+    command = "%s --render frames --frames 3 --fps=30" % os.path.abspath(binary)
+    if err.count("\n") != 1 or not err.rstrip().endswith('xvfb-run -a -s "-screen 0 1920x1080x24" ' + command):
+        raise Failure("without a display (DISPLAY=%r) expected one line repeating the command under xvfb-run, "
+                      "got:\n%s" % (display, err))
+    if os.path.exists(os.path.join(folder, "frames")):
+        raise Failure("a failed render left an output folder")
+
+
+def test_env_bad_extension(binary, folder):
+    """Another extension is a usage error."""
     _, err = render(binary, folder, ["--render", "out.png", "--frames", "1"], code=2)
     if err.count("\n") != 1 or ".mp4 or .webm" not in err or os.path.exists(os.path.join(folder, "out.png")):
         raise Failure("--render out.png should be one usage line and no output, got:\n" + err)
+
+
+def test_env_dotted_folder(binary, folder):
+    """A folder that exists is taken whatever its name."""
     os.makedirs(os.path.join(folder, "take.2"))
     render(binary, folder, ["--render", "take.2", "--frames", "1"])
     if frames_in(os.path.join(folder, "take.2")) != ["frame_000001.png"]:
         raise Failure("an existing folder take.2 did not receive the frame")
-    shutil.rmtree(folder, ignore_errors=True)
+
+
+def cases():
+    """Every case by name; tests/CMakeLists.txt lists the same names."""
+    found = {"frames_to_end": test_frames_to_end, "frames_pixels": test_frames_pixels,
+             "frames_replace": test_frames_replace, "video_sound": test_video_sound,
+             "video_silent": test_video_silent, "env_no_ffmpeg": test_env_no_ffmpeg,
+             "env_bad_extension": test_env_bad_extension, "env_dotted_folder": test_env_dotted_folder,
+             "seek_scene": functools.partial(test_seek, seek_scene),
+             "seek_trail": functools.partial(test_seek, seek_trail)}
+    for name, args, frames, summary in SAME_AS_FULL:
+        found["frames_" + name] = functools.partial(same_as_full, args, frames, summary)
+    for name, output, args, frames, rate in VIDEOS:
+        found["video_" + name] = functools.partial(test_video_streams, output, args, frames, rate)
+    for name, display in DISPLAYS:
+        found["env_" + name] = functools.partial(test_env_display, display)
+    return found
 
 
 def main():
-    tests = {"frames": test_frames, "video": test_video, "environment": test_environment, "seek": test_seek}
+    tests = cases()
+    if len(sys.argv) == 2 and sys.argv[1] == "--list":
+        print("\n".join(sorted(tests)))
+        return 0
     if len(sys.argv) != 3 or sys.argv[2] not in tests:
-        print(__doc__)
+        print(__doc__ + "cases: " + " ".join(sorted(tests)))
         return 2
+    folder = workdir()
     try:
-        tests[sys.argv[2]](sys.argv[1])
+        tests[sys.argv[2]](sys.argv[1], folder)
     except Failure as failure:
-        print("FAIL render %s: %s" % (sys.argv[2], failure))
+        print("FAIL render %s: %s (files kept in %s)" % (sys.argv[2], failure, folder))
         return 1
+    shutil.rmtree(folder, ignore_errors=True)
     print("PASS render %s" % sys.argv[2])
     return 0
 
