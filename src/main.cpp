@@ -86,16 +86,16 @@ int main(int argc, char** argv)
         return 2;
     }
 
+    if (!LaunchCheck::isDemoFolder(".", error))
+    {
+        std::cerr << "kestrune: " << error << std::endl;
+        return 2;
+    }
     if (options.check)
     {
         DemoChecker checker;
         checker.canOpenDisplay = LaunchCheck::hasDisplay(error);
         return checker.run(std::cout);
-    }
-    if (!LaunchCheck::isDemoFolder(".", error))
-    {
-        std::cerr << "kestrune: " << error << std::endl;
-        return 2;
     }
     if (!options.start.empty() && !StartPoint(options.start).validate(error))
     {

@@ -3,6 +3,7 @@
 #include "catalogs/DemoPaths.hpp"
 #include "catalogs/ShaderManager.hpp"
 #include "check/ScriptChecker.hpp"
+#include "check/ShaderSource.hpp"
 
 #include <SFML/Audio/InputSoundFile.hpp>
 #include <SFML/Graphics/Font.hpp>
@@ -184,22 +185,26 @@ std::string DemoChecker::compileFragment(const std::string& path)
     std::string first;
     const bool firstReport = compilerReports.insert(path).second;
     std::set<std::string> said; // the compiler repeats itself for one mistake
+    std::string source;
+    readFile(path, source);
     const std::vector<std::string> lines = errors.lines();
     for (const std::string& line : lines)
     {
         std::smatch match;
         if (!std::regex_match(line, match, compilerLine))
             continue;
-        const int fileLine = std::atoi(match[1].str().c_str());
-        const int column = std::atoi(match[2].str().c_str());
+        const std::string text = match[4].str();
+        // The compiler counts columns in its preprocessed text; the author's editor, in the file.
+        const ShaderSource::Place place = ShaderSource::sourcePlace(source, std::atoi(match[1].str().c_str()),
+                                                                    std::atoi(match[2].str().c_str()), text);
         if (first.empty())
-            first = "line " + match[1].str() + ": " + match[4].str();
-        if (!firstReport || !said.insert(match[1].str() + ":" + match[2].str() + match[4].str()).second)
+            first = "line " + std::to_string(place.line) + ": " + text;
+        if (!firstReport || !said.insert(match[1].str() + ":" + match[2].str() + text).second)
             continue;
         if (match[3] == "error")
-            diagnostics.error(path, fileLine, column, match[4].str());
+            diagnostics.error(path, place.line, place.column, text);
         else
-            diagnostics.warning(path, fileLine, column, match[4].str());
+            diagnostics.warning(path, place.line, place.column, text);
     }
     if (first.empty() && !lines.empty())
         first = lines.front();

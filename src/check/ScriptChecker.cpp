@@ -173,6 +173,11 @@ void ScriptChecker::check(const std::string& scriptPath, const std::string& text
 void ScriptChecker::collect()
 {
     labels.clear();
+    // Jumps go to a label's last definition.
+    std::map<std::string, int> lastDefinitions;
+    for (const Line& line : lines)
+        if (line.command == Script::LabelCommand)
+            lastDefinitions[line.params.empty() ? std::string() : line.params[0]] = line.fileLine;
     // A name made of constants or variables is known only at run time: uses of that kind of
     // name are then not checked.
     auto define = [this](const std::string& name, std::set<std::string>& names, bool& dynamicNames) {
@@ -189,7 +194,8 @@ void ScriptChecker::collect()
             const auto defined = labels.emplace(first, line.fileLine);
             if (!defined.second)
                 error(line, "label " + quoted(first) + " is defined again (first at line " +
-                                std::to_string(defined.first->second) + "); jumps go to this last one");
+                                std::to_string(defined.first->second) + "); jumps go to the last definition, at line " +
+                                std::to_string(lastDefinitions[first]));
             continue;
         }
         if (!line.info)
@@ -299,6 +305,11 @@ void ScriptChecker::checkParam(const Line& line, std::size_t i, ParamKind kind)
         if ((kind == K::Variable || kind == K::NewVariable) && text.find('$') != std::string::npos)
             warning(line, what + "write the variable name without \"$\" (" + quoted(text) +
                               " is replaced by the variable's value)");
+        // The player lower-cases a parameter holding "%" byte by byte, so only A to Z change.
+        if (kind == K::Text && text.find('%') != std::string::npos &&
+            std::any_of(text.begin(), text.end(), [](char c) { return c >= 'A' && c <= 'Z'; }))
+            warning(line, what + quoted(text) + " holds \"%\", so the player lower-cases the whole text (" +
+                              quoted(lowered(text)) + ")");
         return;
     }
     if (text.find('$') != std::string::npos)
@@ -478,6 +489,13 @@ void ScriptChecker::checkFlow(const Script& script)
             warning(lines[static_cast<std::size_t>(labelLine)],
                     std::string("the main flow runs into the \"") + section +
                         "\" section here: end the main flow with exit (or a goto) before the section's label");
+    }
+    // The player enters these two sections by name; everything else hangs off them or the main flow.
+    for (int at : flow.unreachedLabels({"init", "render"}))
+    {
+        const Line& line = lines[static_cast<std::size_t>(at)];
+        warning(line, "label " + quoted(line.params.empty() ? std::string() : line.params[0]) +
+                          " is never reached: no jump that can run leads to it, and no line runs on into it");
     }
     for (int line : flow.endlessLoops())
         warning(lines[static_cast<std::size_t>(line)],

@@ -48,8 +48,8 @@ private:
     bool checkConstants(const Line& line, std::size_t i);
     void checkBlocks();
     void checkSections();
-    // Labels whose name the author did not mean, a main flow that runs into a section, and loops
-    // that never give the step back.
+    // Labels whose name the author did not mean, labels nothing reaches, a main flow that runs
+    // into a section, and loops that never give the step back.
     void checkFlow(const Script& script);
     // Text that is not UTF-8 (a file saved as Latin-1) is drawn as broken letters.
     void checkEncoding(const std::string& text);

@@ -1,6 +1,8 @@
 #include "check/ShaderSource.hpp"
 
+#include <algorithm>
 #include <cctype>
+#include <vector>
 
 namespace
 {
@@ -47,6 +49,84 @@ std::string declaredName(const std::string& part)
     return part.substr(begin, end - begin);
 }
 } // namespace
+
+ShaderSource::Place ShaderSource::sourcePlace(const std::string& glsl, int line, int column,
+                                             const std::string& message)
+{
+    // The compiler's text of the line, and where each of its characters comes from.
+    std::string squeezed;
+    std::vector<Place> from;
+    Place at{1, 1};
+    std::size_t i = 0;
+    for (; i < glsl.size() && at.line < line; ++i)
+        if (glsl[i] == '\n')
+            ++at.line;
+    bool gap = false;
+    Place gapStart;
+    auto advance = [&](std::size_t count) {
+        for (std::size_t end = std::min(i + count, glsl.size()); i < end; ++i)
+        {
+            if (glsl[i] == '\n')
+                at = {at.line + 1, 1};
+            else
+                ++at.column;
+        }
+    };
+    while (i < glsl.size() && glsl[i] != '\n')
+    {
+        const char c = glsl[i];
+        const bool lineComment = c == '/' && i + 1 < glsl.size() && glsl[i + 1] == '/';
+        const bool blockComment = c == '/' && i + 1 < glsl.size() && glsl[i + 1] == '*';
+        if (lineComment || blockComment || c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f')
+        {
+            if (!gap)
+                gapStart = at;
+            gap = true;
+            if (lineComment)
+                advance(glsl.find('\n', i) - i); // npos: to the end
+            else if (blockComment)
+            {
+                const std::size_t end = glsl.find("*/", i + 2);
+                advance(end == std::string::npos ? glsl.size() : end + 2 - i);
+            }
+            else
+                advance(1);
+            continue;
+        }
+        if (gap)
+        {
+            squeezed += ' ';
+            from.push_back(gapStart);
+            gap = false;
+        }
+        squeezed += c;
+        from.push_back(at);
+        advance(1);
+    }
+    if (line < 1 || column < 1 || static_cast<std::size_t>(column) > from.size())
+        return {line, column};
+
+    std::size_t index = static_cast<std::size_t>(column) - 1;
+    const std::size_t open = message.find('`');
+    const std::size_t close = open == std::string::npos ? open : message.find('\'', open + 1);
+    const std::string token = close == std::string::npos ? std::string() : message.substr(open + 1, close - open - 1);
+    if (!token.empty() && std::all_of(token.begin(), token.end(), identifierChar))
+    {
+        std::size_t best = std::string::npos;
+        for (std::size_t found = squeezed.find(token); found != std::string::npos; found = squeezed.find(token, found + 1))
+        {
+            const std::size_t after = found + token.size();
+            const bool whole = (found == 0 || !identifierChar(squeezed[found - 1])) &&
+                               (after >= squeezed.size() || !identifierChar(squeezed[after]));
+            const auto distance = [index](std::size_t p) { return p > index ? p - index : index - p; };
+            if (whole && (best == std::string::npos || distance(found) < distance(best)))
+                best = found;
+        }
+        if (best != std::string::npos)
+            index = best;
+    }
+    return from[index];
+}
 
 std::set<std::string> ShaderSource::uniforms(const std::string& glsl)
 {

@@ -130,6 +130,26 @@ bool ScriptFlow::runsIntoDefinition(const std::string& label, int& labelLine) co
     return false;
 }
 
+std::vector<int> ScriptFlow::unreachedLabels(const std::vector<std::string>& entries) const
+{
+    std::vector<bool> reached = mainFlow;
+    for (const std::string& entry : entries)
+    {
+        // A section that is not defined runs from the first line.
+        const auto found = script.labels.find(entry);
+        for (int line : reachableFrom(found == script.labels.end() ? 0 : found->second, true))
+            reached[static_cast<std::size_t>(line)] = true;
+    }
+    // Only a jump to the label defined on a line lands on the line after it without running
+    // through the label's own line.
+    std::vector<int> unreached;
+    for (int line = 0; line < count; ++line)
+        if (script.lines[static_cast<std::size_t>(line)].command == Script::LabelCommand &&
+            !reached[static_cast<std::size_t>(line)] && !reached[static_cast<std::size_t>(line) + 1])
+            unreached.push_back(line);
+    return unreached;
+}
+
 std::vector<int> ScriptFlow::endlessLoops() const
 {
     std::vector<int> loops;

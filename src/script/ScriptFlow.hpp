@@ -22,6 +22,9 @@ public:
     // The goto lines that close a loop with no delay in it and no way out of it: once entered,
     // such a loop runs until the interpreter's line cap, every step.
     std::vector<int> endlessLoops() const;
+    // The label lines that nothing reaches: not the main flow, nor a run entered at one of
+    // `entries` (the sections the player runs by name), by a jump or by running on.
+    std::vector<int> unreachedLabels(const std::vector<std::string>& entries) const;
 
 private:
     static ScriptInterp::Flow flowOf(const std::string& command);

@@ -1,7 +1,8 @@
 #!/usr/bin/env node
 // The tasks and problem matchers against the real checker: the check task, run as the editor would
-// run it on a small broken demo, gives problems that point at the right file, line and column, and
-// the play-from-a-label task finds the label at or above the cursor.  usage: tasks.js KESTRUNE
+// run it on a small broken demo, gives problems that point at the right file, line and column; every
+// task takes the demo as the nearest folder above the open file that holds assets/ or config.json;
+// and the play-from-a-label task finds the label at or above the cursor.  usage: tasks.js KESTRUNE
 'use strict';
 const assert = require('assert');
 const fs = require('fs');
@@ -44,9 +45,10 @@ function matchers(checkTask) {
     assert(base, `no problem matcher ${use.base} in package.json`);
     const pattern = manifest.contributes.problemPatterns.find((entry) => `$${entry.name}` === base.pattern);
     assert(pattern, `no problem pattern ${base.pattern} in package.json`);
-    const [kind, folder] = use.fileLocation || base.fileLocation;
-    assert.strictEqual(kind, 'relative');
-    return { pattern, regexp: new RegExp(pattern.regexp), folder };
+    const location = use.fileLocation || base.fileLocation;
+    const [kind, folder] = Array.isArray(location) ? location : [location];
+    assert(kind === 'absolute' || kind === 'relative', `file location ${kind}`);
+    return { pattern, regexp: new RegExp(pattern.regexp), folder: kind === 'relative' ? folder : null };
   });
 }
 
@@ -58,13 +60,19 @@ function readProblem(line, matcher) {
   const group = (index) => (index === undefined ? undefined : found[index]);
   const number = (index) => (group(index) === undefined ? undefined : Number(group(index)));
   return {
-    file: path.join(matcher.folder, group(pattern.file)),
+    file: matcher.folder === null ? group(pattern.file) : path.join(matcher.folder, group(pattern.file)),
     line: number(pattern.line),
     column: number(pattern.column),
     severity: group(pattern.severity),
     message: group(pattern.message),
     wholeFile: pattern.kind === 'file',
   };
+}
+
+// A task's command as the editor runs it: through the shell its options name.
+function runTask(entry) {
+  const shell = entry.options.shell;
+  return spawnSync(shell.executable, [...shell.args, entry.command], { encoding: 'utf8' });
 }
 
 function writeBrokenDemo(demo) {
@@ -90,7 +98,7 @@ function checkTheCheckTask() {
   const checkTask = substitute(task('Kestrune: check'), {
     file: script, fileDirname: path.dirname(script), lineNumber: '1', 'config:kestrune.executable': kestrune,
   });
-  const run = spawnSync(checkTask.command, checkTask.args, { encoding: 'utf8' });
+  const run = runTask(checkTask);
   assert.strictEqual(run.status, 1, `the check should fail on the broken demo: ${run.stderr}${run.stdout}`);
   const lines = run.stdout.trimEnd().split('\n');
   const summary = /^(\d+) errors, (\d+) warnings$/.exec(lines.pop());
@@ -123,7 +131,57 @@ function checkTheCheckTask() {
                                 problem.severity === want.severity && problem.message.includes(want.text));
     assert(found, `no problem ${JSON.stringify(want)} among ${JSON.stringify(problems, null, 1)}`);
   }
+
+  // A file outside any demo: the checker's own one line, and its exit status.
+  const loose = path.join(path.dirname(demo), 'loose', 'notes.script');
+  fs.mkdirSync(path.dirname(loose));
+  fs.writeFileSync(loose, 'log hello\n');
+  const outside = runTask(substitute(task('Kestrune: check'), {
+    file: loose, fileDirname: path.dirname(loose), lineNumber: '1', 'config:kestrune.executable': kestrune,
+  }));
+  assert.strictEqual(outside.status, 2, `check outside a demo: ${outside.stdout}${outside.stderr}`);
+  assert.strictEqual(outside.stderr, `kestrune: ${path.dirname(loose)} is not a demo folder (it holds neither ` +
+                     'assets/ nor config.json); give the demo\'s folder: kestrune DIR\n');
   return problems.length;
+}
+
+// Every task takes the nearest folder above the open file that holds assets/ or config.json (or, in
+// none, the file's own folder, which the player then calls no demo); a stand-in prints the arguments.
+function checkTheDemoFolder() {
+  const root = tempDir('demo');
+  const standIn = path.join(root, 'kestrune-stand-in');
+  fs.writeFileSync(standIn, '#!/bin/sh\nprintf "%s\\n" "$@"\n', { mode: 0o755 });
+  const files = {
+    'full/config.json': '{}', 'full/assets/demo.script': '', 'full/assets/shaders/deep/wave.frag': '',
+    'bare/config.json': '{}', 'bare/notes/todo.txt': '', 'nested/assets/more/assets/x.script': '',
+    'loose/a.script': '',
+  };
+  for (const [name, text] of Object.entries(files)) {
+    fs.mkdirSync(path.dirname(path.join(root, name)), { recursive: true });
+    fs.writeFileSync(path.join(root, name), text);
+  }
+  const rows = [
+    ['full/assets/demo.script', 'full'], ['full/assets/shaders/deep/wave.frag', 'full'],
+    ['full/config.json', 'full'], ['bare/notes/todo.txt', 'bare'],
+    ['nested/assets/more/assets/x.script', 'nested/assets/more'], ['loose/a.script', 'loose'],
+  ];
+  const argumentsOf = {
+    'Kestrune: check': (demo) => ['--check', demo],
+    'Kestrune: play': (demo) => [demo],
+    'Kestrune: play in author mode': (demo) => ['--author', demo],
+    'Kestrune: render to a video': (demo) => ['--render', `${demo}/out.mp4`, demo],
+  };
+  for (const [file, folder] of rows) {
+    for (const [label, expected] of Object.entries(argumentsOf)) {
+      const script = path.join(root, file);
+      const run = runTask(substitute(task(label), {
+        file: script, fileDirname: path.dirname(script), lineNumber: '1', 'config:kestrune.executable': standIn,
+      }));
+      assert.strictEqual(run.status, 0, `${label} on ${file}: ${run.stderr}`);
+      assert.deepStrictEqual(run.stdout.trimEnd().split('\n'), expected(path.join(root, folder)), `${label} on ${file}`);
+    }
+  }
+  return rows.length * Object.keys(argumentsOf).length;
 }
 
 // The label task runs a stand-in for kestrune that prints its arguments.
@@ -140,14 +198,13 @@ function checkTheLabelTask() {
       file: script, fileDirname: path.dirname(script), lineNumber: String(lineNumber),
       'config:kestrune.executable': standIn,
     });
-    const shell = labelTask.options.shell;
-    const run = spawnSync(shell.executable, [...shell.args, labelTask.command], { encoding: 'utf8' });
+    const run = runTask(labelTask);
     if (label === null) {
       assert.strictEqual(run.status, 2, `line ${lineNumber}: no label above, yet: ${run.stdout}`);
       assert.match(run.stdout, /no label on line 1 or above it/);
     } else {
       assert.strictEqual(run.status, 0, `line ${lineNumber}: ${run.stderr}`);
-      assert.deepStrictEqual(run.stdout.split('\n').slice(0, 3), ['--start', label, `${folder}/assets/..`],
+      assert.deepStrictEqual(run.stdout.split('\n').slice(0, 3), ['--start', label, folder],
                              `line ${lineNumber}`);
     }
   }
@@ -159,8 +216,10 @@ try {
   for (const entry of tasks.tasks)
     substitute(entry, { file: '', fileDirname: '', lineNumber: '', 'config:kestrune.executable': '' });
   const problems = checkTheCheckTask();
+  const demos = checkTheDemoFolder();
   const cases = checkTheLabelTask();
-  console.log(`tasks: ${problems} checker lines read by the problem matchers, ${cases} cursor positions found their label`);
+  console.log(`tasks: ${problems} checker lines read by the problem matchers, ${demos} task runs found their ` +
+              `demo, ${cases} cursor positions found their label`);
 } catch (error) {
   fail(`tasks: ${error.message}`);
 }

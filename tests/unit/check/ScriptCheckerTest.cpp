@@ -19,7 +19,7 @@ std::vector<std::string> check(const std::string& text)
     DemoIndex index;
     index.textures = {"sky"};
     index.shaders = {"glow"};
-    index.texts = {"caption"};
+    index.texts = {"caption", "title"};
     index.uniforms["glow"] = {"amount"};
     ScriptChecker checker(diagnostics, index);
     checker.check("s", text);
@@ -103,6 +103,18 @@ TEST(ScriptChecker, LabelsFlowEncodingAndParameterCounts)
           "declares amount), so setting it does nothing",
           "s:3: warning: \"object_tween_uniform\" parameter 2: object \"main\" never gets a shader "
           "(object_set_shader), so uniform \"amount\" changes nothing"}},
+        {":twice\n:twice\n:twice\n",
+         {"s:2: error: label \"twice\" is defined again (first at line 1); jumps go to the last definition, at line 3",
+          "s:3: error: label \"twice\" is defined again (first at line 1); jumps go to the last definition, at line 3"}},
+        // Only the render section jumps to "draw"; nothing leads to "lost".
+        {"exit\n:init\ncreate_buffer main\nexit\n:render\ngosub draw\nexit\n:draw\nreturn\n:lost\nreturn\n",
+         {"s:10: warning: label \"lost\" is never reached: no jump that can run leads to it, and no line runs on "
+          "into it"}},
+        {"log Score %flag_0\nlog score %flag_0\nlog Score\ndisplay_text title, Hi%true, 0, 0, 0, 1\n",
+         {"s:1: warning: \"log\" parameter 1: \"Score %flag_0\" holds \"%\", so the player lower-cases the whole "
+          "text (\"score %flag_0\")",
+          "s:4: warning: \"display_text\" parameter 2: \"Hi%true\" holds \"%\", so the player lower-cases the "
+          "whole text (\"hi%true\")"}},
         {"log Caf\xe9 au lait\nlog Caf\xc3\xa9\n",
          {"s:1:8: warning: not valid UTF-8 (byte 0xE9): the player shows broken letters here; save the file as "
           "UTF-8"}},
