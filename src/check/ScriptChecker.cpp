@@ -456,8 +456,8 @@ void ScriptChecker::checkSections()
     for (const auto& section : sections)
         if (labels.count(section.name) == 0)
             diagnostics.error(path, 0, 0,
-                              std::string("no \"") + section.name + "\" section: the player runs label :" +
-                                  section.name + section.when);
+                              std::string("no \"") + section.name +
+                                  "\" section: the player runs label :" + section.name + section.when);
 }
 
 void ScriptChecker::checkFlow(const Script& script)

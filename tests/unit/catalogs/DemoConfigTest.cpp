@@ -9,8 +9,8 @@ const char* const SyntaxError = R"({"fullscreen": true, "vsync": fal)";
 
 std::string ignoring(const char* key, const char* why)
 {
-    return std::string("config.json: Ignoring key \"") + key + "\", keeping its default: [json.exception.type_error.302] " +
-           why + "\n";
+    return std::string("config.json: Ignoring key \"") + key +
+           "\", keeping its default: [json.exception.type_error.302] " + why + "\n";
 }
 
 class DemoConfigTest : public TempFolderTest
@@ -53,8 +53,9 @@ TEST_F(DemoConfigTest, ReadsEachKeyOverItsDefault)
     } cases[] = {
         {"a missing file keeps the defaults", nullptr, "", "Config.json missing.\n", false, true, true,
          "Kestrune Demo"},
-        {"every key applied, an unknown one ignored", R"({"fullscreen": true, "vsync": false, "title": "Night", "other": 3})",
-         Loaded, "", true, true, false, "Night"},
+        {"every key applied, an unknown one ignored",
+         R"({"fullscreen": true, "vsync": false, "title": "Night", "other": 3})", Loaded, "", true, true, false,
+         "Night"},
         {"a syntax error applies nothing, not even what came before it", SyntaxError, "",
          "config.json: Error while parsing JSON.\n" + parseErrorOf(SyntaxError) + "\n", false, true, true,
          "Kestrune Demo"},

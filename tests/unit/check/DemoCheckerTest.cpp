@@ -34,7 +34,8 @@ std::vector<std::string> checkedLines(const std::vector<std::pair<std::string, s
 
 TEST(DemoChecker, FollowsStartUpsOrderAndNamesTheEntriesItNeeds)
 {
-    const std::string noPostShader = ": error: no such file: the player cannot start without its post-processing shader";
+    const std::string noPostShader =
+        ": error: no such file: the player cannot start without its post-processing shader";
     const std::vector<std::string> opening = {"config.json: warning: no such file; every setting keeps its default",
                                               "assets/shaders/passthrough.vert" + noPostShader,
                                               "assets/shaders/vignette.frag" + noPostShader};

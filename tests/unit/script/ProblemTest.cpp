@@ -52,8 +52,7 @@ TEST(Problem, EachFormOnTheConsoleAndInThePanel)
         int storedLine;
         int parameter;
     } cases[] = {
-        {"the interpreter's own",
-         [] { checkParamCount("delay", {}, 1); },
+        {"the interpreter's own", [] { checkParamCount("delay", {}, 1); },
          "ScriptInterp: Command [delay] needs 1 parameters. 0 found.", "assets/demo.script:5",
          "assets/demo.script:5: ScriptInterp: Command [delay] needs 1 parameters. 0 found.", -1, -1},
         {"the interpreter's own, no place known",
