@@ -8,6 +8,7 @@
 #include "cutscene/GameCutscene.hpp"
 #include "effects/ParticleManager.hpp"
 #include "effects/TextManager.hpp"
+#include "script/Problem.hpp"
 
 #include <SFML/Graphics/Sprite.hpp>
 #include <SFML/System/Err.hpp>
@@ -39,18 +40,6 @@ std::string lineText(const ScriptLine& line)
     return text;
 }
 
-// The stored-line mark "@N" of an interpreter message, as a stored-line index; -1 without one.
-int storedLineOf(const std::string& message)
-{
-    const std::size_t at = message.find(" @");
-    if (at == std::string::npos)
-        return -1;
-    int number = 0;
-    std::size_t i = at + 2;
-    for (; i < message.size() && message[i] >= '0' && message[i] <= '9' && number < 100000000; ++i)
-        number = number * 10 + (message[i] - '0');
-    return i > at + 2 ? number - 1 : -1;
-}
 } // namespace
 
 AuthorMode::AuthorMode(Player& demo) : player(demo)
@@ -136,9 +125,7 @@ void AuthorMode::carryOut(const Transport::Request& request)
             transport.paused = true;
         followMusic();
         break;
-    case Kind::StepOnce:
-        playSteps(1);
-        break;
+    case Kind::StepOnce: playSteps(1); break;
     case Kind::Seek: seek(request.step); return;
     }
     printState();
@@ -372,12 +359,14 @@ void AuthorMode::hearProblem(const std::string& line)
     // The line of the script that was running when the problem was printed, or the one the
     // interpreter's own message names.
     const GameCutscene& cutscene = GameCutscene::instance();
+    const Problem* problem = Problem::beingReported();
     int stored = cutscene.interp.executingLine;
-    if (stored < 0)
-        stored = storedLineOf(line);
+    if (stored < 0 && problem)
+        stored = problem->storedLine();
     std::string where;
     if (stored >= 0 && stored < cutscene.script.lineCount())
         where = std::string(DemoPaths::Script) + ":" +
                 std::to_string(cutscene.script.fileLines[static_cast<std::size_t>(stored)]);
-    panel.add(ErrorPanel::describe(line, where), wallClock.getElapsedTime().asSeconds());
+    panel.add(problem ? problem->panelText(where) : ErrorPanel::describe(line, where),
+              wallClock.getElapsedTime().asSeconds());
 }

@@ -1,6 +1,7 @@
 #include "author/AuthorOverlay.hpp"
 
 #include "author/EmbeddedFont.hpp"
+#include "author/Transport.hpp"
 
 #include <algorithm>
 #include <iostream>
@@ -33,18 +34,12 @@ bool AuthorOverlay::load()
 
 const std::vector<std::string>& AuthorOverlay::helpLines()
 {
-    static const std::vector<std::string> lines = {
-        "Space\tpause / play",
-        ". (period)\twhile paused: one step forward",
-        ", (comma)\twhile paused: one step back",
-        "Right, Left\tseek 1 s (with Shift: 10 s)",
-        "Home\tback to the start",
-        "], [\tdouble / halve the speed (1/8x to 8x)",
-        "L\tmark a loop's start, then its end; again: no loop",
-        "F1\tthis help",
-        "F3\tshow / hide the overlay",
-        "Escape\tquit",
-    };
+    static const std::vector<std::string> lines = [] {
+        std::vector<std::string> help;
+        for (const Transport::KeyHelp& key : Transport::keyHelp())
+            help.push_back(std::string(key.keys) + "\t" + key.what);
+        return help;
+    }();
     return lines;
 }
 

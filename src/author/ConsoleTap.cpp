@@ -18,8 +18,6 @@ ConsoleTap::~ConsoleTap()
 
 void ConsoleTap::take(const char* text, std::streamsize count)
 {
-    if (muted)
-        return;
     original->sputn(text, count);
     if (!listener)
         return;
@@ -54,5 +52,5 @@ std::streamsize ConsoleTap::xsputn(const char* text, std::streamsize count)
 
 int ConsoleTap::sync()
 {
-    return muted ? 0 : original->pubsync();
+    return original->pubsync();
 }

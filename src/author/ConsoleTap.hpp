@@ -5,9 +5,11 @@
 #include <streambuf>
 #include <string>
 
-// Sits between a console stream and its buffer: passes everything through unless muted, and
-// hands every complete line to a listener (the author mode's problem panel). Installed on
-// construction, the original buffer is put back on destruction.
+// Sits between a console stream and its buffer: passes everything through, and hands every
+// complete line to a listener (the author mode's problem panel). Installed on construction, the
+// original buffer is put back on destruction. A quiet seek (ConsoleQuiet) replaces the tap itself
+// for its steps, so it silences the console and the listener alike; a tap must therefore be
+// made or destroyed only while the console is not quiet.
 class ConsoleTap : public std::streambuf
 {
 public:
@@ -18,9 +20,6 @@ public:
     ConsoleTap(const ConsoleTap&) = delete;
     ConsoleTap& operator=(const ConsoleTap&) = delete;
 
-    // Muted output reaches neither the console nor the listener (a re-simulation does not print
-    // again what was printed when those steps first ran).
-    bool muted = false;
     Listener listener;
 
 protected:

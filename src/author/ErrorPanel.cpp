@@ -1,40 +1,6 @@
 #include "author/ErrorPanel.hpp"
 
 #include <algorithm>
-#include <cctype>
-
-namespace
-{
-// "(command @12)" becomes "(command)": the stored-line count means nothing to an author.
-void dropStoredLine(std::string& text)
-{
-    const std::size_t open = text.find('(');
-    if (open == std::string::npos)
-        return;
-    const std::size_t close = text.find(')', open);
-    const std::size_t mark = text.find(" @", open);
-    if (close == std::string::npos || mark == std::string::npos || mark > close)
-        return;
-    text.erase(mark, close - mark);
-}
-
-// "param 2 abc" becomes "parameter 3: abc", counted from 1 as the checker counts.
-void countParametersFromOne(std::string& text)
-{
-    const std::string word = " param ";
-    const std::size_t at = text.find(word);
-    if (at == std::string::npos)
-        return;
-    std::size_t end = at + word.size();
-    while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end])))
-        ++end;
-    if (end == at + word.size() || end - at - word.size() > 9)
-        return;
-    const long index = std::stol(text.substr(at + word.size(), end - at - word.size()));
-    const bool more = end < text.size() && text[end] == ' ';
-    text.replace(at, end - at + (more ? 1 : 0), " parameter " + std::to_string(index + 1) + (more ? ": " : ""));
-}
-} // namespace
 
 void ErrorPanel::add(const std::string& text, double now)
 {
@@ -76,10 +42,7 @@ std::vector<std::string> ErrorPanel::lines() const
     return shown;
 }
 
-std::string ErrorPanel::describe(const std::string& message, const std::string& where)
+std::string ErrorPanel::describe(const std::string& line, const std::string& where)
 {
-    std::string text = message;
-    dropStoredLine(text);
-    countParametersFromOne(text);
-    return where.empty() ? text : where + ": " + text;
+    return where.empty() ? line : where + ": " + line;
 }

@@ -26,10 +26,9 @@ public:
     // What to show, at most MaxLines: the standing reports, then the passing ones, newest last.
     std::vector<std::string> lines() const;
 
-    // A console message as the checker would word its place: "where: message", with the
-    // interpreter's stored-line mark "(cmd @N)" dropped and its 0-based "param i" written as
-    // "parameter i+1:". `where` is "path:line" or empty when no place is known.
-    static std::string describe(const std::string& message, const std::string& where);
+    // A console line placed as the checker places its findings: "where: line", where `where` is
+    // "path:line" or empty when no place is known.
+    static std::string describe(const std::string& line, const std::string& where);
 
 private:
     struct Entry

@@ -21,6 +21,25 @@ Transport::Request seek(long step)
 }
 } // namespace
 
+const std::vector<Transport::KeyHelp>& Transport::keyHelp()
+{
+    static const std::string speeds = "double / halve the speed (" + Transport::speedText(MinSpeedExponent) + " to " +
+                                      Transport::speedText(MaxSpeedExponent) + ")";
+    static const std::vector<KeyHelp> keys = {
+        {"Space", "pause / play", "Space pause"},
+        {". (period)", "while paused: one step forward", ". and , one step"},
+        {", (comma)", "while paused: one step back", nullptr},
+        {"Right, Left", "seek 1 s (with Shift: 10 s)", "Left/Right seek"},
+        {"Home", "back to the start", "Home start"},
+        {"], [", speeds.c_str(), "[ ] speed"},
+        {"L", "mark a loop's start, then its end; again: no loop", "L loop"},
+        {"F1", "this help", "F1 help"},
+        {"F3", "show / hide the overlay", "F3 overlay"},
+        {"Escape", "quit", nullptr},
+    };
+    return keys;
+}
+
 Transport::Request Transport::press(sf::Keyboard::Key key, bool shift, long step)
 {
     using Kind = Request::Kind;
@@ -78,11 +97,16 @@ long Transport::loopReturn(long step) const
 
 std::string Transport::speedText() const
 {
+    return speedText(speedExponent);
+}
+
+std::string Transport::speedText(int exponent)
+{
     char text[16];
-    if (speedExponent >= 0)
-        std::snprintf(text, sizeof text, "%dx", 1 << speedExponent);
+    if (exponent >= 0)
+        std::snprintf(text, sizeof text, "%dx", 1 << exponent);
     else
-        std::snprintf(text, sizeof text, "1/%dx", 1 << -speedExponent);
+        std::snprintf(text, sizeof text, "1/%dx", 1 << -exponent);
     return text;
 }
 

@@ -5,6 +5,7 @@
 #include <SFML/Window/Keyboard.hpp>
 
 #include <string>
+#include <vector>
 
 // The author's transport controls: pause, single steps, seeks, speed and a loop range. It only
 // decides what a key press or a frame asks for; the application carries it out, so every seek
@@ -31,6 +32,16 @@ public:
         long step = 0;
     };
 
+    // The keys as the author reads of them: in the overlay's help ("keys", "what") and in
+    // --help ("brief").
+    struct KeyHelp
+    {
+        const char* keys;
+        const char* what;
+        const char* brief;
+    };
+    static const std::vector<KeyHelp>& keyHelp();
+
     // A key press at `step` (the steps run since the start).
     Request press(sf::Keyboard::Key key, bool shift, long step);
 
@@ -50,6 +61,7 @@ public:
     std::string stateText(long step) const;
     // "2x", "1/2x", "1x".
     std::string speedText() const;
+    static std::string speedText(int exponent);
 
     bool atNormalSpeed() const { return speedExponent == 0; }
     bool hasLoop() const { return loopEnd >= 0; }

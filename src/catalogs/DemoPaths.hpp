@@ -1,7 +1,7 @@
 #pragma once
 
-// Where a demo keeps its files, relative to its folder. The player, the checker and the author
-// mode's save watcher all read them here.
+// Where a demo keeps its files, relative to its folder, and the catalog entries the player needs by
+// name. The player, the checker and the author mode's save watcher all read them here.
 struct DemoPaths
 {
     static constexpr const char* Assets = "assets";
@@ -21,7 +21,8 @@ struct DemoPaths
     static constexpr const char* Vertex = "assets/shaders/passthrough.vert";
     static constexpr const char* PostFragment = "assets/shaders/vignette.frag";
 
-    // Entries start-up looks up: the screen fade's sprite and the post pass's grain texture.
+    // Entries the player looks up by name: the screen fade draws this sprite over the scene, and
+    // the post-processing pass takes its grain from this texture. Without them the demo still plays.
     static constexpr const char* FadeSprite = "black";
-    static constexpr const char* GrainTexture = "noise";
+    static constexpr const char* NoiseTexture = "noise";
 };

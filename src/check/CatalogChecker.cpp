@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <regex>
 
+#include "catalogs/DemoConfig.hpp"
 #include "catalogs/DemoPaths.hpp"
 #include "catalogs/MusicManager.hpp"
 #include "catalogs/ShaderManager.hpp"
@@ -21,13 +22,6 @@
 namespace
 {
 using nlohmann::json;
-
-// config.json is read by the shell itself, key by key.
-constexpr JsonKey ConfigKeys[] = {{"fullscreen", JsonType::Boolean, false},
-                                  {"music", JsonType::Boolean, false},
-                                  {"vsync", JsonType::Boolean, false},
-                                  {"title", JsonType::String, false}};
-constexpr JsonFormat ConfigFormat{nullptr, ConfigKeys};
 
 std::string quoted(const std::string& text)
 {
@@ -209,7 +203,7 @@ void CatalogChecker::checkConfig(const std::string& path, const std::string& tex
                                ", not an object; every key keeps its default");
         return;
     }
-    checkKeys(source, "", source.document, "", ConfigFormat);
+    checkKeys(source, "", source.document, "", ConfigKeys::Format);
 }
 
 void CatalogChecker::checkTextures(const std::string& path, const std::string& text)

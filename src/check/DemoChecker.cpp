@@ -15,6 +15,7 @@
 #include <fstream>
 #include <regex>
 #include <sstream>
+#include <string_view>
 #include <vector>
 
 namespace
@@ -56,6 +57,35 @@ std::string quoted(const std::string& text)
 {
     return "\"" + text + "\"";
 }
+
+// The check that reads each catalog file; they run in DemoPaths::Catalogs' order.
+struct CatalogCheck
+{
+    const char* path;
+    DemoChecker::CatalogRead check;
+};
+constexpr CatalogCheck CatalogChecks[] = {
+    {DemoPaths::Textures, &CatalogChecker::checkTextures}, {DemoPaths::Music, &CatalogChecker::checkMusic},
+    {DemoPaths::Sprites, &CatalogChecker::checkSprites},   {DemoPaths::Particles, &CatalogChecker::checkParticles},
+    {DemoPaths::Shaders, &CatalogChecker::checkShaders},   {DemoPaths::Texts, &CatalogChecker::checkTexts},
+};
+
+constexpr DemoChecker::CatalogRead checkOf(std::string_view path)
+{
+    for (const CatalogCheck& row : CatalogChecks)
+        if (path == row.path)
+            return row.check;
+    return nullptr;
+}
+
+constexpr bool everyCatalogChecked()
+{
+    for (const char* path : DemoPaths::Catalogs)
+        if (!checkOf(path))
+            return false;
+    return true;
+}
+static_assert(everyCatalogChecked(), "a catalog of DemoPaths::Catalogs has no row in CatalogChecks");
 } // namespace
 
 int DemoChecker::run(std::ostream& out)
@@ -76,9 +106,7 @@ bool DemoChecker::readFile(const std::string& path, std::string& text) const
     return true;
 }
 
-void DemoChecker::checkCatalogFile(const std::string& path,
-                                   void (CatalogChecker::*check)(const std::string&, const std::string&),
-                                   CatalogChecker& catalogs)
+void DemoChecker::checkCatalogFile(const std::string& path, CatalogRead check, CatalogChecker& catalogs)
 {
     // A demo without this catalog simply has none of its assets; the script's references to
     // them are reported where they are made.
@@ -101,20 +129,24 @@ void DemoChecker::checkAll()
     checkPostShaders();
 
     // Start-up's order: later catalogs look keys up in earlier ones.
-    checkCatalogFile(DemoPaths::Textures, &CatalogChecker::checkTextures, catalogs);
-    checkCatalogFile(DemoPaths::Music, &CatalogChecker::checkMusic, catalogs);
-    checkCatalogFile(DemoPaths::Sprites, &CatalogChecker::checkSprites, catalogs);
-    checkCatalogFile(DemoPaths::Particles, &CatalogChecker::checkParticles, catalogs);
-    for (const auto& entry : index.particleFiles)
-        if (readFile(entry.second, text))
-            catalogs.checkParticleFile(entry.second, text);
-    if (index.sprites.count("black") == 0)
-        diagnostics.warning(DemoPaths::Sprites, 0, 0, "no sprite \"black\": the screen fade has no overlay");
-    checkCatalogFile(DemoPaths::Shaders, &CatalogChecker::checkShaders, catalogs);
-    checkCatalogFile(DemoPaths::Texts, &CatalogChecker::checkTexts, catalogs);
-    if (index.textures.count("noise") == 0)
+    for (const char* path : DemoPaths::Catalogs)
+    {
+        checkCatalogFile(path, checkOf(path), catalogs);
+        if (std::string_view(path) == DemoPaths::Particles)
+        {
+            for (const auto& entry : index.particleFiles)
+                if (readFile(entry.second, text))
+                    catalogs.checkParticleFile(entry.second, text);
+            // Start-up takes the fade's sprite once the particle systems are loaded.
+            if (index.sprites.count(DemoPaths::FadeSprite) == 0)
+                diagnostics.warning(DemoPaths::Sprites, 0, 0,
+                                    "no sprite " + quoted(DemoPaths::FadeSprite) + ": the screen fade has no overlay");
+        }
+    }
+    if (index.textures.count(DemoPaths::NoiseTexture) == 0)
         diagnostics.warning(DemoPaths::Textures, 0, 0,
-                            "no texture \"noise\": the post-processing shader gets no noise channel");
+                            "no texture " + quoted(DemoPaths::NoiseTexture) +
+                                ": the post-processing shader gets no noise channel");
 
     if (!readFile(DemoPaths::Script, text))
     {

@@ -34,14 +34,15 @@ public:
     // (author mode checks what was saved, the rest loaded before).
     std::function<bool(const std::string& path)> loads;
 
+    // How a catalog file's text is checked.
+    using CatalogRead = void (CatalogChecker::*)(const std::string& path, const std::string& text);
+
 private:
     bool readFile(const std::string& path, std::string& text) const;
     std::string probe(const std::string& path, CatalogChecker::FileKind kind);
     std::string compileFragment(const std::string& path);
     const std::set<std::string>* animationFile(CatalogChecker& catalogs, const std::string& path);
-    void checkCatalogFile(const std::string& path,
-                          void (CatalogChecker::*check)(const std::string&, const std::string&),
-                          CatalogChecker& catalogs);
+    void checkCatalogFile(const std::string& path, CatalogRead check, CatalogChecker& catalogs);
     void checkPostShaders();
 
     bool displayChecked = false;

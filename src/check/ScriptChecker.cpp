@@ -459,11 +459,16 @@ void ScriptChecker::checkBlocks()
 
 void ScriptChecker::checkSections()
 {
-    for (const char* section : {"init", "render"})
-        if (labels.count(section) == 0)
+    const struct
+    {
+        const char* name;
+        const char* when;
+    } sections[] = {{Script::InitSection, " once at the start"}, {Script::RenderSection, " every frame"}};
+    for (const auto& section : sections)
+        if (labels.count(section.name) == 0)
             diagnostics.error(path, 0, 0,
-                              std::string("no \"") + section + "\" section: the player runs label :" + section +
-                                  (std::string(section) == "init" ? " once at the start" : " every frame"));
+                              std::string("no \"") + section.name +
+                                  "\" section: the player runs label :" + section.name + section.when);
 }
 
 void ScriptChecker::checkFlow(const Script& script)
@@ -482,7 +487,7 @@ void ScriptChecker::checkFlow(const Script& script)
                               "\" does not reach it: write the name right after the colon");
     }
     const ScriptFlow flow(script);
-    for (const char* section : {"init", "render"})
+    for (const char* section : {Script::InitSection, Script::RenderSection})
     {
         int labelLine = 0;
         if (flow.runsIntoDefinition(section, labelLine))

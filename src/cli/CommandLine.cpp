@@ -1,5 +1,6 @@
 #include "cli/CommandLine.hpp"
 
+#include "author/Transport.hpp"
 #include "cli/LaunchCheck.hpp"
 #include "render/OfflineRenderer.hpp"
 
@@ -47,35 +48,76 @@ bool renderOutputAccepted(const std::string& text)
 }
 } // namespace
 
-const char* CommandLine::usage()
+namespace
 {
-    return "Usage: kestrune [options] [DIR]\n"
-           "Plays the demo in DIR (config.json and assets/), or in the current folder.\n"
-           "\n"
-           "Options:\n"
-           "  --start LABEL|SECONDS  start at a label of the main flow or at a time, by\n"
-           "                         fast-forwarding the simulation in exact steps\n"
-           "  --author               play with the author's keys: Space pause, . and , one\n"
-           "                         step, Left/Right seek, Home start, [ ] speed, L loop,\n"
-           "                         F1 help, F3 overlay; saved files reload in place\n"
-           "  --check                check config.json, the catalogs, the files they name and\n"
-           "                         the script without playing; prints diagnostics on\n"
-           "                         standard output, exit status 1 on errors\n"
-           "  --render OUT           render offline to a folder of PNG frames (frame_*.png\n"
-           "                         files of an earlier render there are replaced), or to\n"
-           "                         a video when OUT ends in .mp4 or .webm\n"
-           "  --frames N             with --render: render N frames\n"
-           "  --seconds S            with --render: render S seconds of demo time\n"
-           "  --fps 60|30            with --render: frame rate of the output (default 60)\n"
-           "  --stats                print frame-time figures at exit\n"
-           "  --draw-all             draw every pass, also those that cannot change a pixel\n"
-           "                         (to check that leaving them out changes nothing)\n"
-           "  --list-commands        print the script's commands with their parameters\n"
-           "                         (name:kind, [optional=default]) and exit\n"
-           "  --json                 with --list-commands: one JSON document of the\n"
-           "                         commands, constants and easing curves\n"
-           "  --help                 show this help and exit\n"
-           "  --version              show the version and exit\n";
+// An option's description, wrapped to the usage's width below its column.
+std::string described(const std::string& option, const std::string& text)
+{
+    constexpr std::size_t Column = 25;
+    constexpr std::size_t Width = 79;
+    std::string out = "  " + option + std::string(Column - 2 - option.size(), ' ');
+    std::size_t lineLength = Column;
+    std::size_t at = 0;
+    bool first = true;
+    while (at < text.size())
+    {
+        std::size_t end = text.find(' ', at);
+        if (end == std::string::npos)
+            end = text.size();
+        const std::string word = text.substr(at, end - at);
+        if (!first && lineLength + 1 + word.size() > Width)
+        {
+            out += "\n" + std::string(Column, ' ');
+            lineLength = Column;
+            first = true;
+        }
+        out += (first ? "" : " ") + word;
+        lineLength += (first ? 0 : 1) + word.size();
+        first = false;
+        at = end + 1;
+    }
+    return out + "\n";
+}
+
+std::string authorKeys()
+{
+    std::string keys;
+    for (const Transport::KeyHelp& key : Transport::keyHelp())
+        if (key.brief)
+            keys += (keys.empty() ? "" : ", ") + std::string(key.brief);
+    return "play with the author's keys: " + keys + "; saved files reload in place";
+}
+} // namespace
+
+const std::string& CommandLine::usage()
+{
+    static const std::string text =
+        std::string("Usage: kestrune [options] [DIR]\n"
+                    "Plays the demo in DIR (config.json and assets/), or in the current folder.\n"
+                    "\n"
+                    "Options:\n"
+                    "  --start LABEL|SECONDS  start at a label of the main flow or at a time, by\n"
+                    "                         fast-forwarding the simulation in exact steps\n") +
+        described("--author", authorKeys()) +
+        std::string("  --check                check config.json, the catalogs, the files they name and\n"
+                    "                         the script without playing; prints diagnostics on\n"
+                    "                         standard output, exit status 1 on errors\n"
+                    "  --render OUT           render offline to a folder of PNG frames (frame_*.png\n"
+                    "                         files of an earlier render there are replaced), or to\n"
+                    "                         a video when OUT ends in .mp4 or .webm\n"
+                    "  --frames N             with --render: render N frames\n"
+                    "  --seconds S            with --render: render S seconds of demo time\n"
+                    "  --fps 60|30            with --render: frame rate of the output (default 60)\n"
+                    "  --stats                print frame-time figures at exit\n"
+                    "  --draw-all             draw every pass, also those that cannot change a pixel\n"
+                    "                         (to check that leaving them out changes nothing)\n"
+                    "  --list-commands        print the script's commands with their parameters\n"
+                    "                         (name:kind, [optional=default]) and exit\n"
+                    "  --json                 with --list-commands: one JSON document of the\n"
+                    "                         commands, constants and easing curves\n"
+                    "  --help                 show this help and exit\n"
+                    "  --version              show the version and exit\n");
+    return text;
 }
 
 const char* CommandLine::version()

@@ -9,7 +9,7 @@ public:
     // False (with a one-line reason in `error`) on a usage error; the caller exits with 2.
     bool parse(int argc, const char* const* argv, std::string& error);
 
-    static const char* usage();
+    static const std::string& usage();
     static const char* version();
 
     bool help = false;

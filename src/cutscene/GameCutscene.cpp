@@ -118,7 +118,7 @@ void GameCutscene::update(float dt)
     if (!started)
     {
         started = true;
-        interp.executeSub("init");
+        interp.executeSub(Script::InitSection);
     }
     interp.update(dt);
     for (auto& entry : objects)

@@ -22,15 +22,16 @@ DemoWindow::~DemoWindow()
 int DemoWindow::open()
 {
     player.loadConfig();
-    const bool fullscreen = player.fullscreen();
+    const DemoConfig& config = player.settings();
+    const bool fullscreen = config.fullscreen;
     const sf::Uint32 style = fullscreen ? sf::Style::Fullscreen : sf::Style::Default;
-    renderWindow.create(sf::VideoMode(Player::Width, Player::Height, 32), sf::String(player.title(), std::locale()),
+    renderWindow.create(sf::VideoMode(Player::Width, Player::Height, 32), sf::String(config.title, std::locale()),
                         style, sf::ContextSettings());
     // SFML centres a new window on the screen width, which puts a full-size window on a
     // 1920 x 1080 screen half below the bottom edge.
     if (!fullscreen)
         renderWindow.setPosition(sf::Vector2i(0, 0));
-    renderWindow.setVerticalSyncEnabled(player.vsync());
+    renderWindow.setVerticalSyncEnabled(config.vsync);
     renderWindow.setActive(true);
     renderWindow.setMouseCursorVisible(false);
     renderWindow.clear(sf::Color(0, 0, 0, 255));

@@ -1,6 +1,6 @@
 #include "player/Player.hpp"
 
-#include "catalogs/CatalogJson.hpp"
+#include "catalogs/DemoConfig.hpp"
 #include "catalogs/DemoPaths.hpp"
 #include "catalogs/MusicManager.hpp"
 #include "catalogs/ShaderManager.hpp"
@@ -14,37 +14,18 @@
 #include "player/StartPoint.hpp"
 #include "player/StepObserver.hpp"
 #include "scene/PassElision.hpp"
+#include "script/Script.hpp"
 #include "watch/DemoFiles.hpp"
-
-#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 
 namespace
 {
 // Closing the window is noticed about once a second of demo time during a long seek.
 constexpr long StepsBetweenCloseChecks = FrameTimer::StepsPerSecond;
-
-// Applies one configuration key when present; a value of the wrong type keeps the default and
-// is reported in one line.
-template <typename T>
-void applyKey(const nlohmann::json& config, const char* key, const std::function<void(const T&)>& apply)
-{
-    if (!config.is_object() || !config.contains(key))
-        return;
-    try
-    {
-        apply(config.at(key).get<T>());
-    }
-    catch (const nlohmann::json::exception& error)
-    {
-        std::cerr << "config.json: Ignoring key \"" << key << "\", keeping its default: " << error.what() << std::endl;
-    }
-}
 
 const char* fileName(const char* path)
 {
@@ -55,34 +36,7 @@ const char* fileName(const char* path)
 
 void Player::loadConfig()
 {
-    std::ifstream file(DemoPaths::Config);
-    if (!file.is_open())
-    {
-        std::cerr << "Config.json missing." << std::endl;
-        return;
-    }
-
-    nlohmann::json config;
-    try
-    {
-        parseJson(file, config);
-    }
-    catch (const nlohmann::json::exception& error)
-    {
-        std::cerr << "config.json: Error while parsing JSON." << std::endl;
-        std::cerr << error.what() << std::endl;
-        return;
-    }
-
-    // Each key takes effect as soon as it is read, in this order.
-    applyKey<bool>(config, "fullscreen", [this](const bool& value) { configFullscreen = value; });
-    applyKey<bool>(config, "music", [](const bool& value) {
-        if (!value)
-            MusicManager::instance().mute();
-    });
-    applyKey<bool>(config, "vsync", [this](const bool& value) { configVsync = value; });
-    applyKey<std::string>(config, "title", [this](const std::string& value) { configTitle = value; });
-    std::cout << "config.json: Loaded configuration." << std::endl;
+    config.load(DemoPaths::Config);
 }
 
 void Player::loadCatalogs()
@@ -146,7 +100,7 @@ void Player::setPostUniforms()
 {
     postShader.setUniform("iChannel0", sf::Shader::CurrentTexture);
     // Without the grain texture (the lookup reports it) the grain channel stays unset.
-    if (const sf::Texture* noise = TextureManager::instance().getTexture(DemoPaths::GrainTexture))
+    if (const sf::Texture* noise = TextureManager::instance().getTexture(DemoPaths::NoiseTexture))
         postShader.setUniform("iChannel1", *noise);
     postShader.setUniform("iTime", iTime);
 }
@@ -253,7 +207,7 @@ void Player::renderScene()
     if (cutscene.started)
     {
         cutscene.sceneTarget = scene.texture.get();
-        cutscene.interp.executeSub("render");
+        cutscene.interp.executeSub(Script::RenderSection);
     }
     cutscene.drawing.finishCanvas();
     renderedStep = stepCount;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "catalogs/DemoConfig.hpp"
 #include "player/ConsoleQuiet.hpp"
 #include "player/ContextHold.hpp"
 #include "scene/SceneCanvas.hpp"
@@ -39,9 +40,7 @@ public:
 
     // config.json: the window's settings, and whether music plays (applied as it is read).
     void loadConfig();
-    bool fullscreen() const { return configFullscreen; }
-    bool vsync() const { return configVsync; }
-    const std::string& title() const { return configTitle; }
+    const DemoConfig& settings() const { return config; }
 
     // Everything start-up does after the window: scene texture, post-processing shader (false,
     // reported, when it cannot be loaded), catalogs, script. Needs a GL context, not a window:
@@ -126,9 +125,7 @@ private:
     // After an optimistic seek: nothing the arrival drew or shows depended on a skipped drawing.
     bool sceneIsExact() const;
 
-    bool configFullscreen = false;
-    bool configVsync = true;
-    std::string configTitle = "Kestrune Demo";
+    DemoConfig config;
 
     // The scene texture, which the post pass shows.
     SceneCanvas scene;

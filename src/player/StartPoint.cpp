@@ -53,8 +53,9 @@ bool StartPoint::validate(std::string& error) const
     if (!ScriptFlow(script).reaches(value))
     {
         error = "--start " + value + ": the main flow never reaches label \"" + value + "\" (" +
-                (value == "init" || value == "render" ? "it starts a section, which the player runs by label"
-                                                      : "no path from the script's first line leads there") +
+                (value == Script::InitSection || value == Script::RenderSection
+                     ? "it starts a section, which the player runs by label"
+                     : "no path from the script's first line leads there") +
                 "); start at a label of the main flow or at a time";
         return false;
     }

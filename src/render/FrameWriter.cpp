@@ -66,10 +66,10 @@ bool FrameWriter::openVideo(const std::string& path, const std::string& format, 
 {
     const std::string size = std::to_string(width) + "x" + std::to_string(height);
     const std::string rate = std::to_string(fps);
-    std::vector<std::string> args = Ffmpeg::command({"-f", "rawvideo", "-pix_fmt", "rgba", "-s", size, "-r", rate,
-                                                     "-i", "-",
-                                                     // The GL hands rows bottom first.
-                                                     "-vf", "vflip", "-pix_fmt", "yuv420p"});
+    std::vector<std::string> args =
+        Ffmpeg::command({"-f", "rawvideo", "-pix_fmt", "rgba", "-s", size, "-r", rate, "-i", "-",
+                         // The GL hands rows bottom first.
+                         "-vf", "vflip", "-pix_fmt", "yuv420p"});
     const std::vector<std::string> codec =
         format == "webm"
             ? std::vector<std::string>{"-c:v", "libvpx", "-deadline", "realtime", "-cpu-used", "8", "-b:v", "16M"}

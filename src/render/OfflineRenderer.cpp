@@ -142,8 +142,8 @@ bool OfflineRenderer::renderFrames(Player& player, FrameWriter& writer)
     sf::RenderTexture screen;
     if (!screen.create(Player::Width, Player::Height, sf::ContextSettings()))
     {
-        std::cerr << "kestrune: cannot create the off-screen picture of " << Player::Width << " x "
-                  << Player::Height << " pixels" << std::endl;
+        std::cerr << "kestrune: cannot create the off-screen picture of " << Player::Width << " x " << Player::Height
+                  << " pixels" << std::endl;
         return false;
     }
 
@@ -224,7 +224,8 @@ bool OfflineRenderer::finishVideo(SoundTrack& track)
         return !code;
     }
     // The video is copied as it is; only the sound is encoded.
-    std::vector<std::string> args = Ffmpeg::command({"-i", videoPart, "-i", trackPart, "-map", "0:v", "-map", "1:a", "-c:v", "copy"});
+    std::vector<std::string> args =
+        Ffmpeg::command({"-i", videoPart, "-i", trackPart, "-map", "0:v", "-map", "1:a", "-c:v", "copy"});
     args.insert(args.end(), {"-c:a", format == "webm" ? "libopus" : "aac", "-b:a", "192k"});
     args.insert(args.end(), {"-f", format, options.out});
     const bool muxed = Ffmpeg::run(args);
@@ -240,7 +241,8 @@ void OfflineRenderer::showProgress(long frames, long steps, double elapsed, bool
     int used = std::snprintf(line, sizeof line, "\rframe %ld", frames);
     if (target > 0)
         used += std::snprintf(line + used, sizeof line - used, "/%ld", target);
-    used += std::snprintf(line + used, sizeof line - used, "  demo %s.%02ld  %.1f fps", clockText(static_cast<double>(steps) / FrameTimer::StepsPerSecond).c_str(),
+    used += std::snprintf(line + used, sizeof line - used, "  demo %s.%02ld  %.1f fps",
+                          clockText(static_cast<double>(steps) / FrameTimer::StepsPerSecond).c_str(),
                           (steps % FrameTimer::StepsPerSecond) * 100 / FrameTimer::StepsPerSecond, fps);
     if (target > 0 && fps > 0.0)
         used += std::snprintf(line + used, sizeof line - used, "  ETA %s",
@@ -253,8 +255,8 @@ void OfflineRenderer::showProgress(long frames, long steps, double elapsed, bool
 void OfflineRenderer::printSummary(const FrameWriter& writer, double elapsed) const
 {
     const double frames = std::max(1L, framesWritten);
-    std::cout << "kestrune: rendered " << framesWritten << " frames (" << stepsRun << " steps, " << static_cast<double>(stepsRun) / FrameTimer::StepsPerSecond
-              << " s of demo time";
+    std::cout << "kestrune: rendered " << framesWritten << " frames (" << stepsRun << " steps, "
+              << static_cast<double>(stepsRun) / FrameTimer::StepsPerSecond << " s of demo time";
     if (firstStep > 0)
         std::cout << ", from " << static_cast<double>(firstStep) / FrameTimer::StepsPerSecond << " s";
     std::cout << ") to " << options.out << " in " << elapsed << " s, " << framesWritten / std::max(elapsed, 1e-9)

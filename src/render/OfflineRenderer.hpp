@@ -48,11 +48,11 @@ private:
     void printSummary(const FrameWriter& writer, double elapsed) const;
 
     RenderSettings options;
-    std::string format;      // "mp4" or "webm"; empty for a folder of PNG files
-    std::string videoPart;   // the silent video while it is encoded
-    std::string trackPart;   // the sound track while it is mixed
-    long stride = 1;         // steps per written frame
-    long target = -1;        // frames to write; -1: until the demo ends
+    std::string format;    // "mp4" or "webm"; empty for a folder of PNG files
+    std::string videoPart; // the silent video while it is encoded
+    std::string trackPart; // the sound track while it is mixed
+    long stride = 1;       // steps per written frame
+    long target = -1;      // frames to write; -1: until the demo ends
     bool progress = false;
     bool capped = false;
     long framesWritten = 0;

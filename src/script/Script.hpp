@@ -13,6 +13,10 @@ class Script
 public:
     // The command of a stored label line; running it does nothing.
     static constexpr const char* LabelCommand = "_label";
+    // The sections the player runs by label: init once after every clear, before the main flow's
+    // first line, and render every frame.
+    static constexpr const char* InitSection = "init";
+    static constexpr const char* RenderSection = "render";
 
     // Replaces the whole content; false (with a message) when the file cannot be opened.
     bool load(const std::string& path);

@@ -62,11 +62,6 @@ std::int32_t wrap(std::int64_t value)
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
 }
 
-void reportLine()
-{
-    std::cerr << "ScriptInterp: (" << currentCommand << " @" << currentLineNumber << ") ";
-}
-
 bool reachedEnd()
 {
     std::cout << "ScriptInterp: Reached end of script." << std::endl;
@@ -231,7 +226,7 @@ void ScriptInterp::update(float dt)
         return;
     if (!script)
     {
-        std::cerr << "ScriptInterp: Trying to update() without a script reference." << std::endl;
+        Problem::report(interpProblem() << "Trying to update() without a script reference.");
         return;
     }
     // The step that brings the delay to 0 still runs no line.
@@ -255,7 +250,7 @@ bool ScriptInterp::run(const std::string& label)
 {
     if (!script || !entity)
     {
-        std::cerr << "ScriptInterp: Trying to run() without a script or an entity." << std::endl;
+        Problem::report(interpProblem() << "Trying to run() without a script or an entity.");
         return false;
     }
     if (!label.empty())
@@ -286,7 +281,7 @@ bool ScriptInterp::run(const std::string& label)
                 // A block closed by the script's last line is a plain end, not a missing endif.
                 if (skipDepth == 0)
                     return reachedEnd();
-                std::cerr << "ScriptInterp: Reached end of script in BRANCH. Missing endif?" << std::endl;
+                Problem::report(interpProblem() << "Reached end of script in BRANCH. Missing endif?");
                 return false;
             }
             continue;
@@ -317,8 +312,8 @@ bool ScriptInterp::yieldRunaway()
     if (!runawayReported)
     {
         runawayReported = true;
-        std::cerr << "ScriptInterp: (" << currentCommand << " @" << currentLineNumber << ") " << MaxLinesPerRun
-                  << " lines ran without a delay; the script goes on at the next step." << std::endl;
+        Problem::report(lineProblem() << MaxLinesPerRun
+                                      << " lines ran without a delay; the script goes on at the next step.");
     }
     return true;
 }
@@ -327,12 +322,12 @@ void ScriptInterp::executeSub(const std::string& label)
 {
     if (label.empty())
     {
-        std::cerr << "ScriptInterp: Cannot executeSub on empty label." << std::endl;
+        Problem::report(interpProblem() << "Cannot executeSub on empty label.");
         return;
     }
     if (!script)
     {
-        std::cerr << "ScriptInterp: Cannot executeSub [" << label << "] without a script." << std::endl;
+        Problem::report(interpProblem() << "Cannot executeSub [" << label << "] without a script.");
         return;
     }
     if (!running)
@@ -366,12 +361,12 @@ void ScriptInterp::executeFrom(const std::string& label)
 {
     if (label.empty())
     {
-        std::cerr << "ScriptInterp: Cannot executeFrom on empty label." << std::endl;
+        Problem::report(interpProblem() << "Cannot executeFrom on empty label.");
         return;
     }
     if (!script)
     {
-        std::cerr << "ScriptInterp: Cannot executeFrom [" << label << "] without a script." << std::endl;
+        Problem::report(interpProblem() << "Cannot executeFrom [" << label << "] without a script.");
         return;
     }
     pc = 0;
@@ -466,8 +461,7 @@ int ScriptInterp::aliasIndex(const std::string& key) const
     for (int slot = 0; slot < AliasCount; ++slot)
         if (aliases[slot] == key)
             return slot;
-    std::cerr << "ScriptInterp: (" << currentCommand << ") variable " << key
-              << " is not defined as an alias. Defaulting to flag 0." << std::endl;
+    Problem::report(commandProblem() << "variable " << key << " is not defined as an alias. Defaulting to flag 0.");
     return 0;
 }
 
@@ -517,7 +511,7 @@ ScriptInterp::Step ScriptInterp::execute(const ScriptLine& line, const std::vect
     if (row < 0)
     {
         if (!entity->extScript(handedOver(line, params)))
-            std::cerr << "ScriptInterp: Unhandled command [" << line.command << "]." << std::endl;
+            Problem::report(interpProblem() << "Unhandled command [" << line.command << "].");
         return Step::Next;
     }
     const Command& command = commands[row];
@@ -539,12 +533,12 @@ const ScriptLine& ScriptInterp::handedOver(const ScriptLine& line, const std::ve
     return scratch;
 }
 
-bool ScriptInterp::flagIndexValid(int index, const char* what) const
+bool ScriptInterp::flagIndexValid(int index, std::string_view what) const
 {
     if (index >= 0 && index < GameEntity::FlagCount)
         return true;
-    reportLine();
-    std::cerr << what << " index " << index << " is out of range 0.." << GameEntity::FlagCount - 1 << "." << std::endl;
+    Problem::report(lineProblem() << what << " index " << index << " is out of range 0.." << GameEntity::FlagCount - 1
+                                  << ".");
     return false;
 }
 
@@ -563,8 +557,7 @@ ScriptInterp::Step ScriptInterp::changeFlag(FlagOp op, int index, std::int32_t v
     case FlagOp::Div:
         if (value == 0)
         {
-            reportLine();
-            std::cerr << "division by zero. Flag " << index << " keeps its value." << std::endl;
+            Problem::report(lineProblem() << "division by zero. Flag " << index << " keeps its value.");
             break;
         }
         flag = wrap(current / value);
@@ -697,7 +690,7 @@ ScriptInterp::Step ScriptInterp::gosubCommand(const Params& params)
 {
     if (returnLine != -1)
     {
-        std::cerr << "ScriptInterp: WARNING! Attempting to call GOSUB from a SUBROUTINE. " << std::endl;
+        Problem::report(interpProblem() << "WARNING! Attempting to call GOSUB from a SUBROUTINE. ");
         return Step::Next;
     }
     returnLine = pc;
@@ -729,7 +722,8 @@ ScriptInterp::Step ScriptInterp::exitCommand(const Params&)
 ScriptInterp::Step ScriptInterp::aliasCommand(const Params& params)
 {
     const int index = getInt(params, 0);
-    if (flagIndexValid(index, "alias"))
+    // The index names the command's own slot: "alias index 9 is out of range".
+    if (flagIndexValid(index, currentCommand))
         aliases[index] = variableKey(params, 1);
     return Step::Next;
 }

@@ -127,7 +127,7 @@ private:
     int matchingAlias(const std::string& text) const;
     std::int32_t flagValue(int index) const;
     Step execute(const ScriptLine& line, const std::vector<std::string>& params);
-    bool flagIndexValid(int index, const char* what) const;
+    bool flagIndexValid(int index, std::string_view what) const;
     Step changeFlag(FlagOp op, int index, std::int32_t value);
     Step changeVar(FlagOp op, const Params& params);
     const std::string& variableKey(const Params& params, std::size_t i);

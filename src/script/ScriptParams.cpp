@@ -3,13 +3,13 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
-#include <iostream>
 
 std::string currentCommand;
 int currentLineNumber = 0;
 
 namespace
 {
+const char* const Component = "ScriptInterp";
 // A missing parameter (also a negative index) reads as "" or 0 without a message of its own:
 // checkParamCount has already reported the shortfall.
 const std::string* paramAt(const std::vector<std::string>& params, int i)
@@ -21,15 +21,13 @@ const std::string* paramAt(const std::vector<std::string>& params, int i)
 
 void reportInvalid(int i, const std::string& text, const char* kind)
 {
-    std::cerr << "ScriptInterp: (" << currentCommand << " @" << currentLineNumber << ") param " << i << " " << text
-              << " is not a valid " << kind << "." << std::endl;
+    Problem::report(lineProblem().param(i) << text << " is not a valid " << kind << ".");
 }
 
 // The out-of-range message carries no line number.
 void reportOutOfRange(int i, const std::string& text)
 {
-    std::cerr << "ScriptInterp: (" << currentCommand << ") param " << i << " " << text << " is out of range."
-              << std::endl;
+    Problem::report(commandProblem().param(i) << text << " is out of range.");
 }
 
 bool isDigit(char c)
@@ -66,6 +64,25 @@ bool flagConstant(const std::string& text, std::int8_t& flag)
     return true;
 }
 } // namespace
+
+Problem interpProblem()
+{
+    return Problem(Component);
+}
+
+Problem commandProblem()
+{
+    Problem problem(Component);
+    problem.about(currentCommand);
+    return problem;
+}
+
+Problem lineProblem()
+{
+    Problem problem(Component);
+    problem.at(currentCommand, currentLineNumber - 1);
+    return problem;
+}
 
 // Base 10 the way strtoll reads it (white space, a sign, digits up to the first other
 // character), within 32 bits.
@@ -157,8 +174,8 @@ bool checkParamCount(const std::string& command, const std::vector<std::string>&
 {
     if (n < 0 || params.size() >= static_cast<std::size_t>(n))
         return true;
-    std::cerr << "ScriptInterp: Command [" << command << "] needs " << n << " parameters. " << params.size()
-              << " found." << std::endl;
+    Problem::report(interpProblem() << "Command [" << command << "] needs " << n << " parameters. " << params.size()
+                                    << " found.");
     return false;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "script/Problem.hpp"
 #include "script/ScriptLine.hpp"
 
 #include <cstdint>
@@ -9,6 +10,13 @@
 // The executing line, named in the accessors' messages; set by the interpreter for every executed line.
 extern std::string currentCommand;
 extern int currentLineNumber;
+
+// The interpreter's problems, to be completed and reported with Problem::report: its own
+// ("ScriptInterp: text"), about the executing command ("ScriptInterp: (command) text") and about
+// the executing line ("ScriptInterp: (command @N) text", N being currentLineNumber).
+Problem interpProblem();
+Problem commandProblem();
+Problem lineProblem();
 
 // Typed access to a line's resolved parameters. They never fail: malformed input is reported on
 // standard error and read as "", 0 or false.

@@ -10,7 +10,7 @@ The names come from the code itself, never from a copy:
     reference must hold verbatim, and the picture docs/easing.png, which must be what easing_plot
     draws;
   - the JSON keys that the loaders read: every identifier-like string literal in the catalog,
-    effects and animation loaders, and the configuration keys of the application;
+    effects and animation loaders, config.json's rows among them;
   - the example folders under examples/.
 """
 
@@ -159,11 +159,11 @@ def loader_keys():
     for source in sources:
         for literal in re.findall(r'"([a-z][A-Za-z0-9_]*)"', strip_comments(read(source))):
             keys.setdefault(literal, source)
-    config = re.findall(r'applyKey\s*<[^>]*>\s*\(\s*\w+\s*,\s*"(\w+)"', read("src/app/Application.cpp"))
+    # config.json's rows are among the catalogs' rows above; this guards against their moving.
+    config_source = "src/catalogs/DemoConfig.hpp"
+    config = re.findall(r'JsonKey\s+\w+\s*\{\s*"(\w+)"', strip_comments(read(config_source)))
     if len(config) < 4:
-        fail(f"configuration keys: found only {len(config)} in Application.cpp")
-    for key in config:
-        keys.setdefault(key, "src/app/Application.cpp")
+        fail(f"configuration keys: found only {len(config)} in {config_source}")
     return keys
 
 

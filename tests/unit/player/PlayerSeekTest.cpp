@@ -97,8 +97,8 @@ std::string stateOf(const Player& app)
     std::ostringstream out;
     out.precision(9);
     const GameCutscene& cutscene = GameCutscene::instance();
-    out << "app " << app.steps() << ' ' << app.time() << ' ' << app.running() << ' ' << app.screenFade().fadeLevel << ' '
-        << app.screenFade().fadeSpeed << ' ' << app.screenFade().fadeState << '\n';
+    out << "app " << app.steps() << ' ' << app.time() << ' ' << app.running() << ' ' << app.screenFade().fadeLevel
+        << ' ' << app.screenFade().fadeSpeed << ' ' << app.screenFade().fadeState << '\n';
     if (const sf::Sprite* black = app.screenFade().fadeSprite)
     {
         out << "fade sprite " << black->getTexture() << ' ' << int(black->getColor().a) << ' ';

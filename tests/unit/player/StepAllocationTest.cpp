@@ -11,7 +11,6 @@
 #include <filesystem>
 #include <new>
 
-
 #ifdef KESTRUNE_TEST_GL
 TEST(StepAllocations, TheWholeStepOfABusySceneDoesNotAllocate)
 {

@@ -728,3 +728,24 @@ TEST(ScriptInterpSteadyState, RunningLinesDoesNotAllocate)
     EXPECT_EQ(bound.entity.flags[1], 103);
     EXPECT_EQ(bound.entity.seen, 103 * 3);
 }
+
+TEST(ScriptInterpSteadyState, ReportingAProblemWithoutAListenerDoesNotAllocate)
+{
+    // Written to a sink that keeps nothing, so that only the report's own allocations count.
+    struct Sink : std::streambuf
+    {
+        int_type overflow(int_type c) override { return c; }
+    } sink;
+    Bound<QuietEntity> bound("set_flag 9, 1\ndiv_flag 2, 0\nset_flag x, 1\ndelay 0\n");
+    std::streambuf* previous = std::cerr.rdbuf(&sink);
+    bound.interp.update(StepTime);
+    countingAllocations = true;
+    for (int i = 0; i < 20; ++i)
+    {
+        bound.interp.rewind();
+        bound.interp.update(StepTime);
+    }
+    countingAllocations = false;
+    std::cerr.rdbuf(previous);
+    EXPECT_EQ(allocations.load(), 0);
+}

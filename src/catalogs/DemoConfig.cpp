@@ -1,0 +1,62 @@
+#include "catalogs/DemoConfig.hpp"
+
+#include "catalogs/CatalogJson.hpp"
+#include "catalogs/MusicManager.hpp"
+
+#include <nlohmann/json.hpp>
+
+#include <fstream>
+#include <iostream>
+
+namespace
+{
+// Reads one key into `value` when the file holds it; a value of the wrong type leaves `value` as
+// it was and is reported in one line. True when `value` was set.
+template <typename T>
+bool readKey(const nlohmann::json& config, const JsonKey& key, T& value)
+{
+    if (!config.is_object() || !config.contains(key.name))
+        return false;
+    try
+    {
+        value = config.at(key.name).get<T>();
+        return true;
+    }
+    catch (const nlohmann::json::exception& error)
+    {
+        std::cerr << "config.json: Ignoring key \"" << key.name << "\", keeping its default: " << error.what()
+                  << std::endl;
+        return false;
+    }
+}
+} // namespace
+
+void DemoConfig::load(const std::string& path)
+{
+    std::ifstream file(path);
+    if (!file.is_open())
+    {
+        std::cerr << "Config.json missing." << std::endl;
+        return;
+    }
+
+    nlohmann::json config;
+    try
+    {
+        parseJson(file, config);
+    }
+    catch (const nlohmann::json::exception& error)
+    {
+        std::cerr << "config.json: Error while parsing JSON." << std::endl;
+        std::cerr << error.what() << std::endl;
+        return;
+    }
+
+    readKey(config, ConfigKeys::Fullscreen, fullscreen);
+    // Turning music off takes effect at once; turning it on leaves the player as it is.
+    if (readKey(config, ConfigKeys::Music, music) && !music)
+        MusicManager::instance().mute();
+    readKey(config, ConfigKeys::Vsync, vsync);
+    readKey(config, ConfigKeys::Title, title);
+    std::cout << "config.json: Loaded configuration." << std::endl;
+}
