@@ -171,8 +171,12 @@ def job_run(job, scratch, binaries):
                 os.rename(rendered, kept)
         runs.append(run)
     problems = compare_runs(*runs)
+    old = runs[0]
+    note = "exit %s, %d+%d lines" % (old["exit"], len(old["stdout"]) - 1, len(old["stderr"]) - 1)
+    if "frames" in old:
+        note += ", %d frames" % len(frame_names(old["frames"]))
     shutil.rmtree(scratch, ignore_errors=True)
-    return problems
+    return {"problems": problems, "note": note}
 
 
 def job_probe(job, scratch, binaries):
@@ -186,15 +190,19 @@ def job_probe(job, scratch, binaries):
     return int(found.group(1)) if found else None
 
 
-# The overlay's timing line ("frame 16.7 ms   behind real time 3% of frames") is the machine's:
-# rows of its third line (plate at y 16, padding 10, lines 24 px apart), whole width.
-TIMING_ROWS = (16 + 10 + 2 * 24 - 3, 16 + 10 + 3 * 24 + 3)
+# The overlay's timing line ("frame 0.0 ms   behind real time 0% of frames") is the machine's: its
+# rows (the third line: plate at y 16, padding 10, lines 24 px apart), and the plate's right edge,
+# which follows that line's width when it is the widest (x 440 is inside its shortest form).
+OVERLAY_MASK = [(0, 16 + 10 + 2 * 24 - 3, 1920, 16 + 10 + 3 * 24 + 3), (440, 0, 640, 16 + 20 + 5 * 24 + 4)]
 
 
-def masked_rows(shot, rows):
+def masked(shot, rectangles):
     width, height, rgb = shot
-    top, bottom = rows
-    return rgb[:top * width * 3] + bytes((bottom - top) * width * 3) + rgb[bottom * width * 3:]
+    pixels = bytearray(rgb)
+    for x0, y0, x1, y1 in rectangles:
+        for y in range(y0, min(y1, height)):
+            pixels[(y * width + x0) * 3:(y * width + min(x1, width)) * 3] = bytes((min(x1, width) - x0) * 3)
+    return bytes(pixels)
 
 
 def job_author(job, scratch, binaries):
@@ -243,12 +251,12 @@ def job_author(job, scratch, binaries):
                 wait_for(probe, lambda: "the picture did not settle", session.process, timeout=60)
                 return shots[-1]
 
-            with_overlay = steady(lambda shot: masked_rows(shot, TIMING_ROWS))
+            with_overlay = steady(lambda shot: masked(shot, OVERLAY_MASK))
             outcome["window with overlay"] = with_overlay
             session.press("F3")
             outcome["window without overlay"] = steady(lambda shot: shot[2], differs_from=None)
             # The overlay-free picture must not be the overlay one (F3 took effect).
-            if masked_rows((1920, 1080, outcome["window without overlay"]), TIMING_ROWS) == with_overlay:
+            if masked((1920, 1080, outcome["window without overlay"]), OVERLAY_MASK) == with_overlay:
                 outcome["window without overlay"] = "F3 did not hide the overlay"
             session.press("Escape")
             outcome["exit"] = session.process.wait(timeout=60)
@@ -263,17 +271,20 @@ def job_author(job, scratch, binaries):
         outcomes.append(outcome)
         shutil.rmtree(scratch, ignore_errors=True)
     old, new = outcomes
-    problems = []
+    # A session that could not be driven proves nothing, even when both sides fail alike.
+    problems = ["could not be compared: %s" % o["failure"] for o in outcomes if "failure" in o]
     for key in sorted(set(old) | set(new)):
         a, b = old.get(key), new.get(key)
-        if a != b:
+        if a != b and key != "failure":
             if isinstance(a, bytes) and isinstance(b, bytes):
                 differing = sum(1 for i in range(0, min(len(a), len(b)), 3) if a[i:i + 3] != b[i:i + 3])
                 problems.append("%s: %d pixels differ" % (key, differing))
             else:
                 show = lambda v: "<picture>" if isinstance(v, bytes) else repr(v)
                 problems.append("%s: %s vs %s" % (key, show(a), show(b)))
-    return problems
+    note = "; ".join("%s %s" % (key, "failed: " + old[key] if key == "failure" else "<picture>" if isinstance(
+        old[key], bytes) else old[key]) for key in sorted(old))
+    return {"problems": problems, "note": note}
 
 
 JOBS = {"run": job_run, "probe": job_probe, "author": job_author}
@@ -290,7 +301,7 @@ def worker(binaries):
             try:
                 answer = JOBS[job["kind"]](job, scratch, binaries)
             except Exception as error:  # a broken job is a finding, not the end of the run
-                answer = ["the comparison itself failed: %r" % error]
+                answer = {"problems": ["the comparison itself failed: %r" % error], "note": ""}
             shutil.rmtree(scratch, ignore_errors=True)
             print(PROTOCOL + json.dumps(answer), flush=True)
     finally:
@@ -426,13 +437,13 @@ def main(argv):
                                   PROBE_SECONDS), flush=True)
         counts = {"same": 0, "different": 0}
 
-        def report(job, problems):
-            if problems:
+        def report(job, answer):
+            if answer["problems"]:
                 counts["different"] += 1
-                print("%s: DIFFERENT: %s" % (describe(job), "; ".join(problems)), flush=True)
+                print("%s: DIFFERENT: %s" % (describe(job), "; ".join(answer["problems"])), flush=True)
             else:
                 counts["same"] += 1
-                print("%s: same" % describe(job), flush=True)
+                print("%s: same (%s)" % (describe(job), answer["note"]), flush=True)
 
         jobs = [job for job in comparison_jobs(ends, quick, cap) if only is None or only.search(describe(job))]
         run_pool(workers, jobs, report)
