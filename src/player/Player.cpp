@@ -10,6 +10,7 @@
 #include "effects/ParticleManager.hpp"
 #include "effects/Random.hpp"
 #include "effects/TextManager.hpp"
+#include "player/DemoCatalogs.hpp"
 #include "player/FrameTimer.hpp"
 #include "player/StartPoint.hpp"
 #include "player/StepObserver.hpp"
@@ -20,6 +21,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <string_view>
 #include <iostream>
 
 namespace
@@ -41,25 +43,11 @@ void Player::loadConfig()
 
 void Player::loadCatalogs()
 {
-    // Later catalogs look entries up in earlier ones.
-    TextureManager::instance().load(DemoPaths::Textures);
-    MusicManager::instance().load(DemoPaths::Music);
-    SpriteManager::instance().load(DemoPaths::Sprites);
-    ParticleManager::instance().load(DemoPaths::Particles);
-    fade.fadeSprite = SpriteManager::instance().getSprite(DemoPaths::FadeSprite);
-    ShaderManager::instance().load(DemoPaths::Shaders);
-    TextManager::instance().load(DemoPaths::Texts);
-}
-
-void Player::clearCatalogs()
-{
-    // Later catalogs point into earlier ones: the reverse of the loading order.
-    TextManager::instance().clear();
-    ShaderManager::instance().clear();
-    ParticleManager::instance().clear();
-    SpriteManager::instance().clear();
-    MusicManager::instance().clear();
-    TextureManager::instance().clear();
+    DemoCatalogs::load([this](const char* path) {
+        // Start-up takes the fade's sprite once the particle systems are loaded.
+        if (std::string_view(path) == DemoPaths::Particles)
+            fade.fadeSprite = SpriteManager::instance().getSprite(DemoPaths::FadeSprite);
+    });
 }
 
 bool Player::loadPostShader()
@@ -127,7 +115,7 @@ bool Player::reload(const std::set<std::string>& saved)
         loaded = loadPostShader();
     if (catalogs)
     {
-        clearCatalogs();
+        DemoCatalogs::clear();
         loadCatalogs();
     }
     setPostUniforms();

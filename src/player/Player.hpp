@@ -111,7 +111,6 @@ public:
 
 private:
     void loadCatalogs();
-    void clearCatalogs();
     bool loadPostShader();
     // The post-processing shader's scene, noise and time.
     void setPostUniforms();
