@@ -1,6 +1,7 @@
 #include "cli/LaunchCheck.hpp"
 
 #include "catalogs/DemoPaths.hpp"
+#include "player/Player.hpp"
 #include "render/Ffmpeg.hpp"
 
 #include <X11/Xlib.h>
@@ -76,7 +77,9 @@ bool LaunchCheck::hasDisplay(std::string& reason)
 
 std::string LaunchCheck::underVirtualScreen(const std::string& commandLine)
 {
-    return "xvfb-run -a -s \"-screen 0 1920x1080x24\" " + commandLine;
+    // A screen of the demo's size.
+    return "xvfb-run -a -s \"-screen 0 " + std::to_string(Player::Width) + "x" + std::to_string(Player::Height) +
+           "x24\" " + commandLine;
 }
 
 std::string LaunchCheck::quoteCommandLine(int argc, const char* const* argv)
