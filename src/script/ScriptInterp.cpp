@@ -62,6 +62,13 @@ std::int32_t wrap(std::int64_t value)
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
 }
 
+// Kept out of line, so that the checks of every flag line stay small.
+[[gnu::cold]] [[gnu::noinline]] void reportFlagIndex(int index, std::string_view what)
+{
+    Problem::report(lineProblem() << what << " index " << index << " is out of range 0.." << GameEntity::FlagCount - 1
+                                  << ".");
+}
+
 bool reachedEnd()
 {
     std::cout << "ScriptInterp: Reached end of script." << std::endl;
@@ -537,8 +544,7 @@ bool ScriptInterp::flagIndexValid(int index, std::string_view what) const
 {
     if (index >= 0 && index < GameEntity::FlagCount)
         return true;
-    Problem::report(lineProblem() << what << " index " << index << " is out of range 0.." << GameEntity::FlagCount - 1
-                                  << ".");
+    reportFlagIndex(index, what);
     return false;
 }
 
