@@ -2,7 +2,7 @@
 """Author mode through the real kestrune binary, driven by key presses on a virtual screen.
 
 usage: author_test.py <kestrune binary> pause|seek|speed|loop|reload_script|reload_files|script_errors|
-                      empty_script|problems_stay|created_file|start_unreached
+                      empty_script|problems_stay|created_file|start_unreached|rerun_problems
 
 Each test starts `kestrune --author` in a temporary copy of a demo, presses keys with xdotool
 (a press is one keydown and one keyup) and waits for the state lines the program prints
@@ -430,6 +430,30 @@ def test_empty_script(binary):
     held_back(session, step, "an empty script")
     save(session.folder, "assets/demo.script", TICKS.replace("add_flag 0, 1", "add_flag 0, 100"))
     session.wait_line(r"author: reloaded demo\.script; paused at \d+\.\d{3} s \(step %d\)" % (step + 1))
+    # A file that disappears is said on the console as well as on screen.
+    os.remove(os.path.join(session.folder, "assets/demo.script"))
+    session.wait_errors("assets/demo.script: the file is gone; its last version stays in use until it is saved again",
+                        "the deleted script was not said on standard error")
+    session.expect("period", True, step + 2)
+    session.quit()
+
+
+def test_rerun_problems(binary):
+    """A saved script's problems in steps already played are said once each, at their line."""
+    session = Session(binary, demo_folder(TICKS))
+    start(session)
+    session.wait_line(r"LOG: tick 4")
+    step = session.expect("space", True)
+    lines = len(session.out.snapshot())
+    # The checker sees the object created (after the loop, where nothing runs it); playing does not.
+    save(session.folder, "assets/demo.script", TICKS.replace("delay 0.25", "object_set_x nosuch, 1\ndelay 0.25").replace(
+        "goto tick\n", "goto tick\ncreate_object nosuch, green, 0, 0\n"))
+    session.wait_line(r"author: reloaded demo\.script; paused at \d+\.\d{3} s \(step %d\)" % step)
+    problems = [l for l in session.err.snapshot() if "nosuch" in l]
+    if len(problems) != 1 or not problems[0].startswith("assets/demo.script:4: "):
+        raise Failure("the re-run's problem was said as %s, expected once at line 4" % problems)
+    if any(l.startswith("LOG: tick") for l in session.out.snapshot()[lines:]):
+        raise Failure("the re-run printed the script's own lines again")
     session.quit()
 
 
@@ -491,7 +515,7 @@ def main():
              "reload_script": test_reload_script, "reload_files": test_reload_files,
              "script_errors": test_script_errors, "empty_script": test_empty_script,
              "problems_stay": test_problems_stay, "created_file": test_created_file,
-             "start_unreached": test_start_unreached}
+             "start_unreached": test_start_unreached, "rerun_problems": test_rerun_problems}
     try:
         tests[test](binary)
     except Failure as failure:
