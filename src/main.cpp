@@ -31,9 +31,10 @@ int playInWindow(const CommandLine& options)
     FrameStats stats;
     if (options.author)
     {
-        status = window.start(options.start);
-        if (status == 0)
-            AuthorMode(player).run(window.window());
+        // A start point that cannot be reached is shown to the author instead of ending.
+        AuthorMode author(player);
+        author.start(options.start);
+        author.run(window.window());
     }
     else
     {

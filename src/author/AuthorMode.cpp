@@ -1,6 +1,7 @@
 #include "author/AuthorMode.hpp"
 
 #include "player/Player.hpp"
+#include "player/StartPoint.hpp"
 #include "watch/DemoFiles.hpp"
 #include "catalogs/DemoPaths.hpp"
 #include "catalogs/MusicManager.hpp"
@@ -9,18 +10,23 @@
 #include "effects/ParticleManager.hpp"
 #include "effects/TextManager.hpp"
 #include "script/Problem.hpp"
+#include "script/Script.hpp"
 
 #include <SFML/Graphics/Sprite.hpp>
 #include <SFML/System/Err.hpp>
 #include <SFML/Window/Event.hpp>
 
+#include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <map>
 #include <iostream>
 
 namespace
 {
 constexpr std::size_t LongestShownLine = 72;
+// The panel's key for why --start could not land (no file has this name).
+const char* const StartKey = "--start";
 
 std::string secondsText(long step)
 {
@@ -60,6 +66,25 @@ AuthorMode::AuthorMode(Player& demo) : player(demo)
 }
 
 AuthorMode::~AuthorMode() = default;
+
+void AuthorMode::start(const std::string& point)
+{
+    if (point.empty())
+        return;
+    // The reason reaches standard error (and, through the tap, the panel) from the player.
+    heard.clear();
+    starting = true;
+    const bool landed = player.seekTo(StartPoint(point));
+    starting = false;
+    if (landed || player.closed())
+        return;
+    // The author lands where the fast-forward stopped, paused, to see why.
+    transport.paused = true;
+    if (!heard.empty())
+        panel.setSticky(StartKey, heard);
+    noticeEnd();
+    followMusic();
+}
 
 void AuthorMode::run(sf::RenderWindow& window)
 {
@@ -105,6 +130,13 @@ void AuthorMode::handleEvents(sf::RenderWindow& window)
         {
             if (event.key.code == sf::Keyboard::Escape)
                 quit = true;
+            else if (labels.isOpen() && (event.key.code == sf::Keyboard::Up || event.key.code == sf::Keyboard::Down ||
+                                         event.key.code == sf::Keyboard::Enter))
+            {
+                const long target = labels.press(event.key.code);
+                if (target >= 0)
+                    seek(target);
+            }
             else
                 carryOut(transport.press(event.key.code, event.key.shift, player.steps()));
         }
@@ -119,6 +151,7 @@ void AuthorMode::carryOut(const Transport::Request& request)
     case Kind::None: return;
     case Kind::ToggleHelp: showHelp = !showHelp; return;
     case Kind::ToggleOverlay: showOverlay = !showOverlay; return;
+    case Kind::ToggleLabels: toggleLabels(); return;
     case Kind::Changed:
         // Past the demo's end there is nothing to play: it stays paused there.
         if (ended)
@@ -149,6 +182,8 @@ bool AuthorMode::playSteps(int count)
 
 void AuthorMode::seek(long step)
 {
+    // A start point that could not be reached no longer explains where the demo is.
+    panel.clearSticky(StartKey);
     land(step);
     printState();
 }
@@ -190,8 +225,13 @@ void AuthorMode::watchFiles()
     for (const std::string& path : saves.missing(now))
     {
         goneNow.insert(path);
-        if (gone.count(path) == 0)
-            panel.setSticky(path, path + ": the file is gone; its last version stays in use until it is saved again");
+        if (gone.count(path) != 0)
+            continue;
+        const std::string line = path + ": the file is gone; its last version stays in use until it is saved again";
+        panel.setSticky(path, line);
+        reporting = true;
+        std::cerr << line << std::endl;
+        reporting = false;
     }
     for (const std::string& path : gone)
         if (goneNow.count(path) == 0 && broken.count(path) == 0)
@@ -202,6 +242,9 @@ void AuthorMode::watchFiles()
     if (savedNow.empty())
         return;
     saved.insert(savedNow.begin(), savedNow.end());
+    // A saved catalog or script may name files that do not exist yet: they are watched from now
+    // on, even while the save itself is held back.
+    saves.watch(DemoFiles::collect());
     // The overlay says "reloading..." for one frame, then the next frame reloads.
     reloadDue = checkSaved();
 }
@@ -211,12 +254,30 @@ bool AuthorMode::checkSaved()
     DemoChecker checker;
     checker.loads = [this](const std::string& path) { return saved.count(path) != 0; };
     checker.checkAll();
+    // An empty script would end the demo at its first step and lose the author's place; it is
+    // most likely an editor caught between truncating and writing.
+    if (saved.count(DemoPaths::Script) != 0 && scriptIsEmpty())
+    {
+        // Said once, instead of each section it lacks.
+        auto& entries = checker.diagnostics.entries;
+        entries.erase(std::remove_if(entries.begin(), entries.end(),
+                                     [](const Diagnostics::Entry& entry) { return entry.path == DemoPaths::Script; }),
+                      entries.end());
+        checker.diagnostics.error(DemoPaths::Script, 0, 0,
+                                  "the script is empty; the last good version plays on until it is saved again");
+    }
     std::map<std::string, std::vector<std::string>> errors;
+    std::vector<std::string> warnings;
     for (const Diagnostics::Entry& entry : checker.diagnostics.entries)
-        if (entry.severity == Diagnostics::Severity::Error && saved.count(entry.path) != 0)
+    {
+        if (saved.count(entry.path) == 0)
+            continue;
+        if (entry.severity == Diagnostics::Severity::Error)
             errors[entry.path].push_back(Diagnostics::format(entry));
-    // The script always loads: its mistakes show while it runs, as they do without author mode.
-    errors.erase(DemoPaths::Script);
+        else if (entry.severity == Diagnostics::Severity::Warning)
+            warnings.push_back(Diagnostics::format(entry));
+    }
+    reporting = true;
     for (const std::string& path : saved)
     {
         const auto found = errors.find(path);
@@ -231,12 +292,26 @@ bool AuthorMode::checkSaved()
         panel.setSticky(
             path, lines.front() +
                       (lines.size() > 1 ? "  (and " + std::to_string(lines.size() - 1) + " more on the console)" : ""));
-        reporting = true;
         for (const std::string& line : lines)
             std::cerr << line << std::endl;
-        reporting = false;
     }
+    // A warning holds nothing back: it is said after the errors, and shown for a while.
+    const double now = wallClock.getElapsedTime().asSeconds();
+    for (const std::string& line : warnings)
+    {
+        std::cerr << line << std::endl;
+        panel.add(line, now);
+    }
+    reporting = false;
     return errors.empty();
+}
+
+bool AuthorMode::scriptIsEmpty()
+{
+    Script script;
+    std::ifstream in(DemoPaths::Script);
+    script.parse(in);
+    return script.lineCount() == 0;
 }
 
 void AuthorMode::reload()
@@ -247,10 +322,63 @@ void AuthorMode::reload()
     const long step = player.steps();
     player.reload(saved);
     saved.clear();
+    labelStepsKnown = false;
+    labels.close();
+    // The steps back to the author's are run quietly, as printed before; but the saved files
+    // may meet problems there that were never printed: each distinct one is said once.
+    std::vector<std::string> problems;
+    player.hearQuietErrors([this, &problems](const std::string& line) {
+        if (line.empty())
+            return;
+        const std::string text = placedProblem(line);
+        if (std::find(problems.begin(), problems.end(), text) == problems.end())
+            problems.push_back(text);
+    });
     land(step);
+    player.hearQuietErrors(nullptr);
     // What the catalogs name may have changed.
     saves.watch(DemoFiles::collect());
+    const double now = wallClock.getElapsedTime().asSeconds();
+    reporting = true;
+    for (const std::string& text : problems)
+    {
+        std::cerr << text << std::endl;
+        panel.add(text, now);
+    }
+    reporting = false;
     std::cout << "author: reloaded " << names << "; " << transport.stateText(player.steps()) << std::endl;
+}
+
+void AuthorMode::toggleLabels()
+{
+    if (labels.isOpen())
+    {
+        labels.close();
+        return;
+    }
+    if (!labelStepsKnown)
+    {
+        // The labels in the script's order; the sections the player runs by name are not
+        // places in the main flow.
+        const Script& script = GameCutscene::instance().script;
+        std::vector<std::pair<int, std::string>> byLine;
+        for (const auto& label : script.labels)
+            if (label.first != Script::InitSection && label.first != Script::RenderSection)
+                byLine.emplace_back(label.second, label.first);
+        std::sort(byLine.begin(), byLine.end());
+        std::vector<int> lines;
+        for (const auto& label : byLine)
+            lines.push_back(label.first);
+        const std::vector<long> steps = player.arrivals(lines);
+        labelSteps.clear();
+        for (std::size_t i = 0; i < byLine.size(); ++i)
+            labelSteps.push_back({byLine[i].second, script.fileLines[static_cast<std::size_t>(byLine[i].first)], steps[i]});
+        labelStepsKnown = true;
+        // The run there and back may have ended the demo's music hold or found the window closed.
+        noticeEnd();
+        followMusic();
+    }
+    labels.open(labelSteps);
 }
 
 void AuthorMode::printState()
@@ -286,12 +414,13 @@ void AuthorMode::drawFrame(sf::RenderWindow& window)
     }
     panel.expire(wallClock.getElapsedTime().asSeconds());
     if (showOverlay)
-    {
         overlay.drawStatus(window, statusLines());
-        overlay.drawProblems(window, panel.lines());
-    }
+    // Problems are not part of the overlay: hiding it must not hide them.
+    overlay.drawProblems(window, panel.lines());
     if (showHelp)
         overlay.drawHelp(window);
+    else if (labels.isOpen())
+        overlay.drawCentred(window, labels.lines());
     window.display();
 }
 
@@ -332,8 +461,13 @@ std::string AuthorMode::positionLine() const
     const ScriptInterp& interp = cutscene.interp;
     if (script.lineCount() == 0)
         return "no script";
-    // While the main flow waits, it waits at the line before its pc (the delay).
+    // While the main flow waits, it waits at the line before its pc (the delay); once it has
+    // ended, it is at the line that ended it (exit moves the pc back to the start).
     int line = interp.delay > 0.f ? interp.pc - 1 : interp.pc;
+    if (!interp.running && interp.stopLine >= 0)
+        line = interp.stopLine;
+    else if (!interp.running)
+        line = script.lineCount();
     if (line < 0)
         line = 0;
     if (line >= script.lineCount())
@@ -356,6 +490,14 @@ void AuthorMode::hearProblem(const std::string& line)
 {
     if (line.empty() || reporting)
         return;
+    heard = line;
+    if (starting && line.rfind("kestrune: --start", 0) == 0)
+        return; // the start's reason stays on screen by itself
+    panel.add(placedProblem(line), wallClock.getElapsedTime().asSeconds());
+}
+
+std::string AuthorMode::placedProblem(const std::string& line) const
+{
     // The line of the script that was running when the problem was printed, or the one the
     // interpreter's own message names.
     const GameCutscene& cutscene = GameCutscene::instance();
@@ -367,6 +509,5 @@ void AuthorMode::hearProblem(const std::string& line)
     if (stored >= 0 && stored < cutscene.script.lineCount())
         where = std::string(DemoPaths::Script) + ":" +
                 std::to_string(cutscene.script.fileLines[static_cast<std::size_t>(stored)]);
-    panel.add(problem ? problem->panelText(where) : ErrorPanel::describe(line, where),
-              wallClock.getElapsedTime().asSeconds());
+    return problem ? problem->panelText(where) : ErrorPanel::describe(line, where);
 }

@@ -3,6 +3,7 @@
 #include "author/AuthorOverlay.hpp"
 #include "author/ConsoleTap.hpp"
 #include "author/ErrorPanel.hpp"
+#include "author/LabelList.hpp"
 #include "player/FrameStats.hpp"
 #include "watch/SaveWatcher.hpp"
 #include "author/Transport.hpp"
@@ -22,7 +23,7 @@ class Player;
 // loop range), an overlay of where it is, and the problems it reports shown on screen. Every seek
 // lands on the state playing has at that step, and the music follows the picture. A saved file of
 // the demo (script, catalogs, images, shaders, fonts, songs) is read again and the demo returns to
-// the same step; a broken save is reported and changes nothing.
+// the same step; a broken save (the script's included) is reported and changes nothing.
 class AuthorMode
 {
 public:
@@ -30,6 +31,11 @@ public:
     ~AuthorMode();
     AuthorMode(const AuthorMode&) = delete;
     AuthorMode& operator=(const AuthorMode&) = delete;
+
+    // Lands on --start's point (empty: the start). One that cannot be reached (a label the
+    // first hour never arrives at, a time past the end) leaves the demo paused where the
+    // fast-forward stopped, with the reason on standard error and on screen.
+    void start(const std::string& point);
 
     // The author's frame loop, after start-up (and --start); returns when the window is closed or
     // Escape is pressed. The end of the demo does not end it: the picture holds at the last step.
@@ -49,17 +55,23 @@ private:
     // Music is held (silent, its position kept in step) while paused or not at normal speed.
     void followMusic();
     void drawFrame(sf::RenderWindow& window);
+    // G: the labels of the main flow with the steps playing first arrives at them, found once
+    // per version of the demo by a quiet run from the start.
+    void toggleLabels();
 
     // Saves: checked first; when every saved file is good the demo is read again and returns to
     // the same step, otherwise the broken ones are reported and nothing changes.
     void watchFiles();
     bool checkSaved();
+    static bool scriptIsEmpty();
     void reload();
 
     std::vector<std::string> statusLines() const;
     // Where the main flow is: its label, file line and the line's text.
     std::string positionLine() const;
     void hearProblem(const std::string& line);
+    // A problem line as the panel shows it, placed at the script line that was running.
+    std::string placedProblem(const std::string& line) const;
 
     Player& player;
     // The demo's picture, as --render makes it; null draws straight into the window.
@@ -67,6 +79,9 @@ private:
     Transport transport;
     AuthorOverlay overlay;
     ErrorPanel panel;
+    LabelList labels;
+    std::vector<LabelList::Entry> labelSteps; // found for the demo as loaded now
+    bool labelStepsKnown = false;
     std::unique_ptr<ConsoleTap> errorTap;
     std::unique_ptr<ConsoleTap> libraryTap;
     FrameStats stats;
@@ -84,4 +99,6 @@ private:
     std::set<std::string> gone;   // watched files that disappeared
     bool reloadDue = false;       // the next frame reloads; this one says so
     bool reporting = false;       // printing the check's own lines, which the panel holds already
+    std::string heard;            // the last problem line the console tap heard
+    bool starting = false;        // landing on --start's point
 };

@@ -95,8 +95,12 @@ void AuthorOverlay::drawProblems(sf::RenderTarget& target, const std::vector<std
 
 void AuthorOverlay::drawHelp(sf::RenderTarget& target)
 {
+    drawCentred(target, helpLines());
+}
+
+void AuthorOverlay::drawCentred(sf::RenderTarget& target, const std::vector<std::string>& lines)
+{
     const sf::Vector2u size = target.getSize();
-    drawPlate(target, helpLines(), static_cast<float>(size.x) / 2.f - 260.f,
-              static_cast<float>(size.y) / 2.f - LineHeight * static_cast<float>(helpLines().size()) / 2.f,
-              StatusColour);
+    drawPlate(target, lines, static_cast<float>(size.x) / 2.f - 260.f,
+              static_cast<float>(size.y) / 2.f - LineHeight * static_cast<float>(lines.size()) / 2.f, StatusColour);
 }

@@ -20,6 +20,8 @@ public:
     void drawStatus(sf::RenderTarget& target, const std::vector<std::string>& lines);
     void drawProblems(sf::RenderTarget& target, const std::vector<std::string>& lines);
     void drawHelp(sf::RenderTarget& target);
+    // Lines in the middle of the target (the help, the labels to warp to).
+    void drawCentred(sf::RenderTarget& target, const std::vector<std::string>& lines);
 
     // The key help, one key and its effect per line.
     static const std::vector<std::string>& helpLines();

@@ -26,7 +26,8 @@ public:
             Seek,         // go to `step` (exactly: backwards by re-simulating from the start)
             StepOnce,     // run one step and show it
             ToggleHelp,   // show or hide the key panel
-            ToggleOverlay // show or hide the overlay
+            ToggleOverlay, // show or hide the overlay
+            ToggleLabels   // show or hide the labels to warp to
         };
         Kind kind = Kind::None;
         long step = 0;

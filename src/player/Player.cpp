@@ -255,6 +255,48 @@ bool Player::seekTo(const StartPoint& start)
     return false;
 }
 
+std::vector<long> Player::arrivals(const std::vector<int>& lines)
+{
+    const long back = stepCount;
+    const long printed = printedSteps;
+    GameCutscene& cutscene = GameCutscene::instance();
+    std::vector<char> reached(static_cast<std::size_t>(std::max(cutscene.script.lineCount(), 0)), 0);
+    std::vector<long> first(lines.size(), -1);
+    std::size_t left = lines.size();
+    MusicManager::instance().hold();
+    // Nothing of this run is printed: the steps past the author's are printed when played.
+    quiet.set(true);
+    rewind();
+    cutscene.interp.arrivedLines = &reached;
+    while (left > 0 && playing && stepCount < StartPoint::MaxSteps)
+    {
+        if (closeCheck && (stepCount + 1) % StepsBetweenCloseChecks == 0 && closeCheck())
+            close();
+        cutscene.drawing.mode = DrawTracker::Mode::Dry;
+        // Playing renders every step before the next, and a render may change what follows.
+        renderOwed();
+        update();
+        for (std::size_t i = 0; i < lines.size(); ++i)
+        {
+            const int line = lines[i];
+            if (first[i] < 0 && line >= 0 && static_cast<std::size_t>(line) < reached.size() &&
+                reached[static_cast<std::size_t>(line)])
+            {
+                first[i] = stepCount;
+                --left;
+            }
+        }
+    }
+    cutscene.interp.arrivedLines = nullptr;
+    cutscene.drawing.mode = DrawTracker::Mode::Real;
+    quiet.set(false);
+    printedSteps = printed;
+    MusicManager::instance().release();
+    rewind();
+    seek(back, false);
+    return first;
+}
+
 bool Player::seekTo(long step)
 {
     if (step < 0)

@@ -15,6 +15,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 class StartPoint;
 class StepObserver;
@@ -78,6 +79,12 @@ public:
     // it, or the label is never reached in an hour of demo time.
     bool seekTo(const StartPoint& start);
 
+    // The first step in which the main flow arrives at each of the stored `lines` (what
+    // seekTo(StartPoint(label)) lands on for a label's line), or -1 when it does not within the
+    // first hour or before the demo ends. Found by a quiet run from the start that draws
+    // nothing; the demo then returns to the step it was at, exactly as seekTo lands there.
+    std::vector<long> arrivals(const std::vector<int>& lines);
+
     // Plain play's reload of a saved script: the scene, the buffers, the fade and the script's
     // position are reset and init runs again; flags, iTime, the music and the catalogs stay.
     void reloadScript();
@@ -92,6 +99,9 @@ public:
     bool closed() const { return closeRequested; }
     // Asked now and then during a long seek: true when the window has been closed.
     void watchForClose(std::function<bool()> check) { closeCheck = std::move(check); }
+    // Hears the problem lines (standard error, SFML's error stream) that a quiet seek would
+    // drop; null: they are dropped. Plain play and --render never set it.
+    void hearQuietErrors(ConsoleQuiet::Listener listener) { quiet.hearErrors(std::move(listener)); }
     // Follows every step (null: none).
     void observe(StepObserver* stepObserver) { observer = stepObserver; }
 

@@ -216,6 +216,7 @@ void ScriptInterp::rewind()
     lineCount = script ? script->lineCount() : 0;
     running = script != nullptr;
     runawayReported = false;
+    stopLine = -1;
 }
 
 void ScriptInterp::reset()
@@ -270,6 +271,9 @@ bool ScriptInterp::run(const std::string& label)
             return true;
         if (inMainFlow && pc == watchLine && skipDepth == 0)
             watchReached = true;
+        if (arrivedLines && inMainFlow && skipDepth == 0 && pc >= 0 &&
+            static_cast<std::size_t>(pc) < arrivedLines->size())
+            (*arrivedLines)[static_cast<std::size_t>(pc)] = 1;
         if (pc >= lineCount)
             return reachedEnd();
         const ScriptLine* stored = script->getLine(pc);
@@ -296,13 +300,17 @@ bool ScriptInterp::run(const std::string& label)
         currentCommand = line.command;
         currentLineNumber = pc + 1;
         executingLine = pc;
+        const int ran = pc; // exit moves pc back to the start
         const Step step = execute(line, params);
         executingLine = -1;
         switch (step)
         {
         case Step::Jump: continue;
         case Step::Yield: return true;
-        case Step::Stop: return false;
+        case Step::Stop:
+            if (inMainFlow)
+                stopLine = ran;
+            return false;
         case Step::Skip: skipDepth += 1; break;
         case Step::Next: break;
         }

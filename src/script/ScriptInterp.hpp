@@ -80,10 +80,16 @@ public:
     // or by a jump) sets `watchReached`. Sections run by executeSub do not count. -1: no watch.
     int watchLine = -1;
     bool watchReached = false;
+    // The same for many lines at once: a main-flow run that arrives at line i sets element i
+    // (null: none watched).
+    std::vector<char>* arrivedLines = nullptr;
 
     // The stored line being executed now; -1 between lines. What a command reports while it runs
     // can be placed at its line in the file.
     int executingLine = -1;
+    // The stored line whose command ended the main flow (its exit); -1 while it runs or when it
+    // ran off the script's end.
+    int stopLine = -1;
 
 private:
     // What the run does after a built-in command: go to the next line, open a skipped block and go

@@ -26,7 +26,16 @@ std::string contentOf(const std::string& path)
     return text.str();
 }
 
-// Every quoted text of a JSON file that names an existing file.
+// A file that does not exist yet is named like one: a folder, a name and an extension
+// ("assets/textures/ball2.png"); keys and texts of a catalog are not.
+bool looksLikeFile(const std::string& name)
+{
+    static const std::regex path(R"re([^\s"]*/[^\s"/]*[^\s"/.]\.[A-Za-z0-9]{1,5})re");
+    return std::regex_match(name, path);
+}
+
+// Every quoted text of a JSON file that names a file, there or not: a file that is missing now
+// is watched by name, so that creating it counts as a save.
 void addNamedIn(const std::string& path, std::set<std::string>& found)
 {
     static const std::regex quoted(R"re("((?:[^"\\]|\\.)+)")re");
@@ -34,7 +43,8 @@ void addNamedIn(const std::string& path, std::set<std::string>& found)
     for (auto match = std::sregex_iterator(text.begin(), text.end(), quoted); match != std::sregex_iterator(); ++match)
     {
         const std::string name = (*match)[1].str();
-        if (isRegularFile(name) && found.insert(name).second && name.size() > 5 &&
+        const bool exists = isRegularFile(name);
+        if ((exists || looksLikeFile(name)) && found.insert(name).second && exists && name.size() > 5 &&
             name.compare(name.size() - 5, 5, ".json") == 0)
             addNamedIn(name, found); // a particle-system file
     }
@@ -49,7 +59,7 @@ std::set<std::string> DemoFiles::namedByScript()
     script.parse(in);
     for (const ScriptLine& line : script.lines)
         for (const std::string& param : line.params)
-            if (param.find('/') != std::string::npos && isRegularFile(param))
+            if (param.find('/') != std::string::npos && (isRegularFile(param) || looksLikeFile(param)))
                 named.insert(param);
     return named;
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Author mode through the real kestrune binary, driven by key presses on a virtual screen.
 
-usage: author_test.py <kestrune binary> pause|seek|speed|loop|reload_script|reload_files
+usage: author_test.py <kestrune binary> pause|seek|speed|loop|reload_script|reload_files|script_errors|
+                      empty_script|problems_stay|created_file|start_unreached|rerun_problems
 
 Each test starts `kestrune --author` in a temporary copy of a demo, presses keys with xdotool
 (a press is one keydown and one keyup) and waits for the state lines the program prints
@@ -372,10 +373,149 @@ def test_reload_files(binary):
     session.quit()
 
 
+PROBLEM_COLOUR = lambda p: p[0] > 200 and 140 < p[1] < 225 and p[2] < 170 and p[0] - p[2] > 60
+STATUS_COLOUR = lambda p: min(p) > 200
+
+
+def count_pixels(shot, box, matches):
+    """How many pixels inside box = (x0, y0, x1, y1) match."""
+    width, _, rgb = shot
+    x0, y0, x1, y1 = box
+    return sum(1 for y in range(y0, y1, 2) for x in range(x0, x1, 2)
+               if matches(rgb[(y * width + x) * 3:(y * width + x) * 3 + 3]))
+
+
+PANEL_BOX, STATUS_BOX = (0, 880, 1100, 1080), (0, 0, 700, 260)
+
+
+def held_back(session, step, what):
+    """The demo did not reload and still plays the old script: . steps on from `step`."""
+    session.expect("period", True, step + 1)
+    if any(line.startswith("author: reloaded") for line in session.out.snapshot()):
+        raise Failure("%s was loaded" % what)
+
+
+def test_script_errors(binary):
+    """A script saved with an error is said as --check says it and held back; a warning is not."""
+    session = Session(binary, demo_folder(TICKS))
+    start(session)
+    session.wait_line(r"LOG: tick 2")
+    step = session.expect("space", True)
+    save(session.folder, "assets/demo.script", TICKS.replace("add_flag 0, 1", "add_flagg 0, 1"))
+    errors = session.wait_errors("assets/demo.script:", "the script's error was not reported")
+    if len(errors) != 1 or not re.fullmatch(r"assets/demo\.script:2: error: .*add_flagg.*", errors[0]):
+        raise Failure("the broken script gave %s, expected one error at line 2" % errors)
+    session.wait_screen(lambda shot: count_pixels(shot, PANEL_BOX, PROBLEM_COLOUR) > 20,
+                        lambda _: "the script's error is not on screen")
+    held_back(session, step, "a script with an error")
+    save(session.folder, "assets/demo.script", TICKS.replace("delay 0.25", "delay 0.25s"))
+    session.wait_line(r"author: reloaded demo\.script; paused at \d+\.\d{3} s \(step %d\)" % (step + 1))
+    warnings = [l for l in session.err.snapshot() if " warning: " in l]
+    if not any(re.fullmatch(r"assets/demo\.script:4: warning: .*0\.25s.*", l) for l in warnings):
+        raise Failure("the script's warning was not said: %s" % warnings)
+    session.quit()
+
+
+def test_empty_script(binary):
+    """An empty save keeps the author's place; the next good save returns there."""
+    session = Session(binary, demo_folder(TICKS))
+    start(session)
+    session.wait_line(r"LOG: tick 2")
+    step = session.expect("space", True)
+    save(session.folder, "assets/demo.script", "")
+    errors = session.wait_errors("assets/demo.script", "the empty script was not reported")
+    if errors != ["assets/demo.script: error: the script is empty; the last good version plays on until it is "
+                  "saved again"]:
+        raise Failure("the empty script gave %s" % errors)
+    held_back(session, step, "an empty script")
+    save(session.folder, "assets/demo.script", TICKS.replace("add_flag 0, 1", "add_flag 0, 100"))
+    session.wait_line(r"author: reloaded demo\.script; paused at \d+\.\d{3} s \(step %d\)" % (step + 1))
+    # A file that disappears is said on the console as well as on screen.
+    os.remove(os.path.join(session.folder, "assets/demo.script"))
+    session.wait_errors("assets/demo.script: the file is gone; its last version stays in use until it is saved again",
+                        "the deleted script was not said on standard error")
+    session.expect("period", True, step + 2)
+    session.quit()
+
+
+def test_rerun_problems(binary):
+    """A saved script's problems in steps already played are said once each, at their line."""
+    session = Session(binary, demo_folder(TICKS))
+    start(session)
+    session.wait_line(r"LOG: tick 4")
+    step = session.expect("space", True)
+    lines = len(session.out.snapshot())
+    # The checker sees the object created (after the loop, where nothing runs it); playing does not.
+    save(session.folder, "assets/demo.script", TICKS.replace("delay 0.25", "object_set_x nosuch, 1\ndelay 0.25").replace(
+        "goto tick\n", "goto tick\ncreate_object nosuch, green, 0, 0\n"))
+    session.wait_line(r"author: reloaded demo\.script; paused at \d+\.\d{3} s \(step %d\)" % step)
+    problems = [l for l in session.err.snapshot() if "nosuch" in l]
+    if len(problems) != 1 or not problems[0].startswith("assets/demo.script:4: "):
+        raise Failure("the re-run's problem was said as %s, expected once at line 4" % problems)
+    if any(l.startswith("LOG: tick") for l in session.out.snapshot()[lines:]):
+        raise Failure("the re-run printed the script's own lines again")
+    session.quit()
+
+
+def test_problems_stay(binary):
+    """F3 hides the overlay, never the problems."""
+    session = Session(binary, demo_folder(TICKS.replace("delay 0.25", "object_set_x nosuch, 1\ndelay 0.25")))
+    start(session)
+    session.wait_screen(lambda shot: count_pixels(shot, PANEL_BOX, PROBLEM_COLOUR) > 20 and
+                        count_pixels(shot, STATUS_BOX, STATUS_COLOUR) > 20,
+                        lambda _: "the overlay and the problem are not both on screen")
+    session.press("F3")
+    session.wait_screen(lambda shot: count_pixels(shot, PANEL_BOX, PROBLEM_COLOUR) > 20 and
+                        count_pixels(shot, STATUS_BOX, STATUS_COLOUR) == 0,
+                        lambda _: "after F3 the overlay is not hidden with the problem still shown")
+    session.quit()
+
+
+def test_created_file(binary):
+    """A file that a catalog names but that does not exist yet is used once it is created."""
+    folder = halves_demo()
+    os.remove(os.path.join(folder, "assets/textures/wall.png"))
+    session = Session(binary, folder)
+    start(session)
+    session.wait_screen(lambda shot: dominant(shot, RIGHT) == "red" and dominant(shot, LEFT) is None,
+                        lambda _: "the demo does not show its right half without the texture")
+    session.expect("space", True)
+    save(session.folder, "assets/textures/wall.png", solid_png((30, 200, 60)))
+    session.wait_line(r"author: reloaded wall\.png; paused at .*")
+    session.wait_screen(lambda shot: dominant(shot, LEFT) == "green",
+                        lambda shot: "the created texture is not shown")
+    session.quit()
+
+
+def test_start_unreached(binary):
+    """A start point that cannot be reached leaves the author paused where the run stopped."""
+    cases = [
+        ("5", "delay 1\nexit\n", 63, "kestrune: --start 5: the demo ends after 63 steps (1.05 s), before the "
+                                     "start point"),
+        ("later", "delay 3700\n:later\nexit\n", 216000, 'kestrune: --start later: the main flow does not reach '
+                                                         'label "later" in the first hour'),
+    ]
+    for point, script, step, reason in cases:
+        session = Session(binary, demo_folder(script + ":init\nexit\n:render\nexit\n"), ["--start", point])
+        paused, got, _ = session.next_state()
+        if not paused or got != step:
+            raise Failure("--start %s: %s at step %d, expected paused at %d" % (
+                point, "paused" if paused else "playing", got, step))
+        errors = session.wait_errors("kestrune:", "--start %s: no reason on standard error" % point)
+        if errors != [reason]:
+            raise Failure("--start %s: standard error says %s" % (point, errors))
+        session.wait_screen(lambda shot: count_pixels(shot, PANEL_BOX, PROBLEM_COLOUR) > 20,
+                            lambda _: "--start %s: the reason is not on screen" % point)
+        session.quit()
+
+
 def main():
     binary, test = sys.argv[1], sys.argv[2]
     tests = {"pause": test_pause, "seek": test_seek, "speed": test_speed, "loop": test_loop,
-             "reload_script": test_reload_script, "reload_files": test_reload_files}
+             "reload_script": test_reload_script, "reload_files": test_reload_files,
+             "script_errors": test_script_errors, "empty_script": test_empty_script,
+             "problems_stay": test_problems_stay, "created_file": test_created_file,
+             "start_unreached": test_start_unreached, "rerun_problems": test_rerun_problems}
     try:
         tests[test](binary)
     except Failure as failure:

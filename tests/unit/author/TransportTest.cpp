@@ -33,6 +33,7 @@ const PressCase PressCases[] = {
     {"home goes to the start", false, sf::Keyboard::Home, false, 100, Kind::Seek, 0},
     {"F1 toggles the help", false, sf::Keyboard::F1, false, 100, Kind::ToggleHelp, 0},
     {"F3 toggles the overlay", false, sf::Keyboard::F3, false, 100, Kind::ToggleOverlay, 0},
+    {"G toggles the labels", true, sf::Keyboard::G, false, 100, Kind::ToggleLabels, 0},
     {"other keys do nothing", false, sf::Keyboard::A, false, 100, Kind::None, 0},
 };
 } // namespace

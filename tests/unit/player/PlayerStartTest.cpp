@@ -151,3 +151,54 @@ TEST_F(FastForward, TimeRunsRoundedStepsAndAnEndBeforeTheStartFails)
     EXPECT_FALSE(neverOk);
     EXPECT_NE(neverErr.find("before the start point"), std::string::npos) << neverErr;
 }
+
+TEST_F(FastForward, ArrivalsAreWhereLabelSeeksLandAndTheDemoStaysWhereItWas)
+{
+    // "never" is only reached after an hour; "gone" is after the exit.
+    const char* const script = R"(:first
+set_flag 1, 1
+delay 0.5
+:second
+goto here
+:here
+set_flag 2, 1
+delay 3700
+:never
+exit
+:gone
+exit
+:init
+exit
+:render
+add_flag 3, 1
+exit
+)";
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    const std::vector<std::string> names = {"first", "second", "here", "never", "gone"};
+    std::vector<long> landed;
+    for (const std::string& name : names)
+    {
+        load(script);
+        Player seeker;
+        landed.push_back(seeker.seekTo(StartPoint(name)) ? seeker.steps() : -1);
+    }
+
+    load(script);
+    Player player;
+    EXPECT_TRUE(player.seekTo(40));
+    const auto flagsBefore = GameCutscene::instance().flags;
+    std::vector<int> lines;
+    for (const std::string& name : names)
+        lines.push_back(GameCutscene::instance().script.labels.at(name));
+    const std::vector<long> arrived = player.arrivals(lines);
+    testing::internal::GetCapturedStdout();
+    testing::internal::GetCapturedStderr();
+
+    EXPECT_EQ(arrived, landed);
+    EXPECT_EQ(arrived[3], -1);
+    EXPECT_GT(arrived[1], 1);
+    EXPECT_EQ(player.steps(), 40);
+    EXPECT_EQ(GameCutscene::instance().flags, flagsBefore) << "the render count included";
+    EXPECT_EQ(GameCutscene::instance().interp.arrivedLines, nullptr);
+}

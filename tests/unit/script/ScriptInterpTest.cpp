@@ -749,3 +749,30 @@ TEST(ScriptInterpSteadyState, ReportingAProblemWithoutAListenerDoesNotAllocate)
     std::cerr.rdbuf(previous);
     EXPECT_EQ(allocations.load(), 0);
 }
+
+// ---- where the main flow ended ----
+
+TEST(ScriptInterpEnd, StopLineIsTheExitThatEndedTheMainFlow)
+{
+    struct Case
+    {
+        const char* script;
+        int steps;
+        int stopLine; // stored line, -1: none
+    };
+    const Case cases[] = {
+        {"set_flag 0, 1\nexit\nset_flag 0, 2\n", 1, 1},        // exit moves pc to 0; the line stays known
+        {"goto out\nexit\n:out\nset_flag 0, 1\nexit\n", 1, 4}, // the exit it jumped to
+        {"set_flag 0, 1\n", 1, -1},                            // ran off the end: no exit
+        {"delay 1\nexit\n", 1, -1},                            // still running
+    };
+    for (const Case& c : cases)
+    {
+        Bound<> bound(c.script);
+        for (int i = 0; i < c.steps; ++i)
+            step(bound);
+        EXPECT_EQ(bound.interp.stopLine, c.stopLine) << c.script;
+        bound.interp.rewind();
+        EXPECT_EQ(bound.interp.stopLine, -1) << "a rewind forgets it: " << c.script;
+    }
+}

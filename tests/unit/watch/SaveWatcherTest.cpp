@@ -69,3 +69,14 @@ TEST_F(SaveWatcherFiles, DeleteThenCreateIsOneSaveAndAGoneFileIsMissing)
     watcher.poll(4.0);
     EXPECT_EQ(watcher.poll(4.5), std::vector<std::string>{later});
 }
+
+TEST_F(SaveWatcherFiles, AMissingFileThatIsCreatedIsASave)
+{
+    const std::string later = (dir / "ball2.png").string();
+    watcher.watch({path, later});
+    EXPECT_TRUE(watcher.poll(0.0).empty());
+    EXPECT_TRUE(watcher.missing(1.0).empty()) << "never there is not gone";
+    std::ofstream(later) << "png";
+    EXPECT_TRUE(watcher.poll(1.0).empty());
+    EXPECT_EQ(watcher.poll(1.3), std::vector<std::string>{later});
+}
