@@ -336,7 +336,7 @@ bool OfflineRenderer::finishVideo(SoundTrack& track)
     }
     std::string error;
     const bool sound = track.hasMusic() && format.holdsSound();
-    if (!RenderJoin::assemble(format, {videoPart}, sound ? trackPart : std::string(), options.out, error))
+    if (!RenderJoin::assemble(format, {videoPart}, {}, sound ? trackPart : std::string(), options.out, error))
     {
         std::cerr << "kestrune: " << error << std::endl;
         return false;
@@ -404,7 +404,7 @@ void OfflineRenderer::printWhyNoSound(const SoundTrack& track) const
     else if (MusicManager::instance().muted)
         why = "config.json turns the music off";
     else if (track.refusedSong())
-        why = "its song could not be played (see above)";
+        why = "its song could not be played";
     else
         why = "no song plays in the rendered frames";
     std::cout << "kestrune: " << options.out << " has no sound track: " << why << std::endl;

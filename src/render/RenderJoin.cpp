@@ -46,17 +46,26 @@ bool moveFile(const fs::path& from, const fs::path& to)
 }
 
 // ffmpeg's input options for videos joined in order: one file as it is, more through a concat list.
-std::vector<std::string> inputsOf(const std::vector<std::string>& videos, const std::string& list)
+// Each part's exact length is given, so that the parts' own rounded container durations do not
+// add up into the timestamps.
+std::vector<std::string> inputsOf(const std::vector<std::string>& videos, const std::vector<double>& durations,
+                                  const std::string& list)
 {
     if (videos.size() == 1)
         return {"-i", videos[0]};
     std::ofstream out(list);
-    for (const std::string& video : videos)
+    for (std::size_t i = 0; i < videos.size(); ++i)
     {
         std::string quoted;
-        for (char c : fs::absolute(video).string())
+        for (char c : fs::absolute(videos[i]).string())
             quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
         out << "file '" << quoted << "'\n";
+        if (i < durations.size())
+        {
+            char line[64];
+            std::snprintf(line, sizeof line, "duration %.6f\n", durations[i]);
+            out << line;
+        }
     }
     return {"-f", "concat", "-safe", "0", "-i", list};
 }
@@ -124,16 +133,17 @@ bool RenderJoin::joinSound(const std::vector<std::string>& tracks, const std::st
 }
 
 bool RenderJoin::assemble(const OutputFormat& format, const std::vector<std::string>& videos,
-                          const std::string& sound, const std::string& out, std::string& error)
+                          const std::vector<double>& durations, const std::string& sound, const std::string& out,
+                          std::string& error)
 {
     const std::string list = out + ".concat.part";
     if (format.kind() == OutputFormat::Kind::Gif)
     {
         // One palette for the whole clip, then the clip through it.
         const std::string palette = out + ".palette.part";
-        std::vector<std::string> first = Ffmpeg::command(inputsOf(videos, list));
+        std::vector<std::string> first = Ffmpeg::command(inputsOf(videos, durations, list));
         first.insert(first.end(), {"-vf", "palettegen=stats_mode=full", "-f", "image2", "-c:v", "png", palette});
-        std::vector<std::string> second = Ffmpeg::command(inputsOf(videos, list));
+        std::vector<std::string> second = Ffmpeg::command(inputsOf(videos, durations, list));
         second.insert(second.end(), {"-i", palette, "-lavfi", "[0:v][1:v]paletteuse", "-f", "gif", out});
         const bool made = Ffmpeg::run(first) && Ffmpeg::run(second);
         std::remove(palette.c_str());
@@ -150,7 +160,7 @@ bool RenderJoin::assemble(const OutputFormat& format, const std::vector<std::str
             error = "cannot write " + out + ": " + code.message();
         return !code;
     }
-    std::vector<std::string> args = Ffmpeg::command(inputsOf(videos, list));
+    std::vector<std::string> args = Ffmpeg::command(inputsOf(videos, durations, list));
     if (sound.empty())
         args.insert(args.end(), {"-map", "0:v", "-c", "copy"});
     else
@@ -246,16 +256,18 @@ int RenderJoin::run(const std::string& out, const std::vector<std::string>& fold
     if (format.isVideo())
     {
         std::vector<std::string> videos;
+        std::vector<double> durations;
         std::vector<std::string> tracks;
         for (std::size_t i : order)
         {
+            durations.push_back(static_cast<double>(parts[i].frames) / parts[i].fps);
             videos.push_back((fs::path(folders[i]) / ("video." + format.videoExtension())).string());
             tracks.push_back((fs::path(folders[i]) / RenderPart::SoundName).string());
         }
         const std::string sound = out + ".wav.part";
         const bool withSound = music && format.holdsSound();
         const bool made = (!withSound || joinSound(tracks, sound, error)) &&
-                          assemble(format, videos, withSound ? sound : std::string(), out, error);
+                          assemble(format, videos, durations, withSound ? sound : std::string(), out, error);
         std::remove(sound.c_str());
         if (!made)
         {
@@ -307,7 +319,7 @@ int RenderJoin::run(const std::string& out, const std::vector<std::string>& fold
         std::cout << "kestrune: " << out << " has no sound track: "
                   << (!format.holdsSound() ? "a GIF holds no sound"
                       : muted              ? "config.json turns the music off"
-                      : songFailed         ? "its song could not be played (see above)"
+                      : songFailed         ? "its song could not be played"
                                            : "no song plays in the rendered frames")
                   << std::endl;
     return 0;

@@ -17,10 +17,12 @@ public:
     // `summary`: say what was joined (--jobs prints its own).
     static int run(const std::string& out, const std::vector<std::string>& parts, bool summary = true);
 
-    // Makes the output from encoded videos (joined in order) and a WAV sound track (empty: none):
-    // the sound is encoded and muxed, the video copied; a GIF gets a palette made for the clip.
-    static bool assemble(const OutputFormat& format, const std::vector<std::string>& videos, const std::string& sound,
-                         const std::string& out, std::string& error);
+    // Makes the output from encoded videos (joined in order, each lasting its `durations` in
+    // seconds) and a WAV sound track (empty: none): the sound is encoded and muxed, the video
+    // copied; a GIF gets a palette made for the clip.
+    static bool assemble(const OutputFormat& format, const std::vector<std::string>& videos,
+                         const std::vector<double>& durations, const std::string& sound, const std::string& out,
+                         std::string& error);
 
     // Joins the samples of WAV files written by the sound track into one.
     static bool joinSound(const std::vector<std::string>& tracks, const std::string& out, std::string& error);
