@@ -45,8 +45,9 @@ def main():
     shutil.copytree(os.path.join(ROOT, "assets"), os.path.join(demo, "assets"))
     out = os.path.join(demo, "out")
     try:
-        print("%d frames of the bundled demo, %d cores" % (frames, os.cpu_count()))
-        print("%-22s %8s %8s %12s" % ("render", "seconds", "fps", "cores busy"))
+        print("%d frames of the bundled demo, %d cores, load average %.1f before" % (
+            frames, os.cpu_count(), os.getloadavg()[0]))
+        print("%-22s %8s %8s %12s %16s" % ("render", "seconds", "fps", "cores busy", "CPU s per frame"))
         rates = {}
         for name, args in (("PNG, 1 process", ["--render", out]),
                            ("PNG, --jobs 2", ["--render", out, "--jobs", "2"]),
@@ -54,7 +55,7 @@ def main():
                            ("mp4, --jobs 2", ["--render", out + ".mp4", "--jobs", "2"])):
             wall, cores, _ = run(binary, demo, args + ["--frames", str(frames)])
             rates[name] = (wall, frames / wall, cores)
-            print("%-22s %8.2f %8.2f %12.2f" % (name, wall, frames / wall, cores))
+            print("%-22s %8.2f %8.2f %12.2f %16.3f" % (name, wall, frames / wall, cores, cores * wall / frames))
 
         # Start-up: a one-frame render. Seek cost: the last of 100 parts of the whole demo first
         # finds where the demo ends (a seek through all of it), then seeks back to 99% of it; its
@@ -96,6 +97,7 @@ def main():
             print("%s: 1 process measured %.2f s (model %.2f s); 2 processes measured %.2f s, model %.2f s "
                   "(each at %.0f%% of its own speed)" % (kind, wall1, startup + frames / rate1, wall2, predicted,
                                                         share * 100))
+        print("load average %.1f after (other work on the machine slows every figure above)" % os.getloadavg()[0])
     finally:
         shutil.rmtree(demo, ignore_errors=True)
 

@@ -3,7 +3,9 @@
 #include "render/RenderJoin.hpp"
 #include "render/RenderPart.hpp"
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -54,7 +56,19 @@ struct Job
 };
 } // namespace
 
-RenderJobs::RenderJobs(const RenderSettings& settings, int count) : options(settings), jobs(count) {}
+RenderJobs::RenderJobs(const RenderSettings& settings, int count) : options(settings), jobs(count)
+{
+    // No more processes than frames, when the frames are known beforehand.
+    long frames = -1;
+    if (options.frames > 0)
+        frames = options.frames;
+    else if (options.seconds > 0)
+        frames = std::max(1L, std::lround(options.seconds * options.fps));
+    else if (options.rangeFirst > 0 && options.rangeLast > 0)
+        frames = options.rangeLast - options.rangeFirst + 1;
+    if (frames > 0 && frames < jobs)
+        jobs = static_cast<int>(frames);
+}
 
 std::vector<std::string> RenderJobs::partArguments(int part) const
 {
