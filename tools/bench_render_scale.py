@@ -60,7 +60,7 @@ def main():
         # Start-up: a one-frame render. Seek cost: the last of 100 parts of the whole demo first
         # finds where the demo ends (a seek through all of it), then seeks back to 99% of it; its
         # summary says how long reaching its first frame took.
-        startup, _, _ = run(binary, demo, ["--render", out, "--frames", "1"])
+        startup, startup_cores, _ = run(binary, demo, ["--render", out, "--frames", "1"])
         _, _, text = run(binary, demo, ["--render", out, "--part", "100/100"])
         found = re.search(r"frames (\d+) to (\d+) of 1 to (\d+),.*reached its first frame in ([0-9.e-]+) s", text)
         first, steps, seek = int(found.group(1)), int(found.group(3)), float(found.group(4))
@@ -83,20 +83,22 @@ def main():
             cost = [startup + seek_steps * seek_per_step + demo_steps / machines / rate for rate in (one_png, one_mp4)]
             print("%-10d %11.1f min %11.1f min" % (machines, cost[0] / 60, cost[1] / 60))
 
-        # Check: the 2-process runs predicted from the 1-process figures. On this machine the two
-        # processes share its cores: a process that keeps c cores busy runs at most cores / (2 c)
-        # of its own speed beside another.
+        # Check: the 2-process runs predicted from the 1-process figures. Wall time: on two free
+        # cores, a process that keeps c cores busy runs at most cores / (2 c) of its own speed beside
+        # another. CPU time, which other work on the machine does not change: the one-process
+        # render's, plus one more start-up, plus the second part's seek over half the frames.
         print("\nmodel against the measured runs of %d frames:" % frames)
         cores = os.cpu_count()
         for kind in ("PNG", "mp4"):
             wall1, rate1, busy1 = rates[kind + ", 1 process"]
-            wall2 = rates[kind + ", --jobs 2"][0]
+            wall2, _, busy2 = rates[kind + ", --jobs 2"]
             share = min(1.0, cores / (2 * busy1))
-            # Each part here has an explicit end: no probe; the second part seeks over half the frames.
             predicted = startup + frames / 2 * seek_per_step + frames / 2 / (rate1 * share)
-            print("%s: 1 process measured %.2f s (model %.2f s); 2 processes measured %.2f s, model %.2f s "
-                  "(each at %.0f%% of its own speed)" % (kind, wall1, startup + frames / rate1, wall2, predicted,
-                                                        share * 100))
+            cpu_predicted = wall1 * busy1 + startup * startup_cores + frames / 2 * seek_per_step
+            print("%s: 1 process %.2f s (model %.2f s); 2 processes %.2f s (model %.2f s, each at %.0f%% of its own "
+                  "speed); CPU time of 2 processes %.1f s (model %.1f s)" % (
+                      kind, wall1, startup + frames / rate1, wall2, predicted, share * 100, wall2 * busy2,
+                      cpu_predicted))
         print("load average %.1f after (other work on the machine slows every figure above)" % os.getloadavg()[0])
     finally:
         shutil.rmtree(demo, ignore_errors=True)
