@@ -9,6 +9,8 @@
 #include "player/Player.hpp"
 #include "player/StartPoint.hpp"
 #include "render/OfflineRenderer.hpp"
+#include "render/RenderJobs.hpp"
+#include "render/RenderJoin.hpp"
 #include "scene/PassElision.hpp"
 
 #include <cerrno>
@@ -77,6 +79,8 @@ int main(int argc, char** argv)
         options.json ? CommandListing::printJson(std::cout) : CommandListing::print(std::cout);
         return 0;
     }
+    if (!options.joinOut.empty())
+        return RenderJoin::run(options.joinOut, options.joinParts);
     // The output is named from where the command runs, before the player moves into the demo.
     if (!options.renderOut.empty())
         options.renderOut = std::filesystem::absolute(options.renderOut).lexically_normal().string();
@@ -109,7 +113,22 @@ int main(int argc, char** argv)
     {
         if (!LaunchCheck::canRender(!OfflineRenderer::videoFormat(options.renderOut).empty(), options.commandLine))
             return 1;
-        OfflineRenderer renderer({options.renderOut, options.start, options.frames, options.seconds, options.fps});
+        RenderSettings settings;
+        settings.out = options.renderOut;
+        settings.start = options.start;
+        settings.frames = options.frames;
+        settings.seconds = options.seconds;
+        settings.fps = options.fps;
+        settings.rangeFirst = options.rangeFirst;
+        settings.rangeLast = options.rangeLast;
+        settings.part = options.part;
+        settings.parts = options.parts;
+        settings.size = options.size;
+        settings.manifest = options.manifest;
+        settings.drawAll = options.drawAll;
+        if (options.jobs > 0)
+            return RenderJobs(settings, options.jobs).run();
+        OfflineRenderer renderer(settings);
         Player player;
         return renderer.run(player);
     }

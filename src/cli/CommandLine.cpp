@@ -39,12 +39,53 @@ bool parseSeconds(const std::string& text, double& out)
 }
 
 // A folder is a name without an extension (or one that already is a folder); a video ends in
-// .mp4 or .webm. Anything else (out.gif, out.png) would silently become a folder of that name.
+// .mp4, .webm, .mkv, .mov or .gif. Anything else (out.png) would silently become a folder of that name.
 bool renderOutputAccepted(const std::string& text)
 {
     std::error_code code;
     return std::filesystem::is_directory(text, code) || std::filesystem::path(text).extension().empty() ||
            !OfflineRenderer::videoFormat(text).empty();
+}
+
+const char* const OutputKinds = "a folder (a name without an extension) or a .mp4, .webm, .mkv, .mov or .gif file";
+
+// One end of --range: a frame number (1 = the first), or a time in seconds with an "s" ("12.5s").
+bool parseRangeEnd(const std::string& text, long& frame, double& seconds)
+{
+    if (text.size() > 1 && text.back() == 's')
+    {
+        char* end = nullptr;
+        const std::string number = text.substr(0, text.size() - 1);
+        const double value = std::strtod(number.c_str(), &end);
+        if (*end != '\0' || !std::isfinite(value) || value < 0.0 || number.empty() ||
+            !(std::isdigit(static_cast<unsigned char>(number[0])) || number[0] == '.'))
+            return false;
+        seconds = value;
+        return true;
+    }
+    return parseCount(text, frame);
+}
+
+// K/N with 1 <= K <= N.
+bool parsePart(const std::string& text, int& part, int& parts)
+{
+    const std::string::size_type slash = text.find('/');
+    long k = 0;
+    long n = 0;
+    if (slash == std::string::npos || !parseCount(text.substr(0, slash), k) || !parseCount(text.substr(slash + 1), n) ||
+        k > n || n > 100000)
+        return false;
+    part = static_cast<int>(k);
+    parts = static_cast<int>(n);
+    return true;
+}
+
+// WIDTHxHEIGHT, each from 2 to 8192.
+bool parseSize(const std::string& text, long& width, long& height)
+{
+    const std::string::size_type x = text.find('x');
+    return x != std::string::npos && parseCount(text.substr(0, x), width) && parseCount(text.substr(x + 1), height) &&
+           width >= 2 && height >= 2 && width <= 8192 && height <= 8192;
 }
 } // namespace
 
@@ -104,10 +145,21 @@ const std::string& CommandLine::usage()
                     "                         standard output, exit status 1 on errors\n"
                     "  --render OUT           render offline to a folder of PNG frames (frame_*.png\n"
                     "                         files of an earlier render there are replaced), or to\n"
-                    "                         a video when OUT ends in .mp4 or .webm\n"
+                    "                         a video when OUT ends in .mp4, .webm, .mkv (lossless),\n"
+                    "                         .mov (ProRes) or .gif\n"
                     "  --frames N             with --render: render N frames\n"
                     "  --seconds S            with --render: render S seconds of demo time\n"
-                    "  --fps 60|30            with --render: frame rate of the output (default 60)\n"
+                    "  --fps 60|30            with --render: frame rate of the output (default 60)\n") +
+        described("--range A:B", "with --render: only frames A to B of the render, numbered as in the whole "
+                                 "render; frame numbers (1 is the first) or times (12.5s:20s); B may be left out") +
+        described("--size WxH", "with --render: scale the output to W x H pixels") +
+        described("--jobs N", "with --render: render in N processes at once, each a contiguous part, "
+                              "and join them") +
+        described("--part K/N", "with --render: render only the K-th of N equal parts of the frames the "
+                                "other options select, into the folder OUT.part-K-of-N") +
+        described("--join OUT PART...", "join the folders that --part left into OUT") +
+        described("--manifest", "with --render: write the SHA-256 of every frame's pixels to OUT.frames.sha256") +
+        std::string(
                     "  --stats                print frame-time figures at exit\n"
                     "  --draw-all             draw every pass, also those that cannot change a pixel\n"
                     "                         (to check that leaving them out changes nothing)\n"
@@ -187,13 +239,12 @@ bool CommandLine::parse(int argc, const char* const* argv, std::string& error)
                 return false;
             if (value.empty())
             {
-                error = "option --render needs a folder or a .mp4/.webm file";
+                error = "option --render needs a folder or a video file";
                 return false;
             }
             if (!renderOutputAccepted(value))
             {
-                error = "option --render takes a folder (a name without an extension) or a .mp4 or .webm file, not '" +
-                        value + "'";
+                error = std::string("option --render takes ") + OutputKinds + ", not '" + value + "'";
                 return false;
             }
             renderOut = value;
@@ -229,11 +280,76 @@ bool CommandLine::parse(int argc, const char* const* argv, std::string& error)
             }
             fps = value == "60" ? 60 : 30;
         }
+        else if (name == "--range")
+        {
+            if (!takeValue())
+                return false;
+            const std::string::size_type colon = value.find(':');
+            const std::string first = colon == std::string::npos ? value : value.substr(0, colon);
+            const std::string last = colon == std::string::npos ? "" : value.substr(colon + 1);
+            if (colon == std::string::npos || (!first.empty() && !parseRangeEnd(first, rangeFirst, rangeFirstSeconds)) ||
+                (!last.empty() && !parseRangeEnd(last, rangeLast, rangeLastSeconds)))
+            {
+                error = "option --range takes FIRST:LAST in frames (1:600) or seconds (12.5s:20s), not '" + value + "'";
+                return false;
+            }
+            rangeText = value;
+            if (first.empty())
+                rangeFirst = 1;
+        }
+        else if (name == "--part")
+        {
+            if (!takeValue())
+                return false;
+            if (!parsePart(value, part, parts))
+            {
+                error = "option --part takes K/N with 1 <= K <= N, not '" + value + "'";
+                return false;
+            }
+        }
+        else if (name == "--jobs")
+        {
+            long count = 0;
+            if (!takeValue())
+                return false;
+            if (!parseCount(value, count) || count > 64)
+            {
+                error = "option --jobs needs a whole number from 1 to 64, not '" + value + "'";
+                return false;
+            }
+            jobs = static_cast<int>(count);
+        }
+        else if (name == "--size")
+        {
+            if (!takeValue())
+                return false;
+            if (!parseSize(value, sizeWidth, sizeHeight))
+            {
+                error = "option --size takes WIDTHxHEIGHT from 2x2 to 8192x8192 (1280x720), not '" + value + "'";
+                return false;
+            }
+            size = value;
+        }
+        else if (name == "--manifest")
+            manifest = true;
+        else if (name == "--join")
+        {
+            if (!takeValue())
+                return false;
+            if (value.empty() || !renderOutputAccepted(value))
+            {
+                error = std::string("option --join takes ") + OutputKinds + ", not '" + value + "'";
+                return false;
+            }
+            joinOut = value;
+        }
         else if (arg.size() > 1 && arg[0] == '-')
         {
             error = "unknown option '" + arg + "'";
             return false;
         }
+        else if (!joinOut.empty())
+            joinParts.push_back(arg);
         else if (dir.empty())
             dir = arg;
         else
@@ -257,6 +373,63 @@ bool CommandLine::parse(int argc, const char* const* argv, std::string& error)
     {
         error = "--frames, --seconds and --fps go with --render";
         return false;
+    }
+    if (!joinOut.empty())
+    {
+        if (joinParts.empty())
+        {
+            error = "--join " + joinOut + " needs the part folders to join";
+            return false;
+        }
+        if (!dir.empty() || !renderOut.empty() || !start.empty() || check || author || listCommands || stats || drawAll ||
+            !rangeText.empty() || parts > 0 || jobs > 0 || !size.empty() || manifest)
+        {
+            error = "--join takes only OUT and the part folders: the parts hold the render's settings";
+            return false;
+        }
+        return true;
+    }
+    if (renderOut.empty() && (!rangeText.empty() || parts > 0 || jobs > 0 || !size.empty() || manifest))
+    {
+        error = "--range, --part, --jobs, --size and --manifest go with --render";
+        return false;
+    }
+    if (!rangeText.empty() && (frames > 0 || seconds > 0))
+    {
+        error = "--range cannot be combined with --frames or --seconds";
+        return false;
+    }
+    if (jobs > 0 && parts > 0)
+    {
+        error = "--jobs and --part cannot be used together";
+        return false;
+    }
+    if (!rangeText.empty())
+    {
+        // Times are those of the render's own clock: T seconds is where frame T x fps ends.
+        if (rangeFirstSeconds >= 0.0)
+            rangeFirst = std::lround(rangeFirstSeconds * fps) + 1;
+        if (rangeLastSeconds >= 0.0)
+            rangeLast = std::lround(rangeLastSeconds * fps);
+        if (rangeLast > 0 && rangeLast < rangeFirst)
+        {
+            error = "option --range " + rangeText + " ends before it starts";
+            return false;
+        }
+        if (rangeLastSeconds >= 0.0 && rangeLast < 1)
+        {
+            error = "option --range " + rangeText + " holds no frame";
+            return false;
+        }
+    }
+    if (!size.empty() && (sizeWidth % 2 != 0 || sizeHeight % 2 != 0))
+    {
+        const std::string video = OfflineRenderer::videoFormat(renderOut);
+        if (video == "mp4" || video == "webm" || video == "mov")
+        {
+            error = "option --size " + size + ": a ." + video + " video needs an even width and height";
+            return false;
+        }
     }
     if (check && (!renderOut.empty() || !start.empty()))
     {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // The author's options. Without any, the player plays the current folder exactly as before.
 class CommandLine
@@ -21,10 +22,26 @@ public:
     long frames = -1;          // --frames N; -1 = until the demo ends
     double seconds = -1.0;     // --seconds S; -1 = until the demo ends
     int fps = 60;              // --fps 60|30
+    long rangeFirst = -1;      // --range A:B, in frames of the render (times converted); -1 = none
+    long rangeLast = -1;       //   B; -1 = until the demo ends
+    int part = 0;              // --part K/N: K; 0 = none
+    int parts = 0;             //   N
+    int jobs = 0;              // --jobs N; 0 = one process
+    std::string size;          // --size WxH; empty = 1920x1080
+    bool manifest = false;     // --manifest
+    std::string joinOut;       // --join OUT; empty = none
+    std::vector<std::string> joinParts; // the part folders after --join OUT
     bool stats = false;        // --stats
     bool drawAll = false;      // --draw-all
     bool author = false;       // --author
     bool listCommands = false; // --list-commands
     bool json = false;         // --json (with --list-commands)
     std::string commandLine;   // the whole command as typed, quoted for the shell
+
+private:
+    std::string rangeText;
+    double rangeFirstSeconds = -1.0;
+    double rangeLastSeconds = -1.0;
+    long sizeWidth = 0;
+    long sizeHeight = 0;
 };

@@ -2,6 +2,7 @@
 
 #include "render/Ffmpeg.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -42,7 +43,12 @@ FrameWriter::~FrameWriter()
     finish();
 }
 
-bool FrameWriter::openFolder(const std::string& path, std::string& error)
+void FrameWriter::keepHashes(long capacity)
+{
+    hashes.assign(static_cast<std::size_t>(std::max(0L, capacity)), std::array<char, 65>{});
+}
+
+bool FrameWriter::prepareFolder(const std::string& path, bool removeEarlier, std::string& error)
 {
     namespace fs = std::filesystem;
     std::error_code code;
@@ -52,30 +58,31 @@ bool FrameWriter::openFolder(const std::string& path, std::string& error)
         error = "cannot create the folder " + path;
         return false;
     }
+    if (!removeEarlier)
+        return true;
     // The folder then holds exactly this render's frames.
     static const std::regex framePattern("frame_[0-9]{6}\\.png");
     for (const auto& entry : fs::directory_iterator(path, code))
         if (std::regex_match(entry.path().filename().string(), framePattern) && fs::remove(entry.path(), code))
             ++removedFrames;
+    return true;
+}
+
+bool FrameWriter::openFolder(const std::string& path, std::string& error)
+{
+    (void)error;
     folder = path;
     startWorkers(pngWorkers());
     return true;
 }
 
-bool FrameWriter::openVideo(const std::string& path, const std::string& format, int fps, std::string& error)
+bool FrameWriter::openVideo(const std::vector<std::string>& output, int fps, std::string& error)
 {
     const std::string size = std::to_string(width) + "x" + std::to_string(height);
     const std::string rate = std::to_string(fps);
     std::vector<std::string> args =
-        Ffmpeg::command({"-f", "rawvideo", "-pix_fmt", "rgba", "-s", size, "-r", rate, "-i", "-",
-                         // The GL hands rows bottom first.
-                         "-vf", "vflip", "-pix_fmt", "yuv420p"});
-    const std::vector<std::string> codec =
-        format == "webm"
-            ? std::vector<std::string>{"-c:v", "libvpx", "-deadline", "realtime", "-cpu-used", "8", "-b:v", "16M"}
-            : std::vector<std::string>{"-c:v", "libx264", "-preset", "veryfast", "-crf", "18"};
-    args.insert(args.end(), codec.begin(), codec.end());
-    args.insert(args.end(), {"-f", format, path});
+        Ffmpeg::command({"-f", "rawvideo", "-pix_fmt", "rgba", "-s", size, "-r", rate, "-i", "-"});
+    args.insert(args.end(), output.begin(), output.end());
 
     ffmpeg = Ffmpeg::start(args, pipeFd, error);
     if (ffmpeg < 0)
@@ -102,6 +109,11 @@ void FrameWriter::startWorkers(unsigned count)
     {
         if (!folder.empty())
             encoders.push_back(std::make_unique<PngEncoder>(width, height));
+        if (!hashes.empty())
+        {
+            hashers.push_back(std::make_unique<Sha256>());
+            hashRows.emplace_back(static_cast<std::size_t>(width) * 3);
+        }
         workers.emplace_back(&FrameWriter::work, this, i);
     }
 }
@@ -124,7 +136,7 @@ void FrameWriter::submit(std::uint8_t* pixels)
         std::size_t index = 0;
         while (slots[index].pixels.data() != pixels)
             ++index;
-        slots[index].number = ++submitted;
+        slots[index].number = firstNumber + submitted++;
         readySlots[(readyHead + readyCount) % readySlots.size()] = static_cast<int>(index);
         ++readyCount;
     }
@@ -146,6 +158,8 @@ void FrameWriter::work(unsigned worker)
             --readyCount;
         }
         const Slot& slot = slots[static_cast<std::size_t>(index)];
+        if (!hashers.empty())
+            hashFrame(worker, slot);
         const bool written = folder.empty() ? writeToPipe(slot) : writePng(*encoders[worker], slot);
         {
             std::lock_guard<std::mutex> lock(mutex);
@@ -154,6 +168,30 @@ void FrameWriter::work(unsigned worker)
         }
         changed.notify_all();
     }
+}
+
+void FrameWriter::hashFrame(unsigned worker, const Slot& slot)
+{
+    const std::size_t index = static_cast<std::size_t>(slot.number - firstNumber);
+    if (index >= hashes.size())
+        return;
+    Sha256& hasher = *hashers[worker];
+    std::vector<std::uint8_t>& row = hashRows[worker];
+    hasher.begin();
+    for (unsigned y = height; y-- > 0;)
+    {
+        const std::uint8_t* rgba = slot.pixels.data() + static_cast<std::size_t>(y) * width * 4;
+        for (unsigned x = 0; x < width; ++x)
+        {
+            row[3 * x] = rgba[4 * x];
+            row[3 * x + 1] = rgba[4 * x + 1];
+            row[3 * x + 2] = rgba[4 * x + 2];
+        }
+        hasher.add(row.data(), row.size());
+    }
+    hasher.finish(hashes[index].data());
+    std::lock_guard<std::mutex> lock(mutex);
+    hashesKept = std::max(hashesKept, static_cast<long>(index) + 1);
 }
 
 bool FrameWriter::writePng(PngEncoder& encoder, const Slot& slot)

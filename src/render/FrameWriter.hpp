@@ -1,9 +1,11 @@
 #pragma once
 
 #include "render/PngEncoder.hpp"
+#include "render/Sha256.hpp"
 
 #include <sys/types.h>
 
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -25,12 +27,20 @@ public:
     FrameWriter(const FrameWriter&) = delete;
     FrameWriter& operator=(const FrameWriter&) = delete;
 
-    // Writes frame_000001.png, ... into the folder (created when missing). The frame_*.png files
-    // of an earlier render there are removed, so that the folder holds exactly this render's
-    // frames; `removedFrames` tells how many.
+    // The first frame's number (frame_000001.png unless a range starts later).
+    void numberFrom(long first) { firstNumber = first; }
+    // Keeps the SHA-256 of each frame's RGB pixels, top row first, for up to `capacity` frames.
+    void keepHashes(long capacity);
+
+    // Creates the folder when missing. With `removeEarlier` the frame_*.png files of an earlier
+    // render there are removed, so that the folder holds exactly this render's frames;
+    // `removedFrames` tells how many.
+    bool prepareFolder(const std::string& folder, bool removeEarlier, std::string& error);
+    // Writes frame_NNNNNN.png files into the prepared folder.
     bool openFolder(const std::string& folder, std::string& error);
-    // Starts ffmpeg encoding a silent video at `fps` into `path` (container chosen by `format`).
-    bool openVideo(const std::string& path, const std::string& format, int fps, std::string& error);
+    // Starts ffmpeg taking the raw frames at `fps`; `output` is the rest of its command (filters,
+    // codec, container, path: OutputFormat's).
+    bool openVideo(const std::vector<std::string>& output, int fps, std::string& error);
 
     // A free buffer for the next frame (RGBA, bottom row first); waits while every one is busy.
     std::uint8_t* acquire();
@@ -48,6 +58,10 @@ public:
 
     long removedFrames = 0;
 
+    // The kept hashes, in frame order (hex), of the frames written.
+    const char* hash(long index) const { return hashes[static_cast<std::size_t>(index)].data(); }
+    long hashCount() const { return hashesKept; }
+
 private:
     struct Slot
     {
@@ -59,6 +73,7 @@ private:
     void work(unsigned worker);
     bool writePng(PngEncoder& encoder, const Slot& slot);
     bool writeToPipe(const Slot& slot);
+    void hashFrame(unsigned worker, const Slot& slot);
 
     unsigned width;
     unsigned height;
@@ -78,6 +93,13 @@ private:
     std::condition_variable changed;
     std::vector<std::thread> workers;
     std::vector<std::unique_ptr<PngEncoder>> encoders;
+    long firstNumber = 1;
+
+    // Per worker: a hasher and one RGB row; the hashes by frame.
+    std::vector<std::unique_ptr<Sha256>> hashers;
+    std::vector<std::vector<std::uint8_t>> hashRows;
+    std::vector<std::array<char, 65>> hashes;
+    long hashesKept = 0;
 
     std::atomic<long long> encodeNanos{0};
     std::atomic<long long> writeNanos{0};

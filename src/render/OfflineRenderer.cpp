@@ -5,6 +5,8 @@
 #include "player/StartPoint.hpp"
 #include "render/Ffmpeg.hpp"
 #include "render/FrameWriter.hpp"
+#include "render/RenderJoin.hpp"
+#include "render/RenderPart.hpp"
 #include "render/SoundTrack.hpp"
 
 #include <SFML/Audio/Listener.hpp>
@@ -17,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <vector>
 
@@ -42,29 +45,30 @@ std::string clockText(double seconds)
 
 std::string OfflineRenderer::videoFormat(const std::string& path)
 {
-    std::string extension = std::filesystem::path(path).extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension == ".mp4" || extension == ".webm" ? extension.substr(1) : std::string();
+    return OutputFormat::videoName(path);
 }
 
-OfflineRenderer::OfflineRenderer(const RenderSettings& settings) : options(settings)
+OfflineRenderer::OfflineRenderer(const RenderSettings& settings) : options(settings), format(settings.out)
 {
-    videoPart = options.out + ".video.part";
-    trackPart = options.out + ".wav.part";
-    format = videoFormat(options.out);
+    if (options.parts > 0)
+    {
+        partDir = RenderPart::folder(options.out, options.part, options.parts);
+        videoPart = partDir + "/video." + format.videoExtension();
+        trackPart = partDir + "/" + RenderPart::SoundName;
+    }
+    else
+    {
+        videoPart = options.out + ".video.part";
+        trackPart = options.out + ".wav.part";
+    }
     stride = FrameTimer::StepsPerSecond / options.fps;
-    target = targetFrames();
     progress = isatty(STDERR_FILENO) != 0;
-}
-
-long OfflineRenderer::targetFrames() const
-{
-    if (options.frames > 0)
-        return options.frames;
-    if (options.seconds > 0)
-        return std::max(1L, std::lround(options.seconds * options.fps));
-    return -1;
+    // Set by --jobs for the processes it starts.
+    if (const char* fd = std::getenv("KESTRUNE_PROGRESS_FD"))
+    {
+        progressFd = std::atoi(fd);
+        progress = false;
+    }
 }
 
 int OfflineRenderer::run(Player& player)
@@ -75,7 +79,7 @@ int OfflineRenderer::run(Player& player)
     const int status = renderWith(player, track);
     MusicManager::instance().listener = nullptr;
     player.observe(nullptr);
-    if (!format.empty())
+    if (format.isVideo() && partDir.empty())
     {
         std::remove(videoPart.c_str());
         std::remove(trackPart.c_str());
@@ -83,10 +87,93 @@ int OfflineRenderer::run(Player& player)
     return status;
 }
 
+int OfflineRenderer::chooseFrames(Player& player)
+{
+    selectionFirst = options.rangeFirst > 0 ? options.rangeFirst : 1;
+    if (options.rangeLast > 0)
+        selectionLast = options.rangeLast;
+    else if (options.frames > 0)
+        selectionLast = options.frames;
+    else if (options.seconds > 0)
+        selectionLast = std::max(1L, std::lround(options.seconds * options.fps));
+    firstFrame = selectionFirst;
+    lastFrame = selectionLast;
+
+    const auto seekStart = Clock::now();
+    if (options.parts > 0 && selectionLast < 0)
+    {
+        // Equal parts of a render that runs until the demo ends: find where it ends, as the whole
+        // render would (or the cap).
+        const long capFrame = (CapSteps - 1) / stride + 1;
+        if (player.seekTo(baseStep + CapSteps - 1))
+        {
+            selectionLast = capFrame;
+            capped = true;
+        }
+        else
+            selectionLast = std::max(0L, player.steps() - baseStep) / stride + 1;
+        selectionEndsWithDemo = true;
+        if (selectionFirst > selectionLast)
+        {
+            std::cerr << "kestrune: --range starts at frame " << selectionFirst << ", but the render ends at frame "
+                      << selectionLast << std::endl;
+            return 2;
+        }
+    }
+    if (options.parts > 0)
+    {
+        const long count = selectionLast - selectionFirst + 1;
+        firstFrame = selectionFirst + (options.part - 1) * count / options.parts;
+        lastFrame = selectionFirst + options.part * count / options.parts - 1;
+        if (firstFrame > lastFrame)
+        {
+            std::cerr << "kestrune: --part " << options.part << "/" << options.parts
+                      << " has no frames: the render has only " << count << std::endl;
+            return 2;
+        }
+        target = lastFrame - firstFrame + 1;
+        // The last part of a render to the demo's end runs to the end as the whole render does,
+        // with the steps after its last kept frame.
+        if (selectionEndsWithDemo && options.part == options.parts)
+            lastFrame = -1;
+        else
+            capped = false;
+    }
+    else
+        target = lastFrame > 0 ? lastFrame - firstFrame + 1 : -1;
+
+    // Where the first frame is: the start of the demo, --start, or a later frame reached by an
+    // exact seek. The frame's sound is that of every step since the frame before.
+    long firstFrameStep = options.start.empty() ? 0 : baseStep;
+    stepFirst = options.start.empty();
+    lastSteps = options.start.empty() ? 0 : 1;
+    if (firstFrame > 1)
+    {
+        firstFrameStep = stepOf(firstFrame);
+        stepFirst = false;
+        lastSteps = static_cast<int>(stride);
+    }
+    if (player.steps() != firstFrameStep && !player.seekTo(firstFrameStep))
+    {
+        std::cerr << "kestrune: the demo ends after " << player.steps() << " steps ("
+                  << static_cast<double>(player.steps()) / FrameTimer::StepsPerSecond << " s), before frame "
+                  << firstFrame << " of the render" << std::endl;
+        return 2;
+    }
+    seekSeconds = secondsSince(seekStart);
+    return 0;
+}
+
 int OfflineRenderer::renderWith(Player& player, SoundTrack& track)
 {
     std::string error;
-    if (!format.empty())
+    if (!partDir.empty())
+    {
+        std::error_code code;
+        std::filesystem::create_directories(partDir, code);
+        std::filesystem::remove(partDir + "/" + RenderPart::ManifestName, code);
+    }
+    if (format.isVideo())
     {
         if (!track.open(trackPart, error))
         {
@@ -102,11 +189,29 @@ int OfflineRenderer::renderWith(Player& player, SoundTrack& track)
         return -1;
     if (!options.start.empty() && !player.seekTo(StartPoint(options.start)))
         return 2;
-    track.startRecording(!options.start.empty());
+    baseStep = options.start.empty() ? 1 : player.steps();
+    if (const int status = chooseFrames(player))
+        return status;
+    track.startRecording(lastSteps);
 
     FrameWriter writer(Player::Width, Player::Height);
-    const bool opened = format.empty() ? writer.openFolder(options.out, error)
-                                       : writer.openVideo(videoPart, format, options.fps, error);
+    writer.numberFrom(firstFrame);
+    if (options.manifest)
+        writer.keepHashes(target > 0 ? target : (CapSteps - 1) / stride + 1);
+    const std::string frameFolder = partDir.empty() ? options.out : partDir;
+    bool opened = false;
+    if (format.isVideo())
+        opened = writer.openVideo(format.encodeVideo(options.size, videoPart), options.fps, error);
+    else
+    {
+        // A range leaves the frames of other ranges in the folder, so that ranges can fill it.
+        const bool whole = options.rangeFirst < 0 || !partDir.empty();
+        opened = writer.prepareFolder(frameFolder, whole, error) &&
+                 (options.size.empty()
+                      ? writer.openFolder(frameFolder, error)
+                      : writer.openVideo(OutputFormat::encodeFrames(options.size, firstFrame, frameFolder), options.fps,
+                                         error));
+    }
     if (!opened)
     {
         std::cerr << "kestrune: " << error << std::endl;
@@ -114,7 +219,7 @@ int OfflineRenderer::renderWith(Player& player, SoundTrack& track)
     }
     if (writer.removedFrames > 0)
         std::cout << "kestrune: removed " << writer.removedFrames << " frame_*.png files of an earlier render from "
-                  << options.out << std::endl;
+                  << frameFolder << std::endl;
     // Steps and demo time count from the start of the demo, also after --start.
     firstStep = player.steps();
     stepsRun = firstStep;
@@ -124,8 +229,18 @@ int OfflineRenderer::renderWith(Player& player, SoundTrack& track)
     const auto finishStart = Clock::now();
     ok = writer.finish() && ok;
     MusicManager::instance().listener = nullptr;
-    if (ok && !format.empty())
+    if (ok && format.isVideo() && partDir.empty())
         ok = finishVideo(track);
+    if (ok && format.isVideo() && !partDir.empty() && !track.close())
+    {
+        std::cerr << "kestrune: cannot write the sound track " << trackPart << std::endl;
+        ok = false;
+    }
+    if (ok && options.manifest)
+        ok = writeHashes(writer, partDir.empty() ? RenderPart::hashesBeside(options.out)
+                                                 : partDir + "/" + RenderPart::HashesName);
+    if (ok && !partDir.empty())
+        ok = writePartManifest(track, RenderPart::demoHash());
     finishSeconds = secondsSince(finishStart);
     if (!ok)
         return 1;
@@ -133,7 +248,11 @@ int OfflineRenderer::renderWith(Player& player, SoundTrack& track)
     if (capped)
         std::cerr << "kestrune: the demo was still running after " << CapSteps / (60 * FrameTimer::StepsPerSecond)
                   << " minutes of demo time; the render stops there (use --frames or --seconds for more)" << std::endl;
+    if (progressFd >= 0)
+        return 0;
     printSummary(writer, secondsSince(start));
+    if (format.isVideo() && partDir.empty())
+        printWhyNoSound(track);
     return 0;
 }
 
@@ -150,8 +269,8 @@ bool OfflineRenderer::renderFrames(Player& player, FrameWriter& writer)
     const auto start = Clock::now();
     auto lastProgress = start;
     // After a fast-forward the frame of its last step comes first, before any further step.
-    bool stepFirst = options.start.empty();
-    for (long frame = 1;; ++frame)
+    // Iterations are counted as in the whole render: one per step drawn, from its first frame.
+    for (long iteration = (firstFrame - 1) * stride + 1;; ++iteration)
     {
         const auto frameStart = Clock::now();
         const bool stepped = stepFirst;
@@ -169,7 +288,7 @@ bool OfflineRenderer::renderFrames(Player& player, FrameWriter& writer)
         player.renderOwed();
         player.present(screen);
         screen.display();
-        const bool kept = (frame - 1) % stride == 0;
+        const bool kept = (iteration - 1) % stride == 0;
         if (kept)
         {
             screen.setActive(true);
@@ -186,25 +305,25 @@ bool OfflineRenderer::renderFrames(Player& player, FrameWriter& writer)
             drawSeconds += secondsSince(drawStart);
         stats.addFrame(secondsSince(frameStart), stepped);
 
-        if (progress && (secondsSince(lastProgress) >= 0.25))
+        if ((progress || progressFd >= 0) && (secondsSince(lastProgress) >= 0.25))
         {
             lastProgress = Clock::now();
-            showProgress(framesWritten, stepsRun, secondsSince(start), false);
+            reportProgress(framesWritten, stepsRun, secondsSince(start), false);
         }
         if (writer.hasFailed())
             break;
-        if (target > 0 && framesWritten >= target && kept)
+        if (lastFrame > 0 && kept && (iteration - 1) / stride + 1 >= lastFrame)
             break;
-        if (target < 0 && !player.running())
+        if (lastFrame < 0 && !player.running())
             break;
-        if (target < 0 && frame >= CapSteps)
+        if (lastFrame < 0 && iteration >= CapSteps)
         {
             capped = true;
             break;
         }
     }
-    if (progress)
-        showProgress(framesWritten, stepsRun, secondsSince(start), true);
+    if (progress || progressFd >= 0)
+        reportProgress(framesWritten, stepsRun, secondsSince(start), true);
     return true;
 }
 
@@ -215,23 +334,93 @@ bool OfflineRenderer::finishVideo(SoundTrack& track)
         std::cerr << "kestrune: cannot write the sound track " << trackPart << std::endl;
         return false;
     }
-    if (!track.hasMusic())
+    std::string error;
+    const bool sound = track.hasMusic() && format.holdsSound();
+    if (!RenderJoin::assemble(format, {videoPart}, {}, sound ? trackPart : std::string(), options.out, error))
     {
-        std::error_code code;
-        std::filesystem::rename(videoPart, options.out, code);
-        if (code)
-            std::cerr << "kestrune: cannot write " << options.out << ": " << code.message() << std::endl;
-        return !code;
+        std::cerr << "kestrune: " << error << std::endl;
+        return false;
     }
-    // The video is copied as it is; only the sound is encoded.
-    std::vector<std::string> args =
-        Ffmpeg::command({"-i", videoPart, "-i", trackPart, "-map", "0:v", "-map", "1:a", "-c:v", "copy"});
-    args.insert(args.end(), {"-c:a", format == "webm" ? "libopus" : "aac", "-b:a", "192k"});
-    args.insert(args.end(), {"-f", format, options.out});
-    const bool muxed = Ffmpeg::run(args);
-    if (!muxed)
-        std::cerr << "kestrune: ffmpeg failed while adding the sound track to " << options.out << std::endl;
-    return muxed;
+    return true;
+}
+
+bool OfflineRenderer::writeHashes(const FrameWriter& writer, const std::string& path) const
+{
+    std::ofstream out(path);
+    char name[32];
+    for (long i = 0; i < writer.hashCount(); ++i)
+    {
+        std::snprintf(name, sizeof name, "frame_%06ld", firstFrame + i);
+        out << writer.hash(i) << "  " << name << "\n";
+    }
+    out.close();
+    if (out.fail())
+        std::cerr << "kestrune: cannot write " << path << std::endl;
+    return !out.fail();
+}
+
+bool OfflineRenderer::writePartManifest(const SoundTrack& track, const std::string& demoHash) const
+{
+    RenderPart part;
+    part.demo = demoHash;
+    part.output = format.isVideo() ? format.name() : "frames";
+    part.fps = options.fps;
+    part.size = options.size;
+    part.start = options.start;
+    part.drawAll = options.drawAll;
+    part.manifest = options.manifest;
+    part.first = selectionFirst;
+    part.last = selectionLast;
+    part.endsWithDemo = selectionEndsWithDemo;
+    part.parts = options.parts;
+    part.part = options.part;
+    part.partFirst = firstFrame;
+    part.partLast = firstFrame + framesWritten - 1;
+    part.frames = framesWritten;
+    part.music = track.hasMusic();
+    part.muted = MusicManager::instance().muted;
+    part.songFailed = track.refusedSong();
+    part.capped = capped;
+    const std::string path = partDir + "/" + RenderPart::ManifestName;
+    if (!part.write(path))
+    {
+        std::cerr << "kestrune: cannot write " << path << std::endl;
+        return false;
+    }
+    if (progressFd < 0)
+        std::cerr << "kestrune: part " << options.part << "/" << options.parts << ": frames " << firstFrame << " to "
+                  << part.partLast << " of " << selectionFirst << " to " << selectionLast << ", in " << partDir
+                  << "; reached its first frame in " << seekSeconds << " s" << std::endl;
+    return true;
+}
+
+void OfflineRenderer::printWhyNoSound(const SoundTrack& track) const
+{
+    std::string why;
+    if (!format.holdsSound())
+        why = "a GIF holds no sound";
+    else if (track.hasMusic())
+        return;
+    else if (MusicManager::instance().muted)
+        why = "config.json turns the music off";
+    else if (track.refusedSong())
+        why = "its song could not be played";
+    else
+        why = "no song plays in the rendered frames";
+    std::cout << "kestrune: " << options.out << " has no sound track: " << why << std::endl;
+}
+
+void OfflineRenderer::reportProgress(long frames, long steps, double elapsed, bool last) const
+{
+    if (progressFd < 0)
+    {
+        showProgress(frames, steps, elapsed, last);
+        return;
+    }
+    char line[48];
+    const int used = std::snprintf(line, sizeof line, "%ld %ld\n", frames, target);
+    if (write(progressFd, line, static_cast<std::size_t>(used)) < 0)
+        return;
 }
 
 void OfflineRenderer::showProgress(long frames, long steps, double elapsed, bool last) const
@@ -259,7 +448,7 @@ void OfflineRenderer::printSummary(const FrameWriter& writer, double elapsed) co
               << static_cast<double>(stepsRun) / FrameTimer::StepsPerSecond << " s of demo time";
     if (firstStep > 0)
         std::cout << ", from " << static_cast<double>(firstStep) / FrameTimer::StepsPerSecond << " s";
-    std::cout << ") to " << options.out << " in " << elapsed << " s, " << framesWritten / std::max(elapsed, 1e-9)
+    std::cout << ") to " << (partDir.empty() ? options.out : partDir) << " in " << elapsed << " s, " << framesWritten / std::max(elapsed, 1e-9)
               << " frames per second" << std::endl;
     char line[320];
     std::snprintf(line, sizeof line,

@@ -76,7 +76,10 @@ const SoundTrack::Decoded* SoundTrack::decode(const std::string& file)
         result->frames = got / result->channels;
     }
     else
+    {
         std::cerr << "kestrune: the sound track leaves out " << file << ", which cannot be decoded" << std::endl;
+        refused = true;
+    }
     const Decoded* song = result->frames > 0 ? result.get() : nullptr;
     decoded[file] = std::move(result);
     return song;
@@ -101,6 +104,7 @@ void SoundTrack::songStarted(const Song& started, bool loopFlag)
 
 void SoundTrack::songStopped()
 {
+    refused = true;
     voice.song = nullptr;
     voice.status = Status::Stopped;
 }
@@ -176,9 +180,10 @@ void SoundTrack::mixStep(std::uint64_t step, float gain)
 
 void SoundTrack::endStep(float volume)
 {
-    lastStepVoice = voice;
-    lastStepGain = std::max(0.f, std::min(100.f, volume)) / 100.f;
-    mixStep(steps, lastStepGain);
+    const std::size_t slot = steps % MaxLastSteps;
+    lastVoices[slot] = voice;
+    lastGains[slot] = std::max(0.f, std::min(100.f, volume)) / 100.f;
+    mixStep(steps, lastGains[slot]);
     ++steps;
 }
 
@@ -197,18 +202,24 @@ void SoundTrack::rewind()
     if (recording)
         return;
     voice = Voice();
-    lastStepVoice = Voice();
-    lastStepGain = 0.f;
+    for (int i = 0; i < MaxLastSteps; ++i)
+    {
+        lastVoices[i] = Voice();
+        lastGains[i] = 0.f;
+    }
     steps = 0;
 }
 
-void SoundTrack::startRecording(bool withLastStep)
+void SoundTrack::startRecording(int lastSteps)
 {
     recording = true;
-    if (!withLastStep || steps == 0)
-        return;
+    const std::uint64_t back = std::min<std::uint64_t>(steps, static_cast<std::uint64_t>(
+                                                                  std::max(0, std::min(lastSteps, MaxLastSteps))));
     const Voice now = voice;
-    voice = lastStepVoice;
-    mixStep(steps - 1, lastStepGain);
+    for (std::uint64_t step = steps - back; step < steps; ++step)
+    {
+        voice = lastVoices[step % MaxLastSteps];
+        mixStep(step, lastGains[step % MaxLastSteps]);
+    }
     voice = now;
 }

@@ -22,9 +22,13 @@ public:
 
     // Creates the WAV file; false (with a reason in `error`) when it cannot be written.
     bool open(const std::string& path, std::string& error);
-    // Steps before recording starts (a fast-forward) still move the songs on, silently. With
-    // `withLastStep` the track begins with the step that just ran, whose frame comes first.
-    void startRecording(bool withLastStep);
+    // The most steps startRecording can take back.
+    static constexpr int MaxLastSteps = 2;
+
+    // Steps before recording starts (a fast-forward) still move the songs on, silently. The track
+    // begins with the `lastSteps` steps that just ran (up to MaxLastSteps): the step whose frame
+    // comes first after a fast-forward, or every step since the frame before it.
+    void startRecording(int lastSteps);
     // Mixes (when recording) and advances one fixed step at the stream volume the step left.
     void endStep(float volume);
     // Before recording: back to step 0 with no song, as the player's rewind to the start.
@@ -37,6 +41,8 @@ public:
 
     // True when some recorded step had a song playing.
     bool hasMusic() const { return heardMusic; }
+    // True when a song could not be opened or decoded.
+    bool refusedSong() const { return refused; }
 
     void songStarted(const Song& song, bool loop) override;
     void songStopped() override;
@@ -75,11 +81,13 @@ private:
 
     std::map<std::string, std::unique_ptr<Decoded>> decoded;
     Voice voice;
-    Voice lastStepVoice;
-    float lastStepGain = 0.f;
+    // The voice and gain each of the last steps was mixed from, by step number modulo MaxLastSteps.
+    Voice lastVoices[MaxLastSteps];
+    float lastGains[MaxLastSteps] = {};
 
     bool recording = false;
     bool heardMusic = false;
+    bool refused = false;
     std::uint64_t steps = 0;
     std::uint64_t framesWritten = 0;
     std::vector<std::int16_t> stepBuffer;

@@ -12,6 +12,7 @@ linearly from x 100 to 1500 over 0.5 s on a red background, and a song.
 """
 
 import functools
+import hashlib
 import json
 import math
 import os
@@ -270,8 +271,7 @@ def test_video_sound(binary, folder):
         raise Failure("the sound track is silent where the song plays (RMS %.1f)" % rms)
 
 
-def test_video_silent(binary, folder):
-    """Without a song there is no audio stream."""
+def no_song_line(folder):
     script = os.path.join(folder, "assets", "demo.script")
     with open(script) as f:
         text = f.read()
@@ -279,10 +279,30 @@ def test_video_silent(binary, folder):
         raise Failure("the render scene no longer plays its song; this case removes that line")
     with open(script, "w") as f:
         f.write(text.replace("play_music song\n", ""))
-    render(binary, folder, ["--render", "silent.mp4", "--frames", "3"])
-    kinds = [s["codec_type"] for s in probe(os.path.join(folder, "silent.mp4"))]
+
+
+def no_song_file(folder):
+    os.remove(os.path.join(folder, "assets", "music", "arpeggio.wav"))
+
+
+# Videos without a sound track, and the reason the summary gives: (case, change to the scene,
+# output, extra arguments, reason).
+SILENT = (("silent", no_song_line, "silent.mp4", [], "no song plays in the rendered frames"),
+          ("song_missing", no_song_file, "silent.mp4", [], "its song could not be played"),
+          ("gif", None, "clip.gif", ["--size", "320x180"], "a GIF holds no sound"))
+
+
+def test_video_silent(change, name, args, why, binary, folder):
+    """Without a song there is no audio stream, and the summary says why."""
+    if change:
+        change(folder)
+    out, _ = render(binary, folder, ["--render", name, "--frames", "3"] + args)
+    kinds = [s["codec_type"] for s in probe(os.path.join(folder, name))]
     if kinds != ["video"]:
         raise Failure("a render without music should hold only video, got %s" % kinds)
+    line = "kestrune: %s has no sound track: %s" % (os.path.join(folder, name), why)
+    if line not in out.splitlines():
+        raise Failure("the summary should say %r:\n%s" % (line, out))
 
 
 def test_env_no_ffmpeg(binary, folder):
@@ -310,7 +330,7 @@ def test_env_display(display, binary, folder):
 def test_env_bad_extension(binary, folder):
     """Another extension is a usage error."""
     _, err = render(binary, folder, ["--render", "out.png", "--frames", "1"], code=2)
-    if err.count("\n") != 1 or ".mp4 or .webm" not in err or os.path.exists(os.path.join(folder, "out.png")):
+    if err.count("\n") != 1 or ".mkv, .mov or .gif file, not 'out.png'" not in err or os.path.exists(os.path.join(folder, "out.png")):
         raise Failure("--render out.png should be one usage line and no output, got:\n" + err)
 
 
@@ -322,11 +342,235 @@ def test_env_dotted_folder(binary, folder):
         raise Failure("an existing folder take.2 did not receive the frame")
 
 
+# --- Renders split into ranges, parts and processes -------------------------------------------
+
+ROOT = os.path.join(HERE, "..", "..")
+
+
+def bundled_demo():
+    """A copy of the bundled demo (config.json and assets/)."""
+    folder = tempfile.mkdtemp(prefix="kestrune-scale-")
+    shutil.copy2(os.path.join(ROOT, "config.json"), folder)
+    shutil.copytree(os.path.join(ROOT, "assets"), os.path.join(folder, "assets"))
+    return folder
+
+
+def decoded_frames(path, size=(1920, 1080)):
+    """Every frame of a video as RGB bytes, decoded by ffmpeg."""
+    raw = subprocess.run(["ffmpeg", "-v", "error", "-i", path, "-map", "0:v", "-f", "rawvideo", "-pix_fmt", "rgb24",
+                          "-"], check=True, stdout=subprocess.PIPE).stdout
+    frame = size[0] * size[1] * 3
+    return [raw[i:i + frame] for i in range(0, len(raw), frame)]
+
+
+def png_rgb(path):
+    return subprocess.run(["convert", path, "-depth", "8", "rgb:-"], check=True, stdout=subprocess.PIPE).stdout
+
+
+def samples(path):
+    return subprocess.run(["ffmpeg", "-v", "error", "-i", path, "-map", "0:a", "-f", "s16le", "-"], check=True,
+                          stdout=subprocess.PIPE).stdout
+
+
+def duration(path):
+    result = subprocess.run(["ffprobe", "-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0", path],
+                            check=True, stdout=subprocess.PIPE)
+    return float(result.stdout)
+
+
+def split_by_jobs(binary, folder, out, args):
+    render(binary, folder, ["--render", out, "--jobs", "2"] + args)
+
+
+def split_by_parts(binary, folder, out, args):
+    parts = []
+    for k in (1, 2, 3):
+        render(binary, folder, ["--render", out, "--part", "%d/3" % k] + args)
+        parts.append("%s.part-%d-of-3" % (out, k))
+    # Given out of order: the join puts them in order.
+    render(binary, folder, ["--join", out] + parts[::-1])
+    for part in parts:
+        if os.path.exists(os.path.join(folder, part)):
+            raise Failure("--join left the part %s" % part)
+
+
+def split_by_parallel(binary, folder, out, args):
+    """The GNU parallel recipe of the README, with two local job slots standing in for hosts."""
+    command = " ".join([os.path.abspath(binary), "--render", out, "--part", "{}/3"] + args)
+    subprocess.run(["parallel", "--will-cite", "--sshlogin", "2/:", "--return", out + ".part-{}-of-3", "--cleanup",
+                    command, ":::", "1", "2", "3"], cwd=folder, check=True, timeout=300,
+                   env=dict(os.environ, ALSOFT_DRIVERS="null"), stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+    render(binary, folder, ["--join", out] + ["%s.part-%d-of-3" % (out, k) for k in (1, 2, 3)])
+
+
+# The scenes the split renders are proved on: (name, folder maker, selection, the frames of the
+# reference render it selects). The trail scene's buffer is never cleared, so each part must draw
+# every step before its first frame; it runs to its end, which each part has to find.
+def trail_scene():
+    folder = workdir()
+    seek_trail(folder)
+    return folder
+
+
+SCENES = {"demo": (bundled_demo, ["--range", "61:84"], ["--frames", "84"], slice(60, 84)),
+          "trail": (trail_scene, [], [], slice(None))}
+
+# (case, scene, how the render is split, output): PNG frames byte for byte those of one process
+# from the start, and a lossless video that decodes to exactly those frames.
+SPLITS = (("jobs_frames", "demo", split_by_jobs, "split"),
+          ("parts_frames", "demo", split_by_parts, "split"),
+          ("jobs_mkv", "demo", split_by_jobs, "split.mkv"),
+          ("trail_jobs_frames", "trail", split_by_jobs, "split"),
+          ("trail_parts_frames", "trail", split_by_parts, "split"),
+          ("trail_parts_mkv", "trail", split_by_parts, "split.mkv"),
+          ("parallel_frames", "trail", split_by_parallel, "split"))
+
+
+def test_split(scene, split, out, binary, _):
+    make, selection, reference, frames = SCENES[scene]
+    folder = make()
+    try:
+        render(binary, folder, ["--render", "ref"] + reference)
+        names = frames_in(os.path.join(folder, "ref"))[frames]
+        split(binary, folder, out, selection)
+        if out.endswith(".mkv"):
+            video = decoded_frames(os.path.join(folder, out))
+            if len(video) != len(names):
+                raise Failure("%s holds %d frames, expected %d" % (out, len(video), len(names)))
+            for index, name in enumerate(names):
+                if video[index] != png_rgb(os.path.join(folder, "ref", name)):
+                    raise Failure("%s: frame %d differs from %s" % (out, index + 1, name))
+        else:
+            same_frames(os.path.join(folder, "ref"), names, os.path.join(folder, out), frames_in(
+                os.path.join(folder, out)), "%s %s" % (split.__name__, " ".join(selection)))
+            if frames_in(os.path.join(folder, out)) != names:
+                raise Failure("the split render's frames are named %s, not %s" % (
+                    frames_in(os.path.join(folder, out))[:3], names[:3]))
+    except Failure as failure:
+        raise Failure("%s (scene kept in %s)" % (failure, folder))
+    shutil.rmtree(folder, ignore_errors=True)
+
+
+# An .mp4 joined from parts against the one-process .mp4 of the render scene, whose block moves in
+# every frame: as many frames, the same duration, the same sound samples, and each frame closest to
+# the one-process render's frame of its number (none doubled or dropped at a seam).
+VIDEO_SPLITS = (("parts_mp4", split_by_parts, []), ("parts_mp4_fps30", split_by_parts, ["--fps", "30"]),
+                ("jobs_mp4", split_by_jobs, []))
+
+
+def difference(a, b):
+    step = 997  # a sample of the pixels is plenty to tell neighbouring frames apart
+    return sum(abs(x - y) for x, y in zip(a[::step], b[::step]))
+
+
+def test_video_split(split, args, binary, folder):
+    render(binary, folder, ["--render", "ref"] + args)
+    render(binary, folder, ["--render", "whole.mp4"] + args)
+    split(binary, folder, "split.mp4", args)
+    whole, joined = os.path.join(folder, "whole.mp4"), os.path.join(folder, "split.mp4")
+    if samples(joined) != samples(whole):
+        raise Failure("the joined video's sound differs from the one-process render's")
+    if abs(duration(joined) - duration(whole)) > 1e-6:
+        raise Failure("the joined video lasts %f s, the whole %f s" % (duration(joined), duration(whole)))
+    reference = [png_rgb(os.path.join(folder, "ref", name)) for name in frames_in(os.path.join(folder, "ref"))]
+    video = decoded_frames(joined)
+    if len(video) != len(reference) or len(decoded_frames(whole)) != len(reference):
+        raise Failure("%d frames joined, %d in the whole video, %d rendered" % (
+            len(video), len(decoded_frames(whole)), len(reference)))
+    for index, frame in enumerate(video):
+        near = range(max(0, index - 1), min(len(reference), index + 2))
+        closest = min(near, key=lambda i: difference(frame, reference[i]))
+        # Frames after the block has stopped are alike: a tie with the frame of its number is a match.
+        if difference(frame, reference[closest]) < difference(frame, reference[index]):
+            raise Failure("frame %d of the joined video looks like frame %d" % (index + 1, closest + 1))
+
+
+def test_manifest(binary, folder):
+    """--manifest: the SHA-256 of each frame's RGB pixels, the same from parts as from one process."""
+    render(binary, folder, ["--render", "whole", "--manifest", "--frames", "12"])
+    split_by_parts(binary, folder, "split", ["--manifest", "--frames", "12"])
+    with open(os.path.join(folder, "whole.frames.sha256")) as f:
+        lines = f.read().splitlines()
+    with open(os.path.join(folder, "split.frames.sha256")) as f:
+        joined = f.read().splitlines()
+    if len(lines) != 12 or joined != lines:
+        raise Failure("the manifests differ or miss frames:\n%s\n---\n%s" % ("\n".join(lines), "\n".join(joined)))
+    for line, name in zip(lines, frames_in(os.path.join(folder, "whole"))):
+        digest = hashlib.sha256(png_rgb(os.path.join(folder, "whole", name))).hexdigest()
+        if line != "%s  %s" % (digest, name[:-4]):
+            raise Failure("manifest line %r; the pixels of %s hash to %s" % (line, name, digest))
+
+
+def other_demo(folder):
+    with open(os.path.join(folder, "assets", "demo.script"), "a") as f:
+        f.write("; changed\n")
+
+
+# Parts that do not make one render: (case, the second part's change or extra arguments, error).
+JOIN_ERRORS = (("join_other_demo", other_demo, [], "are not parts of one render: they were rendered from "
+                                                   "different demos"),
+               ("join_other_fps", None, ["--fps", "30"], "are not parts of one render: their --fps differs"),
+               ("join_missing", None, None, "part 2/2 is missing"))
+
+
+def test_join_error(change, args, error, binary, folder):
+    render(binary, folder, ["--render", "out", "--part", "1/2", "--frames", "4"])
+    parts = ["out.part-1-of-2"]
+    if args is not None:
+        if change:
+            change(folder)
+        render(binary, folder, ["--render", "out", "--part", "2/2", "--frames", "4"] + args)
+        parts.append("out.part-2-of-2")
+    _, err = render(binary, folder, ["--join", "out"] + parts, code=2)
+    if err.count("\n") != 1 or error not in err:
+        raise Failure("expected one line saying %r, got:\n%s" % (error, err))
+    if os.path.exists(os.path.join(folder, "out")):
+        raise Failure("a refused join made its output")
+
+
+# Formats and scaling: (case, output, arguments, codec, width, height, frames).
+FORMATS = (("gif", "clip.gif", ["--size", "480x270", "--fps", "30"], "gif", 480, 270, 5),
+           ("mov", "clip.mov", ["--size", "1280x720"], "prores", 1280, 720, 10),
+           ("mkv", "clip.mkv", [], "ffv1", 1920, 1080, 10),
+           ("frames_size", "small", ["--size", "320x180"], None, 320, 180, 10))
+
+
+def test_format(out, args, codec, width, height, frames, binary, folder):
+    count = ["--frames", str(frames)]
+    render(binary, folder, ["--render", out] + count + args)
+    path = os.path.join(folder, out)
+    if codec is None:
+        names = frames_in(path)
+        size = subprocess.run(["identify", "-format", "%w %h\n", os.path.join(path, names[0])], check=True,
+                              stdout=subprocess.PIPE).stdout.decode().split()
+        if len(names) != frames or size != [str(width), str(height)]:
+            raise Failure("%s: %d frames of %s, expected %d of %dx%d" % (out, len(names), size, frames, width, height))
+        return
+    result = subprocess.run(["ffprobe", "-v", "error", "-count_frames", "-select_streams", "v", "-show_entries",
+                             "stream=codec_name,width,height,nb_read_frames", "-of", "json", path], check=True,
+                            stdout=subprocess.PIPE)
+    stream = json.loads(result.stdout)["streams"][0]
+    got = (stream["codec_name"], stream["width"], stream["height"], int(stream["nb_read_frames"]))
+    if got != (codec, width, height, frames):
+        raise Failure("%s: %s, expected %s" % (out, got, (codec, width, height, frames)))
+
+
+def test_range_times(binary, folder):
+    """A range in seconds is the frames of that stretch of the render's clock, numbered as in the whole."""
+    render(binary, folder, ["--render", "full", "--frames", "20"])
+    render(binary, folder, ["--render", "part", "--range", "0.1s:0.25s"])
+    names = frames_in(os.path.join(folder, "part"))
+    if names != ["frame_%06d.png" % n for n in range(7, 16)]:
+        raise Failure("--range 0.1s:0.25s gave %s" % names)
+    same_frames(os.path.join(folder, "full"), names, os.path.join(folder, "part"), names, "--range 0.1s:0.25s")
+
+
 def cases():
     """Every case by name; tests/CMakeLists.txt lists the same names."""
     found = {"frames_to_end": test_frames_to_end, "frames_pixels": test_frames_pixels,
              "frames_replace": test_frames_replace, "video_sound": test_video_sound,
-             "video_silent": test_video_silent, "env_no_ffmpeg": test_env_no_ffmpeg,
+             "env_no_ffmpeg": test_env_no_ffmpeg, "scale_manifest": test_manifest,
+             "scale_range_times": test_range_times,
              "env_bad_extension": test_env_bad_extension, "env_dotted_folder": test_env_dotted_folder,
              "seek_scene": functools.partial(test_seek, seek_scene),
              "seek_trail": functools.partial(test_seek, seek_trail)}
@@ -336,6 +580,16 @@ def cases():
         found["video_" + name] = functools.partial(test_video_streams, output, args, frames, rate)
     for name, display in DISPLAYS:
         found["env_" + name] = functools.partial(test_env_display, display)
+    for name, change, output, args, why in SILENT:
+        found["video_" + name] = functools.partial(test_video_silent, change, output, args, why)
+    for name, scene, split, out in SPLITS:
+        found["scale_" + name] = functools.partial(test_split, scene, split, out)
+    for name, split, args in VIDEO_SPLITS:
+        found["scale_" + name] = functools.partial(test_video_split, split, args)
+    for name, change, args, error in JOIN_ERRORS:
+        found["scale_" + name] = functools.partial(test_join_error, change, args, error)
+    for name, out, args, codec, width, height, frames in FORMATS:
+        found["format_" + name] = functools.partial(test_format, out, args, codec, width, height, frames)
     return found
 
 

@@ -23,7 +23,12 @@ std::string fields(const CommandLine& line)
         << line.start << "' check=" << line.check << " render='" << line.renderOut << "' frames=" << line.frames
         << " seconds=" << line.seconds << " fps=" << line.fps << " stats=" << line.stats
         << " drawAll=" << line.drawAll << " author=" << line.author << " listCommands=" << line.listCommands
-        << " json=" << line.json << " commandLine=" << line.commandLine;
+        << " json=" << line.json << " range=" << line.rangeFirst << ":" << line.rangeLast << " part=" << line.part
+        << "/" << line.parts << " jobs=" << line.jobs << " size='" << line.size << "' manifest=" << line.manifest
+        << " join='" << line.joinOut << "'";
+    for (const std::string& part : line.joinParts)
+        out << " '" << part << "'";
+    out << " commandLine=" << line.commandLine;
     return out.str();
 }
 } // namespace
@@ -65,6 +70,30 @@ TEST(CommandLine, ParsesOptionsOrSaysWhatIsWrong)
         {{"--author", "--start", "orbit"}, "", [](CommandLine& c) { c.author = true; c.start = "orbit"; }},
         {{"--stats", "--draw-all"}, "", [](CommandLine& c) { c.stats = true; c.drawAll = true; }},
         {{"--list-commands", "--json"}, "", [](CommandLine& c) { c.listCommands = true; c.json = true; }},
+        {{"--render", "clip.mkv"}, "", [](CommandLine& c) { c.renderOut = "clip.mkv"; }},
+        {{"--render", "clip.MOV"}, "", [](CommandLine& c) { c.renderOut = "clip.MOV"; }},
+        {{"--render", "clip.mp4.gif"}, "", [](CommandLine& c) { c.renderOut = "clip.mp4.gif"; }},
+
+        // Ranges, parts, processes, sizes: frames are numbered as in the whole render, and times
+        // count on the render's clock at its frame rate (T seconds ends with frame T x fps).
+        {{"--render", "out", "--range", "3:9"}, "", [](CommandLine& c) { c.renderOut = "out"; c.rangeFirst = 3; c.rangeLast = 9; }},
+        {{"--render", "out", "--range", "7:7"}, "", [](CommandLine& c) { c.renderOut = "out"; c.rangeFirst = 7; c.rangeLast = 7; }},
+        {{"--render", "out", "--range=12.5s:20s"}, "",
+         [](CommandLine& c) { c.renderOut = "out"; c.rangeFirst = 751; c.rangeLast = 1200; }},
+        {{"--render", "out", "--range", "12.5s:20s", "--fps", "30"}, "",
+         [](CommandLine& c) { c.renderOut = "out"; c.rangeFirst = 376; c.rangeLast = 600; c.fps = 30; }},
+        {{"--render", "out", "--range", "0s:10"}, "", [](CommandLine& c) { c.renderOut = "out"; c.rangeFirst = 1; c.rangeLast = 10; }},
+        {{"--render", "out", "--range", "100:"}, "", [](CommandLine& c) { c.renderOut = "out"; c.rangeFirst = 100; }},
+        {{"--render", "out", "--range", ":50"}, "", [](CommandLine& c) { c.renderOut = "out"; c.rangeFirst = 1; c.rangeLast = 50; }},
+        {{"--render", "out.mp4", "--part", "2/3", "--frames", "90"}, "",
+         [](CommandLine& c) { c.renderOut = "out.mp4"; c.part = 2; c.parts = 3; c.frames = 90; }},
+        {{"--render", "out", "--part", "1/1"}, "", [](CommandLine& c) { c.renderOut = "out"; c.part = 1; c.parts = 1; }},
+        {{"--render", "out", "--jobs", "2", "--manifest"}, "",
+         [](CommandLine& c) { c.renderOut = "out"; c.jobs = 2; c.manifest = true; }},
+        {{"--render", "out.gif", "--size", "481x271"}, "", [](CommandLine& c) { c.renderOut = "out.gif"; c.size = "481x271"; }},
+        {{"--render", "out.mp4", "--size=1280x720"}, "", [](CommandLine& c) { c.renderOut = "out.mp4"; c.size = "1280x720"; }},
+        {{"--join", "out.mp4", "a", "b"}, "",
+         [](CommandLine& c) { c.joinOut = "out.mp4"; c.joinParts = {"a", "b"}; }},
 
         // An option whose value is missing.
         {{"--start"}, "option --start needs a value"},
@@ -74,13 +103,40 @@ TEST(CommandLine, ParsesOptionsOrSaysWhatIsWrong)
         {{"--render", "out", "--fps"}, "option --fps needs a value"},
         {{"--start="}, "option --start needs a label or a number of seconds"},
         {{"--start", ""}, "option --start needs a label or a number of seconds"},
-        {{"--render="}, "option --render needs a folder or a .mp4/.webm file"},
+        {{"--render="}, "option --render needs a folder or a video file"},
+        {{"--render", "out", "--range"}, "option --range needs a value"},
+        {{"--render", "out", "--part"}, "option --part needs a value"},
+        {{"--render", "out", "--jobs"}, "option --jobs needs a value"},
+        {{"--render", "out", "--size"}, "option --size needs a value"},
+        {{"--join"}, "option --join needs a value"},
 
         // Values that are not accepted.
         {{"--render", "out.png"},
-         "option --render takes a folder (a name without an extension) or a .mp4 or .webm file, not 'out.png'"},
-        {{"--render", "clip.mp4.gif"},
-         "option --render takes a folder (a name without an extension) or a .mp4 or .webm file, not 'clip.mp4.gif'"},
+         "option --render takes a folder (a name without an extension) or a .mp4, .webm, .mkv, .mov or .gif file, not "
+         "'out.png'"},
+        {{"--render", "clip.gif.png"},
+         "option --render takes a folder (a name without an extension) or a .mp4, .webm, .mkv, .mov or .gif file, not "
+         "'clip.gif.png'"},
+        {{"--render", "out", "--range", "9:3"}, "option --range 9:3 ends before it starts"},
+        {{"--render", "out", "--range", "2s:1s"}, "option --range 2s:1s ends before it starts"},
+        {{"--render", "out", "--range", "0s:0s"}, "option --range 0s:0s holds no frame"},
+        {{"--render", "out", "--range", "9"}, "option --range takes FIRST:LAST in frames (1:600) or seconds (12.5s:20s), not '9'"},
+        {{"--render", "out", "--range", "0:5"}, "option --range takes FIRST:LAST in frames (1:600) or seconds (12.5s:20s), not '0:5'"},
+        {{"--render", "out", "--range", "a:b"}, "option --range takes FIRST:LAST in frames (1:600) or seconds (12.5s:20s), not 'a:b'"},
+        {{"--render", "out", "--range", "-1s:2s"}, "option --range takes FIRST:LAST in frames (1:600) or seconds (12.5s:20s), not '-1s:2s'"},
+        {{"--render", "out", "--range", "s:2"}, "option --range takes FIRST:LAST in frames (1:600) or seconds (12.5s:20s), not 's:2'"},
+        {{"--render", "out", "--part", "4/3"}, "option --part takes K/N with 1 <= K <= N, not '4/3'"},
+        {{"--render", "out", "--part", "0/3"}, "option --part takes K/N with 1 <= K <= N, not '0/3'"},
+        {{"--render", "out", "--part", "3"}, "option --part takes K/N with 1 <= K <= N, not '3'"},
+        {{"--render", "out", "--part", "1/x"}, "option --part takes K/N with 1 <= K <= N, not '1/x'"},
+        {{"--render", "out", "--jobs", "0"}, "option --jobs needs a whole number from 1 to 64, not '0'"},
+        {{"--render", "out", "--jobs", "65"}, "option --jobs needs a whole number from 1 to 64, not '65'"},
+        {{"--render", "out", "--size", "1280"}, "option --size takes WIDTHxHEIGHT from 2x2 to 8192x8192 (1280x720), not '1280'"},
+        {{"--render", "out", "--size", "1x1"}, "option --size takes WIDTHxHEIGHT from 2x2 to 8192x8192 (1280x720), not '1x1'"},
+        {{"--render", "out.mp4", "--size", "641x360"}, "option --size 641x360: a .mp4 video needs an even width and height"},
+        {{"--join", "out.png", "a"},
+         "option --join takes a folder (a name without an extension) or a .mp4, .webm, .mkv, .mov or .gif file, not "
+         "'out.png'"},
         {{"--render", "out", "--frames", "0"}, "option --frames needs a positive whole number, not '0'"},
         {{"--render", "out", "--frames", "-3"}, "option --frames needs a positive whole number, not '-3'"},
         {{"--render", "out", "--frames", "2.5"}, "option --frames needs a positive whole number, not '2.5'"},
@@ -113,6 +169,16 @@ TEST(CommandLine, ParsesOptionsOrSaysWhatIsWrong)
         {{"--check", "--start", "intro"}, "--check cannot be combined with --render or --start"},
         {{"--author", "--check"}, "--author plays in a window; it cannot be combined with --check or --render"},
         {{"--author", "--render", "out"}, "--author plays in a window; it cannot be combined with --check or --render"},
+        {{"--range", "1:2"}, "--range, --part, --jobs, --size and --manifest go with --render"},
+        {{"--part", "1/2"}, "--range, --part, --jobs, --size and --manifest go with --render"},
+        {{"--jobs", "2"}, "--range, --part, --jobs, --size and --manifest go with --render"},
+        {{"--manifest"}, "--range, --part, --jobs, --size and --manifest go with --render"},
+        {{"--render", "out", "--range", "1:2", "--frames", "5"}, "--range cannot be combined with --frames or --seconds"},
+        {{"--render", "out", "--jobs", "2", "--part", "1/2"}, "--jobs and --part cannot be used together"},
+        {{"--join", "out"}, "--join out needs the part folders to join"},
+        {{"--join", "out", "a", "--fps", "30"}, "--frames, --seconds and --fps go with --render"},
+        {{"--join", "out", "a", "--render", "x"}, "--join takes only OUT and the part folders: the parts hold the render's settings"},
+        {{"demo", "--join", "out", "a"}, "--join takes only OUT and the part folders: the parts hold the render's settings"},
     };
     for (const Row& row : rows)
     {

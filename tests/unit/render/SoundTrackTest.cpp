@@ -152,3 +152,28 @@ TEST(SoundTrack, WithoutASongTheTrackIsSilent)
     EXPECT_EQ(left[0], 0);
     EXPECT_FALSE(t.track.hasMusic());
 }
+
+TEST(SoundTrack, ARangeAt30FramesPerSecondTakesBackBothStepsOfItsFirstFrame)
+{
+    // A render at 30 fps keeps every other step's frame; a range starting at a later frame owes
+    // the sound of the two steps since the frame before, with the volume each step had.
+    Track t;
+    t.track.songStarted(t.song(44100), false);
+    t.track.endStep(100.f); // step 0
+    t.track.endStep(50.f);  // step 1
+    t.track.endStep(100.f); // step 2
+    t.track.startRecording(2);
+    t.track.endStep(100.f); // step 3
+    const std::vector<std::int16_t> left = t.left();
+    ASSERT_EQ(left.size(), 3u * StepFrames);
+    EXPECT_EQ(left[0], (StepFrames + 1) / 2);
+    EXPECT_EQ(left[StepFrames], 2 * StepFrames + 1);
+    EXPECT_EQ(left[2 * StepFrames], 3 * StepFrames + 1);
+
+    // No more than the steps that ran are taken back.
+    Track early;
+    early.track.songStarted(early.song(44100), false);
+    early.track.endStep(100.f);
+    early.track.startRecording(2);
+    EXPECT_EQ(early.left().size(), static_cast<std::size_t>(StepFrames));
+}

@@ -1,0 +1,270 @@
+#include "render/RenderJobs.hpp"
+
+#include "render/RenderJoin.hpp"
+#include "render/RenderPart.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <set>
+#include <sstream>
+
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace
+{
+using Clock = std::chrono::steady_clock;
+
+std::string clockText(double seconds)
+{
+    const long total = static_cast<long>(seconds);
+    char text[32];
+    std::snprintf(text, sizeof text, "%ld:%02ld", total / 60, total % 60);
+    return text;
+}
+
+std::string numberText(double value)
+{
+    std::ostringstream out;
+    out << value;
+    return out.str();
+}
+
+// The fd a part reports its progress on.
+constexpr int ProgressFd = 3;
+
+struct Job
+{
+    pid_t pid = -1;
+    int progress = -1; // read end of the part's progress pipe; -1 once it closed
+    std::string pending;
+    long frames = 0;
+    long total = -1;
+    std::string log;
+};
+} // namespace
+
+RenderJobs::RenderJobs(const RenderSettings& settings, int count) : options(settings), jobs(count)
+{
+    // No more processes than frames, when the frames are known beforehand.
+    long frames = -1;
+    if (options.frames > 0)
+        frames = options.frames;
+    else if (options.seconds > 0)
+        frames = std::max(1L, std::lround(options.seconds * options.fps));
+    else if (options.rangeFirst > 0 && options.rangeLast > 0)
+        frames = options.rangeLast - options.rangeFirst + 1;
+    if (frames > 0 && frames < jobs)
+        jobs = static_cast<int>(frames);
+}
+
+std::vector<std::string> RenderJobs::partArguments(int part) const
+{
+    std::vector<std::string> args = {"--render", options.out, "--part",
+                                     std::to_string(part) + "/" + std::to_string(jobs)};
+    if (!options.start.empty())
+        args.insert(args.end(), {"--start", options.start});
+    if (options.frames > 0)
+        args.insert(args.end(), {"--frames", std::to_string(options.frames)});
+    if (options.seconds > 0)
+        args.insert(args.end(), {"--seconds", numberText(options.seconds)});
+    if (options.rangeFirst > 0)
+        args.insert(args.end(), {"--range", std::to_string(options.rangeFirst) + ":" +
+                                                 (options.rangeLast > 0 ? std::to_string(options.rangeLast) : "")});
+    if (options.fps != FrameTimer::StepsPerSecond)
+        args.insert(args.end(), {"--fps", std::to_string(options.fps)});
+    if (!options.size.empty())
+        args.insert(args.end(), {"--size", options.size});
+    if (options.manifest)
+        args.push_back("--manifest");
+    if (options.drawAll)
+        args.push_back("--draw-all");
+    return args;
+}
+
+int RenderJobs::run()
+{
+    char self[4096];
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length <= 0)
+    {
+        std::cerr << "kestrune: --jobs cannot find its own program: " << std::strerror(errno) << std::endl;
+        return 1;
+    }
+    self[length] = '\0';
+
+    const auto start = Clock::now();
+    std::vector<Job> parts(static_cast<std::size_t>(jobs));
+    std::vector<std::string> folders;
+    for (int k = 1; k <= jobs; ++k)
+    {
+        Job& job = parts[static_cast<std::size_t>(k - 1)];
+        folders.push_back(RenderPart::folder(options.out, k, jobs));
+        job.log = folders.back() + ".log";
+        int fds[2];
+        if (pipe2(fds, O_CLOEXEC) != 0)
+        {
+            std::cerr << "kestrune: --jobs cannot make a pipe: " << std::strerror(errno) << std::endl;
+            return 1;
+        }
+        std::vector<std::string> args = partArguments(k);
+        args.insert(args.begin(), self);
+        std::vector<char*> argv;
+        for (std::string& arg : args)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        std::vector<std::string> environment;
+        for (char** e = environ; *e; ++e)
+            if (std::strncmp(*e, "KESTRUNE_PROGRESS_FD=", 21) != 0)
+                environment.push_back(*e);
+        environment.push_back("KESTRUNE_PROGRESS_FD=" + std::to_string(ProgressFd));
+        std::vector<char*> envp;
+        for (std::string& e : environment)
+            envp.push_back(e.data());
+        envp.push_back(nullptr);
+
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, job.log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, fds[1], ProgressFd);
+        const int spawned = posix_spawn(&job.pid, self, &actions, nullptr, argv.data(), envp.data());
+        posix_spawn_file_actions_destroy(&actions);
+        close(fds[1]);
+        if (spawned != 0)
+        {
+            close(fds[0]);
+            std::cerr << "kestrune: --jobs cannot start a part: " << std::strerror(spawned) << std::endl;
+            job.pid = -1;
+            continue;
+        }
+        job.progress = fds[0];
+    }
+
+    // One progress line for the whole render, from what every part reports.
+    const bool terminal = isatty(STDERR_FILENO) != 0;
+    auto lastShown = Clock::now();
+    for (;;)
+    {
+        std::vector<pollfd> open;
+        for (Job& job : parts)
+            if (job.progress >= 0)
+                open.push_back({job.progress, POLLIN, 0});
+        if (open.empty())
+            break;
+        if (poll(open.data(), open.size(), 250) < 0 && errno != EINTR)
+            break;
+        for (const pollfd& ready : open)
+        {
+            if (!(ready.revents & (POLLIN | POLLHUP | POLLERR)))
+                continue;
+            for (Job& job : parts)
+            {
+                if (job.progress != ready.fd)
+                    continue;
+                char buffer[256];
+                const ssize_t n = read(job.progress, buffer, sizeof buffer);
+                if (n <= 0)
+                {
+                    close(job.progress);
+                    job.progress = -1;
+                    break;
+                }
+                job.pending.append(buffer, static_cast<std::size_t>(n));
+                std::string::size_type end;
+                while ((end = job.pending.find('\n')) != std::string::npos)
+                {
+                    std::sscanf(job.pending.c_str(), "%ld %ld", &job.frames, &job.total);
+                    job.pending.erase(0, end + 1);
+                }
+            }
+        }
+        if (terminal && std::chrono::duration<double>(Clock::now() - lastShown).count() >= 0.25)
+        {
+            lastShown = Clock::now();
+            long frames = 0;
+            long total = 0;
+            for (const Job& job : parts)
+            {
+                frames += job.frames;
+                total = (total < 0 || job.total < 0) ? -1 : total + job.total;
+            }
+            showProgress(frames, total, std::chrono::duration<double>(Clock::now() - start).count(), false);
+        }
+    }
+
+    int status = 0;
+    long frames = 0;
+    std::set<std::string> printed;
+    for (Job& job : parts)
+    {
+        int exit = 1;
+        if (job.pid > 0)
+        {
+            int waited = 0;
+            while (waitpid(job.pid, &waited, 0) < 0 && errno == EINTR)
+            {
+            }
+            exit = WIFEXITED(waited) ? WEXITSTATUS(waited) : 1;
+            // -1 from main (a shader that cannot be loaded) arrives as 255.
+            exit = exit == 255 ? 1 : exit;
+        }
+        frames += job.frames;
+        // What the parts said, each line once (every part loads the same demo).
+        std::ifstream log(job.log);
+        std::string line;
+        while (std::getline(log, line))
+            if (printed.insert(line).second)
+                std::cerr << line << std::endl;
+        std::remove(job.log.c_str());
+        if (exit != 0 && status == 0)
+            status = exit;
+    }
+    if (terminal)
+        showProgress(frames, frames, std::chrono::duration<double>(Clock::now() - start).count(), true);
+    if (status != 0)
+    {
+        for (const std::string& folder : folders)
+        {
+            std::error_code code;
+            std::filesystem::remove_all(folder, code);
+        }
+        return status;
+    }
+    const int joined = RenderJoin::run(options.out, folders, false);
+    if (joined != 0)
+        return joined;
+    const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+    std::cout << "kestrune: rendered " << frames << " frames to " << options.out << " in " << elapsed << " s, "
+              << frames / std::max(elapsed, 1e-9) << " frames per second, in " << jobs << " processes" << std::endl;
+    return 0;
+}
+
+void RenderJobs::showProgress(long frames, long total, double elapsed, bool last) const
+{
+    const double fps = elapsed > 0.0 ? frames / elapsed : 0.0;
+    char line[160];
+    int used = std::snprintf(line, sizeof line, "\rframe %ld", frames);
+    if (total > 0)
+        used += std::snprintf(line + used, sizeof line - used, "/%ld", total);
+    used += std::snprintf(line + used, sizeof line - used, "  %.1f fps  %d processes", fps, jobs);
+    if (total > 0 && fps > 0.0)
+        used += std::snprintf(line + used, sizeof line - used, "  ETA %s",
+                              clockText(static_cast<double>(total - frames) / fps).c_str());
+    std::snprintf(line + used, sizeof line - used, "    %s", last ? "\n" : "");
+    std::fputs(line, stderr);
+    std::fflush(stderr);
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "render/OfflineRenderer.hpp"
+
+#include <string>
+#include <vector>
+
+// kestrune --render OUT --jobs N: the render split into N contiguous parts, rendered by N copies of
+// this program at once (each seeking exactly to its first frame), then joined. It shows one
+// progress line for the whole render and prints what a part said only once.
+class RenderJobs
+{
+public:
+    RenderJobs(const RenderSettings& settings, int jobs);
+
+    // The exit status: as a render's (the first failing part's status).
+    int run();
+
+    // The command line of part `part` (1..N): the render's own options and --part K/N.
+    std::vector<std::string> partArguments(int part) const;
+
+private:
+    void showProgress(long frames, long total, double elapsed, bool last) const;
+
+    RenderSettings options;
+    int jobs;
+};
