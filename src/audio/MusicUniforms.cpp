@@ -78,12 +78,23 @@ void MusicUniforms::bind(const std::vector<sf::Shader*>& shaders)
     apply(MusicFrame());
 }
 
+void MusicUniforms::upload()
+{
+    // sf::Texture::update flushes GL after every upload, which with a software renderer waits
+    // for the whole frame drawn so far; the shaders read the texture in their own later draws.
+    GLint bound = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    glBindTexture(GL_TEXTURE_2D, spectrum.getNativeHandle());
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, MusicFrame::Bins, 2, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));
+}
+
 void MusicUniforms::apply(const MusicFrame& frame)
 {
     if (spectrumUsed)
     {
         frame.toPixels(pixels.data());
-        spectrum.update(pixels.data());
+        upload();
     }
     for (const User& user : users)
     {

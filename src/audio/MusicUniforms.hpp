@@ -23,6 +23,8 @@ public:
     void apply(const MusicFrame& frame);
 
 private:
+    void upload();
+
     struct User
     {
         sf::Shader* shader;
