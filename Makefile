@@ -36,9 +36,10 @@ fuzz: build-fuzz
 # silent null backend).
 bench: build
 	@if [ -n "$$DISPLAY" ]; then export ALSOFT_DRIVERS=null; $(BUILD_DIR)/bench/kestrune_bench && \
-	    $(BUILD_DIR)/bench/kestrune_seek_bench; \
+	    $(BUILD_DIR)/bench/kestrune_seek_bench && $(BUILD_DIR)/bench/kestrune_music_bench; \
 	else ALSOFT_DRIVERS=null xvfb-run -a -s "-screen 0 1920x1080x24" sh -c \
-	    '$(BUILD_DIR)/bench/kestrune_bench && $(BUILD_DIR)/bench/kestrune_seek_bench'; fi
+	    '$(BUILD_DIR)/bench/kestrune_bench && $(BUILD_DIR)/bench/kestrune_seek_bench && \
+	    $(BUILD_DIR)/bench/kestrune_music_bench'; fi
 
 build: setup
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo

@@ -10,6 +10,7 @@ import math
 import os
 import random
 import shutil
+import struct
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -17,7 +18,7 @@ from make_assets import smoothstep, write_png  # noqa: E402
 
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
 EXAMPLES = os.path.join(ROOT, "examples")
-NAMES = ["buffers", "tweens", "shaders", "animation", "particles", "text", "flow"]
+NAMES = ["buffers", "tweens", "shaders", "animation", "particles", "text", "flow", "music"]
 
 
 def textures(example):
@@ -131,6 +132,65 @@ def rings(path, size):
     write_png(path, size, size, pixel)
 
 
+def song(path, bpm=120.0, bars=4, rate=22050):
+    """A drum loop with a bass line, 16-bit mono WAV: a kick on every beat, a snare on beats 2
+    and 4, a hi-hat on every off-beat and a bass note on every eighth, so that the bass, mid and
+    treble bands and the beats all move."""
+    beat = 60.0 / bpm
+    length = int(bars * 4 * beat * rate)
+    out = [0.0] * length
+    rng = random.Random(35)
+
+    def add(start, samples):
+        first = int(round(start * rate))
+        for i, value in enumerate(samples):
+            if first + i < length:
+                out[first + i] += value
+
+    def kick():
+        n = int(0.25 * rate)
+        phase, samples = 0.0, []
+        for i in range(n):
+            t = i / rate
+            phase += 2 * math.pi * (45 + 90 * math.exp(-t * 30)) / rate
+            samples.append(0.8 * math.sin(phase) * math.exp(-t * 12))
+        return samples
+
+    def noise(seconds, decay, gain, bright):
+        samples, last = [], 0.0
+        for i in range(int(seconds * rate)):
+            white = rng.uniform(-1, 1)
+            # A first difference lifts the highs for the hi-hat.
+            value = white - last if bright else white
+            last = white
+            samples.append(gain * value * math.exp(-i / rate * decay))
+        return samples
+
+    def bass(hertz, seconds):
+        samples = []
+        for i in range(int(seconds * rate)):
+            t = i / rate
+            saw = 2 * ((t * hertz) % 1.0) - 1
+            samples.append(0.25 * saw * min(1.0, t * 200) * math.exp(-t * 6))
+        return samples
+
+    notes = [55.0, 55.0, 65.4, 55.0, 73.4, 65.4, 55.0, 49.0]
+    for b in range(bars * 4):
+        start = b * beat
+        add(start, kick())
+        if b % 2 == 1:
+            add(start, noise(0.18, 18, 0.35, False))
+        add(start + beat / 2, noise(0.05, 60, 0.25, True))
+        for half in range(2):
+            add(start + half * beat / 2, bass(notes[(2 * b + half) % len(notes)], beat / 2 * 0.9))
+    peak = max(abs(v) for v in out)
+    frames = b"".join(struct.pack("<h", int(round(v / peak * 0.9 * 32767))) for v in out)
+    with open(path, "wb") as f:
+        f.write(b"RIFF" + struct.pack("<I", 36 + len(frames)) + b"WAVEfmt ")
+        f.write(struct.pack("<IHHIIHH", 16, 1, 1, rate, rate * 2, 2, 16))
+        f.write(b"data" + struct.pack("<I", len(frames)) + frames)
+
+
 def main():
     for name in NAMES:
         common(name)
@@ -150,6 +210,9 @@ def main():
     glow(os.path.join(textures("text"), "spark.png"), 16, (255, 220, 140))
     backdrop("flow", (16, 20, 24), (40, 44, 52))
     rounded_square(os.path.join(textures("flow"), "cell.png"), 96, (90, 200, 255))
+    backdrop("music", (8, 10, 26), (34, 12, 40))
+    os.makedirs(os.path.join(EXAMPLES, "music", "assets", "music"), exist_ok=True)
+    song(os.path.join(EXAMPLES, "music", "assets", "music", "groove.wav"))
 
 
 if __name__ == "__main__":

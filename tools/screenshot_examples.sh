@@ -6,9 +6,9 @@ cd "$(dirname "$0")/.."
 build_dir=${1:-build}
 shift || true
 # The moment of each example that shows what it teaches, in seconds of demo time.
-declare -A moment=([buffers]=3 [tweens]=1.2 [shaders]=3 [animation]=2.5 [particles]=4.5 [text]=0.7 [flow]=2.6)
+declare -A moment=([buffers]=3 [tweens]=1.2 [shaders]=3 [animation]=2.5 [particles]=4.5 [text]=0.7 [flow]=2.6 [music]=2.05)
 names=("$@")
-[ ${#names[@]} -eq 0 ] && names=(buffers tweens shaders animation particles text flow)
+[ ${#names[@]} -eq 0 ] && names=(buffers tweens shaders animation particles text flow music)
 mkdir -p docs/examples
 for name in "${names[@]}"; do
     out=$(mktemp -d)

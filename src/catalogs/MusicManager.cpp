@@ -3,6 +3,7 @@
 #include "catalogs/CatalogJson.hpp"
 #include "catalogs/JsonFormat.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <iostream>
 
@@ -59,6 +60,16 @@ bool MusicManager::hasSong(const std::string& key) const
     return songs.find(key) != songs.end();
 }
 
+std::vector<std::string> MusicManager::songFiles() const
+{
+    std::vector<std::string> files;
+    for (const auto& entry : songs)
+        files.push_back(entry.second->file);
+    std::sort(files.begin(), files.end());
+    files.erase(std::unique(files.begin(), files.end()), files.end());
+    return files;
+}
+
 void MusicManager::play(bool loop, const std::string& key)
 {
     const auto found = songs.find(key);
@@ -73,6 +84,8 @@ void MusicManager::play(bool loop, const std::string& key)
     {
         std::cerr << Component << ": Unable to load music file " << song.file << "." << std::endl;
         heldState = sf::SoundSource::Stopped;
+        clock.song = nullptr;
+        clock.state = sf::SoundSource::Stopped;
         if (listener)
             listener->songStopped();
         return;
@@ -86,6 +99,10 @@ void MusicManager::play(bool loop, const std::string& key)
         music->setVolume(0.f);
     if (listener)
         listener->songStarted(song, loop);
+    clock.song = &song;
+    clock.state = sf::SoundSource::Playing;
+    clock.position = 0.0;
+    clock.songStartStep = clock.step;
     if (held)
     {
         heldState = sf::SoundSource::Playing;
@@ -99,6 +116,8 @@ void MusicManager::pause()
 {
     if (listener)
         listener->paused();
+    if (clock.state == sf::SoundSource::Playing)
+        clock.state = sf::SoundSource::Paused;
     if (!held)
         music->pause();
     else if (heldState == sf::SoundSource::Playing)
@@ -109,6 +128,15 @@ void MusicManager::resume()
 {
     if (listener)
         listener->resumed();
+    if (clock.song)
+    {
+        if (clock.state != sf::SoundSource::Paused)
+        {
+            clock.position = 0.0;
+            clock.songStartStep = clock.step;
+        }
+        clock.state = sf::SoundSource::Playing;
+    }
     if (!held)
     {
         music->play();
@@ -137,21 +165,35 @@ void MusicManager::hold()
 
 void MusicManager::advanceHeld(float dt)
 {
-    if (!held || heldState != sf::SoundSource::Playing)
+    if (held)
+        advancePosition(heldPosition, heldState, dt);
+}
+
+void MusicManager::advanceClock(float dt)
+{
+    ++clock.step;
+    advancePosition(clock.position, clock.state, dt);
+    if (clock.state == sf::SoundSource::Stopped)
+        clock.position = 0.0;
+}
+
+void MusicManager::advancePosition(double& position, sf::SoundSource::Status& state, float dt) const
+{
+    if (state != sf::SoundSource::Playing)
         return;
-    heldPosition += static_cast<double>(dt);
+    position += static_cast<double>(dt);
     const double duration = static_cast<double>(music->getDuration().asSeconds());
-    if (heldPosition < duration)
+    if (position < duration)
         return;
     const sf::Music::TimeSpan span = music->getLoopPoints();
     const double loopStart = static_cast<double>(span.offset.asSeconds());
     const double loopLength = static_cast<double>(span.length.asSeconds());
     if (music->getLoop() && loopLength > 0.0)
-        heldPosition = loopStart + std::fmod(heldPosition - loopStart, loopLength);
+        position = loopStart + std::fmod(position - loopStart, loopLength);
     else
     {
-        heldState = sf::SoundSource::Stopped;
-        heldPosition = 0.0;
+        state = sf::SoundSource::Stopped;
+        position = 0.0;
     }
 }
 
@@ -182,6 +224,7 @@ void MusicManager::restart()
     fadeTween = Tween();
     heldState = sf::SoundSource::Stopped;
     heldPosition = 0.0;
+    clock = SongClock();
 }
 
 void MusicManager::fadeOut(float seconds)
@@ -223,4 +266,7 @@ void MusicManager::clear()
     if (muted)
         music->setVolume(0.f);
     songs.clear();
+    // The clock's song was one of them.
+    clock.song = nullptr;
+    clock.state = sf::SoundSource::Stopped;
 }

@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 struct Song
 {
@@ -48,6 +49,18 @@ public:
     virtual void resumed() = 0;
 };
 
+// Where the music player is at the current step, counted in fixed steps instead of read from
+// the audio thread, so that it is the same however the step is reached (playing, a seek, a
+// render). The player's step advances it once per step.
+struct SongClock
+{
+    long step = 0;           // steps since the start
+    long songStartStep = -1; // the step in which the current song started (-1: none yet)
+    const Song* song = nullptr;
+    sf::SoundSource::Status state = sf::SoundSource::Stopped;
+    double position = 0.0; // seconds into the song
+};
+
 // The music catalog ("assets/music.json") and the program's one music player.
 class MusicManager
 {
@@ -59,6 +72,8 @@ public:
     // it any more.
     void clear();
     bool hasSong(const std::string& key) const;
+    // The files of every song, sorted.
+    std::vector<std::string> songFiles() const;
 
     void play(bool loop, const std::string& key);
     void pause();
@@ -89,12 +104,18 @@ public:
     sf::SoundSource::Status heldStatus() const { return heldState; }
     double heldSeconds() const { return heldPosition; }
 
+    // One fixed step on the clock: the song moves on by dt while it plays.
+    void advanceClock(float dt);
+    const SongClock& songClock() const { return clock; }
+
     float currentVolume = 0.f;
     bool muted = false;
     Tween fadeTween;
 
 private:
     void loadEntry(const std::string& key, const nlohmann::json& entry);
+    // Moves a position by dt along the stream's song: round its loop, or to a stop at its end.
+    void advancePosition(double& position, sf::SoundSource::Status& state, float dt) const;
 
     std::unordered_map<std::string, std::unique_ptr<Song>> songs;
     std::unique_ptr<sf::Music> music = std::make_unique<sf::Music>();
@@ -102,4 +123,5 @@ private:
     int holdDepth = 0;
     sf::SoundSource::Status heldState = sf::SoundSource::Stopped;
     double heldPosition = 0.0; // seconds into the song
+    SongClock clock;
 };

@@ -122,6 +122,14 @@ void ShaderManager::recordUniforms(sf::Shader& shader)
     }
 }
 
+std::vector<sf::Shader*> ShaderManager::all() const
+{
+    std::vector<sf::Shader*> list;
+    for (const auto& entry : shaders)
+        list.push_back(entry.second.get());
+    return list;
+}
+
 void ShaderManager::restart()
 {
     for (const FloatUniform& uniform : asLoaded)

@@ -39,6 +39,8 @@ public:
     void clear();
     sf::Shader* addShader(const std::string& key, const std::string& fragmentPath);
     bool hasShader(const std::string& key) const;
+    // Every shader of the catalog, in no particular order.
+    std::vector<sf::Shader*> all() const;
 
     // The shared shader, or null after "ShaderManager: Shader with key <key> does not exist.".
     sf::Shader* getShader(const std::string& key);

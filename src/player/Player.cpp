@@ -24,6 +24,10 @@
 #include <string_view>
 #include <iostream>
 
+static_assert(FrameTimer::StepsPerSecond == SongAnalysis::FramesPerSecond &&
+                  FrameTimer::StepsPerSecond == TempoGrid::StepsPerSecond,
+              "the music's analysis and tempo grid count the player's steps");
+
 namespace
 {
 // Closing the window is noticed about once a second of demo time during a long seek.
@@ -79,9 +83,29 @@ bool Player::load()
     cutscene.loadScript(DemoPaths::Script);
 
     setPostUniforms();
+    bindMusic({});
     if (scene.texture->setActive(true))
         contextHold = std::make_unique<ContextHold>();
     return true;
+}
+
+void Player::bindMusic(const std::set<std::string>& refresh)
+{
+    std::vector<sf::Shader*> shaders = ShaderManager::instance().all();
+    shaders.push_back(&postShader);
+    musicUniforms.bind(shaders);
+    // Only a demo whose shaders listen pays for the analysis.
+    if (musicUniforms.any())
+        songs.analyse(MusicManager::instance().songFiles(), refresh);
+    applyMusic();
+}
+
+void Player::applyMusic()
+{
+    if (!musicUniforms.any())
+        return;
+    songs.frameNow(MusicManager::instance(), GameCutscene::instance().interp.tempo, musicFrame);
+    musicUniforms.apply(musicFrame);
 }
 
 void Player::setPostUniforms()
@@ -120,6 +144,7 @@ bool Player::reload(const std::set<std::string>& saved)
     }
     setPostUniforms();
     cutscene.loadScript(DemoPaths::Script);
+    bindMusic(saved);
     quiet.set(false);
     rewind();
     return loaded;
@@ -160,11 +185,13 @@ void Player::update()
     postShader.setUniform("iTime", iTime);
     MusicManager& music = MusicManager::instance();
     music.advanceHeld(FrameTimer::Step);
+    music.advanceClock(FrameTimer::Step);
     music.updateFade(FrameTimer::Step);
 
     GameCutscene& cutscene = GameCutscene::instance();
     cutscene.update(FrameTimer::Step);
     TextManager::instance().update(FrameTimer::Step);
+    applyMusic();
     playing = playing && cutscene.interp.running;
     fade.advance(FrameTimer::Step);
     if (observer)
@@ -324,6 +351,7 @@ void Player::rewind()
     playing = !closeRequested;
     stepCount = 0;
     renderedStep = -1;
+    applyMusic();
 }
 
 bool Player::seek(long target, bool toLabel)

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "audio/MusicFrame.hpp"
+#include "audio/MusicUniforms.hpp"
+#include "audio/SongLibrary.hpp"
 #include "catalogs/DemoConfig.hpp"
 #include "player/ConsoleQuiet.hpp"
 #include "player/ContextHold.hpp"
@@ -114,6 +117,8 @@ public:
     float time() const { return iTime; }
     const ScreenFade& screenFade() const { return fade; }
     const SceneCanvas& sceneCanvas() const { return scene; }
+    // What the shaders' music uniforms hold at the current step.
+    const MusicFrame& music() const { return musicFrame; }
     // Every step's lines count as unprinted again (tests that replay from a rewind).
     void forgetPrinted() { printedSteps = 0; }
     // Steps up to `step` count as printed: a seek through them stays quiet.
@@ -124,6 +129,11 @@ private:
     bool loadPostShader();
     // The post-processing shader's scene, noise and time.
     void setPostUniforms();
+    // Finds the shaders with music uniforms and, when there are some, analyses the songs not
+    // analysed yet and those in `refresh`.
+    void bindMusic(const std::set<std::string>& refresh);
+    // The music heard at this step into the shaders that listen.
+    void applyMusic();
     // seekTo: to `target` steps, or with `toLabel` to the step in which the main flow reaches
     // the interpreter's watch line.
     bool seek(long target, bool toLabel);
@@ -141,6 +151,9 @@ private:
     sf::Sprite postSprite;
     sf::Shader postShader;
     float iTime = 0.f;
+    SongLibrary songs;
+    MusicUniforms musicUniforms;
+    MusicFrame musicFrame;
     ScreenFade fade;
     std::unique_ptr<ContextHold> contextHold;
     ConsoleQuiet quiet;

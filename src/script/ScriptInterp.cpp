@@ -3,6 +3,7 @@
 #include "catalogs/MusicManager.hpp"
 #include "script/ScriptParams.hpp"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cstring>
@@ -78,6 +79,9 @@ bool reachedEnd()
 using K = ParamKind;
 constexpr Param SongParams[] = {{"song", K::Song}};
 constexpr Param SecondsParams[] = {{"seconds", K::Number}};
+constexpr Param TempoParams[] = {{"bpm", K::Number}, {"beats_per_bar", K::Integer, "4"}, {"offset", K::Number, "0"}};
+constexpr Param BeatsParams[] = {{"beats", K::Integer}};
+constexpr Param BarsParams[] = {{"bars", K::Integer}};
 constexpr Param FlagParams[] = {{"flag", K::Flag}, {"value", K::Integer}};
 constexpr Param VariableParams[] = {{"variable", K::Variable}, {"value", K::Integer}};
 constexpr Param LabelParams[] = {{"label", K::Label}};
@@ -106,6 +110,9 @@ const ScriptInterp::Command ScriptInterp::commands[] = {
     {{{"mul_var", VariableParams}, Flow::Next}, &ScriptInterp::mulVar},
     {{{"div_var", VariableParams}, Flow::Next}, &ScriptInterp::divVar},
     {{{"delay", SecondsParams}, Flow::Yield}, &ScriptInterp::delayCommand},
+    {{{"tempo", TempoParams}, Flow::Next}, &ScriptInterp::tempoCommand},
+    {{{"delay_beats", BeatsParams}, Flow::Yield}, &ScriptInterp::delayBeats},
+    {{{"delay_bars", BarsParams}, Flow::Yield}, &ScriptInterp::delayBars},
     {{{"goto", LabelParams}, Flow::Goto}, &ScriptInterp::gotoCommand},
     {{{"gosub", LabelParams}, Flow::Gosub}, &ScriptInterp::gosubCommand},
     {{{"reset_script", NoParams}, Flow::Yield}, &ScriptInterp::resetScript},
@@ -213,6 +220,7 @@ void ScriptInterp::bind(Script* boundScript, GameEntity* boundEntity)
 void ScriptInterp::rewind()
 {
     reset();
+    tempo = TempoGrid();
     lineCount = script ? script->lineCount() : 0;
     running = script != nullptr;
     runawayReported = false;
@@ -682,6 +690,60 @@ ScriptInterp::Step ScriptInterp::delayCommand(const Params& params)
 {
     pc += 1;
     delay = getFloat(params, 0);
+    return Step::Yield;
+}
+
+ScriptInterp::Step ScriptInterp::tempoCommand(const Params& params)
+{
+    const double bpm = getFloat(params, 0);
+    const int beatsPerBar = params.size() > 1 ? getInt(params, 1) : TempoParams[1].fallbackInteger;
+    const double offset = params.size() > 2 ? getFloat(params, 2) : 0.0;
+    if (!tempo.set(bpm, beatsPerBar, offset))
+        Problem::report(lineProblem() << "the tempo needs more than 0 beats a minute and at least 1 beat a bar; "
+                                         "the grid stays as it was.");
+    return Step::Next;
+}
+
+namespace
+{
+// The grid's origin: the step in which the song started, or the demo's start before any song.
+long gridAnchor(const SongClock& clock)
+{
+    return clock.songStartStep >= 0 ? clock.songStartStep : 0;
+}
+} // namespace
+
+ScriptInterp::Step ScriptInterp::delayBeats(const Params& params)
+{
+    const SongClock& clock = MusicManager::instance().songClock();
+    return delaySteps(tempo.stepsToBeat(clock.step, gridAnchor(clock), getInt(params, 0)));
+}
+
+ScriptInterp::Step ScriptInterp::delayBars(const Params& params)
+{
+    const SongClock& clock = MusicManager::instance().songClock();
+    return delaySteps(tempo.stepsToBar(clock.step, gridAnchor(clock), getInt(params, 0)));
+}
+
+ScriptInterp::Step ScriptInterp::delaySteps(long steps)
+{
+    // update counts the delay down by one step's time and runs no line in the step that brings it
+    // to 0: a wait of `steps` needs steps - 1 of those. Half a step of margin keeps the float
+    // countdown from gaining or losing a step; the count is then checked as update will do it.
+    constexpr float StepTime = 1.f / TempoGrid::StepsPerSecond;
+    const long quiet = std::max(0L, steps - 1);
+    float wait = (static_cast<float>(quiet) - 0.5f) * StepTime;
+    for (int attempt = 0; attempt < 4; ++attempt)
+    {
+        long counted = 0;
+        for (float left = wait; left > 0.f; left -= StepTime)
+            ++counted;
+        if (counted == quiet)
+            break;
+        wait += static_cast<float>(quiet - counted) * StepTime;
+    }
+    pc += 1;
+    delay = wait;
     return Step::Yield;
 }
 

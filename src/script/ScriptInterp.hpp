@@ -1,5 +1,6 @@
 #pragma once
 
+#include "audio/TempoGrid.hpp"
 #include "script/CommandSignature.hpp"
 #include "script/GameEntity.hpp"
 #include "script/Script.hpp"
@@ -75,6 +76,8 @@ public:
     GameEntity* entity = nullptr;
     std::string aliases[AliasCount];
     bool resetRequested = false;
+    // The musical grid of delay_beats and delay_bars (tempo sets it; 120 BPM in 4 until then).
+    TempoGrid tempo;
 
     // Fast-forward support: a main-flow run that arrives at line `watchLine` (by running on to it
     // or by a jump) sets `watchReached`. Sections run by executeSub do not count. -1: no watch.
@@ -153,6 +156,11 @@ private:
     Step mulVar(const Params& params);
     Step divVar(const Params& params);
     Step delayCommand(const Params& params);
+    Step tempoCommand(const Params& params);
+    Step delayBeats(const Params& params);
+    Step delayBars(const Params& params);
+    // Waits `steps` steps: the next line runs in the step `steps` after this one.
+    Step delaySteps(long steps);
     Step gotoCommand(const Params& params);
     Step gosubCommand(const Params& params);
     Step resetScript(const Params& params);

@@ -40,3 +40,36 @@ TEST(StepAllocations, TheWholeStepOfABusySceneDoesNotAllocate)
     fs::remove_all(folder);
 }
 #endif
+
+#ifdef KESTRUNE_TEST_GL
+// The music uniforms of a shader that declares them all, with a song playing, allocate nothing.
+TEST(StepAllocations, MusicUniformsDoNotAllocate)
+{
+    namespace fs = std::filesystem;
+    const fs::path previous = fs::current_path();
+    const fs::path folder = fs::temp_directory_path() / "kestrune-music-allocations";
+    fs::remove_all(folder);
+    fs::copy(fs::path(KESTRUNE_SOURCE_DIR) / "examples" / "music", folder, fs::copy_options::recursive);
+    fs::current_path(folder);
+
+    testing::internal::CaptureStdout();
+    Player app;
+    app.loadConfig();
+    const bool loaded = app.load();
+    for (int i = 0; i < 30; ++i)
+        app.update();
+    testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(loaded);
+    ASSERT_GT(app.music().level, 0.f);
+
+    countingAllocations = true;
+    for (int i = 0; i < 5; ++i)
+        app.update();
+    countingAllocations = false;
+    EXPECT_EQ(allocations.load(), 0);
+    EXPECT_GT(app.music().level, 0.f);
+
+    fs::current_path(previous);
+    fs::remove_all(folder);
+}
+#endif
