@@ -151,8 +151,15 @@ void LinkServer::broadcast(const std::string& line)
             continue;
         client.out += line;
         client.out += '\n';
-        flush(client);
+        if (client.out.size() > MostPending)
+            client.gone = true;
     }
+}
+
+void LinkServer::send()
+{
+    for (Client& client : clients)
+        flush(client);
     dropGone();
 }
 
@@ -174,7 +181,7 @@ void LinkServer::accept()
         if (clients.size() >= MostClients)
         {
             const std::string line = errorLine("too many clients: " + std::to_string(MostClients) + " are connected");
-            send(fd, line.data(), line.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+            ::send(fd, line.data(), line.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
             ::close(fd);
             continue;
         }
@@ -239,7 +246,7 @@ void LinkServer::flush(Client& client)
 {
     while (!client.gone && !client.out.empty())
     {
-        const ssize_t sent = send(client.fd, client.out.data(), client.out.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        const ssize_t sent = ::send(client.fd, client.out.data(), client.out.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
         if (sent < 0)
         {
             if (errno == EINTR)

@@ -35,8 +35,11 @@ public:
     // Takes new clients, reads what they sent and answers each whole line with `answer(line)`
     // (one JSON object, without the newline), then sends what is waiting.
     void poll(const std::function<std::string(const std::string&)>& answer);
-    // Sends `line` (without its newline) to every client.
+    // Queues `line` (without its newline) for every client; the next poll or send() sends it.
+    // Safe within poll's answer: no client is dropped here.
     void broadcast(const std::string& line);
+    // Sends what is waiting and drops the clients that are gone or do not read.
+    void send();
     bool hasClients() const { return !clients.empty(); }
     std::size_t clientCount() const { return clients.size(); }
 

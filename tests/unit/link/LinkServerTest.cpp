@@ -136,6 +136,7 @@ TEST(LinkServer, AnswersEachLineInOrderAndSendsEventsToAll)
     ASSERT_TRUE(pollUntil(server, [&] { return (got += first.read()).size() >= 3 * 13; }));
     EXPECT_EQ(got, "{\"ok\": {\"a\":1}}\n{\"ok\": {\"b\":2}}\n{\"ok\": {\"c\":3}}\n");
     server.broadcast("{\"state\":1}");
+    server.send();
     got.clear();
     std::string other;
     ASSERT_TRUE(pollUntil(server, [&] {
@@ -181,7 +182,10 @@ TEST(LinkServer, RefusesTooLongLinesTooManyClientsAndDropsOnesThatDoNotRead)
     ASSERT_TRUE(pollUntil(server, [&] { return server.clientCount() == 1; }));
     const std::string event = "{\"state\":\"" + std::string(1000, 's') + "\"}";
     for (std::size_t sent = 0; sent < 4 * LinkServer::MostPending && server.clientCount() == 1; sent += event.size())
+    {
         server.broadcast(event);
+        server.send();
+    }
     EXPECT_EQ(server.clientCount(), 0u);
 }
 
