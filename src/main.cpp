@@ -3,6 +3,7 @@
 #include "cli/CommandLine.hpp"
 #include "cli/CommandListing.hpp"
 #include "cli/LaunchCheck.hpp"
+#include "link/LinkClient.hpp"
 #include "play/DemoWindow.hpp"
 #include "play/PlayLoop.hpp"
 #include "player/FrameStats.hpp"
@@ -81,6 +82,19 @@ int main(int argc, char** argv)
     }
     if (!options.joinOut.empty())
         return RenderJoin::run(options.joinOut, options.joinParts);
+    if (options.send)
+    {
+        std::string answer;
+        switch (LinkClient::send(options.dir, options.sendRequest, answer))
+        {
+        case LinkClient::Result::Answered: std::cout << answer << std::endl; return LinkClient::isOk(answer) ? 0 : 1;
+        case LinkClient::Result::NoPlayer:
+            std::cerr << "kestrune: --send: no author-mode player runs the demo in '" << options.dir
+                      << "' (start one with kestrune --author)" << std::endl;
+            return 2;
+        case LinkClient::Result::Failed: std::cerr << "kestrune: --send: " << answer << std::endl; return 1;
+        }
+    }
     // The output is named from where the command runs, before the player moves into the demo.
     if (!options.renderOut.empty())
         options.renderOut = std::filesystem::absolute(options.renderOut).lexically_normal().string();

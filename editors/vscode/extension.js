@@ -20,6 +20,8 @@ async function checkOnSave(document) {
 
 function activate(context) {
   context.subscriptions.push(vscode.workspace.onDidSaveTextDocument(checkOnSave));
+  // The running author-mode player: its commands live in player.js.
+  require('./player').activate(context);
 }
 
 function deactivate() {}

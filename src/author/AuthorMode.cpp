@@ -97,6 +97,7 @@ void AuthorMode::run(sf::RenderWindow& window)
     {
         const float frameTime = frameClock.restart().asSeconds();
         handleEvents(window);
+        link.serve([this](const Transport::Request& request) { carryOut(request); });
         if (quit)
             break;
         watchFiles();
@@ -108,6 +109,7 @@ void AuthorMode::run(sf::RenderWindow& window)
         if (loopStart >= 0)
             seek(loopStart);
         drawFrame(window);
+        link.publish();
         // Frame times say how playing keeps up; a held picture keeps its figures still.
         if (stepped)
         {
@@ -347,6 +349,7 @@ void AuthorMode::reload()
     }
     reporting = false;
     std::cout << "author: reloaded " << names << "; " << transport.stateText(player.steps()) << std::endl;
+    link.reloaded(names);
 }
 
 void AuthorMode::toggleLabels()

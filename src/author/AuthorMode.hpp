@@ -1,5 +1,6 @@
 #pragma once
 
+#include "author/AuthorLink.hpp"
 #include "author/AuthorOverlay.hpp"
 #include "author/ConsoleTap.hpp"
 #include "author/ErrorPanel.hpp"
@@ -101,4 +102,7 @@ private:
     bool reporting = false;       // printing the check's own lines, which the panel holds already
     std::string heard;            // the last problem line the console tap heard
     bool starting = false;        // landing on --start's point
+
+    // The editor's channel: its requests go through the transport as the keys' do.
+    AuthorLink link{player, transport, panel};
 };

@@ -7,6 +7,8 @@ void ErrorPanel::add(const std::string& text, double now)
     const auto same = std::find_if(passing.begin(), passing.end(), [&](const Entry& e) { return e.text == text; });
     if (same != passing.end())
         passing.erase(same);
+    else if (heard)
+        heard(text);
     passing.push_back({text, now + ShowSeconds});
     while (passing.size() > MaxLines)
         passing.pop_front();
@@ -14,7 +16,10 @@ void ErrorPanel::add(const std::string& text, double now)
 
 void ErrorPanel::setSticky(const std::string& key, const std::string& text)
 {
-    sticky[key] = text;
+    std::string& standing = sticky[key];
+    if (standing != text && heard)
+        heard(text);
+    standing = text;
 }
 
 void ErrorPanel::clearSticky(const std::string& key)

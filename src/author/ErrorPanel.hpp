@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <deque>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -29,6 +30,10 @@ public:
     // A console line placed as the checker places its findings: "where: line", where `where` is
     // "path:line" or empty when no place is known.
     static std::string describe(const std::string& line, const std::string& where);
+
+    // Hears each report as it first appears (a renewal or the same standing text again is not
+    // heard); null: none.
+    std::function<void(const std::string&)> heard;
 
 private:
     struct Entry

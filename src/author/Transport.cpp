@@ -92,6 +92,12 @@ int Transport::stepsForFrame(float frameTime)
     return steps;
 }
 
+void Transport::setPaused(bool on)
+{
+    paused = on;
+    timer.accumulator = 0.f;
+}
+
 long Transport::loopReturn(long step) const
 {
     return hasLoop() && step >= loopEnd ? loopStart : -1;

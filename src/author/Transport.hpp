@@ -64,6 +64,9 @@ public:
     std::string speedText() const;
     static std::string speedText(int exponent);
 
+    // Pause or play as Space does, for a request that says which.
+    void setPaused(bool on);
+
     bool atNormalSpeed() const { return speedExponent == 0; }
     bool hasLoop() const { return loopEnd >= 0; }
 

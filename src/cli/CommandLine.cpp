@@ -167,6 +167,9 @@ const std::string& CommandLine::usage()
                     "                         (name:kind, [optional=default]) and exit\n"
                     "  --json                 with --list-commands: one JSON document of the\n"
                     "                         commands, constants and easing curves\n"
+                    "  --send DIR REQUEST     send one request line to the author-mode player of\n"
+                    "                         the demo in DIR and print its answer: exit status 0\n"
+                    "                         on ok, 1 on an error, 2 when no player runs there\n"
                     "  --help                 show this help and exit\n"
                     "  --version              show the version and exit\n");
     return text;
@@ -232,6 +235,18 @@ bool CommandLine::parse(int argc, const char* const* argv, std::string& error)
                 return false;
             }
             start = value;
+        }
+        else if (name == "--send")
+        {
+            // --send DIR REQUEST: both follow, the folder first.
+            if (hasValue || i + 2 >= argc)
+            {
+                error = "option --send needs a folder and a request, as in --send DIR '{\"state\": true}'";
+                return false;
+            }
+            send = true;
+            dir = argv[++i];
+            sendRequest = argv[++i];
         }
         else if (name == "--render")
         {
@@ -359,6 +374,11 @@ bool CommandLine::parse(int argc, const char* const* argv, std::string& error)
         }
     }
 
+    if (send && (argc != 4))
+    {
+        error = "--send DIR REQUEST takes no other options";
+        return false;
+    }
     if (json && !listCommands)
     {
         error = "--json goes with --list-commands";

@@ -36,6 +36,8 @@ public:
     bool author = false;       // --author
     bool listCommands = false; // --list-commands
     bool json = false;         // --json (with --list-commands)
+    std::string sendRequest;   // --send DIR REQUEST: the request (DIR is `dir`)
+    bool send = false;
     std::string commandLine;   // the whole command as typed, quoted for the shell
 
 private:

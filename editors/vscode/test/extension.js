@@ -17,6 +17,15 @@ function standIn() {
       },
       getConfiguration: (section) => ({ get: (key, fallback) => editor.settings[`${section}.${key}`] ?? fallback }),
     },
+    // The player's commands (test/player.js tests them) need these to register.
+    commands: { registerCommand: () => ({ dispose() {} }) },
+    window: {
+      createTextEditorDecorationType: () => ({ dispose() {} }),
+      createStatusBarItem: () => ({ show() {}, hide() {}, dispose() {} }),
+      onDidChangeVisibleTextEditors: () => ({ dispose() {} }),
+    },
+    ThemeColor: class {},
+    StatusBarAlignment: { Left: 1 },
     tasks: {
       get taskExecutions() { return editor.running.map((task) => ({ task })); },
       fetchTasks: async () => editor.tasks,
@@ -55,7 +64,7 @@ const cases = [
 ];
 
 (async () => {
-  assert.strictEqual(context.subscriptions.length, 1, 'activate registers one listener');
+  assert.strictEqual(editor.saveListeners.length, 1, 'activate registers one save listener');
   for (const [name, arrange, languageId, expected] of cases) {
     arrange();
     assert.deepStrictEqual(await save(languageId), expected, `saving ${name}`);

@@ -1,0 +1,277 @@
+#!/usr/bin/env python3
+"""Author mode's control channel through the real kestrune binary on a virtual screen.
+
+usage: link_test.py <kestrune binary> seek|transport|hostile
+
+A test starts `kestrune --author` in a temporary copy of a demo, finds the channel's socket in the
+announcement file of the demo's folder, sends request lines and reads the answer and event lines,
+and checks the picture against --render --start. It waits for what the program says or shows,
+never for a fixed time.
+"""
+
+import json
+import os
+import socket
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+from author_test import TICKS, Failure, Session, demo_folder, reference_frame, start, wait_for  # noqa: E402
+from run_case import screenshot  # noqa: E402
+
+ANNOUNCEMENT = ".kestrune-author"
+
+
+class Channel:
+    """One connection to the player's channel: request lines out, answer and event lines in."""
+
+    def __init__(self, session):
+        self.session = session
+        path = os.path.join(session.folder, ANNOUNCEMENT)
+        said = wait_for(lambda: os.path.exists(path) and open(path).read().strip(),
+                        lambda: "no announcement file %s" % path, session.process)
+        self.sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        self.sock.connect(json.loads(said)["socket"])
+        self.sock.settimeout(0.05)
+        self.buffer = b""
+        self.events = []  # every event line read so far, in order
+
+    def lines(self):
+        try:
+            data = self.sock.recv(65536)
+            if not data:
+                raise Failure("the player closed the channel")
+            self.buffer += data
+        except socket.timeout:
+            pass
+        got = []
+        while b"\n" in self.buffer:
+            line, self.buffer = self.buffer.split(b"\n", 1)
+            got.append(json.loads(line))
+        return got
+
+    def ask(self, request):
+        """Sends a request (a dict or a raw line) and returns its answer; events are kept."""
+        line = request if isinstance(request, str) else json.dumps(request)
+        self.sock.sendall(line.encode() + b"\n")
+        answers = []
+
+        def answered():
+            for message in self.lines():
+                (answers if "ok" in message or "error" in message else self.events).append(message)
+            return answers
+        return wait_for(answered, lambda: "no answer to %s" % line, self.session.process, timeout=120)[0]
+
+    def ok(self, request):
+        answer = self.ask(request)
+        if "ok" not in answer:
+            raise Failure("%s answered %s" % (request, answer))
+        return answer["ok"]
+
+    def error(self, request, piece):
+        answer = self.ask(request)
+        if piece not in answer.get("error", ""):
+            raise Failure("%s answered %s, not an error saying %r" % (request, answer, piece))
+
+    def event(self, probe, what):
+        """Reads events until one satisfies `probe`; returns it."""
+        seen = len(self.events)
+
+        def found():
+            for message in self.lines():
+                self.events.append(message)
+            return [e for e in self.events[seen:] if probe(e)]
+        return wait_for(found, lambda: "no event: %s; events: %s" % (what, self.events[-5:]), self.session.process)[0]
+
+    def close(self):
+        self.sock.close()
+
+
+def same_picture(session, binary, step, what):
+    expected = reference_frame(binary, session.folder, step)
+    session.wait_screen(lambda shot: shot[2] == expected,
+                        lambda _: "after %s (step %d) the picture differs from --render --start" % (what, step))
+
+
+def send(binary, folder, request):
+    run = subprocess.run([os.path.abspath(binary), "--send", folder, request], stdout=subprocess.PIPE,
+                         stderr=subprocess.PIPE, timeout=120)
+    return run.returncode, run.stdout.decode().strip(), run.stderr.decode().strip()
+
+
+def test_seek(binary):
+    """Seeks to a line, a label and a time land on the frame --render --start gives for that step."""
+    folder = demo_folder()
+    session = Session(binary, folder)
+    start(session)
+    session.press("F3")  # the overlay is not part of the demo's picture
+    channel = Channel(session)
+    channel.ok({"pause": True})
+    # Line 60 of the bundled script is in the loop after :orbit; the label's own line is 57.
+    at_line = channel.ok({"seek": {"line": 60}})
+    if at_line["line"] != 60 or at_line["label"] != "orbit" or not at_line["paused"]:
+        raise Failure("seek to line 60 says %s" % at_line)
+    same_picture(session, binary, at_line["step"], "seek to line 60")
+    at_label = channel.ok({"seek": {"label": "orbit"}})
+    at_label_line = channel.ok({"seek": {"line": 57}})
+    if at_label["step"] != at_label_line["step"] or at_label["step"] > at_line["step"]:
+        raise Failure("label orbit at step %d, its line 57 at %d, line 60 at %d" % (
+            at_label["step"], at_label_line["step"], at_line["step"]))
+    same_picture(session, binary, at_label["step"], "seek to label orbit")
+    at_time = channel.ok({"seek": {"time": 12.5}})
+    if at_time["step"] != 750 or at_time["time"] != 12.5:
+        raise Failure("seek to 12.5 s says %s" % at_time)
+    same_picture(session, binary, 750, "seek to 12.5 s")
+    # Back to the earlier step, then --send from outside: its exit status says ok or error.
+    code, out, _ = send(binary, folder, '{"seek": {"step": %d}}' % at_line["step"])
+    if code != 0 or json.loads(out)["ok"]["step"] != at_line["step"]:
+        raise Failure("--send seek step: %d %s" % (code, out))
+    same_picture(session, binary, at_line["step"], "--send seek to step %d" % at_line["step"])
+    # Places the main flow never runs, each with its reason.
+    channel.error({"seek": {"line": 80}}, "is in the section \"init\"")
+    channel.error({"seek": {"line": 100000}}, "has no command at or after line 100000")
+    channel.error({"seek": {"label": "nowhere"}}, "defines no label \"nowhere\"")
+    channel.error({"seek": {"label": "render"}}, "is a section")
+    code, out, _ = send(binary, folder, '{"seek": {"label": "nowhere"}}')
+    if code != 1 or "error" not in json.loads(out):
+        raise Failure("--send of a refused request: %d %s" % (code, out))
+    if channel.ok({"state": True})["step"] != at_line["step"]:
+        raise Failure("a refused seek moved the player")
+    channel.close()
+    session.quit()
+    code, _, err = send(binary, folder, '{"state": true}')
+    if code != 2 or "no author-mode player" not in err:
+        raise Failure("--send with no player: %d %s" % (code, err))
+
+
+def test_transport(binary):
+    """Pause, steps, play, speed and loop through the channel; state events arrive in order."""
+    session = Session(binary, demo_folder(TICKS))
+    start(session)
+    session.wait_line(r"LOG: tick 1")
+    channel = Channel(session)
+    paused = channel.ok({"pause": True})
+    if not paused["paused"]:
+        raise Failure("pause answered %s" % paused)
+    step = paused["step"]
+    # The keys' state lines are printed as before.
+    if session.next_state()[:2] != (True, step):
+        raise Failure("the console's state line after a pause differs from the channel's")
+    for delta, expected in ((1, step + 1), (1, step + 2), (-1, step + 1)):
+        got = channel.ok({"step": delta})
+        if got["step"] != expected or not got["paused"]:
+            raise Failure("step %d answered %s, expected step %d" % (delta, got, expected))
+        event = channel.event(lambda e: "state" in e and e["state"]["step"] == expected, "state at %d" % expected)
+        if not event["state"]["paused"]:
+            raise Failure("a state event while paused says playing")
+    states = [e["state"]["step"] for e in channel.events if "state" in e]
+    tail = states[states.index(step + 1):]
+    if tail != [step + 1, step + 2, step + 1]:
+        raise Failure("state events out of order: %s" % states)
+    if channel.ok({"speed": 2})["speed"] != 2 or channel.ok({"speed": 0.5})["speed"] != 0.5:
+        raise Failure("speed is not reported as set")
+    channel.ok({"speed": 1})
+    looped = channel.ok({"loop": [60, 90]})
+    if looped["loop"] != [60, 90]:
+        raise Failure("loop answered %s" % looped)
+    channel.ok({"seek": {"step": 60}})
+    channel.ok({"play": True})
+    # Playing: events come with growing steps, and the loop brings the player back to 60.
+    first = channel.event(lambda e: "state" in e and not e["state"]["paused"], "playing")["state"]["step"]
+    channel.event(lambda e: "state" in e and e["state"]["step"] > first, "a later step while playing")
+    channel.event(lambda e: "state" in e and e["state"]["step"] < first and e["state"]["step"] >= 60, "the loop's return")
+    if channel.ok({"loop": None})["loop"] is not None:
+        raise Failure("the loop is not cleared")
+    channel.close()
+    session.quit()
+
+
+def test_hostile(binary):
+    """Bad lines, a 10 MB line, a client that never reads, many clients and one that vanishes:
+    each gets one error or a closed connection, and the player plays on."""
+    folder = demo_folder(TICKS)
+    session = Session(binary, folder)
+    start(session)
+    channel = Channel(session)
+
+    def plays_on(what):
+        before = channel.ok({"state": True})["step"]
+        wait_for(lambda: channel.ok({"state": True})["step"] > before,
+                 lambda: "the player does not play on after %s" % what, session.process)
+
+    channel.error("this is not json", "not JSON")
+    channel.error('{"rewind": true}', "unknown request")
+    channel.error('{"seek": {"line": 60}', "not JSON")
+    plays_on("bad lines")
+
+    # A line of 10 MB: the channel answers once and closes that connection.
+    flood = Channel(session)
+    flood.sock.settimeout(30)
+    try:
+        flood.sock.sendall(b"x" * (10 * 1024 * 1024))
+    except (BrokenPipeError, ConnectionResetError):
+        pass
+    flood.sock.settimeout(0.05)
+    closed = []
+
+    def ended():
+        try:
+            for message in flood.lines():
+                if "error" not in message:
+                    raise Failure("a 10 MB line answered %s" % message)
+        except (Failure, ConnectionResetError):
+            closed.append(True)
+        return closed
+    wait_for(ended, lambda: "the connection of a 10 MB line stays open", session.process)
+    plays_on("a 10 MB line")
+
+    # A client that asks and asks but never reads is dropped; the player plays on.
+    deaf = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+    deaf.connect(json.loads(open(os.path.join(folder, ANNOUNCEMENT)).read())["socket"])
+    deaf.settimeout(0.2)
+    try:
+        deadline = time.time() + 60
+        while time.time() < deadline:
+            deaf.sendall(b'{"state": true}\n' * 256)
+            plays_on("a client that does not read")
+    except (BrokenPipeError, ConnectionResetError, socket.timeout):
+        pass
+    else:
+        raise Failure("a client that never reads is never dropped")
+    plays_on("a client that does not read")
+
+    # Many clients at once: those past the most are told so; a vanishing one is forgotten.
+    crowd = []
+    for _ in range(40):
+        peer = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        peer.connect(json.loads(open(os.path.join(folder, ANNOUNCEMENT)).read())["socket"])
+        peer.sendall(b'{"seek": {"step": 1}}\n{"state"')  # the second request never finishes
+        crowd.append(peer)
+    plays_on("many clients")
+    for peer in crowd:
+        peer.close()
+    plays_on("clients that vanish mid-request")
+    code, out, _ = send(binary, folder, '{"state": true}')
+    if code != 0:
+        raise Failure("--send after the hostile clients: %d %s" % (code, out))
+    channel.close()
+    deaf.close()
+    session.quit()
+
+
+def main():
+    binary, test = sys.argv[1], sys.argv[2]
+    tests = {"seek": test_seek, "transport": test_transport, "hostile": test_hostile}
+    try:
+        tests[test](binary)
+    except Failure as failure:
+        print("FAIL link %s: %s" % (test, failure))
+        return 1
+    print("PASS link %s" % test)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
