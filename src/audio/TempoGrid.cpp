@@ -1,5 +1,7 @@
 #include "audio/TempoGrid.hpp"
 
+#include <algorithm>
+
 #include <cmath>
 
 namespace
@@ -53,6 +55,14 @@ double TempoGrid::beatsAt(long step, long anchor) const
 {
     const double seconds = static_cast<double>(step - anchor) / StepsPerSecond - offsetSeconds;
     return seconds * beatsPerMinute / 60.0;
+}
+
+long TempoGrid::barSeek(long step, long anchor, int direction) const
+{
+    long target = step + stepsToBar(step, anchor, direction > 0 ? 1 : 0);
+    if (direction < 0 && target == step)
+        target = step + stepsToBar(step, anchor, -1);
+    return std::max(0L, target);
 }
 
 TempoGrid::BarBeat TempoGrid::barBeatAt(long step, long anchor) const

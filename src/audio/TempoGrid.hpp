@@ -34,6 +34,10 @@ public:
     long stepsToBar(long step, long anchor, long bars) const;
     // Exact beats since beat 0 at `step` (negative before it): what iBeats shows.
     double beatsAt(long step, long anchor) const;
+    // Where the author's bar keys go from `step`: with `direction` 1 the start of the next bar;
+    // with -1 the start of the bar that holds `step`, or of the bar before when `step` starts
+    // one. Never before step 0.
+    long barSeek(long step, long anchor, int direction) const;
     // The bar and the beat in it at `step`, as the author's overlay shows them ("12:3").
     BarBeat barBeatAt(long step, long anchor) const;
 

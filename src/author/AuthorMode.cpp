@@ -162,6 +162,7 @@ void AuthorMode::carryOut(const Transport::Request& request)
         break;
     case Kind::StepOnce: playSteps(1); break;
     case Kind::Seek: seek(request.step); return;
+    case Kind::SeekBar: seek(tempoGrid().barSeek(player.steps(), gridAnchor(), static_cast<int>(request.step))); return;
     }
     printState();
 }
@@ -384,6 +385,18 @@ void AuthorMode::toggleLabels()
     labels.open(labelSteps);
 }
 
+const TempoGrid& AuthorMode::tempoGrid() const
+{
+    return GameCutscene::instance().interp.tempo;
+}
+
+long AuthorMode::gridAnchor() const
+{
+    // The grid counts from the step the song started in, or from the start before any song.
+    const long songStart = MusicManager::instance().songClock().songStartStep;
+    return songStart >= 0 ? songStart : 0;
+}
+
 void AuthorMode::printState()
 {
     std::cout << transport.stateLine(player.steps()) << std::endl;
@@ -432,6 +445,8 @@ std::vector<std::string> AuthorMode::statusLines() const
     std::vector<std::string> lines;
     std::string state = secondsText(player.steps()) + "   step " + std::to_string(player.steps()) + "   " +
                         (transport.paused ? "paused" : "playing") + "   " + transport.speedText();
+    const TempoGrid::BarBeat bar = tempoGrid().barBeatAt(player.steps(), gridAnchor());
+    state += "   bar " + std::to_string(bar.bar) + ":" + std::to_string(bar.beat);
     if (ended)
         state += "   end of the demo";
     lines.push_back(state);

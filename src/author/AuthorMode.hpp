@@ -1,5 +1,6 @@
 #pragma once
 
+#include "audio/TempoGrid.hpp"
 #include "author/AuthorLink.hpp"
 #include "author/AuthorOverlay.hpp"
 #include "author/ConsoleTap.hpp"
@@ -53,6 +54,9 @@ private:
     void land(long step);
     void noticeEnd();
     void printState();
+    // The script's tempo grid, and the step its beats count from (bar:beat and the bar keys).
+    const TempoGrid& tempoGrid() const;
+    long gridAnchor() const;
     // Music is held (silent, its position kept in step) while paused or not at normal speed.
     void followMusic();
     void drawFrame(sf::RenderWindow& window);

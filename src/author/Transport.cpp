@@ -33,6 +33,7 @@ const std::vector<Transport::KeyHelp>& Transport::keyHelp()
         {"Home", "back to the start", "Home start"},
         {"], [", speeds.c_str(), "[ ] speed"},
         {"L", "mark a loop's start, then its end; again: no loop", "L loop"},
+        {"PageUp, PageDown", "previous / next bar of the tempo grid", "PageUp/PageDown bars"},
         {"G", "labels of the main flow and when it reaches them: Up/Down, Enter goes there", "G labels"},
         {"F1", "this help", "F1 help"},
         {"F3", "show / hide the overlay (problems stay shown)", "F3 overlay"},
@@ -70,6 +71,8 @@ Transport::Request Transport::press(sf::Keyboard::Key key, bool shift, long step
         }
         return changed();
     case sf::Keyboard::G: return {Kind::ToggleLabels, 0};
+    case sf::Keyboard::PageDown: return {Kind::SeekBar, 1};
+    case sf::Keyboard::PageUp: return {Kind::SeekBar, -1};
     case sf::Keyboard::F1: return {Kind::ToggleHelp, 0};
     case sf::Keyboard::F3: return {Kind::ToggleOverlay, 0};
     default: return {};

@@ -27,6 +27,7 @@ public:
             StepOnce,     // run one step and show it
             ToggleHelp,   // show or hide the key panel
             ToggleOverlay, // show or hide the overlay
+            SeekBar,       // to the neighbouring bar of the tempo grid: `step` is 1 (next) or -1
             ToggleLabels   // show or hide the labels to warp to
         };
         Kind kind = Kind::None;

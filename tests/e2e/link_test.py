@@ -75,9 +75,10 @@ class Channel:
         if piece not in answer.get("error", ""):
             raise Failure("%s answered %s, not an error saying %r" % (request, answer, piece))
 
-    def event(self, probe, what):
-        """Reads events until one satisfies `probe`; returns it."""
-        seen = len(self.events)
+    def event(self, probe, what, since=None):
+        """Reads events until one satisfies `probe`; returns it. Events read before the call count
+        from `since` on (an index into `events`): an event may arrive with the answer that caused it."""
+        seen = len(self.events) if since is None else since
 
         def found():
             for message in self.lines():
@@ -160,10 +161,12 @@ def test_transport(binary):
     if session.next_state()[:2] != (True, step):
         raise Failure("the console's state line after a pause differs from the channel's")
     for delta, expected in ((1, step + 1), (1, step + 2), (-1, step + 1)):
+        mark = len(channel.events)
         got = channel.ok({"step": delta})
         if got["step"] != expected or not got["paused"]:
             raise Failure("step %d answered %s, expected step %d" % (delta, got, expected))
-        event = channel.event(lambda e: "state" in e and e["state"]["step"] == expected, "state at %d" % expected)
+        event = channel.event(lambda e: "state" in e and e["state"]["step"] == expected, "state at %d" % expected,
+                              since=mark)
         if not event["state"]["paused"]:
             raise Failure("a state event while paused says playing")
     states = [e["state"]["step"] for e in channel.events if "state" in e]
@@ -177,10 +180,12 @@ def test_transport(binary):
     if looped["loop"] != [60, 90]:
         raise Failure("loop answered %s" % looped)
     channel.ok({"seek": {"step": 60}})
+    mark = len(channel.events)
     channel.ok({"play": True})
     # Playing: events come with growing steps, and the loop brings the player back to 60.
-    first = channel.event(lambda e: "state" in e and not e["state"]["paused"], "playing")["state"]["step"]
-    channel.event(lambda e: "state" in e and e["state"]["step"] > first, "a later step while playing")
+    first = channel.event(lambda e: "state" in e and not e["state"]["paused"] and e["state"]["step"] > 60, "playing",
+                          since=mark)["state"]["step"]
+    channel.event(lambda e: "state" in e and e["state"]["step"] != first, "another step while playing")
     channel.event(lambda e: "state" in e and e["state"]["step"] < first and e["state"]["step"] >= 60, "the loop's return")
     if channel.ok({"loop": None})["loop"] is not None:
         raise Failure("the loop is not cleared")

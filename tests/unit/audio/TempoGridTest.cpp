@@ -91,3 +91,26 @@ TEST(TempoGrid, BeatsFromAnyStep)
     EXPECT_DOUBLE_EQ(grid.beatsAt(60, 0), 2.9);
     EXPECT_DOUBLE_EQ(grid.beatsAt(70, 10), 2.9);
 }
+
+// The author's bar keys: the next bar's start, or back to the start of this bar (the one before
+// from a bar's first step), never before the start.
+TEST(TempoGrid, BarKeysGoToTheNeighbouringBarStarts)
+{
+    TempoGrid grid;
+    ASSERT_TRUE(grid.set(174.0, 4, 0.0));
+    // Bars start at steps 0, 83 and 166.
+    const struct
+    {
+        long step;
+        int direction;
+        long anchor;
+        long target;
+    } cases[] = {{0, 1, 0, 83},      {0, -1, 0, 0},     {100, 1, 0, 166},  {100, -1, 0, 83},
+                 {83, -1, 0, 0},     {83, 1, 0, 166},   {165, 1, 0, 166},  {166, -1, 0, 83},
+                 {130, 1, 30, 196},  {130, -1, 30, 113}};
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(std::to_string(c.step) + " " + std::to_string(c.direction));
+        EXPECT_EQ(grid.barSeek(c.step, c.anchor, c.direction), c.target);
+    }
+}

@@ -34,6 +34,8 @@ const PressCase PressCases[] = {
     {"F1 toggles the help", false, sf::Keyboard::F1, false, 100, Kind::ToggleHelp, 0},
     {"F3 toggles the overlay", false, sf::Keyboard::F3, false, 100, Kind::ToggleOverlay, 0},
     {"G toggles the labels", true, sf::Keyboard::G, false, 100, Kind::ToggleLabels, 0},
+    {"page down asks for the next bar", false, sf::Keyboard::PageDown, false, 100, Kind::SeekBar, 1},
+    {"page up asks for the bar before", true, sf::Keyboard::PageUp, false, 100, Kind::SeekBar, -1},
     {"other keys do nothing", false, sf::Keyboard::A, false, 100, Kind::None, 0},
 };
 } // namespace
