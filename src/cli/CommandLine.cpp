@@ -114,7 +114,12 @@ const std::string& CommandLine::usage()
                     "  --list-commands        print the script's commands with their parameters\n"
                     "                         (name:kind, [optional=default]) and exit\n"
                     "  --json                 with --list-commands: one JSON document of the\n"
-                    "                         commands, constants and easing curves\n"
+                    "                         commands, constants and easing curves; with\n"
+                    "                         --timeline: the label times as JSON\n"
+                    "  --timeline             print when playing first arrives at each label of the\n"
+                    "                         main flow, and the demo's length\n"
+                    "  --lsp                  serve the Language Server Protocol on standard input\n"
+                    "                         and output (for editors)\n"
                     "  --help                 show this help and exit\n"
                     "  --version              show the version and exit\n");
     return text;
@@ -170,6 +175,10 @@ bool CommandLine::parse(int argc, const char* const* argv, std::string& error)
             listCommands = true;
         else if (name == "--json")
             json = true;
+        else if (name == "--lsp")
+            lsp = true;
+        else if (name == "--timeline")
+            timeline = true;
         else if (name == "--start")
         {
             if (!takeValue())
@@ -243,9 +252,19 @@ bool CommandLine::parse(int argc, const char* const* argv, std::string& error)
         }
     }
 
-    if (json && !listCommands)
+    if (json && !listCommands && !timeline)
     {
-        error = "--json goes with --list-commands";
+        error = "--json goes with --list-commands or --timeline";
+        return false;
+    }
+    if (lsp && (timeline || check || author || listCommands || !renderOut.empty() || !start.empty() || !dir.empty()))
+    {
+        error = "--lsp takes no other option and no folder (the editor names the files)";
+        return false;
+    }
+    if (timeline && (check || author || !renderOut.empty() || !start.empty()))
+    {
+        error = "--timeline cannot be combined with --check, --author, --render or --start";
         return false;
     }
     if (frames > 0 && seconds > 0)

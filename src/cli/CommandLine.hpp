@@ -25,6 +25,8 @@ public:
     bool drawAll = false;      // --draw-all
     bool author = false;       // --author
     bool listCommands = false; // --list-commands
-    bool json = false;         // --json (with --list-commands)
+    bool json = false;         // --json (with --list-commands or --timeline)
+    bool lsp = false;          // --lsp
+    bool timeline = false;     // --timeline
     std::string commandLine;   // the whole command as typed, quoted for the shell
 };
