@@ -23,14 +23,10 @@ void FrameReader::feed(const char* data, std::size_t size)
 
 FrameReader::Result FrameReader::next(std::string& out)
 {
-    if (skipping > 0)
-    {
-        const std::size_t drop = std::min(skipping, buffer.size() - used);
-        used += drop;
-        skipping -= drop;
-        if (skipping > 0)
-            return Result::NeedMore;
-    }
+    // After a bad frame, reading starts again at the next header; bytes before it are dropped.
+    const std::size_t header = buffer.find("Content-Length", used);
+    if (header != std::string::npos)
+        used = header;
     const std::size_t end = buffer.find("\r\n\r\n", used);
     if (end == std::string::npos)
     {
@@ -81,7 +77,6 @@ FrameReader::Result FrameReader::next(std::string& out)
     if (static_cast<unsigned long long>(length) > MaxBody)
     {
         used = bodyStart;
-        skipping = static_cast<std::size_t>(length);
         out = "a message of " + std::to_string(length) + " bytes, more than the " + std::to_string(MaxBody) +
               " taken";
         return Result::Error;

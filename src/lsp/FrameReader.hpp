@@ -6,7 +6,8 @@
 // The protocol's base layer: messages framed by a "Content-Length: N" header block and an empty
 // line. Bytes are fed as they arrive, in pieces of any size; whole message bodies come out. A
 // header block without a usable length, or a length beyond MaxBody, is a framing error: it is
-// reported once and skipped, and reading goes on with the next header block.
+// reported once, and reading goes on at the next "Content-Length" header (what lies before it,
+// the refused body too, is dropped).
 class FrameReader
 {
 public:
@@ -30,5 +31,4 @@ public:
 private:
     std::string buffer;
     std::size_t used = 0;      // bytes of `buffer` already handed out
-    std::size_t skipping = 0;  // body bytes of a refused frame still to drop
 };
