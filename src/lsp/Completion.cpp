@@ -6,6 +6,9 @@
 #include "script/GameEntity.hpp"
 #include "script/ScriptInterp.hpp"
 
+#include <algorithm>
+#include <set>
+
 namespace
 {
 using Json = nlohmann::json;
@@ -43,6 +46,8 @@ void commandWords(Json& items)
         Json entry = item(std::string(info.name), Function, Completion::signature(info));
         entry["insertText"] = Completion::snippet(info);
         entry["insertTextFormat"] = 2; // a snippet
+        if (!info.description.empty())
+            entry["documentation"] = std::string(info.description);
         items.push_back(std::move(entry));
     };
     for (int row = 0; row < ScriptInterp::builtinCount(); ++row)
@@ -81,6 +86,28 @@ void constants(Json& items, ParamKind kind)
     for (const auto& constant : ScriptInterp::constants())
         items.push_back(item(constant.first, Constant, constant.second));
 }
+// The animations of the files the script loads into `object` (every file the script loads, when
+// the object loads none or is not written yet).
+void animations(Json& items, const ScriptModel& script, const DemoAnalysis& analysis,
+                const std::map<std::string, std::string>& unsaved, const std::string& object)
+{
+    std::vector<std::string> files, anyObject;
+    for (const ScriptModel::Line& line : script.lines())
+    {
+        if (!line.info || line.info->signature.count < 2 || line.pieces.size() < 3 ||
+            line.info->signature.params[1].kind != ParamKind::AnimationFile)
+            continue;
+        const std::string& file = line.pieces[2].text;
+        std::vector<std::string>& into = line.pieces[1].text == object ? files : anyObject;
+        if (std::find(into.begin(), into.end(), file) == into.end())
+            into.push_back(file);
+    }
+    std::set<std::string> offered;
+    for (const std::string& file : files.empty() ? anyObject : files)
+        for (const std::string& name : analysis.animationsIn(file, unsaved))
+            if (offered.insert(name).second)
+                items.push_back(item(name, Value, "animation in " + file));
+}
 } // namespace
 
 std::string Completion::signature(const CommandInfo& info)
@@ -105,7 +132,8 @@ std::string Completion::snippet(const CommandInfo& info)
     return text;
 }
 
-Json Completion::at(const ScriptModel& script, const DemoAnalysis* analysis, int lineIndex, std::size_t byte)
+Json Completion::at(const ScriptModel& script, const DemoAnalysis* analysis,
+                    const std::map<std::string, std::string>& unsaved, int lineIndex, std::size_t byte)
 {
     Json items = Json::array();
     if (lineIndex < 0 || lineIndex >= static_cast<int>(script.lines().size()))
@@ -150,6 +178,11 @@ Json Completion::at(const ScriptModel& script, const DemoAnalysis* analysis, int
     if (numeric(kind) || kind == ParamKind::Text)
         for (const std::string& alias : script.defined(ScriptModel::NameKind::Alias))
             items.push_back(item("$" + alias, Variable, "alias (its flag's value)"));
+    if (analysis && kind == ParamKind::AnimationFile)
+        for (const std::string& file : analysis->animationFiles(unsaved))
+            items.push_back(item(file, File, "animation file"));
+    if (analysis && kind == ParamKind::Animation && !line.pieces.empty())
+        animations(items, script, *analysis, unsaved, line.pieces.size() > 1 ? line.pieces[1].text : std::string());
     if (analysis)
         if (const DemoAnalysis::Catalog* catalog = DemoAnalysis::catalogOf(kind))
             for (const std::string& key : analysis->keysOf(*catalog))

@@ -8,10 +8,13 @@
 #include "check/JsonSource.hpp"
 #include "effects/ParticleManager.hpp"
 #include "effects/TextStyle.hpp"
+#include "scene/AnimationCollection.hpp"
 
 #include <X11/Xlib.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -175,4 +178,45 @@ bool DemoAnalysis::entry(const Catalog& catalog, const std::string& key,
     column = place.column;
     json = document[catalog.member][key].dump(2);
     return true;
+}
+
+std::vector<std::string> DemoAnalysis::animationsIn(const std::string& path,
+                                                   const std::map<std::string, std::string>& unsaved) const
+{
+    std::vector<std::string> names;
+    Diagnostics ignored;
+    const JsonSource source(path, text(path, unsaved), ignored);
+    const nlohmann::json& document = source.document;
+    const char* member = AnimationKeys::Format.topLevel;
+    if (document.is_object() && document.contains(member) && document[member].is_object())
+        for (const auto& animation : document[member].items())
+            names.push_back(animation.key());
+    return names;
+}
+
+std::vector<std::string> DemoAnalysis::animationFiles(const std::map<std::string, std::string>& unsaved) const
+{
+    namespace fs = std::filesystem;
+    // A walk bounded in files and bytes: completion must answer at once, also in a home folder.
+    constexpr int MostFiles = 2000;
+    constexpr std::uintmax_t LargestFile = 1 << 20;
+    const std::string marker = std::string("\"") + AnimationKeys::Format.topLevel + "\"";
+    std::vector<std::string> found;
+    std::error_code error;
+    int seen = 0;
+    for (fs::recursive_directory_iterator walk(root, fs::directory_options::skip_permission_denied, error), end;
+         !error && walk != end && seen < MostFiles; walk.increment(error), ++seen)
+    {
+        const fs::directory_entry& entry = *walk;
+        std::error_code ignored;
+        if (!entry.is_regular_file(ignored) || entry.path().extension() != ".json")
+            continue;
+        const std::string path = fs::relative(entry.path(), root, ignored).generic_string();
+        if (path.empty() || catalogAt(path) || path == DemoPaths::Config || entry.file_size(ignored) > LargestFile)
+            continue;
+        if (text(path, unsaved).find(marker) != std::string::npos)
+            found.push_back(path);
+    }
+    std::sort(found.begin(), found.end());
+    return found;
 }

@@ -46,6 +46,12 @@ public:
     bool entry(const Catalog& catalog, const std::string& key, const std::map<std::string, std::string>& unsaved,
                int& line, int& column, std::string& json) const;
 
+    // The demo's animation files (JSON files under the folder with a top-level "animations"), as
+    // paths in the demo; and the animations one of them holds.
+    std::vector<std::string> animationFiles(const std::map<std::string, std::string>& unsaved) const;
+    std::vector<std::string> animationsIn(const std::string& path,
+                                          const std::map<std::string, std::string>& unsaved) const;
+
     const std::string root;
     // True when the whole check could compile shaders (an X display answered).
     bool display = false;

@@ -23,10 +23,22 @@ void FrameReader::feed(const char* data, std::size_t size)
 
 FrameReader::Result FrameReader::next(std::string& out)
 {
-    // After a bad frame, reading starts again at the next header; bytes before it are dropped.
+    // After a bad frame, reading starts again at the next header; bytes before it are dropped. What
+    // is reported must not depend on how the bytes were cut into pieces: a header block that
+    // ends before any Content-Length is an error whether or not the next frame has come, and so is
+    // noise longer than a header block may be.
     const std::size_t header = buffer.find("Content-Length", used);
-    if (header != std::string::npos)
+    const std::size_t blockEnd = buffer.find("\r\n\r\n", used);
+    if (header != std::string::npos && (blockEnd == std::string::npos || header < blockEnd))
+    {
+        const bool tooLong = header - used > MaxHeader;
         used = header;
+        if (tooLong)
+        {
+            out = "a header block longer than " + std::to_string(MaxHeader) + " bytes";
+            return Result::Error;
+        }
+    }
     const std::size_t end = buffer.find("\r\n\r\n", used);
     if (end == std::string::npos)
     {

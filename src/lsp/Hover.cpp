@@ -55,7 +55,8 @@ std::string Hover::at(const ScriptModel& script, const DemoAnalysis* analysis,
     if (line.kind != Script::LineKind::Command)
         return std::string();
     if (piece == 0)
-        return line.info ? "```\n" + Completion::signature(*line.info) + "\n```" : std::string();
+        return line.info ? "```\n" + Completion::signature(*line.info) + "\n```\n\n" + std::string(line.info->description)
+                         : std::string();
     if (!line.info || piece > line.info->signature.count)
         return std::string();
     const Param& param = line.info->signature.params[piece - 1];

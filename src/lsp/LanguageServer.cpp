@@ -270,6 +270,35 @@ void LanguageServer::check(const std::string& root, bool whole)
 {
     std::set<std::string> dirty;
     const std::map<std::string, std::string> unsaved = unsavedIn(root, &dirty);
+    // A check reads every open text whole: one far larger than any demo's file would keep the
+    // server from answering for seconds, so the demo is not checked while such a file is open.
+    bool tooLarge = false;
+    for (const auto& open : unsaved)
+        if (open.second.size() > LargestChecked)
+        {
+            tooLarge = true;
+            const std::string uri = DemoFolder::uriOf(root + "/" + open.first);
+            const LineMap lines(open.second);
+            const std::string first = lines.line(0);
+            Json diagnostics = Json::array();
+            diagnostics.push_back(
+                {{"range",
+                  {{"start", {{"line", 0}, {"character", 0}}},
+                   {"end", {{"line", 0}, {"character", LineMap::units(first, first.size())}}}}},
+                 {"severity", 2},
+                 {"source", "kestrune"},
+                 {"code", "size"},
+                 {"message", "this file is larger than " + std::to_string(LargestChecked >> 20) +
+                                 " MB: the demo is not checked while it is open"}});
+            if (lastSent[uri] == diagnostics)
+                continue;
+            lastSent[uri] = diagnostics;
+            send({{"jsonrpc", "2.0"},
+                  {"method", "textDocument/publishDiagnostics"},
+                  {"params", {{"uri", uri}, {"diagnostics", std::move(diagnostics)}}}});
+        }
+    if (tooLarge)
+        return;
     analysisOf(root)->check(unsaved, dirty, whole);
     publish(root);
 }
@@ -393,7 +422,8 @@ Json LanguageServer::completion(const Json& params)
     if (!at.script)
         return nullptr;
     const std::string root = DemoFolder::rootOf(at.path);
-    return Completion::at(*at.script, root.empty() ? nullptr : analysisOf(root), at.line, at.byte);
+    return Completion::at(*at.script, root.empty() ? nullptr : analysisOf(root), unsavedIn(root, nullptr), at.line,
+                          at.byte);
 }
 
 Json LanguageServer::hover(const Json& params)

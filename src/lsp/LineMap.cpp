@@ -53,6 +53,9 @@ std::size_t LineMap::offset(Position where) const
         return text.size();
     const std::size_t begin = lineStart(where.line);
     std::size_t end = where.line + 1 < lineCount() ? starts[static_cast<std::size_t>(where.line) + 1] - 1 : text.size();
+    // A place past the end of a CR LF line is before its CR: text typed there stays on the line.
+    if (end > begin && text[end - 1] == '\r')
+        --end;
     return begin + bytes(text.substr(begin, end - begin), where.character);
 }
 

@@ -58,6 +58,9 @@ function startServer() {
 }
 
 const at = (line, character) => ({ textDocument: { uri }, position: { line, character } });
+// The one-line descriptions as the player's tables hold them.
+const described = new Map(JSON.parse(spawnSync(kestrune, ['--list-commands', '--json'], { encoding: 'utf8' }).stdout)
+  .commands.map((command) => [command.name, command.description]));
 const labels = (items) => (items.items || items).map((item) => item.label);
 
 async function recordedEdit(server) {
@@ -106,6 +109,7 @@ async function table(server) {
       assert.match(tweenX.detail, /^object_tween_x object:object_or_buffer, target:number, seconds:number/);
       assert.strictEqual(tweenX.insertText, 'object_tween_x ${1:object}, ${2:target}, ${3:seconds}');
       assert.strictEqual(tweenX.insertTextFormat, proto.InsertTextFormat.Snippet);
+      assert.strictEqual(tweenX.documentation, described.get('object_tween_x'));
     }],
     ['completion: song keys after play_music', proto.CompletionRequest.type, at(music, 11),
      (result) => assert.deepStrictEqual(labels(result), ['arpeggio'])],
@@ -122,7 +126,11 @@ async function table(server) {
     ['completion: labels after a jump', proto.CompletionRequest.type, at(jump, 5),
      (result) => assert.deepStrictEqual(labels(result).sort(), ['init', 'orbit', 'render'])],
     ['hover: a command\'s signature', proto.HoverRequest.type, at(tween, 3),
-     (result) => assert.match(result.contents.value, /object_tween_y object:object_or_buffer, target:number/)],
+     (result) => {
+       assert.match(result.contents.value, /object_tween_y object:object_or_buffer, target:number/);
+       assert.ok(described.get('object_tween_y'), 'object_tween_y has a description in the listing');
+       assert.ok(result.contents.value.includes(described.get('object_tween_y')), result.contents.value);
+     }],
     ['hover: an easing constant\'s curve', proto.HoverRequest.type, at(tween, 30),
      (result) => assert.match(result.contents.value, /easing 15: \*\*out_expo\*\*/)],
     ['hover: a catalog entry', proto.HoverRequest.type, at(music, 13), (result) => {

@@ -45,6 +45,16 @@ async function response(id) {
   }
 }
 
+// The diagnostics published for a document (waits for them).
+async function published(target) {
+  for (;;) {
+    const found = messages.findIndex((m) => m.method === 'textDocument/publishDiagnostics' && m.params.uri === target);
+    if (found >= 0)
+      return messages.splice(found, 1)[0].params.diagnostics;
+    await new Promise((resolve) => { wake = resolve; });
+  }
+}
+
 // After every hostile input, a request that must still be answered.
 let probe = 1000;
 async function stillServing() {
@@ -93,6 +103,12 @@ async function main() {
     } else if (id !== null) {
       const answer = await response(id);
       assert.strictEqual(answer.error ? answer.error.code : null, code, `${name}: ${JSON.stringify(answer).slice(0, 300)}`);
+    }
+    if (name === 'a 10 MB document') {
+      // Not checked (that took seconds): one diagnostic on the document says why.
+      const diagnostics = await published(uri);
+      assert.deepStrictEqual(diagnostics.map((d) => d.code), ['size'], JSON.stringify(diagnostics).slice(0, 300));
+      assert.match(diagnostics[0].message, /larger than 2 MB/);
     }
     if (name !== 'shutdown' && name !== 'a request after shutdown' && name !== 'a request before initialize')
       await stillServing();
