@@ -123,6 +123,12 @@ async function table(server) {
       assert.ok(expo && /out_expo/.test(expo.detail), JSON.stringify(expo));
       assert.ok(labels(result).includes('%forever'));
     }],
+    ['completion: the animations of the file the object loads', proto.CompletionRequest.type,
+     at(lineOf('object_play_animation orb2, flash'), 'object_play_animation orb2, '.length),
+     (result) => assert.deepStrictEqual(labels(result).sort(), ['flash', 'pulse'])],
+    ['completion: animation files', proto.CompletionRequest.type,
+     at(lineOf('object_load_animations orb1, assets/orb.anim.json'), 'object_load_animations orb1, '.length),
+     (result) => assert.deepStrictEqual(labels(result), ['assets/orb.anim.json'])],
     ['completion: labels after a jump', proto.CompletionRequest.type, at(jump, 5),
      (result) => assert.deepStrictEqual(labels(result).sort(), ['init', 'orbit', 'render'])],
     ['hover: a command\'s signature', proto.HoverRequest.type, at(tween, 3),
