@@ -289,7 +289,8 @@ void LanguageServer::check(const std::string& root, bool whole)
                  {"source", "kestrune"},
                  {"code", "size"},
                  {"message", "this file is larger than " + std::to_string(LargestChecked >> 20) +
-                                 " MB: the demo is not checked while it is open"}});
+                                 " MB: the demo is not checked while it is open, and the file gets no "
+                                 "completion, hover or outline"}});
             if (lastSent[uri] == diagnostics)
                 continue;
             lastSent[uri] = diagnostics;
@@ -381,7 +382,9 @@ void LanguageServer::sendRefresh()
 const ScriptModel* LanguageServer::scriptOf(const std::string& uri)
 {
     const TextDocuments::Document* document = documents.find(uri);
-    if (!document || !endsWith(uri, ".script"))
+    // Reading a script far larger than any demo's takes seconds at every version: such a file
+    // gets no completion, hover or outline (its one diagnostic says why).
+    if (!document || !endsWith(uri, ".script") || document->text.size() > LargestChecked)
         return nullptr;
     CachedModel& cached = models[uri];
     if (!cached.model || cached.version != document->version)

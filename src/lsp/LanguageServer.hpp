@@ -34,7 +34,8 @@ public:
 
     bool exited() const { return exitRequested; }
 
-    // The largest open text a demo is checked with (a demo's files are kilobytes).
+    // The largest open text a demo is checked with and a script is read from for requests (a
+    // demo's files are kilobytes).
     static constexpr std::size_t LargestChecked = 2u << 20;
     // The process's exit status after "exit": 0 after a shutdown request, 1 without.
     int exitStatus() const { return shutdownRequested ? 0 : 1; }
