@@ -40,6 +40,7 @@ bench: build
 	else ALSOFT_DRIVERS=null xvfb-run -a -s "-screen 0 1920x1080x24" sh -c \
 	    '$(BUILD_DIR)/bench/kestrune_bench && $(BUILD_DIR)/bench/kestrune_seek_bench && \
 	    $(BUILD_DIR)/bench/kestrune_music_bench'; fi
+	@node bench/lsp_bench.js $(BUILD_DIR)/kestrune
 
 build: setup
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo

@@ -4,6 +4,7 @@
 #include "cli/CommandListing.hpp"
 #include "cli/LaunchCheck.hpp"
 #include "link/LinkClient.hpp"
+#include "lsp/StdioServer.hpp"
 #include "play/DemoWindow.hpp"
 #include "play/PlayLoop.hpp"
 #include "player/FrameStats.hpp"
@@ -13,6 +14,9 @@
 #include "render/RenderJobs.hpp"
 #include "render/RenderJoin.hpp"
 #include "scene/PassElision.hpp"
+#include "timeline/LabelTimeline.hpp"
+
+#include <nlohmann/json.hpp>
 
 #include <cerrno>
 #include <cstring>
@@ -95,6 +99,8 @@ int main(int argc, char** argv)
         case LinkClient::Result::Failed: std::cerr << "kestrune: --send: " << answer << std::endl; return 1;
         }
     }
+    if (options.lsp)
+        return StdioServer::run();
     // The output is named from where the command runs, before the player moves into the demo.
     if (!options.renderOut.empty())
         options.renderOut = std::filesystem::absolute(options.renderOut).lexically_normal().string();
@@ -115,6 +121,29 @@ int main(int argc, char** argv)
         DemoChecker checker;
         checker.canOpenDisplay = LaunchCheck::hasDisplay(error);
         return checker.run(std::cout);
+    }
+    if (options.timeline)
+    {
+        if (!LaunchCheck::hasDisplay(error))
+        {
+            std::cerr << "kestrune: cannot run the demo for its timeline: " << error
+                      << "; on a machine without a screen, run it under "
+                      << LaunchCheck::underVirtualScreen(options.commandLine) << std::endl;
+            return 1;
+        }
+        // The demo's own console lines go to standard error: standard output holds the timeline.
+        std::streambuf* const out = std::cout.rdbuf(std::cerr.rdbuf());
+        Player player;
+        if (!player.load())
+            return 1;
+        LabelTimeline timeline;
+        timeline.compute(player);
+        std::cout.rdbuf(out);
+        if (options.json)
+            std::cout << timeline.json().dump(2) << std::endl;
+        else
+            timeline.print(std::cout);
+        return 0;
     }
     if (!options.start.empty() && !StartPoint(options.start).validate(error))
     {

@@ -16,7 +16,7 @@ rss_mb=${FUZZ_RSS_MB:-2048}
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
     targets=(fuzz_script fuzz_cutscene fuzz_textures fuzz_sprites fuzz_shaders fuzz_music fuzz_animation
-             fuzz_particles fuzz_particle_system fuzz_text fuzz_check fuzz_link)
+             fuzz_particles fuzz_particle_system fuzz_text fuzz_check fuzz_link fuzz_lsp)
     for extra in $(cd "$build_dir/fuzz" && ls 2>/dev/null); do
         case " ${targets[*]} " in *" $extra "*) ;; *) targets+=("$extra") ;; esac
     done

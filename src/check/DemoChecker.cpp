@@ -97,6 +97,12 @@ int DemoChecker::run(std::ostream& out)
 
 bool DemoChecker::readFile(const std::string& path, std::string& text) const
 {
+    const auto open = unsaved.find(path);
+    if (open != unsaved.end())
+    {
+        text = open->second;
+        return true;
+    }
     std::ifstream file(path, std::ios::binary);
     if (!file)
         return false;

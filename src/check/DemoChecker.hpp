@@ -34,6 +34,10 @@ public:
     // (author mode checks what was saved, the rest loaded before).
     std::function<bool(const std::string& path)> loads;
 
+    // Texts that stand for files on disk, by path (an editor's unsaved buffers): the checks read
+    // these instead of the files.
+    std::map<std::string, std::string> unsaved;
+
     // How a catalog file's text is checked.
     using CatalogRead = void (CatalogChecker::*)(const std::string& path, const std::string& text);
 

@@ -23,6 +23,9 @@ public:
         int column = 0; // 1-based; 0: unknown
         Severity severity = Severity::Error;
         std::string text;
+        // In a script: the parameter of the line the entry is about (0-based), or -1 for the
+        // line as a whole (editors then mark the command word or the label).
+        int param = -1;
     };
 
     void error(const std::string& path, int line, int column, const std::string& text);

@@ -127,11 +127,13 @@ const CommandInfo* ScriptChecker::command(const std::string& word)
 void ScriptChecker::error(const Line& line, const std::string& text)
 {
     diagnostics.error(path, line.fileLine, 0, text);
+    diagnostics.entries.back().param = currentParam;
 }
 
 void ScriptChecker::warning(const Line& line, const std::string& text)
 {
     diagnostics.warning(path, line.fileLine, 0, text);
+    diagnostics.entries.back().param = currentParam;
 }
 
 bool ScriptChecker::dynamic(const std::string& text) const
@@ -265,7 +267,11 @@ void ScriptChecker::checkLine(const Line& line)
         warning(line, quoted(line.command) + " uses " + std::to_string(count) + " parameters; " +
                           quoted(line.params[count]) + " and any after it are ignored");
     for (std::size_t i = 0; i < line.params.size() && i < count; ++i)
+    {
+        currentParam = static_cast<int>(i);
         checkParam(line, i, signature.params[i].kind);
+    }
+    currentParam = -1;
 }
 
 bool ScriptChecker::checkConstants(const Line& line, std::size_t i)

@@ -62,6 +62,8 @@ private:
     Diagnostics& diagnostics;
     const DemoIndex& index;
     std::string path;
+    // The parameter being checked, for the entries' `param`; -1 outside the parameters.
+    int currentParam = -1;
     std::vector<Line> lines;
     std::map<std::string, int> labels; // name -> file line of the first definition
     std::set<std::string> objects, buffers, bindings, aliases;

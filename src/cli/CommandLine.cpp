@@ -166,7 +166,12 @@ const std::string& CommandLine::usage()
                     "  --list-commands        print the script's commands with their parameters\n"
                     "                         (name:kind, [optional=default]) and exit\n"
                     "  --json                 with --list-commands: one JSON document of the\n"
-                    "                         commands, constants and easing curves\n"
+                    "                         commands, constants and easing curves; with\n"
+                    "                         --timeline: the label times as JSON\n"
+                    "  --timeline             print when playing first arrives at each label of the\n"
+                    "                         main flow, and the demo's length\n"
+                    "  --lsp                  serve the Language Server Protocol on standard input\n"
+                    "                         and output (for editors)\n"
                     "  --send DIR REQUEST     send one request line to the author-mode player of\n"
                     "                         the demo in DIR and print its answer: exit status 0\n"
                     "                         on ok, 1 on an error, 2 when no player runs there\n"
@@ -225,6 +230,10 @@ bool CommandLine::parse(int argc, const char* const* argv, std::string& error)
             listCommands = true;
         else if (name == "--json")
             json = true;
+        else if (name == "--lsp")
+            lsp = true;
+        else if (name == "--timeline")
+            timeline = true;
         else if (name == "--start")
         {
             if (!takeValue())
@@ -379,9 +388,19 @@ bool CommandLine::parse(int argc, const char* const* argv, std::string& error)
         error = "--send DIR REQUEST takes no other options";
         return false;
     }
-    if (json && !listCommands)
+    if (json && !listCommands && !timeline)
     {
-        error = "--json goes with --list-commands";
+        error = "--json goes with --list-commands or --timeline";
+        return false;
+    }
+    if (lsp && (timeline || check || author || listCommands || !renderOut.empty() || !start.empty() || !dir.empty()))
+    {
+        error = "--lsp takes no other option and no folder (the editor names the files)";
+        return false;
+    }
+    if (timeline && (check || author || !renderOut.empty() || !start.empty()))
+    {
+        error = "--timeline cannot be combined with --check, --author, --render or --start";
         return false;
     }
     if (frames > 0 && seconds > 0)

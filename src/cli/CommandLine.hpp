@@ -35,9 +35,11 @@ public:
     bool drawAll = false;      // --draw-all
     bool author = false;       // --author
     bool listCommands = false; // --list-commands
-    bool json = false;         // --json (with --list-commands)
+    bool json = false;         // --json (with --list-commands or --timeline)
     std::string sendRequest;   // --send DIR REQUEST: the request (DIR is `dir`)
     bool send = false;
+    bool lsp = false;          // --lsp
+    bool timeline = false;     // --timeline
     std::string commandLine;   // the whole command as typed, quoted for the shell
 
 private:

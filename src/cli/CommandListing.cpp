@@ -80,7 +80,8 @@ void CommandListing::printJson(std::ostream& out)
         listed.push_back({{"name", command.info->name},
                           {"section", command.section},
                           {"needs", command.info->signature.needs},
-                          {"params", params}});
+                          {"params", params},
+                          {"description", command.info->description}});
     }
     Json& constants = document["constants"] = Json::array();
     for (const auto& constant : ScriptInterp::constants())

@@ -93,11 +93,14 @@ private:
     }
 };
 
-// One row's description: the command word and its parameters.
+// One row's description: the command word, its parameters and what it does in one line. That
+// line is the only copy: the language server's hover and --list-commands show it, and the script
+// reference's summary table is checked against it.
 struct CommandInfo
 {
     std::string_view name;
     Signature signature;
+    std::string_view description = {};
 };
 
 // True when no needed parameter follows an optional one (checked on every table at compile time).

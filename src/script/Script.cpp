@@ -2,6 +2,7 @@
 
 #include "script/ScriptParams.hpp"
 
+#include <cstring>
 #include <fstream>
 #include <iostream>
 
@@ -10,49 +11,38 @@ namespace
 const char* const WhiteSpace = " \t\n\v\f\r";
 
 // A byte-order mark is not in the set on purpose: it stays part of the first line.
-std::string trim(const std::string& text)
+std::size_t firstWritten(const std::string& text, std::size_t from, std::size_t to)
 {
-    const std::size_t first = text.find_first_not_of(WhiteSpace);
+    while (from < to && std::strchr(WhiteSpace, text[from]) && text[from] != '\0')
+        ++from;
+    return from;
+}
+
+std::size_t lastWritten(const std::string& text, std::size_t from, std::size_t to)
+{
+    while (to > from && std::strchr(WhiteSpace, text[to - 1]) && text[to - 1] != '\0')
+        --to;
+    return to;
+}
+
+// The piece written between begin and end of the raw line: its text without quotes, trimmed.
+Script::Piece piece(const std::string& raw, std::size_t begin, std::size_t end)
+{
+    begin = firstWritten(raw, begin, end);
+    end = lastWritten(raw, begin, end);
+    Script::Piece cut;
+    cut.begin = begin;
+    cut.end = end;
+    for (std::size_t i = begin; i < end; ++i)
+        if (raw[i] != '"')
+            cut.text += raw[i];
+    // Quotes removed from the ends can leave white space that the text does not keep.
+    const std::size_t first = cut.text.find_first_not_of(WhiteSpace);
     if (first == std::string::npos)
-        return std::string();
-    const std::size_t last = text.find_last_not_of(WhiteSpace);
-    return text.substr(first, last - first + 1);
-}
-
-// The name is the text between the leading colon and the next one, kept untrimmed.
-std::string labelName(const std::string& line)
-{
-    const std::size_t end = line.find(':', 1);
-    return line.substr(1, end == std::string::npos ? std::string::npos : end - 1);
-}
-
-// Only the first space separates (the command from its parameters); commas separate outside quotes.
-std::vector<std::string> cutPieces(const std::string& line)
-{
-    std::vector<std::string> pieces;
-    std::string current;
-    bool quoted = false;
-    bool spaceSeen = false;
-    for (const char c : line)
-    {
-        if (c == ' ' && !spaceSeen)
-        {
-            spaceSeen = true;
-            pieces.push_back(trim(current));
-            current.clear();
-        }
-        else if (c == '"')
-            quoted = !quoted;
-        else if (c == ',' && !quoted)
-        {
-            pieces.push_back(trim(current));
-            current.clear();
-        }
-        else
-            current += c;
-    }
-    pieces.push_back(trim(current));
-    return pieces;
+        cut.text.clear();
+    else
+        cut.text = cut.text.substr(first, cut.text.find_last_not_of(WhiteSpace) - first + 1);
+    return cut;
 }
 } // namespace
 
@@ -79,26 +69,74 @@ void Script::parse(std::istream& in)
     std::string raw;
     int fileLine = 0;
     while (std::getline(in, raw))
-        addLine(trim(raw), ++fileLine);
+        addLine(raw, ++fileLine);
 }
 
-void Script::addLine(const std::string& line, int fileLine)
+Script::LineKind Script::split(const std::string& raw, std::vector<Piece>& pieces)
 {
-    if (line.empty() || line[0] == ';')
+    pieces.clear();
+    const std::size_t first = firstWritten(raw, 0, raw.size());
+    const std::size_t last = lastWritten(raw, first, raw.size());
+    if (first == last || raw[first] == ';')
+        return LineKind::Blank;
+    if (raw[first] == ':')
+    {
+        // The name is the text between the leading colon and the next one, kept untrimmed.
+        const std::size_t colon = raw.find(':', first + 1);
+        const std::size_t end = colon == std::string::npos || colon > last ? last : colon;
+        Piece name;
+        name.begin = first + 1;
+        name.end = end;
+        name.text = raw.substr(first + 1, end - first - 1);
+        pieces.push_back(std::move(name));
+        return LineKind::Label;
+    }
+    // Only the first space separates (the command from its parameters); commas separate outside quotes.
+    bool quoted = false;
+    bool spaceSeen = false;
+    std::size_t start = first;
+    for (std::size_t i = first; i < last; ++i)
+    {
+        const char c = raw[i];
+        if (c == ' ' && !spaceSeen)
+        {
+            spaceSeen = true;
+            pieces.push_back(piece(raw, start, i));
+            start = i + 1;
+        }
+        else if (c == '"')
+            quoted = !quoted;
+        else if (c == ',' && !quoted)
+        {
+            pieces.push_back(piece(raw, start, i));
+            start = i + 1;
+        }
+    }
+    pieces.push_back(piece(raw, start, last));
+    return LineKind::Command;
+}
+
+void Script::addLine(const std::string& raw, int fileLine)
+{
+    std::vector<Piece> pieces;
+    const LineKind kind = split(raw, pieces);
+    if (kind == LineKind::Blank)
         return;
     fileLines.push_back(fileLine);
-    if (line[0] == ':')
+    if (kind == LineKind::Label)
     {
-        std::string name = labelName(line);
+        std::string name = std::move(pieces.front().text);
         store(ScriptLine(LabelCommand, std::vector<std::string>{name}));
         // A jump lands on the line after the definition; a later definition of the same name wins.
         labels[name] = lineCount();
         return;
     }
-    std::vector<std::string> pieces = cutPieces(line);
-    std::string command = std::move(pieces.front());
-    pieces.erase(pieces.begin());
-    store(ScriptLine(std::move(command), std::move(pieces)));
+    std::string command = std::move(pieces.front().text);
+    std::vector<std::string> params;
+    params.reserve(pieces.size() - 1);
+    for (std::size_t i = 1; i < pieces.size(); ++i)
+        params.push_back(std::move(pieces[i].text));
+    store(ScriptLine(std::move(command), std::move(params)));
 }
 
 void Script::store(ScriptLine line)

@@ -25,6 +25,24 @@ public:
     // tools that check a script held in memory).
     void parse(std::istream& in);
 
+    // One piece of a file line as parsing cuts it: its text (quotes removed, trimmed) and where
+    // its written form starts and ends in the raw line (byte offsets; end is one past).
+    struct Piece
+    {
+        std::string text;
+        std::size_t begin = 0;
+        std::size_t end = 0;
+    };
+    enum class LineKind
+    {
+        Blank, // blank or a comment
+        Label, // pieces: the name
+        Command // pieces: the command word, then each parameter
+    };
+    // Cuts one raw file line exactly as parsing does, keeping where each piece was written (the
+    // editor support places its marks with these).
+    static LineKind split(const std::string& raw, std::vector<Piece>& pieces);
+
     // Index of the line after the label's definition, or 0 (with a message) when undefined.
     int findLabel(const std::string& name) const;
 
@@ -45,8 +63,8 @@ public:
 
 private:
     static const ScriptLine* outOfBounds();
-    // Stores one trimmed file line: nothing for blanks and comments, a "_label" line, or a command.
-    void addLine(const std::string& line, int fileLine);
+    // Stores one file line: nothing for blanks and comments, a "_label" line, or a command.
+    void addLine(const std::string& raw, int fileLine);
     // Appends a line with the facts of its plain parameters.
     void store(ScriptLine line);
 };

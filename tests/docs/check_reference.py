@@ -11,7 +11,9 @@ The names come from the code itself, never from a copy:
     draws;
   - the JSON keys that the loaders read: every identifier-like string literal in the catalog,
     effects and animation loaders, config.json's rows among them;
-  - the example folders under examples/.
+  - the example folders under examples/;
+  - each command's one-line description, which the reference's summary table must hold word for
+    word (the tables are the only copy; the language server shows the same line on hover).
 """
 
 import json
@@ -190,6 +192,37 @@ def check_examples():
             fail(f"example {name} is not listed in the reference")
 
 
+def check_descriptions():
+    block = re.search(r"<!-- command-descriptions:[^\n]*-->\n(.*?)<!-- end of command-descriptions -->", DOC, flags=re.S)
+    if not block:
+        fail("the command-descriptions markers are missing")
+        return
+    written = {}
+    for line in block.group(1).splitlines():
+        row = re.fullmatch(r"\| `([^`]+)` \| (.*) \|", line)
+        if row:
+            if row.group(1) in written:
+                fail(f"command {row.group(1)} has two rows in the table of descriptions")
+            written[row.group(1)] = row.group(2)
+        elif line not in ("| Command | What it does |", "|---|---|"):
+            fail(f"the table of descriptions holds a line that is not a row: {line!r}")
+    described = {command["name"]: command.get("description", "") for command in LANGUAGE["commands"]}
+    for name, description in described.items():
+        if not description:
+            fail(f"command {name} has no description in the player's table")
+        elif name not in written:
+            fail(f"command {name} has no row in the table of descriptions; its line: | `{name}` | {description} |")
+        elif written[name] != description:
+            fail(f"command {name}: the reference says {written[name]!r}, the player's table {description!r}")
+    for name in written:
+        if name not in described:
+            fail(f"the table of descriptions holds {name}, which is not a command")
+    # The table keeps the listing's order, so that a new row has one place to go.
+    ordered = [name for name in described if name in written]
+    if ordered != [name for name in written if name in described]:
+        fail("the table of descriptions is not in the order of kestrune --list-commands")
+
+
 def check_wording():
     # The reference is written for authors, in the player's own terms.
     for match in re.finditer(r"\bspec(ification)?\b|\bPart \d", DOC):
@@ -201,6 +234,7 @@ check_constants()
 check_easing()
 check_keys()
 check_examples()
+check_descriptions()
 check_wording()
 
 for message in failures:
@@ -208,4 +242,4 @@ for message in failures:
 if failures:
     print(f"script-reference: {len(failures)} problem(s) in {DOC_PATH}")
     sys.exit(1)
-print("script-reference: commands, constants, easing numbers, keys and examples are all documented")
+print("script-reference: commands, constants, easing numbers, keys, examples and descriptions are all documented")

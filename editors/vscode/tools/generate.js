@@ -59,7 +59,8 @@ function validate(tables) {
   if (!tables || !Array.isArray(tables.commands) || !Array.isArray(tables.constants) || !Array.isArray(tables.easings))
     fail('the tables need the arrays "commands", "constants" and "easings"');
   for (const command of tables.commands) {
-    if (!isText(command.name) || !(command.section in SECTIONS) || !Array.isArray(command.params))
+    if (!isText(command.name) || !(command.section in SECTIONS) || !Array.isArray(command.params) ||
+        (command.description !== undefined && typeof command.description !== 'string'))
       fail(`malformed command ${JSON.stringify(command)}`);
     for (const param of command.params)
       if (!isText(param.name) || !isText(param.kind))
@@ -263,7 +264,13 @@ function describeParam(param) {
   return `${param.name}${kind}${fallback}`;
 }
 
+// The command's one line from the player's table, then its section and parameters.
 function description(command) {
+  const shape = parameters(command);
+  return command.description ? `${command.description} (${shape})` : shape;
+}
+
+function parameters(command) {
   const required = command.params.filter((param) => !param.optional).map(describeParam);
   const optional = command.params.filter((param) => param.optional).map(describeParam);
   let text = `${command.section} command`;

@@ -160,7 +160,7 @@ TEST(CommandLine, ParsesOptionsOrSaysWhatIsWrong)
         {{"one", "two"}, "more than one folder given ('one' and 'two')"},
 
         // Options that do not go together.
-        {{"--json"}, "--json goes with --list-commands"},
+        {{"--json"}, "--json goes with --list-commands or --timeline"},
         {{"--render", "out", "--frames", "5", "--seconds", "2"}, "--frames and --seconds cannot be used together"},
         {{"--frames", "5"}, "--frames, --seconds and --fps go with --render"},
         {{"--seconds", "2"}, "--frames, --seconds and --fps go with --render"},

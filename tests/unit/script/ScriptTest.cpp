@@ -208,3 +208,41 @@ TEST(ScriptLines, GetLineInsideAndOutsideTheLines)
         EXPECT_EQ(output.err, "Script: Out of bounds\n");
     }
 }
+
+// The editor support places its marks with the pieces' offsets: each must cover exactly what was
+// written for it, and the texts must be the ones parsing stores.
+TEST(ScriptSplit, PiecesKeepWhereTheyWereWritten)
+{
+    struct Row
+    {
+        const char* raw;
+        Script::LineKind kind;
+        std::vector<std::string> texts;
+        std::vector<std::pair<std::size_t, std::size_t>> spans;
+    };
+    const Row rows[] = {
+        {"   ", Script::LineKind::Blank, {}, {}},
+        {"  ; note", Script::LineKind::Blank, {}, {}},
+        {"delay 1.5", Script::LineKind::Command, {"delay", "1.5"}, {{0, 5}, {6, 9}}},
+        {"  cmd   a , b \r", Script::LineKind::Command, {"cmd", "a", "b"}, {{2, 5}, {8, 9}, {12, 13}}},
+        {"log \"a, b\"", Script::LineKind::Command, {"log", "a, b"}, {{0, 3}, {4, 10}}},
+        {"cmd a,", Script::LineKind::Command, {"cmd", "a", ""}, {{0, 3}, {4, 5}, {6, 6}}},
+        {"endif", Script::LineKind::Command, {"endif"}, {{0, 5}}},
+        {"\t:orbit", Script::LineKind::Label, {"orbit"}, {{2, 7}}},
+        {":a:b ", Script::LineKind::Label, {"a"}, {{1, 2}}},
+        {": spaced", Script::LineKind::Label, {" spaced"}, {{1, 8}}},
+    };
+    for (const Row& row : rows)
+    {
+        SCOPED_TRACE(row.raw);
+        std::vector<Script::Piece> pieces;
+        EXPECT_EQ(Script::split(row.raw, pieces), row.kind);
+        ASSERT_EQ(pieces.size(), row.texts.size());
+        for (std::size_t i = 0; i < pieces.size(); ++i)
+        {
+            EXPECT_EQ(pieces[i].text, row.texts[i]);
+            EXPECT_EQ(pieces[i].begin, row.spans[i].first);
+            EXPECT_EQ(pieces[i].end, row.spans[i].second);
+        }
+    }
+}

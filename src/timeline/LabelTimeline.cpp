@@ -1,0 +1,106 @@
+#include "timeline/LabelTimeline.hpp"
+
+#include "catalogs/DemoPaths.hpp"
+#include "player/FrameTimer.hpp"
+#include "player/Player.hpp"
+#include "player/StartPoint.hpp"
+#include "script/Script.hpp"
+#include "script/ScriptFlow.hpp"
+
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+namespace
+{
+std::string seconds(long step)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f s", static_cast<double>(step) / FrameTimer::StepsPerSecond);
+    return text;
+}
+
+// The seek's own line for a label it does not reach goes nowhere: the timeline says it.
+class QuietErrors
+{
+public:
+    QuietErrors() : previous(std::cerr.rdbuf(nowhere.rdbuf())) {}
+    ~QuietErrors() { std::cerr.rdbuf(previous); }
+    QuietErrors(const QuietErrors&) = delete;
+    QuietErrors& operator=(const QuietErrors&) = delete;
+
+private:
+    std::ostringstream nowhere;
+    std::streambuf* previous;
+};
+} // namespace
+
+void LabelTimeline::compute(Player& player)
+{
+    Script script;
+    std::ifstream file(DemoPaths::Script);
+    script.parse(file);
+    const ScriptFlow flow(script);
+    // Console lines of the demo are printed once by playing, not by every seek here.
+    player.markPrinted(StartPoint::MaxSteps);
+    for (std::size_t i = 0; i < script.lines.size(); ++i)
+    {
+        if (script.lines[i].command != Script::LabelCommand || script.lines[i].params.empty())
+            continue;
+        Arrival arrival;
+        arrival.label = script.lines[i].params[0];
+        arrival.line = script.fileLines[i];
+        // A later definition of the same name is the one jumps land on; only the main flow's count.
+        if (script.labels.at(arrival.label) != static_cast<int>(i) + 1 || !flow.reaches(arrival.label))
+            continue;
+        QuietErrors quiet;
+        if (player.seekTo(StartPoint(arrival.label)))
+            arrival.step = player.steps();
+        arrivals.push_back(arrival);
+    }
+    QuietErrors quiet;
+    player.rewind();
+    length = player.seekTo(StartPoint::MaxSteps) ? -1 : player.steps();
+}
+
+void LabelTimeline::print(std::ostream& out) const
+{
+    std::size_t width = 0;
+    for (const Arrival& arrival : arrivals)
+        width = std::max(width, arrival.label.size() + 1);
+    for (const Arrival& arrival : arrivals)
+    {
+        std::string name = ":" + arrival.label;
+        name.resize(width + 2, ' ');
+        out << name
+            << (arrival.step < 0 ? std::string("never reached")
+                                 : seconds(arrival.step) + " (step " + std::to_string(arrival.step) + ")")
+            << "  " << DemoPaths::Script << ":" << arrival.line << "\n";
+    }
+    if (length < 0)
+        out << "length: plays on past the first hour\n";
+    else
+        out << "length: " << seconds(length) << " (" << length << " steps)\n";
+}
+
+nlohmann::json LabelTimeline::json() const
+{
+    nlohmann::json labels = nlohmann::json::array();
+    for (const Arrival& arrival : arrivals)
+    {
+        nlohmann::json entry = {{"label", arrival.label}, {"line", arrival.line}, {"reached", arrival.step >= 0}};
+        if (arrival.step >= 0)
+        {
+            entry["step"] = arrival.step;
+            entry["seconds"] = static_cast<double>(arrival.step) / FrameTimer::StepsPerSecond;
+        }
+        labels.push_back(entry);
+    }
+    nlohmann::json end = nullptr;
+    if (length >= 0)
+        end = {{"steps", length}, {"seconds", static_cast<double>(length) / FrameTimer::StepsPerSecond}};
+    return {{"script", DemoPaths::Script}, {"labels", labels}, {"length", end}};
+}
