@@ -89,6 +89,20 @@ public:
     sf::SoundSource::Status heldStatus() const { return heldState; }
     double heldSeconds() const { return heldPosition; }
 
+    // Where the music is while held: the song opened, its volume and fade, the held position
+    // (a snapshot of a playing demo). Restored only while held; another song is opened again.
+    struct Position
+    {
+        std::string song; // "" : none opened
+        bool loop = false;
+        float volume = 0.f;
+        Tween fade;
+        sf::SoundSource::Status state = sf::SoundSource::Stopped;
+        double seconds = 0.0;
+    };
+    Position position() const;
+    void restore(const Position& position);
+
     float currentVolume = 0.f;
     bool muted = false;
     Tween fadeTween;
@@ -102,4 +116,6 @@ private:
     int holdDepth = 0;
     sf::SoundSource::Status heldState = sf::SoundSource::Stopped;
     double heldPosition = 0.0; // seconds into the song
+    std::string openedSong;    // the key of the song the stream has open; "" : none
+    bool openedLoop = false;
 };
