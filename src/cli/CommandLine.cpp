@@ -108,6 +108,8 @@ const std::string& CommandLine::usage()
                     "  --frames N             with --render: render N frames\n"
                     "  --seconds S            with --render: render S seconds of demo time\n"
                     "  --fps 60|30            with --render: frame rate of the output (default 60)\n"
+                    "  --snapshot-memory MB   with --author: memory for the snapshots that make seeks\n"
+                    "                         start near their step (default 1024)\n"
                     "  --stats                print frame-time figures at exit\n"
                     "  --draw-all             draw every pass, also those that cannot change a pixel\n"
                     "                         (to check that leaving them out changes nothing)\n"
@@ -197,6 +199,16 @@ bool CommandLine::parse(int argc, const char* const* argv, std::string& error)
                 return false;
             }
             renderOut = value;
+        }
+        else if (name == "--snapshot-memory")
+        {
+            if (!takeValue())
+                return false;
+            if (!parseCount(value, snapshotMegabytes))
+            {
+                error = "option --snapshot-memory needs a positive whole number of megabytes, not '" + value + "'";
+                return false;
+            }
         }
         else if (name == "--frames")
         {
