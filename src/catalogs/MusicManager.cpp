@@ -79,6 +79,7 @@ void MusicManager::play(bool loop, const std::string& key)
         return;
     }
     const Song& song = *found->second;
+    openedSong.clear();
     // openFromFile stops the current song even when it fails.
     if (!music->openFromFile(song.file))
     {
@@ -90,6 +91,8 @@ void MusicManager::play(bool loop, const std::string& key)
             listener->songStopped();
         return;
     }
+    openedSong = key;
+    openedLoop = loop;
     currentVolume = static_cast<float>(song.volume);
     music->setVolume(currentVolume);
     music->setLoop(loop);
@@ -218,6 +221,7 @@ void MusicManager::restart()
 {
     // A new stream has no song opened, which resume_music tells apart from a stopped song.
     music = std::make_unique<sf::Music>();
+    openedSong.clear();
     if (muted)
         music->setVolume(0.f);
     currentVolume = 0.f;
@@ -263,10 +267,48 @@ void MusicManager::clear()
 {
     // The stream may be reading a song's file: a new one reads nothing.
     music = std::make_unique<sf::Music>();
+    openedSong.clear();
     if (muted)
         music->setVolume(0.f);
     songs.clear();
     // The clock's song was one of them.
     clock.song = nullptr;
     clock.state = sf::SoundSource::Stopped;
+}
+
+MusicManager::Position MusicManager::position() const
+{
+    Position at;
+    at.song = openedSong;
+    at.loop = openedLoop;
+    at.volume = currentVolume;
+    at.fade = fadeTween;
+    at.state = heldState;
+    at.seconds = heldPosition;
+    at.clock = clock;
+    return at;
+}
+
+void MusicManager::restore(const Position& at)
+{
+    if (at.song != openedSong || at.loop != openedLoop)
+    {
+        // Opening a song is what play does; its listener and the held state are set below.
+        MusicListener* told = listener;
+        listener = nullptr;
+        if (at.song.empty())
+        {
+            music = std::make_unique<sf::Music>();
+            openedSong.clear();
+        }
+        else
+            play(at.loop, at.song);
+        listener = told;
+    }
+    currentVolume = at.volume;
+    music->setVolume(muted ? 0.f : currentVolume);
+    fadeTween = at.fade;
+    heldState = at.state;
+    heldPosition = at.seconds;
+    clock = at.clock;
 }

@@ -108,6 +108,21 @@ public:
     void advanceClock(float dt);
     const SongClock& songClock() const { return clock; }
 
+    // Where the music is while held: the song opened, its volume and fade, the held position
+    // (a snapshot of a playing demo). Restored only while held; another song is opened again.
+    struct Position
+    {
+        std::string song; // "" : none opened
+        bool loop = false;
+        float volume = 0.f;
+        Tween fade;
+        sf::SoundSource::Status state = sf::SoundSource::Stopped;
+        double seconds = 0.0;
+        SongClock clock;
+    };
+    Position position() const;
+    void restore(const Position& position);
+
     float currentVolume = 0.f;
     bool muted = false;
     Tween fadeTween;
@@ -124,4 +139,6 @@ private:
     sf::SoundSource::Status heldState = sf::SoundSource::Stopped;
     double heldPosition = 0.0; // seconds into the song
     SongClock clock;
+    std::string openedSong;    // the key of the song the stream has open; "" : none
+    bool openedLoop = false;
 };

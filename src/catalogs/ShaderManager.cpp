@@ -136,6 +136,25 @@ void ShaderManager::restart()
         uniform.shader->setUniform(uniform.name, uniform.value);
 }
 
+void ShaderManager::saveUniforms(std::vector<float>& out) const
+{
+    ContextLock lock;
+    out.clear();
+    for (const FloatUniform& uniform : asLoaded)
+    {
+        const GLuint program = uniform.shader->getNativeHandle();
+        GLfloat value = 0.f;
+        glGetUniformfv(program, glGetUniformLocation(program, uniform.name.c_str()), &value);
+        out.push_back(value);
+    }
+}
+
+void ShaderManager::restoreUniforms(const std::vector<float>& values)
+{
+    for (std::size_t i = 0; i < values.size() && i < asLoaded.size(); ++i)
+        asLoaded[i].shader->setUniform(asLoaded[i].name, values[i]);
+}
+
 sf::Shader* ShaderManager::addShader(const std::string& key, const std::string& fragmentPath)
 {
     if (hasShader(key))

@@ -53,6 +53,10 @@ public:
     // Every float uniform of every shader back to its value after loading: the script changes
     // them (object_set_uniform, uniform tweens), and a rewind to the start undoes that.
     void restart();
+    // The current value of every float uniform restart() knows, read back from the shaders, and
+    // back (a snapshot of a playing demo).
+    void saveUniforms(std::vector<float>& out) const;
+    void restoreUniforms(const std::vector<float>& values);
 
 private:
     struct FloatUniform

@@ -97,6 +97,19 @@ void SpriteManager::restart()
         *entry.first = entry.second;
 }
 
+void SpriteManager::savePoses(std::vector<sf::Sprite>& out) const
+{
+    out.clear();
+    for (const auto& entry : asLoaded)
+        out.push_back(*entry.first);
+}
+
+void SpriteManager::restorePoses(const std::vector<sf::Sprite>& poses)
+{
+    for (std::size_t i = 0; i < poses.size() && i < asLoaded.size(); ++i)
+        *asLoaded[i].first = poses[i];
+}
+
 void SpriteManager::clear()
 {
     asLoaded.clear();

@@ -47,6 +47,9 @@ public:
     // Every sprite as loaded: users change the shared sprites (particles pose them, the fade
     // overlay takes another texture), and a rewind to the start undoes that.
     void restart();
+    // Every sprite as it is now, in a fixed order, and back (a snapshot of a playing demo).
+    void savePoses(std::vector<sf::Sprite>& out) const;
+    void restorePoses(const std::vector<sf::Sprite>& poses);
 
 private:
     void loadEntry(const std::string& key, const nlohmann::json& entry);

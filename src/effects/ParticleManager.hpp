@@ -39,6 +39,7 @@ public:
 
     // Every loaded system by key (read by tools that walk the catalog).
     const std::unordered_map<std::string, ParticleSystem>& systems() const { return entries; }
+    std::unordered_map<std::string, ParticleSystem>& systems() { return entries; }
 
 private:
     void loadEntry(const std::string& key, const nlohmann::json& entry);

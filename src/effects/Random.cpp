@@ -24,3 +24,13 @@ void Random::restart()
 {
     state = InitialState;
 }
+
+std::uint32_t Random::position()
+{
+    return state;
+}
+
+void Random::setPosition(std::uint32_t at)
+{
+    state = at;
+}

@@ -16,4 +16,8 @@ float range(float min, float max);
 
 // Puts the sequence back at its start (a rewind of the player to its first step, and tests).
 void restart();
+
+// Where the sequence is, and back there (a snapshot of a playing demo).
+std::uint32_t position();
+void setPosition(std::uint32_t at);
 } // namespace Random

@@ -36,6 +36,8 @@ public:
     void restart();
     // The instances showing text now (for the author's overlay).
     int busyInstances() const;
+    // Every system by key (a snapshot of a playing demo keeps their instances).
+    const std::map<std::string, std::unique_ptr<TextSystem>>& all() const { return systems; }
 
 private:
     ParticleManager& particles;

@@ -146,6 +146,10 @@ bool Player::reload(const std::set<std::string>& saved)
     cutscene.loadScript(DemoPaths::Script);
     bindMusic(saved);
     quiet.set(false);
+    // A saved file may change any step from the first on: no snapshot stays.
+    snapshots.clear();
+    furthestStep = 0;
+    endedAt = -1;
     rewind();
     return loaded;
 }
@@ -180,6 +184,7 @@ void Player::close()
 
 void Player::update()
 {
+    unrendered = unrendered || renderedStep < stepCount;
     ++stepCount;
     iTime += FrameTimer::Step;
     postShader.setUniform("iTime", iTime);
@@ -193,6 +198,9 @@ void Player::update()
     TextManager::instance().update(FrameTimer::Step);
     applyMusic();
     playing = playing && cutscene.interp.running;
+    if (!cutscene.interp.running && !closeRequested && endedAt < 0)
+        endedAt = stepCount;
+    furthestStep = std::max(furthestStep, stepCount);
     fade.advance(FrameTimer::Step);
     if (observer)
         observer->stepEnded();
@@ -227,6 +235,44 @@ void Player::renderScene()
     cutscene.drawing.finishCanvas();
     renderedStep = stepCount;
     printedSteps = std::max(printedSteps, stepCount);
+    keepSnapshot();
+}
+
+void Player::keepSnapshot()
+{
+    // An offline render follows its steps with its sound track: it never seeks back.
+    if (!snapshots.enabled() || observer || unrendered || GameCutscene::instance().drawing.failed)
+        return;
+    if (!snapshots.wants(stepCount, false) && !snapshots.wants(stepCount, true))
+        return;
+    auto state = std::make_unique<PlayState>();
+    state->capture(scene);
+    state->player = {stepCount, iTime, playing, renderedStep, fade.fadeLevel, fade.fadeSpeed, fade.fadeState};
+    snapshots.add(stepCount, std::move(state));
+}
+
+bool Player::restoreSnapshot(long step, bool known)
+{
+    if (!snapshots.enabled() || observer)
+        return false;
+    long at = 0;
+    // The lines of the steps it skips must have been printed already.
+    const PlayState* state = snapshots.atOrBefore(std::min(step, printedSteps), known, at);
+    if (!state)
+        return false;
+    state->restore(scene);
+    const PlayState::PlayerFields& kept = state->player;
+    stepCount = kept.steps;
+    iTime = kept.time;
+    postShader.setUniform("iTime", iTime);
+    playing = kept.running && !closeRequested;
+    renderedStep = kept.renderedStep;
+    fade.fadeLevel = kept.fadeLevel;
+    fade.fadeSpeed = kept.fadeSpeed;
+    fade.fadeState = kept.fadeState;
+    unrendered = false;
+    applyMusic();
+    return true;
 }
 
 void Player::renderOwed()
@@ -351,6 +397,7 @@ void Player::rewind()
     playing = !closeRequested;
     stepCount = 0;
     renderedStep = -1;
+    unrendered = false;
     applyMusic();
 }
 
@@ -358,14 +405,27 @@ bool Player::seek(long target, bool toLabel)
 {
     GameCutscene& cutscene = GameCutscene::instance();
     ScriptInterp& interp = cutscene.interp;
-    // A label is looked for from the start.
-    if (target < stepCount || (toLabel && stepCount > 0))
-        rewind();
+    MusicManager& music = MusicManager::instance();
+    music.hold();
+    // A label is looked for from the start. A step is sought from the nearest snapshot at or
+    // before it when that is nearer than the current step.
+    if (toLabel)
+    {
+        if (stepCount > 0)
+            rewind();
+    }
+    else
+    {
+        long at = -1;
+        const bool nearer = snapshots.enabled() && !observer &&
+                            snapshots.atOrBefore(std::min(target, printedSteps), false, at) &&
+                            (target < stepCount || at > stepCount || unrendered);
+        if (!(nearer && restoreSnapshot(target, false)) && target < stepCount)
+            rewind();
+    }
     interp.watchReached = false;
     cutscene.drawing.failed = false;
 
-    MusicManager& music = MusicManager::instance();
-    music.hold();
     // --draw-all draws every pass of every step.
     const bool optimistic = PassElision::enabled;
     const bool arrived = advance(target, toLabel, optimistic);
@@ -374,9 +434,12 @@ bool Player::seek(long target, bool toLabel)
     const bool ended = !playing && !closeRequested;
     if ((arrived || ended) && optimistic && !sceneIsExact())
     {
-        // A skipped step drew something that this picture needs: run again, drawing every step.
+        // A skipped step drew something that this picture needs: run again, drawing every step,
+        // from the nearest snapshot whose content is all known.
         const long reached = stepCount;
-        rewind();
+        if (!restoreSnapshot(reached, true))
+            rewind();
+        cutscene.drawing.failed = false;
         advance(reached, false, false);
     }
     music.release();

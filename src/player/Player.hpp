@@ -6,6 +6,7 @@
 #include "catalogs/DemoConfig.hpp"
 #include "player/ConsoleQuiet.hpp"
 #include "player/ContextHold.hpp"
+#include "player/SnapshotStore.hpp"
 #include "scene/SceneCanvas.hpp"
 #include "scene/ScreenFade.hpp"
 
@@ -119,6 +120,16 @@ public:
     const SceneCanvas& sceneCanvas() const { return scene; }
     // What the shaders' music uniforms hold at the current step.
     const MusicFrame& music() const { return musicFrame; }
+    // Snapshots of the whole state, kept as playing and seeking pass through the demo within
+    // `bytes` of memory (0: none, the default), so that a seek starts from the nearest one at or
+    // before its step instead of from step 0. A reload forgets them.
+    void keepSnapshots(std::size_t bytes) { snapshots.setBudget(bytes); }
+    const SnapshotStore& snapshotStore() const { return snapshots; }
+    // The furthest step run since load or the last reload: how much of the demo is known.
+    long knownSteps() const { return furthestStep; }
+    // The step at which the demo was seen to end (its exit or its script's end), or -1.
+    long endStep() const { return endedAt; }
+
     // Every step's lines count as unprinted again (tests that replay from a rewind).
     void forgetPrinted() { printedSteps = 0; }
     // Steps up to `step` count as printed: a seek through them stays quiet.
@@ -143,6 +154,11 @@ private:
     void renderDuringSeek(bool dry);
     // After an optimistic seek: nothing the arrival drew or shows depended on a skipped drawing.
     bool sceneIsExact() const;
+    // The nearest kept snapshot at or before `step` (with `known`, one without unknown content),
+    // put back; false when there is none the seek may use.
+    bool restoreSnapshot(long step, bool known);
+    // After a render: the state is kept when a snapshot is due here.
+    void keepSnapshot();
 
     DemoConfig config;
 
@@ -167,4 +183,10 @@ private:
     // The step whose frame renderScene last rendered (-1: none since the start).
     long renderedStep = -1;
     bool closeRequested = false;
+    SnapshotStore snapshots;
+    // A step ran while the one before it was not rendered: the state is not playing's, and no
+    // snapshot is taken until a rewind or a restore.
+    bool unrendered = false;
+    long furthestStep = 0;
+    long endedAt = -1;
 };

@@ -198,3 +198,61 @@ float& SceneObject::field(Property property)
 {
     return this->*PropertyFields[slotOf(property)];
 }
+
+void SceneObject::copyStateFrom(const SceneObject& other)
+{
+    name = other.name;
+    x = other.x;
+    y = other.y;
+    alpha = other.alpha;
+    rotation = other.rotation;
+    scaleX = other.scaleX;
+    scaleY = other.scaleY;
+    const sf::Texture* own = renderTexture ? &renderTexture->getTexture() : nullptr;
+    sprite = other.sprite;
+    if (own)
+        sprite.setTexture(*own, false);
+    shader = other.shader;
+    opaque = other.opaque;
+    for (int i = 0; i < UniformSlots; ++i)
+        uniformTweens[i] = other.uniformTweens[i];
+    textureRect = other.textureRect;
+    rectX = other.rectX;
+    rectY = other.rectY;
+    rectW = other.rectW;
+    rectH = other.rectH;
+    originX = other.originX;
+    originY = other.originY;
+    for (int i = 0; i < PropertyCount; ++i)
+        tweens[i] = other.tweens[i];
+
+    animations.animations.clear();
+    for (const auto& entry : other.animations.animations)
+    {
+        auto copy = std::make_unique<Animation>();
+        copy->name = entry.second->name;
+        copy->loop = entry.second->loop;
+        for (const auto& frame : entry.second->frames)
+            copy->frames.push_back(std::make_unique<AnimationFrame>(*frame));
+        animations.animations[entry.first] = std::move(copy);
+    }
+    // The animator points into the collection: the copy points into this object's copy.
+    const Animator& from = other.animator;
+    animator = from;
+    if (from.collection == &other.animations)
+        animator.collection = &animations;
+    animator.animation = nullptr;
+    animator.frame = nullptr;
+    if (from.animation)
+    {
+        for (const auto& entry : other.animations.animations)
+        {
+            if (entry.second.get() != from.animation)
+                continue;
+            animator.animation = animations.animations[entry.first].get();
+            for (std::size_t i = 0; i < from.animation->frames.size(); ++i)
+                if (from.animation->frames[i].get() == from.frame)
+                    animator.frame = animator.animation->frames[i].get();
+        }
+    }
+}

@@ -74,6 +74,11 @@ public:
 
     sf::RenderTexture* renderTarget() { return renderTexture.get(); }
 
+    // Everything of `other` but its render texture (a buffer keeps its own, and its sprite keeps
+    // showing it): the fields, the tweens, a copy of its animations and the animator's place in
+    // them. A snapshot of a playing demo keeps its objects this way.
+    void copyStateFrom(const SceneObject& other);
+
     std::string name;
     float x = 0.f;
     float y = 0.f;
