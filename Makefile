@@ -31,15 +31,17 @@ fuzz: build-fuzz
 # Per-step cost of 10,000 live particles, of 200 tweening scene objects, and of the whole step
 # of a scene holding both, five text instances and 100,000 script lines; the cost of one executed
 # script line (ns_per_line) in a loop of flag lines and in one with two scene commands; then
-# fast-forward steps per second of seeks in the bundled demo (fonts and textures need a GL
+# fast-forward steps per second of seeks in the bundled demo; then seeks anywhere in a ten-minute
+# demo with author mode's snapshots (median ms, snapshot memory, reload at 9 min) (fonts and textures need a GL
 # context: a virtual screen when there is no display; the music player's stream goes to OpenAL's
 # silent null backend).
 bench: build
 	@if [ -n "$$DISPLAY" ]; then export ALSOFT_DRIVERS=null; $(BUILD_DIR)/bench/kestrune_bench && \
-	    $(BUILD_DIR)/bench/kestrune_seek_bench && $(BUILD_DIR)/bench/kestrune_music_bench; \
+	    $(BUILD_DIR)/bench/kestrune_seek_bench && $(BUILD_DIR)/bench/kestrune_music_bench && \
+	    $(BUILD_DIR)/bench/kestrune_snapshot_bench; \
 	else ALSOFT_DRIVERS=null xvfb-run -a -s "-screen 0 1920x1080x24" sh -c \
 	    '$(BUILD_DIR)/bench/kestrune_bench && $(BUILD_DIR)/bench/kestrune_seek_bench && \
-	    $(BUILD_DIR)/bench/kestrune_music_bench'; fi
+	    $(BUILD_DIR)/bench/kestrune_music_bench && $(BUILD_DIR)/bench/kestrune_snapshot_bench'; fi
 	@node bench/lsp_bench.js $(BUILD_DIR)/kestrune
 
 build: setup

@@ -39,6 +39,8 @@ int playInWindow(const CommandLine& options)
     if (options.author)
     {
         // A start point that cannot be reached is shown to the author instead of ending.
+        // Seeks start from the nearest snapshot of the state instead of from step 0.
+        player.keepSnapshots(static_cast<std::size_t>(options.snapshotMegabytes) << 20);
         AuthorMode author(player);
         author.start(options.start);
         author.run(window.window());

@@ -159,7 +159,8 @@ const std::string& CommandLine::usage()
                                 "other options select, into the folder OUT.part-K-of-N") +
         described("--join OUT PART...", "join the folders that --part left into OUT") +
         described("--manifest", "with --render: write the SHA-256 of every frame's pixels to OUT.frames.sha256") +
-        std::string(
+        std::string("  --snapshot-memory MB   with --author: memory for the snapshots that make seeks\n"
+                    "                         start near their step (default 1024)\n"
                     "  --stats                print frame-time figures at exit\n"
                     "  --draw-all             draw every pass, also those that cannot change a pixel\n"
                     "                         (to check that leaving them out changes nothing)\n"
@@ -272,6 +273,16 @@ bool CommandLine::parse(int argc, const char* const* argv, std::string& error)
                 return false;
             }
             renderOut = value;
+        }
+        else if (name == "--snapshot-memory")
+        {
+            if (!takeValue())
+                return false;
+            if (!parseCount(value, snapshotMegabytes))
+            {
+                error = "option --snapshot-memory needs a positive whole number of megabytes, not '" + value + "'";
+                return false;
+            }
         }
         else if (name == "--frames")
         {

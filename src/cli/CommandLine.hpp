@@ -34,6 +34,8 @@ public:
     bool stats = false;        // --stats
     bool drawAll = false;      // --draw-all
     bool author = false;       // --author
+    long snapshotMegabytes = DefaultSnapshotMegabytes; // --snapshot-memory MB (with --author)
+    static constexpr long DefaultSnapshotMegabytes = 1024;
     bool listCommands = false; // --list-commands
     bool json = false;         // --json (with --list-commands or --timeline)
     std::string sendRequest;   // --send DIR REQUEST: the request (DIR is `dir`)
