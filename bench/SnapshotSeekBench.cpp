@@ -128,9 +128,11 @@ int main()
     const double spacing = static_cast<double>(player.snapshotStore().spacing()) / 60.0;
     const double megabytes = static_cast<double>(player.snapshotStore().bytes()) / (1 << 20);
 
+    std::fprintf(stderr, "seeks done\n");
     // A reload at 9 minutes (the script saved unchanged) and the seek back to its step.
     const long nine = 9 * StepsPerMinute;
     player.seekTo(nine);
+    std::fprintf(stderr, "at nine\n");
     began = Clock::now();
     std::cout.rdbuf(quiet.rdbuf());
     player.reload({"assets/demo.script"});

@@ -19,6 +19,8 @@
 #include "watch/DemoFiles.hpp"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string_view>
@@ -437,6 +439,7 @@ bool Player::seek(long target, bool toLabel)
         // A skipped step drew something that this picture needs: run again, drawing every step,
         // from the nearest snapshot whose content is all known.
         const long reached = stepCount;
+        if (getenv("KDEBUG")) { const GameCutscene& c = GameCutscene::instance(); fprintf(stderr, "fallback at %ld failed=%d scene=%d", reached, c.drawing.failed, (int)scene.target.content); for (const auto& e : c.buffers) fprintf(stderr, " %s=%d", e.first.c_str(), (int)e.second->target.content); fprintf(stderr, "\n"); }
         if (!restoreSnapshot(reached, true))
             rewind();
         cutscene.drawing.failed = false;

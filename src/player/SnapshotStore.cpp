@@ -36,7 +36,9 @@ const PlayState* SnapshotStore::atOrBefore(long step, bool known, long& at) cons
     for (auto it = states.upper_bound(step); it != states.begin();)
     {
         --it;
-        if (!known || it->second->fullyKnown())
+        // A seek that lands on the snapshot's own step shows its picture: that must be known.
+        const bool landing = it->first == step;
+        if ((!known && !landing) || it->second->fullyKnown())
         {
             at = it->first;
             return it->second.get();

@@ -25,8 +25,9 @@ public:
     bool wants(long step, bool known) const;
     // Keeps it when it is wanted (see wants), then thins out to the budget.
     void add(long step, std::unique_ptr<PlayState> state);
-    // The snapshot at the latest step at or before `step` (with `known`: only fully known ones);
-    // null when there is none. Its step is written to `at`.
+    // The snapshot at the latest step at or before `step` (with `known`: only fully known ones; one
+    // at `step` itself only when it is fully known, since a seek there shows its picture); null
+    // when there is none. Its step is written to `at`.
     const PlayState* atOrBefore(long step, bool known, long& at) const;
     void clear();
 
