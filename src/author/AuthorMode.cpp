@@ -100,6 +100,8 @@ void AuthorMode::run(sf::RenderWindow& window)
 {
     // A key counts once per press, however long it is held.
     window.setKeyRepeatEnabled(false);
+    keptEvents.reserve(64);
+    player.watchForClose([this, &window] { return keepEvents(window); });
     noticeEnd();
     printState();
     sf::Clock frameClock;
@@ -135,48 +137,75 @@ void AuthorMode::run(sf::RenderWindow& window)
     }
     if (musicHeld)
         MusicManager::instance().release();
+    player.watchForClose(nullptr);
 }
 
 void AuthorMode::handleEvents(sf::RenderWindow& window)
 {
+    for (const sf::Event& event : keptEvents)
+        handleEvent(window, event);
+    keptEvents.clear();
+    sf::Event event;
+    while (window.pollEvent(event))
+        handleEvent(window, event);
+}
+
+bool AuthorMode::keepEvents(sf::RenderWindow& window)
+{
+    constexpr std::size_t MostKept = 64;
+    bool closed = false;
     sf::Event event;
     while (window.pollEvent(event))
     {
-        if (event.type == sf::Event::Closed)
-            quit = true;
-        else if (event.type == sf::Event::KeyPressed)
-        {
-            if (event.key.code == sf::Keyboard::Escape)
-                quit = true;
-            else if (labels.isOpen() && (event.key.code == sf::Keyboard::Up || event.key.code == sf::Keyboard::Down ||
-                                         event.key.code == sf::Keyboard::Enter))
-            {
-                const long target = labels.press(event.key.code);
-                if (target >= 0)
-                    seek(target);
-            }
-            else
-                carryOut(transport.press(event.key.code, event.key.shift, player.steps()));
-            if (event.key.code == sf::Keyboard::LShift || event.key.code == sf::Keyboard::RShift)
-                shiftHeld = true;
-        }
-        else if (event.type == sf::Event::KeyReleased &&
-                 (event.key.code == sf::Keyboard::LShift || event.key.code == sf::Keyboard::RShift))
-            shiftHeld = false;
-        else if (event.type == sf::Event::LostFocus)
-            shiftHeld = false;
-        else if (event.type == sf::Event::MouseButtonPressed && event.mouseButton.button == sf::Mouse::Left)
-            pressStrip(window, event.mouseButton.x, event.mouseButton.y);
-        else if (event.type == sf::Event::MouseMoved && dragging)
-            dragX = stripX(window, event.mouseMove.x, event.mouseMove.y);
-        else if (event.type == sf::Event::MouseButtonReleased && event.mouseButton.button == sf::Mouse::Left)
-            releaseStrip(window, event.mouseButton.x, event.mouseButton.y);
+        if (event.type == sf::Event::Closed ||
+            (event.type == sf::Event::KeyPressed && event.key.code == sf::Keyboard::Escape))
+            closed = true;
+        else if (event.type == sf::Event::MouseMoved && !keptEvents.empty() &&
+                 keptEvents.back().type == sf::Event::MouseMoved)
+            keptEvents.back() = event;
+        else if (keptEvents.size() < MostKept)
+            keptEvents.push_back(event);
     }
+    return closed;
+}
+
+void AuthorMode::handleEvent(sf::RenderWindow& window, const sf::Event& event)
+{
+    if (event.type == sf::Event::Closed)
+        quit = true;
+    else if (event.type == sf::Event::KeyPressed)
+    {
+        if (event.key.code == sf::Keyboard::Escape)
+            quit = true;
+        else if (labels.isOpen() && (event.key.code == sf::Keyboard::Up || event.key.code == sf::Keyboard::Down ||
+                                     event.key.code == sf::Keyboard::Enter))
+        {
+            const long target = labels.press(event.key.code);
+            if (target >= 0)
+                seek(target);
+        }
+        else
+            carryOut(transport.press(event.key.code, event.key.shift, player.steps()));
+        if (event.key.code == sf::Keyboard::LShift || event.key.code == sf::Keyboard::RShift)
+            shiftHeld = true;
+    }
+    else if (event.type == sf::Event::KeyReleased &&
+             (event.key.code == sf::Keyboard::LShift || event.key.code == sf::Keyboard::RShift))
+        shiftHeld = false;
+    else if (event.type == sf::Event::LostFocus)
+        shiftHeld = false;
+    else if (event.type == sf::Event::MouseButtonPressed && event.mouseButton.button == sf::Mouse::Left)
+        pressStrip(window, event.mouseButton.x, event.mouseButton.y);
+    else if (event.type == sf::Event::MouseMoved && dragging)
+        dragX = stripX(window, event.mouseMove.x, event.mouseMove.y);
+    else if (event.type == sf::Event::MouseButtonReleased && event.mouseButton.button == sf::Mouse::Left)
+        releaseStrip(window, event.mouseButton.x, event.mouseButton.y);
 }
 
 int AuthorMode::stripX(sf::RenderWindow& window, int pixelX, int pixelY) const
 {
-    return static_cast<int>(std::floor(window.mapPixelToCoords(sf::Vector2i(pixelX, pixelY)).x));
+    // The view's inverse lands a hair off the pixel (999.99994 for 1000): rounded, not cut.
+    return static_cast<int>(std::lround(window.mapPixelToCoords(sf::Vector2i(pixelX, pixelY)).x));
 }
 
 long AuthorMode::stripStep(int x) const

@@ -16,6 +16,7 @@
 #include <SFML/Graphics/RenderTexture.hpp>
 #include <SFML/Graphics/RenderWindow.hpp>
 #include <SFML/System/Clock.hpp>
+#include <SFML/Window/Event.hpp>
 
 #include <memory>
 #include <set>
@@ -51,6 +52,10 @@ public:
 
 private:
     void handleEvents(sf::RenderWindow& window);
+    void handleEvent(sf::RenderWindow& window, const sf::Event& event);
+    // A long seek asks now and then whether the window was closed: the other events it meets are
+    // kept for the next frame (the latest pointer move only) instead of being lost.
+    bool keepEvents(sf::RenderWindow& window);
     void carryOut(const Transport::Request& request);
     // Runs the steps of one shown frame, each with its render as playing has it; the last one's
     // render is left to the frame's drawing.
@@ -125,6 +130,7 @@ private:
     std::unordered_map<std::string, SongEnvelope> envelopes; // by song file
     const Song* envelopeSong = nullptr; // the song whose envelope was looked up last
     const SongEnvelope* envelope = nullptr;
+    std::vector<sf::Event> keptEvents; // met by a long seek, handled in the next frame
     bool shiftHeld = false;
     bool dragging = false;   // the left button is held on the strip
     bool dragLoop = false;   // ... with Shift: it marks a loop range instead of seeking
