@@ -38,7 +38,7 @@ const std::vector<Transport::KeyHelp>& Transport::keyHelp()
         {"P, N", "previous / next label of the main flow", "P/N labels"},
         {"mouse", "timeline: click or drag seeks; Shift+drag sets the loop", nullptr},
         {"F1", "this help", "F1 help"},
-        {"F3", "show / hide the overlay (problems stay shown)", "F3 overlay"},
+        {"F3", "show / hide the overlay and timeline (problems stay shown)", "F3 overlay"},
         {"Escape", "quit", nullptr},
     };
     return keys;
