@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The README's picture of author mode: the bundled demo paused at 12.35 s with the overlay and the
-# key help, stored as a 960 x 540 copy in docs/author.png. usage: tools/screenshot_author.sh [build dir]
+# The README's picture of author mode: the bundled demo paused at 12.35 s with the overlay, the
+# key help and the timeline (a loop marked on it by a Shift drag), stored as a 960 x 540 copy in
+# docs/author.png. usage: tools/screenshot_author.sh [build dir]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir=$(realpath "${1:-build}")
@@ -20,6 +21,10 @@ wait_for() {
 wait_for "author: playing at 12.350 s"
 xdotool key space
 wait_for "author: paused"
+# A loop marked by a Shift drag along the timeline (which spans what is known so far: the end of
+# the demo has not been reached yet).
+xdotool mousemove 900 1032 keydown shift mousedown 1 mousemove 1100 1032 mousemove 1300 1032 mouseup 1 keyup shift
+wait_for "author: loop"
 xdotool key F1 key bracketleft
 wait_for "speed 1/2x"
 sleep 1 # the frame after the last key, then a still picture

@@ -40,7 +40,8 @@ float toUnit(float decibels)
 }
 } // namespace
 
-bool SongAnalysis::analyseFile(const std::string& path, std::string& error)
+bool SongAnalysis::decodeMono(const std::string& path, std::vector<float>& mono, unsigned& sampleRate,
+                              std::string& error)
 {
     sf::InputSoundFile input;
     if (!input.openFromFile(path) || input.getChannelCount() == 0 || input.getSampleRate() == 0)
@@ -49,7 +50,7 @@ bool SongAnalysis::analyseFile(const std::string& path, std::string& error)
         return false;
     }
     const unsigned channels = input.getChannelCount();
-    std::vector<float> mono;
+    mono.clear();
     mono.reserve(static_cast<std::size_t>(input.getSampleCount() / channels));
     // In blocks, so that a long song never needs its interleaved samples all at once.
     std::vector<sf::Int16> block(static_cast<std::size_t>(4096 * channels));
@@ -66,7 +67,17 @@ bool SongAnalysis::analyseFile(const std::string& path, std::string& error)
         if (got < block.size())
             break;
     }
-    analyse(mono, input.getSampleRate());
+    sampleRate = input.getSampleRate();
+    return true;
+}
+
+bool SongAnalysis::analyseFile(const std::string& path, std::string& error)
+{
+    std::vector<float> mono;
+    unsigned sampleRate = 0;
+    if (!decodeMono(path, mono, sampleRate, error))
+        return false;
+    analyse(mono, sampleRate);
     return true;
 }
 

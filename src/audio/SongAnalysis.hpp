@@ -38,6 +38,10 @@ public:
     // iBeat falls linearly from 1 to 0 over this many frames after a beat.
     static constexpr int BeatDecayFrames = 15;
 
+    // Decodes a song file to mono samples in -1..1 (the channels averaged) and its sample rate;
+    // false, with the reason in `error`, when it cannot be read.
+    static bool decodeMono(const std::string& path, std::vector<float>& mono, unsigned& sampleRate,
+                           std::string& error);
     // Decodes the file and analyses it; false, with the reason in `error`, when it cannot be read.
     bool analyseFile(const std::string& path, std::string& error);
     // Analyses mono samples in -1..1 at `rate` samples per second.

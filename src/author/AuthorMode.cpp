@@ -15,8 +15,10 @@
 #include <SFML/Graphics/Sprite.hpp>
 #include <SFML/System/Err.hpp>
 #include <SFML/Window/Event.hpp>
+#include <SFML/Window/Keyboard.hpp>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -51,6 +53,11 @@ std::string lineText(const ScriptLine& line)
 AuthorMode::AuthorMode(Player& demo) : player(demo)
 {
     overlay.load();
+    strip.load();
+    // Every step the player runs tells the timeline how far the demo is known and what the
+    // music had there.
+    player.observe(this);
+    loadEnvelopes({});
     picture = std::make_unique<sf::RenderTexture>();
     if (!picture->create(Player::Width, Player::Height, sf::ContextSettings()))
         picture.reset();
@@ -65,7 +72,10 @@ AuthorMode::AuthorMode(Player& demo) : player(demo)
     saves.watch(DemoFiles::collect());
 }
 
-AuthorMode::~AuthorMode() = default;
+AuthorMode::~AuthorMode()
+{
+    player.observe(nullptr);
+}
 
 void AuthorMode::start(const std::string& point)
 {
@@ -90,18 +100,26 @@ void AuthorMode::run(sf::RenderWindow& window)
 {
     // A key counts once per press, however long it is held.
     window.setKeyRepeatEnabled(false);
+    keptEvents.reserve(64);
+    player.watchForClose([this, &window] { return keepEvents(window); });
     noticeEnd();
     printState();
     sf::Clock frameClock;
     while (!quit)
     {
         const float frameTime = frameClock.restart().asSeconds();
+        // The timeline marks the labels: their steps are found once per version of the demo.
+        if (showOverlay && !labelStepsKnown)
+            findLabelSteps();
         handleEvents(window);
+        scrub();
         link.serve([this](const Transport::Request& request) { carryOut(request); });
         if (quit)
             break;
         watchFiles();
-        const bool stepped = playSteps(transport.stepsForFrame(frameTime));
+        // While the pointer scrubs the timeline, it alone moves the demo.
+        const int steps = transport.stepsForFrame(frameTime);
+        const bool stepped = playSteps(dragging && !dragLoop ? 0 : steps);
         // Playing into the demo's end pauses there, which is a change of state.
         if (stepped && ended)
             printState();
@@ -119,30 +137,124 @@ void AuthorMode::run(sf::RenderWindow& window)
     }
     if (musicHeld)
         MusicManager::instance().release();
+    player.watchForClose(nullptr);
 }
 
 void AuthorMode::handleEvents(sf::RenderWindow& window)
 {
+    for (const sf::Event& event : keptEvents)
+        handleEvent(window, event);
+    keptEvents.clear();
+    sf::Event event;
+    while (window.pollEvent(event))
+        handleEvent(window, event);
+}
+
+bool AuthorMode::keepEvents(sf::RenderWindow& window)
+{
+    constexpr std::size_t MostKept = 64;
+    bool closed = false;
     sf::Event event;
     while (window.pollEvent(event))
     {
-        if (event.type == sf::Event::Closed)
-            quit = true;
-        else if (event.type == sf::Event::KeyPressed)
-        {
-            if (event.key.code == sf::Keyboard::Escape)
-                quit = true;
-            else if (labels.isOpen() && (event.key.code == sf::Keyboard::Up || event.key.code == sf::Keyboard::Down ||
-                                         event.key.code == sf::Keyboard::Enter))
-            {
-                const long target = labels.press(event.key.code);
-                if (target >= 0)
-                    seek(target);
-            }
-            else
-                carryOut(transport.press(event.key.code, event.key.shift, player.steps()));
-        }
+        if (event.type == sf::Event::Closed ||
+            (event.type == sf::Event::KeyPressed && event.key.code == sf::Keyboard::Escape))
+            closed = true;
+        else if (event.type == sf::Event::MouseMoved && !keptEvents.empty() &&
+                 keptEvents.back().type == sf::Event::MouseMoved)
+            keptEvents.back() = event;
+        else if (keptEvents.size() < MostKept)
+            keptEvents.push_back(event);
     }
+    return closed;
+}
+
+void AuthorMode::handleEvent(sf::RenderWindow& window, const sf::Event& event)
+{
+    if (event.type == sf::Event::Closed)
+        quit = true;
+    else if (event.type == sf::Event::KeyPressed)
+    {
+        if (event.key.code == sf::Keyboard::Escape)
+            quit = true;
+        else if (labels.isOpen() && (event.key.code == sf::Keyboard::Up || event.key.code == sf::Keyboard::Down ||
+                                     event.key.code == sf::Keyboard::Enter))
+        {
+            const long target = labels.press(event.key.code);
+            if (target >= 0)
+                seek(target);
+        }
+        else
+            carryOut(transport.press(event.key.code, event.key.shift, player.steps()));
+        if (event.key.code == sf::Keyboard::LShift || event.key.code == sf::Keyboard::RShift)
+            shiftHeld = true;
+    }
+    else if (event.type == sf::Event::KeyReleased &&
+             (event.key.code == sf::Keyboard::LShift || event.key.code == sf::Keyboard::RShift))
+        shiftHeld = false;
+    else if (event.type == sf::Event::LostFocus)
+        shiftHeld = false;
+    else if (event.type == sf::Event::MouseButtonPressed && event.mouseButton.button == sf::Mouse::Left)
+        pressStrip(window, event.mouseButton.x, event.mouseButton.y);
+    else if (event.type == sf::Event::MouseMoved && dragging)
+        dragX = stripX(window, event.mouseMove.x, event.mouseMove.y);
+    else if (event.type == sf::Event::MouseButtonReleased && event.mouseButton.button == sf::Mouse::Left)
+        releaseStrip(window, event.mouseButton.x, event.mouseButton.y);
+}
+
+int AuthorMode::stripX(sf::RenderWindow& window, int pixelX, int pixelY) const
+{
+    // The view's inverse lands a hair off the pixel (999.99994 for 1000): rounded, not cut.
+    return static_cast<int>(std::lround(window.mapPixelToCoords(sf::Vector2i(pixelX, pixelY)).x));
+}
+
+long AuthorMode::stripStep(int x) const
+{
+    return TimelineStrip::stepAt(x, stripTrack, TimelineStrip::spanFor(knownSteps(), endStep()));
+}
+
+void AuthorMode::pressStrip(sf::RenderWindow& window, int pixelX, int pixelY)
+{
+    // The strip is part of the overlay: hidden, it takes no clicks.
+    const sf::Vector2f view = window.getView().getSize();
+    stripTrack = TimelineStrip::trackFor(static_cast<unsigned>(view.x), static_cast<unsigned>(view.y));
+    if (!showOverlay || !TimelineStrip::contains(window.mapPixelToCoords(sf::Vector2i(pixelX, pixelY)).y, stripTrack))
+        return;
+    dragging = true;
+    dragLoop = shiftHeld || sf::Keyboard::isKeyPressed(sf::Keyboard::LShift) ||
+               sf::Keyboard::isKeyPressed(sf::Keyboard::RShift);
+    dragX = stripX(window, pixelX, pixelY);
+    pressStep = stripStep(dragX);
+    scrubbedTo = -1;
+}
+
+void AuthorMode::scrub()
+{
+    // Only where the pointer is now counts: the positions it passed during the frame are skipped.
+    if (!dragging || dragLoop)
+        return;
+    const long target = stripStep(dragX);
+    if (target == scrubbedTo)
+        return;
+    scrubbedTo = target;
+    panel.clearSticky(StartKey);
+    land(target);
+}
+
+void AuthorMode::releaseStrip(sf::RenderWindow& window, int pixelX, int pixelY)
+{
+    if (!dragging)
+        return;
+    dragging = false;
+    const long target = stripStep(stripX(window, pixelX, pixelY));
+    // A Shift drag marks the range between where it started and where it ended; a Shift click
+    // that did not move is a click.
+    if (dragLoop && transport.setLoop(pressStep, target))
+    {
+        printState();
+        return;
+    }
+    seek(target);
 }
 
 void AuthorMode::carryOut(const Transport::Request& request)
@@ -163,6 +275,7 @@ void AuthorMode::carryOut(const Transport::Request& request)
     case Kind::StepOnce: playSteps(1); break;
     case Kind::Seek: seek(request.step); return;
     case Kind::SeekBar: seek(tempoGrid().barSeek(player.steps(), gridAnchor(), static_cast<int>(request.step))); return;
+    case Kind::SeekLabel: seekLabel(static_cast<int>(request.step)); return;
     }
     printState();
 }
@@ -323,7 +436,15 @@ void AuthorMode::reload()
     for (const std::string& path : saved)
         names += (names.empty() ? "" : ", ") + path.substr(path.find_last_of('/') + 1);
     const long step = player.steps();
+    // The song catalog is read again: nothing may point into it, and a saved song has a new
+    // envelope. What was known of the old version's steps no longer holds.
+    envelopeSong = nullptr;
+    envelope = nullptr;
     player.reload(saved);
+    loadEnvelopes(saved);
+    furthestStep = 0;
+    seenEnd = -1;
+    strip.forget();
     saved.clear();
     labelStepsKnown = false;
     labels.close();
@@ -334,6 +455,7 @@ void AuthorMode::reload()
         if (line.empty())
             return;
         const std::string text = placedProblem(line);
+        strip.addProblem(player.steps());
         if (std::find(problems.begin(), problems.end(), text) == problems.end())
             problems.push_back(text);
     });
@@ -360,6 +482,12 @@ void AuthorMode::toggleLabels()
         labels.close();
         return;
     }
+    findLabelSteps();
+    labels.open(labelSteps);
+}
+
+void AuthorMode::findLabelSteps()
+{
     if (!labelStepsKnown)
     {
         // The labels in the script's order; the sections the player runs by name are not
@@ -381,8 +509,67 @@ void AuthorMode::toggleLabels()
         // The run there and back may have ended the demo's music hold or found the window closed.
         noticeEnd();
         followMusic();
+        strip.setLabels(labelSteps);
     }
-    labels.open(labelSteps);
+}
+
+void AuthorMode::seekLabel(int direction)
+{
+    findLabelSteps();
+    const long target = direction < 0 ? TimelineStrip::previousLabel(labelSteps, player.steps())
+                                      : TimelineStrip::nextLabel(labelSteps, player.steps());
+    if (target >= 0)
+        seek(target);
+}
+
+void AuthorMode::stepEnded()
+{
+    const long step = player.steps();
+    furthestStep = std::max(furthestStep, step);
+    if (!player.running() && !player.closed())
+        seenEnd = step;
+    strip.record(step, musicLevel());
+}
+
+float AuthorMode::musicLevel()
+{
+    const SongClock& clock = MusicManager::instance().songClock();
+    if (!clock.song || clock.state != sf::SoundSource::Playing)
+        return 0.f;
+    if (clock.song != envelopeSong)
+    {
+        envelopeSong = clock.song;
+        const auto found = envelopes.find(clock.song->file);
+        envelope = found == envelopes.end() ? nullptr : &found->second;
+    }
+    return envelope ? envelope->peakAt(clock.position) * static_cast<float>(clock.song->volume) / 100.f : 0.f;
+}
+
+void AuthorMode::loadEnvelopes(const std::set<std::string>& refresh)
+{
+    // A song that does not decode stays flat here; playing it reports the failure.
+    for (const std::string& file : MusicManager::instance().songFiles())
+        if (envelopes.count(file) == 0 || refresh.count(file) != 0)
+            envelopes[file].load(file);
+}
+
+TimelineStrip::State AuthorMode::stripState() const
+{
+    TimelineStrip::State state;
+    state.step = player.steps();
+    state.known = knownSteps();
+    state.end = endStep();
+    state.loopStart = transport.loopStart;
+    state.loopEnd = transport.loopEnd;
+    if (dragging && dragLoop)
+    {
+        // The range a Shift drag would set, shown while it is held.
+        const long at = stripStep(dragX);
+        state.loopStart = std::min(pressStep, at);
+        state.loopEnd = std::max(pressStep, at);
+        state.loopPending = true;
+    }
+    return state;
 }
 
 const TempoGrid& AuthorMode::tempoGrid() const
@@ -399,6 +586,13 @@ long AuthorMode::gridAnchor() const
 
 void AuthorMode::printState()
 {
+    // A changed loop (L, a Shift drag on the timeline, the channel) is said first.
+    if (transport.loopStart != printedLoopStart || transport.loopEnd != printedLoopEnd)
+    {
+        printedLoopStart = transport.loopStart;
+        printedLoopEnd = transport.loopEnd;
+        std::cout << transport.loopLine() << std::endl;
+    }
     std::cout << transport.stateLine(player.steps()) << std::endl;
 }
 
@@ -430,9 +624,13 @@ void AuthorMode::drawFrame(sf::RenderWindow& window)
     }
     panel.expire(wallClock.getElapsedTime().asSeconds());
     if (showOverlay)
+    {
         overlay.drawStatus(window, statusLines());
-    // Problems are not part of the overlay: hiding it must not hide them.
-    overlay.drawProblems(window, panel.lines());
+        strip.draw(window, stripState());
+    }
+    // Problems are not part of the overlay: hiding it must not hide them. They stay above the
+    // timeline while it is shown.
+    overlay.drawProblems(window, panel.lines(), showOverlay ? static_cast<float>(TimelineStrip::Height) : 0.f);
     if (showHelp)
         overlay.drawHelp(window);
     else if (labels.isOpen())
@@ -511,6 +709,7 @@ void AuthorMode::hearProblem(const std::string& line)
     heard = line;
     if (starting && line.rfind("kestrune: --start", 0) == 0)
         return; // the start's reason stays on screen by itself
+    strip.addProblem(player.steps());
     panel.add(placedProblem(line), wallClock.getElapsedTime().asSeconds());
 }
 

@@ -6,6 +6,9 @@
 #include "author/ConsoleTap.hpp"
 #include "author/ErrorPanel.hpp"
 #include "author/LabelList.hpp"
+#include "author/TimelineStrip.hpp"
+#include "audio/SongEnvelope.hpp"
+#include "player/StepObserver.hpp"
 #include "player/FrameStats.hpp"
 #include "watch/SaveWatcher.hpp"
 #include "author/Transport.hpp"
@@ -13,20 +16,24 @@
 #include <SFML/Graphics/RenderTexture.hpp>
 #include <SFML/Graphics/RenderWindow.hpp>
 #include <SFML/System/Clock.hpp>
+#include <SFML/Window/Event.hpp>
 
 #include <memory>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class Player;
+struct Song;
 
 // kestrune --author: the demo plays with transport keys (pause, single steps, seeks, speed, a
 // loop range), an overlay of where it is, and the problems it reports shown on screen. Every seek
 // lands on the state playing has at that step, and the music follows the picture. A saved file of
 // the demo (script, catalogs, images, shaders, fonts, songs) is read again and the demo returns to
-// the same step; a broken save (the script's included) is reported and changes nothing.
-class AuthorMode
+// the same step; a broken save (the script's included) is reported and changes nothing. A timeline
+// along the bottom shows the demo's steps and seeks where it is clicked or dragged.
+class AuthorMode : private StepObserver
 {
 public:
     explicit AuthorMode(Player& player);
@@ -45,6 +52,10 @@ public:
 
 private:
     void handleEvents(sf::RenderWindow& window);
+    void handleEvent(sf::RenderWindow& window, const sf::Event& event);
+    // A long seek asks now and then whether the window was closed: the other events it meets are
+    // kept for the next frame (the latest pointer move only) instead of being lost.
+    bool keepEvents(sf::RenderWindow& window);
     void carryOut(const Transport::Request& request);
     // Runs the steps of one shown frame, each with its render as playing has it; the last one's
     // render is left to the frame's drawing.
@@ -63,6 +74,31 @@ private:
     // G: the labels of the main flow with the steps playing first arrives at them, found once
     // per version of the demo by a quiet run from the start.
     void toggleLabels();
+
+    // The labels' steps, found once per version of the demo (what G lists).
+    void findLabelSteps();
+    // P / N: the label of the main flow before / after this step.
+    void seekLabel(int direction);
+
+    // The timeline: the pointer pressed, moved and released on it, and the frame's scrub to the
+    // step under the pointer's latest position.
+    void pressStrip(sf::RenderWindow& window, int pixelX, int pixelY);
+    void releaseStrip(sf::RenderWindow& window, int pixelX, int pixelY);
+    void scrub();
+    int stripX(sf::RenderWindow& window, int pixelX, int pixelY) const;
+    long stripStep(int x) const;
+    TimelineStrip::State stripState() const;
+
+    // How far the demo is known: the furthest step run since the demo was loaded, and the step it
+    // was seen to end in (-1: not yet). Followed here from every step the player runs.
+    long knownSteps() const { return furthestStep; }
+    long endStep() const { return seenEnd; }
+    void stepEnded() override;
+    void rewound() override {}
+    // The music's peak at the current step, 0..1, from the envelope of the song playing.
+    float musicLevel();
+    // Envelopes of the catalog's songs not made yet, and again of those in `refresh`.
+    void loadEnvelopes(const std::set<std::string>& refresh);
 
     // Saves: checked first; when every saved file is good the demo is read again and returns to
     // the same step, otherwise the broken ones are reported and nothing changes.
@@ -87,6 +123,22 @@ private:
     LabelList labels;
     std::vector<LabelList::Entry> labelSteps; // found for the demo as loaded now
     bool labelStepsKnown = false;
+    TimelineStrip strip;
+    TimelineStrip::Track stripTrack;
+    long furthestStep = 0;
+    long seenEnd = -1;
+    std::unordered_map<std::string, SongEnvelope> envelopes; // by song file
+    const Song* envelopeSong = nullptr; // the song whose envelope was looked up last
+    const SongEnvelope* envelope = nullptr;
+    std::vector<sf::Event> keptEvents; // met by a long seek, handled in the next frame
+    bool shiftHeld = false;
+    bool dragging = false;   // the left button is held on the strip
+    bool dragLoop = false;   // ... with Shift: it marks a loop range instead of seeking
+    long pressStep = 0;      // the step under the pointer when the button went down
+    int dragX = 0;           // the pointer's latest x while dragging
+    long scrubbedTo = -1;    // the step the drag last landed on
+    long printedLoopStart = -1; // the loop as the console last heard it
+    long printedLoopEnd = -1;
     std::unique_ptr<ConsoleTap> errorTap;
     std::unique_ptr<ConsoleTap> libraryTap;
     FrameStats stats;

@@ -88,9 +88,9 @@ void AuthorOverlay::drawStatus(sf::RenderTarget& target, const std::vector<std::
     drawPlate(target, lines, Margin, Margin, StatusColour);
 }
 
-void AuthorOverlay::drawProblems(sf::RenderTarget& target, const std::vector<std::string>& lines)
+void AuthorOverlay::drawProblems(sf::RenderTarget& target, const std::vector<std::string>& lines, float above)
 {
-    drawPlate(target, lines, Margin, -Margin, ProblemColour);
+    drawPlate(target, lines, Margin, -Margin - above, ProblemColour);
 }
 
 void AuthorOverlay::drawHelp(sf::RenderTarget& target)

@@ -18,7 +18,8 @@ public:
     bool load();
 
     void drawStatus(sf::RenderTarget& target, const std::vector<std::string>& lines);
-    void drawProblems(sf::RenderTarget& target, const std::vector<std::string>& lines);
+    // Along the bottom, `above` pixels higher (the timeline's room).
+    void drawProblems(sf::RenderTarget& target, const std::vector<std::string>& lines, float above = 0.f);
     void drawHelp(sf::RenderTarget& target);
     // Lines in the middle of the target (the help, the labels to warp to).
     void drawCentred(sf::RenderTarget& target, const std::vector<std::string>& lines);

@@ -35,8 +35,10 @@ const std::vector<Transport::KeyHelp>& Transport::keyHelp()
         {"L", "mark a loop's start, then its end; again: no loop", "L loop"},
         {"PageUp, PageDown", "previous / next bar of the tempo grid", "PageUp/PageDown bars"},
         {"G", "labels of the main flow and when it reaches them: Up/Down, Enter goes there", "G labels"},
+        {"P, N", "previous / next label of the main flow", "P/N labels"},
+        {"mouse", "timeline: click or drag seeks; Shift+drag sets the loop", nullptr},
         {"F1", "this help", "F1 help"},
-        {"F3", "show / hide the overlay (problems stay shown)", "F3 overlay"},
+        {"F3", "show / hide the overlay and timeline (problems stay shown)", "F3 overlay"},
         {"Escape", "quit", nullptr},
     };
     return keys;
@@ -71,6 +73,8 @@ Transport::Request Transport::press(sf::Keyboard::Key key, bool shift, long step
         }
         return changed();
     case sf::Keyboard::G: return {Kind::ToggleLabels, 0};
+    case sf::Keyboard::N: return {Kind::SeekLabel, 1};
+    case sf::Keyboard::P: return {Kind::SeekLabel, -1};
     case sf::Keyboard::PageDown: return {Kind::SeekBar, 1};
     case sf::Keyboard::PageUp: return {Kind::SeekBar, -1};
     case sf::Keyboard::F1: return {Kind::ToggleHelp, 0};
@@ -99,6 +103,29 @@ void Transport::setPaused(bool on)
 {
     paused = on;
     timer.accumulator = 0.f;
+}
+
+bool Transport::setLoop(long from, long to)
+{
+    if (from == to)
+        return false;
+    loopStart = std::min(from, to);
+    loopEnd = std::max(from, to);
+    return true;
+}
+
+std::string Transport::loopLine() const
+{
+    char text[128];
+    const auto seconds = [](long step) { return static_cast<double>(step) / FrameTimer::StepsPerSecond; };
+    if (hasLoop())
+        std::snprintf(text, sizeof text, "author: loop %.3f s to %.3f s (steps %ld to %ld)", seconds(loopStart),
+                      seconds(loopEnd), loopStart, loopEnd);
+    else if (loopStart >= 0)
+        std::snprintf(text, sizeof text, "author: loop from %.3f s (step %ld)", seconds(loopStart), loopStart);
+    else
+        std::snprintf(text, sizeof text, "author: no loop");
+    return text;
 }
 
 long Transport::loopReturn(long step) const

@@ -28,7 +28,8 @@ public:
             ToggleHelp,   // show or hide the key panel
             ToggleOverlay, // show or hide the overlay
             SeekBar,       // to the neighbouring bar of the tempo grid: `step` is 1 (next) or -1
-            ToggleLabels   // show or hide the labels to warp to
+            ToggleLabels,  // show or hide the labels to warp to
+            SeekLabel      // to the neighbouring label of the main flow: `step` is 1 (next) or -1
         };
         Kind kind = Kind::None;
         long step = 0;
@@ -64,6 +65,13 @@ public:
     // "2x", "1/2x", "1x".
     std::string speedText() const;
     static std::string speedText(int exponent);
+
+    // A loop between two steps given in either order (a Shift drag on the timeline); false, and
+    // nothing changes, when they are the same step.
+    bool setLoop(long from, long to);
+    // "author: loop 4.000 s to 5.000 s (steps 240 to 300)", "author: loop from 4.000 s (step 240)"
+    // or "author: no loop".
+    std::string loopLine() const;
 
     // Pause or play as Space does, for a request that says which.
     void setPaused(bool on);

@@ -2,7 +2,8 @@
 """Author mode through the real kestrune binary, driven by key presses on a virtual screen.
 
 usage: author_test.py <kestrune binary> pause|seek|speed|loop|reload_script|reload_files|script_errors|
-                      empty_script|problems_stay|created_file|start_unreached|rerun_problems
+                      empty_script|problems_stay|created_file|start_unreached|rerun_problems|
+                      strip_click|strip_drag|strip_loop
 
 Each test starts `kestrune --author` in a temporary copy of a demo, presses keys with xdotool
 (a press is one keydown and one keyup) and waits for the state lines the program prints
@@ -509,13 +510,117 @@ def test_start_unreached(binary):
         session.quit()
 
 
+# The timeline along the window's bottom (TimelineStrip): the track runs from x = INSET to
+# x = width - INSET over the steps 0 .. span, where the span is the demo's end once it is known.
+STRIP_HEIGHT, STRIP_INSET = 96, 32
+STRIP_Y = 1080 - STRIP_HEIGHT // 2
+ABOVE_STRIP = (300, 1080 - STRIP_HEIGHT)  # rows below the overlay's status and above the strip
+LOOP = re.compile(r"author: loop \d+\.\d{3} s to \d+\.\d{3} s \(steps (\d+) to (\d+)\)")
+
+
+def strip_step(x, span, width=1920):
+    """The step under the pointer at x: round((x - INSET) * span / track), clamped; halves up."""
+    track = width - 2 * STRIP_INSET
+    along = min(max(x - STRIP_INSET, 0), track)
+    return (along * span + track // 2) // track
+
+
+def mouse(*actions):
+    subprocess.run(["xdotool"] + [str(a) for a in actions], check=True, timeout=10)
+
+
+def ended_session(binary):
+    """The bundled demo, started past its end: it opens paused at its last step, so that the strip
+    spans exactly the demo's steps. The session and that step."""
+    folder = demo_folder()
+    session = Session(binary, folder, ["--start", "100"])
+    paused, end, _ = session.next_state()
+    if not paused:
+        raise Failure("--start past the end does not open paused")
+    return session, end
+
+
+def rows(shot, band):
+    width = shot[0]
+    return shot[2][band[0] * width * 3:band[1] * width * 3]
+
+
+def test_strip_click(binary):
+    """A click on the strip lands on the step under the pointer, on --render --start's frame."""
+    session, end = ended_session(binary)
+    for x in (STRIP_INSET + 1856 * 2 // 5, 5):  # a point along it, and left of the track: step 0
+        expected = strip_step(x, end)
+        mouse("mousemove", x, STRIP_Y, "click", 1)
+        paused, step, _ = session.next_state()
+        if not paused or step != expected:
+            raise Failure("a click at x = %d landed %s at step %d, expected paused at %d (span %d)" % (
+                x, "paused" if paused else "playing", step, expected, end))
+        reference = reference_frame(binary, session.folder, expected)
+        session.wait_screen(lambda shot: rows(shot, ABOVE_STRIP) == reference[ABOVE_STRIP[0] * 1920 * 3:
+                                                                               ABOVE_STRIP[1] * 1920 * 3],
+                            lambda _: "after a click at step %d the picture above the strip differs from "
+                                      "--render --start" % expected)
+    session.quit()
+
+
+def test_strip_drag(binary):
+    """A drag scrubs; it ends on the step under the pointer's last position, said once at the end."""
+    session, end = ended_session(binary)
+    path = [1500, 1300, 700, 400, 900, 1111]
+    mouse("mousemove", path[0], STRIP_Y, "mousedown", 1)
+    for x in path[1:]:
+        mouse("mousemove", x, STRIP_Y)
+    mouse("mouseup", 1)
+    expected = strip_step(path[-1], end)
+    paused, step, _ = session.next_state()
+    if not paused or step != expected:
+        raise Failure("the drag's first state line is %s at step %d, expected paused at %d (the last position)" % (
+            "paused" if paused else "playing", step, expected))
+    # Nothing more follows: the drag is said once, when it ends.
+    session.expect("period", True, expected + 1)
+    session.quit()
+
+
+def test_strip_loop(binary):
+    """A Shift drag sets the loop (in order, whichever way it went) without seeking; playing loops."""
+    session, end = ended_session(binary)
+    start_x, end_x = 1000, 900  # dragged leftwards
+    mouse("mousemove", start_x, STRIP_Y)
+    mouse("keydown", "shift")
+    mouse("mousedown", 1)
+    for x in (980, 940, end_x):
+        mouse("mousemove", x, STRIP_Y)
+    mouse("mouseup", 1)
+    mouse("keyup", "shift")
+    first, last = strip_step(end_x, end), strip_step(start_x, end)
+    said = session.wait_line(LOOP.pattern)
+    got = tuple(int(g) for g in LOOP.fullmatch(session.out.snapshot()[said]).groups())
+    if got != (first, last):
+        raise Failure("the Shift drag set the loop %s, expected %s" % (got, (first, last)))
+    paused, step, _ = session.next_state()
+    if not paused or step != end:
+        raise Failure("the Shift drag moved the demo to step %d" % step)
+    # Into the range, then play: playing its end returns to its start.
+    middle = (start_x + end_x) // 2
+    mouse("mousemove", middle, STRIP_Y, "click", 1)
+    _, at, _ = session.next_state()
+    if at != strip_step(middle, end):
+        raise Failure("the click into the loop landed at step %d" % at)
+    session.expect("space", False, at)
+    paused, step, _ = session.next_state()
+    if paused or step != first:
+        raise Failure("playing the loop returned to step %d, expected %d" % (step, first))
+    session.quit()
+
+
 def main():
     binary, test = sys.argv[1], sys.argv[2]
     tests = {"pause": test_pause, "seek": test_seek, "speed": test_speed, "loop": test_loop,
              "reload_script": test_reload_script, "reload_files": test_reload_files,
              "script_errors": test_script_errors, "empty_script": test_empty_script,
              "problems_stay": test_problems_stay, "created_file": test_created_file,
-             "start_unreached": test_start_unreached, "rerun_problems": test_rerun_problems}
+             "start_unreached": test_start_unreached, "rerun_problems": test_rerun_problems,
+             "strip_click": test_strip_click, "strip_drag": test_strip_drag, "strip_loop": test_strip_loop}
     try:
         tests[test](binary)
     except Failure as failure:

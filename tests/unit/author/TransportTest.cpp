@@ -36,6 +36,8 @@ const PressCase PressCases[] = {
     {"G toggles the labels", true, sf::Keyboard::G, false, 100, Kind::ToggleLabels, 0},
     {"page down asks for the next bar", false, sf::Keyboard::PageDown, false, 100, Kind::SeekBar, 1},
     {"page up asks for the bar before", true, sf::Keyboard::PageUp, false, 100, Kind::SeekBar, -1},
+    {"N asks for the next label", false, sf::Keyboard::N, false, 100, Kind::SeekLabel, 1},
+    {"P asks for the label before", true, sf::Keyboard::P, false, 100, Kind::SeekLabel, -1},
     {"other keys do nothing", false, sf::Keyboard::A, false, 100, Kind::None, 0},
 };
 } // namespace
@@ -107,4 +109,37 @@ TEST(Transport, LoopIsMarkedThenPlayedThenCleared)
     transport.press(sf::Keyboard::L, false, 200);
     EXPECT_FALSE(transport.hasLoop());
     EXPECT_EQ(transport.loopStart, -1);
+}
+
+TEST(Transport, ADraggedLoopIsOrderedAndSaidOnTheConsole)
+{
+    const struct
+    {
+        const char* what;
+        long from, to;
+        bool set;
+        long start, end;
+        const char* line;
+    } cases[] = {
+        {"dragged forward", 240, 300, true, 240, 300, "author: loop 4.000 s to 5.000 s (steps 240 to 300)"},
+        {"dragged backward", 300, 240, true, 240, 300, "author: loop 4.000 s to 5.000 s (steps 240 to 300)"},
+        {"from the start", 61, 0, true, 0, 61, "author: loop 0.000 s to 1.017 s (steps 0 to 61)"},
+        {"no movement keeps the loop there was", 500, 500, false, 100, 200,
+         "author: loop 1.667 s to 3.333 s (steps 100 to 200)"},
+    };
+    for (const auto& c : cases)
+    {
+        Transport transport;
+        transport.setLoop(100, 200);
+        EXPECT_EQ(transport.setLoop(c.from, c.to), c.set) << c.what;
+        EXPECT_EQ(transport.loopStart, c.start) << c.what;
+        EXPECT_EQ(transport.loopEnd, c.end) << c.what;
+        EXPECT_EQ(transport.loopLine(), c.line) << c.what;
+        EXPECT_EQ(transport.loopReturn(c.end), c.start) << c.what;
+    }
+    // L's marks are said in the same words.
+    Transport transport;
+    EXPECT_EQ(transport.loopLine(), "author: no loop");
+    transport.press(sf::Keyboard::L, false, 240);
+    EXPECT_EQ(transport.loopLine(), "author: loop from 4.000 s (step 240)");
 }
