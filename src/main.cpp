@@ -31,6 +31,10 @@ namespace
 int playInWindow(const CommandLine& options)
 {
     Player player;
+    // Author mode's seeks start from the nearest snapshot of the state instead of from step 0;
+    // what the script runs is followed from its load on, so that a saved script keeps them.
+    if (options.author)
+        player.keepSnapshots(static_cast<std::size_t>(options.snapshotMegabytes) << 20);
     DemoWindow window(player);
     int status = window.open();
     if (status != 0)
@@ -39,8 +43,6 @@ int playInWindow(const CommandLine& options)
     if (options.author)
     {
         // A start point that cannot be reached is shown to the author instead of ending.
-        // Seeks start from the nearest snapshot of the state instead of from step 0.
-        player.keepSnapshots(static_cast<std::size_t>(options.snapshotMegabytes) << 20);
         AuthorMode author(player);
         author.start(options.start);
         author.run(window.window());

@@ -442,9 +442,8 @@ void AuthorMode::reload()
     envelope = nullptr;
     player.reload(saved);
     loadEnvelopes(saved);
-    furthestStep = 0;
-    seenEnd = -1;
-    strip.forget();
+    // What the steps the saved files left as they were showed stays.
+    strip.forget(player.knownSteps() + 1);
     saved.clear();
     labelStepsKnown = false;
     labels.close();
@@ -522,13 +521,19 @@ void AuthorMode::seekLabel(int direction)
         seek(target);
 }
 
+long AuthorMode::knownSteps() const
+{
+    return player.knownSteps();
+}
+
+long AuthorMode::endStep() const
+{
+    return player.endStep();
+}
+
 void AuthorMode::stepEnded()
 {
-    const long step = player.steps();
-    furthestStep = std::max(furthestStep, step);
-    if (!player.running() && !player.closed())
-        seenEnd = step;
-    strip.record(step, musicLevel());
+    strip.record(player.steps(), musicLevel());
 }
 
 float AuthorMode::musicLevel()

@@ -89,10 +89,10 @@ private:
     long stripStep(int x) const;
     TimelineStrip::State stripState() const;
 
-    // How far the demo is known: the furthest step run since the demo was loaded, and the step it
-    // was seen to end in (-1: not yet). Followed here from every step the player runs.
-    long knownSteps() const { return furthestStep; }
-    long endStep() const { return seenEnd; }
+    // How far the demo is known: the furthest step run of this version of it, and the step it
+    // was seen to end in (-1: not yet).
+    long knownSteps() const;
+    long endStep() const;
     void stepEnded() override;
     void rewound() override {}
     // The music's peak at the current step, 0..1, from the envelope of the song playing.
@@ -125,8 +125,6 @@ private:
     bool labelStepsKnown = false;
     TimelineStrip strip;
     TimelineStrip::Track stripTrack;
-    long furthestStep = 0;
-    long seenEnd = -1;
     std::unordered_map<std::string, SongEnvelope> envelopes; // by song file
     const Song* envelopeSong = nullptr; // the song whose envelope was looked up last
     const SongEnvelope* envelope = nullptr;

@@ -118,10 +118,11 @@ void TimelineStrip::addProblem(long step)
     marksDirty = true;
 }
 
-void TimelineStrip::forget()
+void TimelineStrip::forget(long from)
 {
-    amplitude.clear();
-    problems.clear();
+    if (static_cast<std::size_t>(std::max(from, 0L)) < amplitude.size())
+        amplitude.resize(static_cast<std::size_t>(std::max(from, 0L)));
+    problems.erase(std::lower_bound(problems.begin(), problems.end(), from), problems.end());
     span = -1;
 }
 

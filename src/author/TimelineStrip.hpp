@@ -55,8 +55,8 @@ public:
     void setLabels(const std::vector<LabelList::Entry>& labels);
     // A problem was reported in this step.
     void addProblem(long step);
-    // The demo changed (a reload): what was learned of its steps no longer holds.
-    void forget();
+    // The demo changed (a reload): what was learned of the steps from `from` on no longer holds.
+    void forget(long from);
     // What the music had at the end of a step, 0..1.
     void record(long step, float amplitude);
 

@@ -8,6 +8,7 @@
 
 #include <SFML/Graphics/Color.hpp>
 
+#include <algorithm>
 #include <iostream>
 #include <new>
 
@@ -124,6 +125,11 @@ bool ParticleSystem::loadFromFile(const std::string& path, std::int32_t numParti
     }
 
     sprites = std::move(found);
+    posed.clear();
+    for (const sf::Sprite* sprite : sprites)
+        if (sprite && std::find(posed.begin(), posed.end(), sprite) == posed.end())
+            posed.push_back(sprite);
+    distinctSprites = posed.size();
     x = file.x;
     y = file.y;
     xs = file.xs;
@@ -291,10 +297,15 @@ void ParticleSystem::draw(sf::RenderTarget& target)
 
 void ParticleSystem::pose()
 {
-    for (std::int32_t i = 0; i < numParticles; ++i)
+    // A draw leaves each shared sprite as its last live particle posed it: only those count.
+    posed.clear();
+    for (std::int32_t i = numParticles - 1; i >= 0 && posed.size() < distinctSprites; --i)
     {
-        if (particles[i].active)
-            poseSprite(particles[i]);
+        const Particle& particle = particles[i];
+        if (!particle.active || std::find(posed.begin(), posed.end(), particle.sprite) != posed.end())
+            continue;
+        poseSprite(particle);
+        posed.push_back(particle.sprite);
     }
 }
 

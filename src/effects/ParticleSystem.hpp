@@ -112,4 +112,8 @@ private:
     void start(Particle& particle, float startX, float startY);
     // Sets a live particle's look on its shared sprite.
     static sf::Sprite& poseSprite(const Particle& particle);
+
+    // pose(): the shared sprites posed so far, and how many different ones the system has.
+    std::vector<const sf::Sprite*> posed;
+    std::size_t distinctSprites = 0;
 };

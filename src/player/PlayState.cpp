@@ -8,6 +8,7 @@
 #include "effects/TextManager.hpp"
 #include "scene/RenderBuffer.hpp"
 #include "scene/SceneCanvas.hpp"
+#include "script/ScriptEdit.hpp"
 
 #include <SFML/Graphics/Texture.hpp>
 
@@ -66,6 +67,7 @@ void PlayState::capture(const SceneCanvas& sceneCanvas)
         flags[i] = cutscene.flags[i];
     interp = cutscene.interp;
     interp.arrivedLines = nullptr;
+    interp.touchedLines = nullptr;
     started = cutscene.started;
     waitingForScript = cutscene.waitingForScript;
     sceneTargetIsCanvas = cutscene.sceneTarget != nullptr && cutscene.sceneTarget == sceneCanvas.texture.get();
@@ -119,6 +121,10 @@ void PlayState::capture(const SceneCanvas& sceneCanvas)
         ParticleSystem& system = entry.second;
         Particles kept{&system, system.active, system.spawnTimer, {}};
         // A free slot that runs no tween behaves as any other free slot: only the rest is kept.
+        std::size_t count = 0;
+        for (std::int32_t i = 0; i < system.numParticles; ++i)
+            count += system.particles[i].active || system.particles[i].alphaTween.running;
+        kept.live.reserve(count);
         for (std::int32_t i = 0; i < system.numParticles; ++i)
         {
             const Particle& particle = system.particles[i];
@@ -159,7 +165,9 @@ void PlayState::restore(SceneCanvas& sceneCanvas) const
     const int watchLine = live.watchLine;
     const bool watchReached = live.watchReached;
     std::vector<char>* arrivedLines = live.arrivedLines;
+    std::vector<long>* touchedLines = live.touchedLines;
     live = interp;
+    live.touchedLines = touchedLines;
     live.watchLine = watchLine;
     live.watchReached = watchReached;
     live.arrivedLines = arrivedLines;
@@ -254,4 +262,18 @@ void PlayState::restore(SceneCanvas& sceneCanvas) const
     ShaderManager::instance().restoreUniforms(uniforms);
     Random::setPosition(random);
     MusicManager::instance().restore(music);
+}
+
+bool PlayState::moveLines(const ScriptEdit& edit, int lineCount)
+{
+    const int pc = edit.movedNext(interp.pc);
+    const int returnLine = edit.movedNext(interp.returnLine);
+    const int stopLine = edit.moved(interp.stopLine);
+    if (pc == ScriptEdit::Changed || returnLine == ScriptEdit::Changed || stopLine == ScriptEdit::Changed)
+        return false;
+    interp.pc = pc;
+    interp.returnLine = returnLine;
+    interp.stopLine = stopLine;
+    interp.lineCount = lineCount;
+    return true;
 }

@@ -20,6 +20,7 @@
 #include <vector>
 
 class ParticleSystem;
+class ScriptEdit;
 class SceneCanvas;
 
 // Everything a step of a playing demo can change, kept so that a seek can start from it instead
@@ -46,6 +47,10 @@ public:
     // Puts it back: the scene's objects and buffers are made to match (buffers of the same name
     // and size keep their textures), pixels are written back. The music must be held.
     void restore(SceneCanvas& canvas) const;
+
+    // After a script save that kept this state: the interpreter's places moved to the new
+    // version's lines; false when one of them is in the changed run (the state cannot be kept).
+    bool moveLines(const ScriptEdit& edit, int lineCount);
 
     // No target's content is unknown: a seek from here may draw every step.
     bool fullyKnown() const { return !stale; }

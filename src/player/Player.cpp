@@ -16,11 +16,11 @@
 #include "player/StepObserver.hpp"
 #include "scene/PassElision.hpp"
 #include "script/Script.hpp"
+#include "script/ScriptEdit.hpp"
 #include "watch/DemoFiles.hpp"
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string_view>
@@ -83,6 +83,7 @@ bool Player::load()
     cutscene.fade = &fade;
     cutscene.clearScene();
     cutscene.loadScript(DemoPaths::Script);
+    trackLines();
 
     setPostUniforms();
     bindMusic({});
@@ -145,13 +146,33 @@ bool Player::reload(const std::set<std::string>& saved)
         loadCatalogs();
     }
     setPostUniforms();
+    // Only a script that was the one file saved can leave earlier steps as they were: its
+    // snapshots before the first step it changes stay. Anything else may change every step.
+    const bool scriptAlone = saved.size() == 1 && *saved.begin() == DemoPaths::Script && !catalogs;
+    Script before;
+    if (scriptAlone && snapshots.enabled())
+        before = cutscene.script;
     cutscene.loadScript(DemoPaths::Script);
     bindMusic(saved);
     quiet.set(false);
-    // A saved file may change any step from the first on: no snapshot stays.
-    snapshots.clear();
-    furthestStep = 0;
-    endedAt = -1;
+    long sameUntil = 0;
+    if (scriptAlone && snapshots.enabled())
+    {
+        const ScriptEdit edit(before, cutscene.script);
+        const long differs = edit.firstDifferentStep(touchedLines);
+        sameUntil = differs < 0 ? furthestStep + 1 : differs;
+        snapshots.keepBefore(sameUntil, edit, cutscene.script.lineCount());
+        touchedLines = edit.touchedAfter(touchedLines, sameUntil);
+    }
+    else
+    {
+        snapshots.clear();
+        trackLines();
+    }
+    furthestStep = std::max(0L, std::min(furthestStep, sameUntil - 1));
+    if (endedAt >= sameUntil)
+        endedAt = -1;
+    cutscene.interp.touchedLines = snapshots.enabled() ? &touchedLines : nullptr;
     rewind();
     return loaded;
 }
@@ -188,6 +209,7 @@ void Player::update()
 {
     unrendered = unrendered || renderedStep < stepCount;
     ++stepCount;
+    GameCutscene::instance().interp.touchStep = stepCount;
     iTime += FrameTimer::Step;
     postShader.setUniform("iTime", iTime);
     MusicManager& music = MusicManager::instance();
@@ -242,8 +264,7 @@ void Player::renderScene()
 
 void Player::keepSnapshot()
 {
-    // An offline render follows its steps with its sound track: it never seeks back.
-    if (!snapshots.enabled() || observer || unrendered || GameCutscene::instance().drawing.failed)
+    if (!snapshots.enabled() || unrendered || GameCutscene::instance().drawing.failed)
         return;
     if (!snapshots.wants(stepCount, false) && !snapshots.wants(stepCount, true))
         return;
@@ -255,7 +276,7 @@ void Player::keepSnapshot()
 
 bool Player::restoreSnapshot(long step, bool known)
 {
-    if (!snapshots.enabled() || observer)
+    if (!snapshots.enabled())
         return false;
     long at = 0;
     // The lines of the steps it skips must have been printed already.
@@ -379,9 +400,23 @@ bool Player::seekTo(long step)
     return seek(step, false);
 }
 
+void Player::keepSnapshots(std::size_t bytes)
+{
+    snapshots.setBudget(bytes);
+    trackLines();
+}
+
+void Player::trackLines()
+{
+    GameCutscene& cutscene = GameCutscene::instance();
+    touchedLines.assign(static_cast<std::size_t>(cutscene.script.lineCount()), -1);
+    cutscene.interp.touchedLines = snapshots.enabled() ? &touchedLines : nullptr;
+}
+
 void Player::rewind()
 {
     GameCutscene& cutscene = GameCutscene::instance();
+    cutscene.interp.touchStep = 0;
     cutscene.restart();
     ParticleManager::instance().restart();
     TextManager::instance().restart();
@@ -419,7 +454,7 @@ bool Player::seek(long target, bool toLabel)
     else
     {
         long at = -1;
-        const bool nearer = snapshots.enabled() && !observer &&
+        const bool nearer = snapshots.enabled() &&
                             snapshots.atOrBefore(std::min(target, printedSteps), false, at) &&
                             (target < stepCount || at > stepCount || unrendered);
         if (!(nearer && restoreSnapshot(target, false)) && target < stepCount)
@@ -439,7 +474,6 @@ bool Player::seek(long target, bool toLabel)
         // A skipped step drew something that this picture needs: run again, drawing every step,
         // from the nearest snapshot whose content is all known.
         const long reached = stepCount;
-        if (getenv("KDEBUG")) { const GameCutscene& c = GameCutscene::instance(); fprintf(stderr, "fallback at %ld failed=%d scene=%d", reached, c.drawing.failed, (int)scene.target.content); for (const auto& e : c.buffers) fprintf(stderr, " %s=%d", e.first.c_str(), (int)e.second->target.content); fprintf(stderr, "\n"); }
         if (!restoreSnapshot(reached, true))
             rewind();
         cutscene.drawing.failed = false;

@@ -122,8 +122,9 @@ public:
     const MusicFrame& music() const { return musicFrame; }
     // Snapshots of the whole state, kept as playing and seeking pass through the demo within
     // `bytes` of memory (0: none, the default), so that a seek starts from the nearest one at or
-    // before its step instead of from step 0. A reload forgets them.
-    void keepSnapshots(std::size_t bytes) { snapshots.setBudget(bytes); }
+    // before its step instead of from step 0. A reload keeps those of the steps before the first
+    // one a saved script can play differently; any other saved file forgets them all.
+    void keepSnapshots(std::size_t bytes);
     const SnapshotStore& snapshotStore() const { return snapshots; }
     // The furthest step run since load or the last reload: how much of the demo is known.
     long knownSteps() const { return furthestStep; }
@@ -159,6 +160,8 @@ private:
     bool restoreSnapshot(long step, bool known);
     // After a render: the state is kept when a snapshot is due here.
     void keepSnapshot();
+    // Starts the record of the steps the script's lines were first looked at (with snapshots).
+    void trackLines();
 
     DemoConfig config;
 
@@ -189,4 +192,6 @@ private:
     bool unrendered = false;
     long furthestStep = 0;
     long endedAt = -1;
+    // With snapshots: the first step in which each stored line of the script was looked at.
+    std::vector<long> touchedLines;
 };

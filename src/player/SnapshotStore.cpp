@@ -47,6 +47,20 @@ const PlayState* SnapshotStore::atOrBefore(long step, bool known, long& at) cons
     return nullptr;
 }
 
+void SnapshotStore::keepBefore(long step, const ScriptEdit& edit, int lineCount)
+{
+    for (auto it = states.begin(); it != states.end();)
+    {
+        if ((step < 0 || it->first < step) && it->second->moveLines(edit, lineCount))
+        {
+            ++it;
+            continue;
+        }
+        used -= it->second->bytes();
+        it = states.erase(it);
+    }
+}
+
 void SnapshotStore::clear()
 {
     states.clear();

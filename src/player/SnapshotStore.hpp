@@ -30,6 +30,9 @@ public:
     // when there is none. Its step is written to `at`.
     const PlayState* atOrBefore(long step, bool known, long& at) const;
     void clear();
+    // After a script save: the snapshots at steps before `step` stay (-1: all), moved to the new
+    // version's lines; the others go.
+    void keepBefore(long step, const ScriptEdit& edit, int lineCount);
 
     std::size_t bytes() const { return used; }
     std::size_t count() const { return states.size(); }

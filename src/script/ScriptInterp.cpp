@@ -312,6 +312,9 @@ bool ScriptInterp::run(const std::string& label)
             (*arrivedLines)[static_cast<std::size_t>(pc)] = 1;
         if (pc >= lineCount)
             return reachedEnd();
+        if (touchedLines && pc >= 0 && static_cast<std::size_t>(pc) < touchedLines->size() &&
+            (*touchedLines)[static_cast<std::size_t>(pc)] < 0)
+            (*touchedLines)[static_cast<std::size_t>(pc)] = touchStep;
         const ScriptLine* stored = script->getLine(pc);
         if (!stored)
             return false;

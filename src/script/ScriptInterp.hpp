@@ -86,6 +86,11 @@ public:
     // The same for many lines at once: a main-flow run that arrives at line i sets element i
     // (null: none watched).
     std::vector<char>* arrivedLines = nullptr;
+    // The first step in which each stored line was looked at by any run (the main flow, the
+    // sections, skipped blocks), written as `touchStep` where it is still -1 (null: not kept).
+    // A reload keeps what ran before the first line it changed.
+    std::vector<long>* touchedLines = nullptr;
+    long touchStep = 0;
 
     // The stored line being executed now; -1 between lines. What a command reports while it runs
     // can be placed at its line in the file.
