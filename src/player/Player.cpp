@@ -409,7 +409,7 @@ void Player::keepSnapshots(std::size_t bytes)
 void Player::trackLines()
 {
     GameCutscene& cutscene = GameCutscene::instance();
-    touchedLines.assign(static_cast<std::size_t>(cutscene.script.lineCount()), -1);
+    touchedLines.assign(static_cast<std::size_t>(cutscene.script.lineCount()) + 1, -1);
     cutscene.interp.touchedLines = snapshots.enabled() ? &touchedLines : nullptr;
 }
 

@@ -34,11 +34,13 @@ ScriptEdit::ScriptEdit(const Script& before, const Script& after)
     // A jump looks its label up by name: where a name now resolves to another place, the old
     // place it went to marks every run that took it.
     auto check = [&](const std::string& name) {
+        const bool defined = before.labels.count(name) != 0;
         const int was = target(before, name);
         if (moved(was) != target(after, name))
         {
             labelsSame = false;
-            relabelled.push_back(was);
+            // Jumps to an undefined label are followed apart from line 0's own runs.
+            relabelled.push_back(defined ? was : oldCount);
         }
     };
     for (const auto& label : before.labels)
@@ -83,7 +85,13 @@ long ScriptEdit::firstDifferentStep(const std::vector<long>& touched) const
 
 std::vector<long> ScriptEdit::touchedAfter(const std::vector<long>& touched, long valid) const
 {
-    std::vector<long> after(static_cast<std::size_t>(newCount), -1);
+    std::vector<long> after(static_cast<std::size_t>(newCount) + 1, -1);
+    if (touched.size() > static_cast<std::size_t>(oldCount))
+    {
+        const long undefinedJump = touched[static_cast<std::size_t>(oldCount)];
+        if (valid < 0 || undefinedJump < valid)
+            after.back() = undefinedJump;
+    }
     for (int line = 0; line < oldCount && static_cast<std::size_t>(line) < touched.size(); ++line)
     {
         const int to = moved(line);

@@ -298,7 +298,7 @@ bool ScriptInterp::run(const std::string& label)
         return false;
     }
     if (!label.empty())
-        pc = script->findLabel(label);
+        pc = labelLine(label);
     int skipDepth = 0;
     int linesThisRun = 0;
     for (;;)
@@ -783,7 +783,16 @@ int ScriptInterp::jumpTarget(const Params& params)
     // The line's own label, found at load when it is written plainly.
     if (executingLine >= 0 && script->lines[static_cast<std::size_t>(executingLine)].jump >= 0)
         return script->lines[static_cast<std::size_t>(executingLine)].jump;
-    return script->findLabel(getString(params, 0));
+    return labelLine(getString(params, 0));
+}
+
+int ScriptInterp::labelLine(const std::string& name)
+{
+    // A jump to an undefined label goes to line 0; a save that defines it changes that jump.
+    if (touchedLines && !touchedLines->empty() && touchedLines->back() < 0 &&
+        script->labels.find(name) == script->labels.end())
+        touchedLines->back() = touchStep;
+    return script->findLabel(name);
 }
 
 ScriptInterp::Step ScriptInterp::gotoCommand(const Params& params)

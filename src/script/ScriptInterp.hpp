@@ -87,8 +87,9 @@ public:
     // (null: none watched).
     std::vector<char>* arrivedLines = nullptr;
     // The first step in which each stored line was looked at by any run (the main flow, the
-    // sections, skipped blocks), written as `touchStep` where it is still -1 (null: not kept).
-    // A reload keeps what ran before the first line it changed.
+    // sections, skipped blocks), written as `touchStep` where it is still -1 (null: not kept);
+    // one more element at the end: the first step a jump looked for an undefined label. A
+    // reload keeps what ran before the first line it changed.
     std::vector<long>* touchedLines = nullptr;
     long touchStep = 0;
 
@@ -100,6 +101,8 @@ public:
     int stopLine = -1;
 
 private:
+    // The line a jump to `name` goes to (0 when undefined, which is noted in touchedLines).
+    int labelLine(const std::string& name);
     // What the run does after a built-in command: go to the next line, open a skipped block and go
     // to the next line, continue at the pc the command set, or end the run with true / false.
     enum class Step
