@@ -91,12 +91,7 @@ const Case Cases[] = {
 // arrive.
 TEST(PlayerSeek, BackThenForwardLandsOnPlayingsStateAndPixels)
 {
-    const fs::path previous = fs::current_path();
-    const fs::path dir = fs::temp_directory_path() / ("kestrune-seek-" + std::to_string(getpid()));
-    fs::create_directories(dir);
-    fs::copy(fs::path(KESTRUNE_SOURCE_DIR) / "assets", dir / "assets", fs::copy_options::recursive);
-    std::ofstream(dir / "config.json") << R"({ "music": false })";
-    fs::current_path(dir);
+    const DemoCopy demo("kestrune-seek");
 
     Player app;
     ASSERT_TRUE(capture([&] {
@@ -153,7 +148,5 @@ TEST(PlayerSeek, BackThenForwardLandsOnPlayingsStateAndPixels)
         EXPECT_TRUE(samePixels(toFromStart.scene, to.scene));
         EXPECT_EQ(toFromStart.random, to.random);
     }
-    fs::current_path(previous);
-    fs::remove_all(dir);
 }
 #endif

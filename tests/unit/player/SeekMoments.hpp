@@ -12,13 +12,43 @@
 #include <SFML/Graphics/Image.hpp>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <regex>
 #include <sstream>
 #include <string>
 
+#include <unistd.h>
+
 namespace seekmoments
 {
+// A copy of the bundled demo (music off) in a folder of its own, made the working directory
+// while it lives.
+struct DemoCopy
+{
+    explicit DemoCopy(const std::string& name)
+        : previous(std::filesystem::current_path()),
+          dir(std::filesystem::temp_directory_path() / (name + "-" + std::to_string(getpid())))
+    {
+        namespace fs = std::filesystem;
+        fs::create_directories(dir);
+        fs::copy(fs::path(KESTRUNE_SOURCE_DIR) / "assets", dir / "assets", fs::copy_options::recursive);
+        std::ofstream(dir / "config.json") << R"({ "music": false })";
+        fs::current_path(dir);
+    }
+    ~DemoCopy()
+    {
+        std::filesystem::current_path(previous);
+        std::filesystem::remove_all(dir);
+    }
+    DemoCopy(const DemoCopy&) = delete;
+    DemoCopy& operator=(const DemoCopy&) = delete;
+
+    std::filesystem::path previous;
+    std::filesystem::path dir;
+};
+
 inline void put(std::ostringstream& out, const sf::Transformable& t)
 {
     out << t.getPosition().x << ',' << t.getPosition().y << ',' << t.getRotation() << ',' << t.getScale().x << ','

@@ -92,12 +92,7 @@ void expectSame(const Landing& a, const Landing& b)
 // and on them, with a buffer that is never cleared.
 TEST(SnapshotSeek, LandingFromASnapshotEqualsLandingFromTheStart)
 {
-    const fs::path previous = fs::current_path();
-    const fs::path dir = fs::temp_directory_path() / ("kestrune-snapshots-" + std::to_string(getpid()));
-    fs::create_directories(dir);
-    fs::copy(fs::path(KESTRUNE_SOURCE_DIR) / "assets", dir / "assets", fs::copy_options::recursive);
-    std::ofstream(dir / "config.json") << R"({ "music": false })";
-    fs::current_path(dir);
+    const DemoCopy demo("kestrune-snapshots");
 
     Player app;
     ASSERT_TRUE(capture([&] {
@@ -143,8 +138,6 @@ TEST(SnapshotSeek, LandingFromASnapshotEqualsLandingFromTheStart)
         }
         app.keepSnapshots(0);
     }
-    fs::current_path(previous);
-    fs::remove_all(dir);
 }
 
 namespace
@@ -161,12 +154,7 @@ std::string replacedOnce(std::string text, const std::string& from, const std::s
 // after); a save that changes what ran early leaves none.
 TEST(SnapshotSeek, ASavedScriptKeepsOnlyTheSnapshotsItCannotChange)
 {
-    const fs::path previous = fs::current_path();
-    const fs::path dir = fs::temp_directory_path() / ("kestrune-snapshot-reload-" + std::to_string(getpid()));
-    fs::create_directories(dir);
-    fs::copy(fs::path(KESTRUNE_SOURCE_DIR) / "assets", dir / "assets", fs::copy_options::recursive);
-    std::ofstream(dir / "config.json") << R"({ "music": false })";
-    fs::current_path(dir);
+    const DemoCopy demo("kestrune-snapshot-reload");
 
     const std::string base = demoScript();
     struct Row
@@ -221,7 +209,5 @@ TEST(SnapshotSeek, ASavedScriptKeepsOnlyTheSnapshotsItCannotChange)
         expectSame(landOn(app, row.target), fresh);
         app.keepSnapshots(0);
     }
-    fs::current_path(previous);
-    fs::remove_all(dir);
 }
 #endif

@@ -1,19 +1,16 @@
 #include "script/ScriptEdit.hpp"
 
+#include "ScriptTestSupport.hpp"
+
 #include <gtest/gtest.h>
 
 #include <sstream>
 #include <vector>
 
+using scripttest::parsed;
+
 namespace
 {
-Script parsed(const std::string& text)
-{
-    Script script;
-    std::istringstream in(text);
-    script.parse(in);
-    return script;
-}
 
 // Stored lines: 0 ":start", 1 "set_flag 0, 1", 2 "delay 1", 3 "goto start", 4 ":init",
 // 5 "log hi", 6 "exit".

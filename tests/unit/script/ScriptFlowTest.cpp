@@ -1,18 +1,15 @@
 #include "script/ScriptFlow.hpp"
 
+#include "ScriptTestSupport.hpp"
+
 #include <gtest/gtest.h>
 
 #include <sstream>
 
+using scripttest::parsed;
+
 namespace
 {
-Script parsed(const std::string& text)
-{
-    Script script;
-    std::istringstream in(text);
-    script.parse(in);
-    return script;
-}
 
 struct FlowCase
 {

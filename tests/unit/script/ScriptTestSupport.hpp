@@ -106,6 +106,15 @@ struct Bound
     ScriptInterp interp;
 };
 
+// A script parsed from text held in memory.
+inline Script parsed(const std::string& text)
+{
+    Script script;
+    std::istringstream in(text);
+    script.parse(in);
+    return script;
+}
+
 inline std::vector<std::string> params(std::initializer_list<std::string> texts)
 {
     return std::vector<std::string>(texts);
