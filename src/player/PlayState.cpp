@@ -68,6 +68,7 @@ void PlayState::capture(const SceneCanvas& sceneCanvas)
     interp = cutscene.interp;
     interp.arrivedLines = nullptr;
     interp.touchedLines = nullptr;
+    interp.arrivalSteps = nullptr;
     started = cutscene.started;
     waitingForScript = cutscene.waitingForScript;
     sceneTargetIsCanvas = cutscene.sceneTarget != nullptr && cutscene.sceneTarget == sceneCanvas.texture.get();
@@ -166,8 +167,10 @@ void PlayState::restore(SceneCanvas& sceneCanvas) const
     const bool watchReached = live.watchReached;
     std::vector<char>* arrivedLines = live.arrivedLines;
     std::vector<long>* touchedLines = live.touchedLines;
+    std::vector<long>* arrivalSteps = live.arrivalSteps;
     live = interp;
     live.touchedLines = touchedLines;
+    live.arrivalSteps = arrivalSteps;
     live.watchLine = watchLine;
     live.watchReached = watchReached;
     live.arrivedLines = arrivedLines;

@@ -163,6 +163,7 @@ bool Player::reload(const std::set<std::string>& saved)
         sameUntil = differs < 0 ? furthestStep + 1 : differs;
         snapshots.keepBefore(sameUntil, edit, cutscene.script.lineCount());
         touchedLines = edit.touchedAfter(touchedLines, sameUntil);
+        arrivedAt = edit.touchedAfter(arrivedAt, sameUntil);
     }
     else
     {
@@ -173,6 +174,7 @@ bool Player::reload(const std::set<std::string>& saved)
     if (endedAt >= sameUntil)
         endedAt = -1;
     cutscene.interp.touchedLines = snapshots.enabled() ? &touchedLines : nullptr;
+    cutscene.interp.arrivalSteps = snapshots.enabled() ? &arrivedAt : nullptr;
     rewind();
     return loaded;
 }
@@ -359,10 +361,29 @@ std::vector<long> Player::arrivals(const std::vector<int>& lines)
     std::vector<char> reached(static_cast<std::size_t>(std::max(cutscene.script.lineCount(), 0)), 0);
     std::vector<long> first(lines.size(), -1);
     std::size_t left = lines.size();
+    // With snapshots, the arrivals of the steps run so far are known: the run goes on from the
+    // furthest step, unless the demo's end was seen there.
+    const bool tracked = cutscene.interp.arrivalSteps == &arrivedAt;
+    if (tracked)
+    {
+        for (std::size_t i = 0; i < lines.size(); ++i)
+        {
+            const std::size_t line = static_cast<std::size_t>(std::max(lines[i], 0));
+            if (lines[i] >= 0 && line < arrivedAt.size() && arrivedAt[line] >= 0)
+            {
+                first[i] = arrivedAt[line];
+                --left;
+            }
+        }
+        if (left == 0 || endedAt >= 0)
+            return first;
+    }
     MusicManager::instance().hold();
     // Nothing of this run is printed: the steps past the author's are printed when played.
     quiet.set(true);
-    rewind();
+    printedSteps = std::max(printed, furthestStep);
+    if (!tracked || !restoreSnapshot(furthestStep, false))
+        rewind();
     cutscene.interp.arrivedLines = &reached;
     while (left > 0 && playing && stepCount < StartPoint::MaxSteps)
     {
@@ -410,7 +431,9 @@ void Player::trackLines()
 {
     GameCutscene& cutscene = GameCutscene::instance();
     touchedLines.assign(static_cast<std::size_t>(cutscene.script.lineCount()) + 1, -1);
+    arrivedAt.assign(touchedLines.size(), -1);
     cutscene.interp.touchedLines = snapshots.enabled() ? &touchedLines : nullptr;
+    cutscene.interp.arrivalSteps = snapshots.enabled() ? &arrivedAt : nullptr;
 }
 
 void Player::rewind()

@@ -194,4 +194,6 @@ private:
     long endedAt = -1;
     // With snapshots: the first step in which each stored line of the script was looked at.
     std::vector<long> touchedLines;
+    // With snapshots: the first step in which the main flow arrived at each stored line.
+    std::vector<long> arrivedAt;
 };

@@ -307,9 +307,14 @@ bool ScriptInterp::run(const std::string& label)
             return true;
         if (inMainFlow && pc == watchLine && skipDepth == 0)
             watchReached = true;
-        if (arrivedLines && inMainFlow && skipDepth == 0 && pc >= 0 &&
-            static_cast<std::size_t>(pc) < arrivedLines->size())
-            (*arrivedLines)[static_cast<std::size_t>(pc)] = 1;
+        if (inMainFlow && skipDepth == 0 && pc >= 0)
+        {
+            const std::size_t at = static_cast<std::size_t>(pc);
+            if (arrivedLines && at < arrivedLines->size())
+                (*arrivedLines)[at] = 1;
+            if (arrivalSteps && at < arrivalSteps->size() && (*arrivalSteps)[at] < 0)
+                (*arrivalSteps)[at] = touchStep;
+        }
         if (pc >= lineCount)
             return reachedEnd();
         if (touchedLines && pc >= 0 && static_cast<std::size_t>(pc) < touchedLines->size() &&

@@ -91,6 +91,8 @@ public:
     // one more element at the end: the first step a jump looked for an undefined label. A
     // reload keeps what ran before the first line it changed.
     std::vector<long>* touchedLines = nullptr;
+    // The same for the main flow's arrivals only (as arrivedLines counts them).
+    std::vector<long>* arrivalSteps = nullptr;
     long touchStep = 0;
 
     // The stored line being executed now; -1 between lines. What a command reports while it runs

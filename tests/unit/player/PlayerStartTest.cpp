@@ -201,4 +201,22 @@ exit
     EXPECT_EQ(player.steps(), 40);
     EXPECT_EQ(GameCutscene::instance().flags, flagsBefore) << "the render count included";
     EXPECT_EQ(GameCutscene::instance().interp.arrivedLines, nullptr);
+
+    // With snapshots the arrivals of the steps run so far are remembered and the run goes on
+    // from the furthest step: the same steps, the first time and when asked again.
+    load(script);
+    Player tracked;
+    tracked.keepSnapshots(std::size_t(64) << 20);
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(tracked.seekTo(40));
+    const std::vector<long> first = tracked.arrivals(lines);
+    const long steps = tracked.steps();
+    const std::vector<long> again = tracked.arrivals(lines);
+    testing::internal::GetCapturedStdout();
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(first, landed);
+    EXPECT_EQ(again, landed);
+    EXPECT_EQ(steps, 40);
+    EXPECT_EQ(tracked.steps(), 40);
 }
