@@ -301,25 +301,18 @@ bool ScriptInterp::run(const std::string& label)
         pc = labelLine(label);
     int skipDepth = 0;
     int linesThisRun = 0;
+    // Once per run: the lines' loop stays as lean as it is without anyone following it.
+    const bool followed = arrivedLines || touchedLines || arrivalSteps;
     for (;;)
     {
         if (delay > 0.f)
             return true;
         if (inMainFlow && pc == watchLine && skipDepth == 0)
             watchReached = true;
-        if (inMainFlow && skipDepth == 0 && pc >= 0)
-        {
-            const std::size_t at = static_cast<std::size_t>(pc);
-            if (arrivedLines && at < arrivedLines->size())
-                (*arrivedLines)[at] = 1;
-            if (arrivalSteps && at < arrivalSteps->size() && (*arrivalSteps)[at] < 0)
-                (*arrivalSteps)[at] = touchStep;
-        }
+        if (followed)
+            follow(skipDepth == 0);
         if (pc >= lineCount)
             return reachedEnd();
-        if (touchedLines && pc >= 0 && static_cast<std::size_t>(pc) < touchedLines->size() &&
-            (*touchedLines)[static_cast<std::size_t>(pc)] < 0)
-            (*touchedLines)[static_cast<std::size_t>(pc)] = touchStep;
         const ScriptLine* stored = script->getLine(pc);
         if (!stored)
             return false;
@@ -789,6 +782,21 @@ int ScriptInterp::jumpTarget(const Params& params)
     if (executingLine >= 0 && script->lines[static_cast<std::size_t>(executingLine)].jump >= 0)
         return script->lines[static_cast<std::size_t>(executingLine)].jump;
     return labelLine(getString(params, 0));
+}
+
+void ScriptInterp::follow(bool arrived)
+{
+    if (pc < 0)
+        return;
+    const std::size_t at = static_cast<std::size_t>(pc);
+    if (touchedLines && at < touchedLines->size() && (*touchedLines)[at] < 0 && pc < lineCount)
+        (*touchedLines)[at] = touchStep;
+    if (!inMainFlow || !arrived)
+        return;
+    if (arrivedLines && at < arrivedLines->size())
+        (*arrivedLines)[at] = 1;
+    if (arrivalSteps && at < arrivalSteps->size() && (*arrivalSteps)[at] < 0)
+        (*arrivalSteps)[at] = touchStep;
 }
 
 int ScriptInterp::labelLine(const std::string& name)

@@ -103,6 +103,9 @@ public:
     int stopLine = -1;
 
 private:
+    // Notes the line at pc as looked at, and (when `arrived`, not within a skipped block) as
+    // arrived at by the main flow, for those who follow the run.
+    void follow(bool arrived);
     // The line a jump to `name` goes to (0 when undefined, which is noted in touchedLines).
     int labelLine(const std::string& name);
     // What the run does after a built-in command: go to the next line, open a skipped block and go
