@@ -13,6 +13,7 @@ constexpr float LineHeight = 24.f;
 constexpr float Padding = 10.f;
 constexpr float Margin = 16.f;
 constexpr float TabColumn = 130.f;
+constexpr float ColumnGap = 16.f;
 const sf::Color PlateColour(0, 0, 0, 176);
 const sf::Color StatusColour(235, 235, 235);
 const sf::Color ProblemColour(255, 196, 120);
@@ -48,14 +49,23 @@ void AuthorOverlay::drawPlate(sf::RenderTarget& target, const std::vector<std::s
 {
     if (!loaded || lines.empty())
         return;
-    // A tab starts the second column.
+    // A tab starts the second column, far enough right for the widest first column.
+    float column = TabColumn;
+    for (const std::string& line : lines)
+    {
+        const std::size_t tab = line.find('\t');
+        if (tab == std::string::npos)
+            continue;
+        text.setString(sf::String::fromUtf8(line.begin(), line.begin() + static_cast<std::ptrdiff_t>(tab)));
+        column = std::max(column, text.getLocalBounds().width + ColumnGap);
+    }
     float width = 0.f;
     for (const std::string& line : lines)
     {
         const std::size_t tab = line.find('\t');
         const std::string shown = tab == std::string::npos ? line : line.substr(tab + 1);
         text.setString(sf::String::fromUtf8(shown.begin(), shown.end()));
-        width = std::max(width, text.getLocalBounds().width + (tab == std::string::npos ? 0.f : TabColumn));
+        width = std::max(width, text.getLocalBounds().width + (tab == std::string::npos ? 0.f : column));
     }
     const float height = LineHeight * static_cast<float>(lines.size());
     if (y < 0.f)
@@ -76,7 +86,7 @@ void AuthorOverlay::drawPlate(sf::RenderTarget& target, const std::vector<std::s
         {
             const std::string second = line.substr(tab + 1);
             text.setString(sf::String::fromUtf8(second.begin(), second.end()));
-            text.setPosition(x + Padding + TabColumn, lineY);
+            text.setPosition(x + Padding + column, lineY);
             target.draw(text);
         }
         lineY += LineHeight;
