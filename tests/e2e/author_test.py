@@ -3,13 +3,14 @@
 
 usage: author_test.py <kestrune binary> pause|seek|speed|loop|reload_script|reload_files|script_errors|
                       empty_script|problems_stay|created_file|start_unreached|rerun_problems|
-                      strip_click|strip_drag|strip_loop
+                      strip_click|strip_drag|strip_loop|label_keys
 
 Each test starts `kestrune --author` in a temporary copy of a demo, presses keys with xdotool
 (a press is one keydown and one keyup) and waits for the state lines the program prints
 ("author: paused at 4.500 s (step 270)") or for the picture it shows, never for a fixed time.
 """
 
+import json
 import os
 import re
 import shutil
@@ -581,6 +582,25 @@ def test_strip_drag(binary):
     session.quit()
 
 
+def test_label_keys(binary):
+    """P and N seek to the previous and next label of the main flow, where --timeline says the
+    main flow first arrives there; with none before or after, they stay."""
+    session, end = ended_session(binary)
+    timeline = subprocess.run([binary, "--timeline", "--json"], cwd=session.folder, capture_output=True,
+                              text=True, timeout=120, env=dict(os.environ, ALSOFT_DRIVERS="null"))
+    arrivals = [entry["step"] for entry in json.loads(timeline.stdout)["labels"]]
+    if len(arrivals) != 1 or not 0 < arrivals[0] < end:
+        raise Failure("the bundled demo's --timeline is not one label before the end: %s" % timeline.stdout)
+    orbit = arrivals[0]
+    session.expect("p", True, orbit)
+    session.expect("Home", True, 0)
+    session.expect("n", True, orbit)
+    # No label after: N stays, and the step key that follows is the next line said.
+    session.press("n")
+    session.expect("period", True, orbit + 1)
+    session.quit()
+
+
 def test_strip_loop(binary):
     """A Shift drag sets the loop (in order, whichever way it went) without seeking; playing loops."""
     session, end = ended_session(binary)
@@ -620,7 +640,8 @@ def main():
              "script_errors": test_script_errors, "empty_script": test_empty_script,
              "problems_stay": test_problems_stay, "created_file": test_created_file,
              "start_unreached": test_start_unreached, "rerun_problems": test_rerun_problems,
-             "strip_click": test_strip_click, "strip_drag": test_strip_drag, "strip_loop": test_strip_loop}
+             "strip_click": test_strip_click, "strip_drag": test_strip_drag, "strip_loop": test_strip_loop,
+             "label_keys": test_label_keys}
     try:
         tests[test](binary)
     except Failure as failure:
