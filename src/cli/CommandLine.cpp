@@ -278,6 +278,7 @@ bool CommandLine::parse(int argc, const char* const* argv, std::string& error)
         {
             if (!takeValue())
                 return false;
+            snapshotMemoryGiven = true;
             if (!parseCount(value, snapshotMegabytes))
             {
                 error = "option --snapshot-memory needs a positive whole number of megabytes, not '" + value + "'";
@@ -397,6 +398,12 @@ bool CommandLine::parse(int argc, const char* const* argv, std::string& error)
     if (send && (argc != 4))
     {
         error = "--send DIR REQUEST takes no other options";
+        return false;
+    }
+    // Without author mode nothing keeps snapshots: saying so beats ignoring the option.
+    if (snapshotMemoryGiven && !author)
+    {
+        error = "--snapshot-memory goes with --author";
         return false;
     }
     if (json && !listCommands && !timeline)

@@ -35,6 +35,7 @@ public:
     bool drawAll = false;      // --draw-all
     bool author = false;       // --author
     long snapshotMegabytes = DefaultSnapshotMegabytes; // --snapshot-memory MB (with --author)
+    bool snapshotMemoryGiven = false;
     static constexpr long DefaultSnapshotMegabytes = 1024;
     bool listCommands = false; // --list-commands
     bool json = false;         // --json (with --list-commands or --timeline)

@@ -25,7 +25,7 @@ std::string fields(const CommandLine& line)
         << " drawAll=" << line.drawAll << " author=" << line.author << " listCommands=" << line.listCommands
         << " json=" << line.json << " range=" << line.rangeFirst << ":" << line.rangeLast << " part=" << line.part
         << "/" << line.parts << " jobs=" << line.jobs << " size='" << line.size << "' manifest=" << line.manifest
-        << " join='" << line.joinOut << "'";
+        << " join='" << line.joinOut << "' snapshotMegabytes=" << line.snapshotMegabytes;
     for (const std::string& part : line.joinParts)
         out << " '" << part << "'";
     out << " commandLine=" << line.commandLine;
@@ -68,6 +68,8 @@ TEST(CommandLine, ParsesOptionsOrSaysWhatIsWrong)
         {{"--render", "my take"}, "", [](CommandLine& c) { c.renderOut = "my take"; }, "kestrune --render 'my take'"},
         {{"--check", "demo"}, "", [](CommandLine& c) { c.check = true; c.dir = "demo"; }},
         {{"--author", "--start", "orbit"}, "", [](CommandLine& c) { c.author = true; c.start = "orbit"; }},
+        {{"--author", "--snapshot-memory", "256"}, "",
+         [](CommandLine& c) { c.author = true; c.snapshotMegabytes = 256; c.snapshotMemoryGiven = true; }},
         {{"--stats", "--draw-all"}, "", [](CommandLine& c) { c.stats = true; c.drawAll = true; }},
         {{"--list-commands", "--json"}, "", [](CommandLine& c) { c.listCommands = true; c.json = true; }},
         {{"--render", "clip.mkv"}, "", [](CommandLine& c) { c.renderOut = "clip.mkv"; }},
@@ -109,6 +111,7 @@ TEST(CommandLine, ParsesOptionsOrSaysWhatIsWrong)
         {{"--render", "out", "--jobs"}, "option --jobs needs a value"},
         {{"--render", "out", "--size"}, "option --size needs a value"},
         {{"--join"}, "option --join needs a value"},
+        {{"--author", "--snapshot-memory"}, "option --snapshot-memory needs a value"},
 
         // Values that are not accepted.
         {{"--render", "out.png"},
@@ -138,6 +141,10 @@ TEST(CommandLine, ParsesOptionsOrSaysWhatIsWrong)
          "option --join takes a folder (a name without an extension) or a .mp4, .webm, .mkv, .mov or .gif file, not "
          "'out.png'"},
         {{"--render", "out", "--frames", "0"}, "option --frames needs a positive whole number, not '0'"},
+        {{"--author", "--snapshot-memory", "0"}, "option --snapshot-memory needs a positive whole number of megabytes, not '0'"},
+        {{"--author", "--snapshot-memory", "1.5"},
+         "option --snapshot-memory needs a positive whole number of megabytes, not '1.5'"},
+        {{"--snapshot-memory", "64"}, "--snapshot-memory goes with --author"},
         {{"--render", "out", "--frames", "-3"}, "option --frames needs a positive whole number, not '-3'"},
         {{"--render", "out", "--frames", "2.5"}, "option --frames needs a positive whole number, not '2.5'"},
         {{"--render", "out", "--frames", "ten"}, "option --frames needs a positive whole number, not 'ten'"},

@@ -94,10 +94,7 @@ TEST(PlayerSeek, BackThenForwardLandsOnPlayingsStateAndPixels)
     const DemoCopy demo("kestrune-seek");
 
     Player app;
-    ASSERT_TRUE(capture([&] {
-                    app.loadConfig();
-                    return app.load();
-                }).err.empty());
+    ASSERT_TRUE(loadsCleanly(app));
     GameCutscene& cutscene = GameCutscene::instance();
     for (const Case& c : Cases)
     {

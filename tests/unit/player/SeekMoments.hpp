@@ -9,6 +9,8 @@
 #include "effects/Random.hpp"
 #include "effects/TextManager.hpp"
 
+#include "ConsoleCapture.hpp"
+
 #include <SFML/Graphics/Image.hpp>
 
 #include <algorithm>
@@ -48,6 +50,15 @@ struct DemoCopy
     std::filesystem::path previous;
     std::filesystem::path dir;
 };
+
+// Loads the demo in the working directory; true when that said nothing on standard error.
+inline bool loadsCleanly(Player& app)
+{
+    return testsupport::capture([&] {
+               app.loadConfig();
+               return app.load();
+           }).err.empty();
+}
 
 inline void put(std::ostringstream& out, const sf::Transformable& t)
 {

@@ -95,10 +95,7 @@ TEST(SnapshotSeek, LandingFromASnapshotEqualsLandingFromTheStart)
     const DemoCopy demo("kestrune-snapshots");
 
     Player app;
-    ASSERT_TRUE(capture([&] {
-                    app.loadConfig();
-                    return app.load();
-                }).err.empty());
+    ASSERT_TRUE(loadsCleanly(app));
     GameCutscene& cutscene = GameCutscene::instance();
     const Case cases[] = {{"bundled demo", demoScript()}, {"trail", withTrail()}};
     // Back and forth; on a snapshot's step (every 60 at first) and between them.
@@ -173,10 +170,7 @@ TEST(SnapshotSeek, ASavedScriptKeepsOnlyTheSnapshotsItCannotChange)
         {"a line of the sections run from the first step", replacedOnce(base, "object_set_scale sky, 4", "object_set_scale sky, 3.9"), 300, 0},
     };
     Player app;
-    ASSERT_TRUE(capture([&] {
-                    app.loadConfig();
-                    return app.load();
-                }).err.empty());
+    ASSERT_TRUE(loadsCleanly(app));
     GameCutscene& cutscene = GameCutscene::instance();
     for (const Row& row : rows)
     {
