@@ -229,12 +229,18 @@ def start(session):
     return step
 
 
-def test_pause(binary):
-    """A pause holds the picture and prints nothing; . and , step exactly one step."""
+def paused_after_tick(binary, tick):
+    """The ticking demo, started, then paused by Space once it has logged `tick`: the session and
+    the step it paused at."""
     session = Session(binary, demo_folder(TICKS))
     start(session)
-    session.wait_line(r"LOG: tick 2")
-    step = session.expect("space", True)
+    session.wait_line(r"LOG: tick %d" % tick)
+    return session, session.expect("space", True)
+
+
+def test_pause(binary):
+    """A pause holds the picture and prints nothing; . and , step exactly one step."""
+    session, step = paused_after_tick(binary, 2)
     lines = len(session.out.snapshot())
     # The frame of the key press may still be on its way: take the picture once it holds still.
     first, second = None, screenshot(session.folder)[2]
@@ -294,10 +300,7 @@ def test_speed(binary):
 
 def test_loop(binary):
     """L, a seek forward and L again make a range that playing returns from to its start."""
-    session = Session(binary, demo_folder(TICKS))
-    start(session)
-    session.wait_line(r"LOG: tick 2")
-    loop_start = session.expect("space", True)
+    session, loop_start = paused_after_tick(binary, 2)
     session.expect("l", True, loop_start)
     session.expect("Right", True, loop_start + 60)
     session.expect("l", True, loop_start + 60)
@@ -312,10 +315,7 @@ def test_loop(binary):
 
 def test_reload_script(binary):
     """A saved script plays on from the same step with its own values; nothing is logged again."""
-    session = Session(binary, demo_folder(TICKS))
-    start(session)
-    session.wait_line(r"LOG: tick 12")
-    paused_at = session.expect("space", True)
+    session, paused_at = paused_after_tick(binary, 12)
     ticks = max(int(line.split()[-1]) for line in session.out.snapshot() if line.startswith("LOG: tick"))
     save(session.folder, "assets/demo.script", TICKS.replace("add_flag 0, 1", "add_flag 0, 100"))
     reloaded = session.wait_line(r"author: reloaded demo\.script; paused at \d+\.\d{3} s \(step %d\)" % paused_at)
@@ -399,10 +399,7 @@ def held_back(session, step, what):
 
 def test_script_errors(binary):
     """A script saved with an error is said as --check says it and held back; a warning is not."""
-    session = Session(binary, demo_folder(TICKS))
-    start(session)
-    session.wait_line(r"LOG: tick 2")
-    step = session.expect("space", True)
+    session, step = paused_after_tick(binary, 2)
     save(session.folder, "assets/demo.script", TICKS.replace("add_flag 0, 1", "add_flagg 0, 1"))
     errors = session.wait_errors("assets/demo.script:", "the script's error was not reported")
     if len(errors) != 1 or not re.fullmatch(r"assets/demo\.script:2: error: .*add_flagg.*", errors[0]):
@@ -420,10 +417,7 @@ def test_script_errors(binary):
 
 def test_empty_script(binary):
     """An empty save keeps the author's place; the next good save returns there."""
-    session = Session(binary, demo_folder(TICKS))
-    start(session)
-    session.wait_line(r"LOG: tick 2")
-    step = session.expect("space", True)
+    session, step = paused_after_tick(binary, 2)
     save(session.folder, "assets/demo.script", "")
     errors = session.wait_errors("assets/demo.script", "the empty script was not reported")
     if errors != ["assets/demo.script: error: the script is empty; the last good version plays on until it is "
@@ -442,10 +436,7 @@ def test_empty_script(binary):
 
 def test_rerun_problems(binary):
     """A saved script's problems in steps already played are said once each, at their line."""
-    session = Session(binary, demo_folder(TICKS))
-    start(session)
-    session.wait_line(r"LOG: tick 4")
-    step = session.expect("space", True)
+    session, step = paused_after_tick(binary, 4)
     lines = len(session.out.snapshot())
     # The checker sees the object created (after the loop, where nothing runs it); playing does not.
     save(session.folder, "assets/demo.script", TICKS.replace("delay 0.25", "object_set_x nosuch, 1\ndelay 0.25").replace(
@@ -633,22 +624,27 @@ def test_strip_loop(binary):
     session.quit()
 
 
-def main():
+def run_named(kind, tests):
+    """Runs the test named on the command line (after the binary) and says PASS or FAIL."""
     binary, test = sys.argv[1], sys.argv[2]
-    tests = {"pause": test_pause, "seek": test_seek, "speed": test_speed, "loop": test_loop,
-             "reload_script": test_reload_script, "reload_files": test_reload_files,
-             "script_errors": test_script_errors, "empty_script": test_empty_script,
-             "problems_stay": test_problems_stay, "created_file": test_created_file,
-             "start_unreached": test_start_unreached, "rerun_problems": test_rerun_problems,
-             "strip_click": test_strip_click, "strip_drag": test_strip_drag, "strip_loop": test_strip_loop,
-             "label_keys": test_label_keys}
     try:
         tests[test](binary)
     except Failure as failure:
-        print("FAIL author %s: %s" % (test, failure))
+        print("FAIL %s %s: %s" % (kind, test, failure))
         return 1
-    print("PASS author %s" % test)
+    print("PASS %s %s" % (kind, test))
     return 0
+
+
+def main():
+    return run_named("author", {
+        "pause": test_pause, "seek": test_seek, "speed": test_speed, "loop": test_loop,
+        "reload_script": test_reload_script, "reload_files": test_reload_files,
+        "script_errors": test_script_errors, "empty_script": test_empty_script,
+        "problems_stay": test_problems_stay, "created_file": test_created_file,
+        "start_unreached": test_start_unreached, "rerun_problems": test_rerun_problems,
+        "strip_click": test_strip_click, "strip_drag": test_strip_drag, "strip_loop": test_strip_loop,
+        "label_keys": test_label_keys})
 
 
 if __name__ == "__main__":

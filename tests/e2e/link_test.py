@@ -18,7 +18,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-from author_test import TICKS, Failure, Session, demo_folder, reference_frame, start, wait_for  # noqa: E402
+from author_test import TICKS, Failure, Session, demo_folder, reference_frame, run_named, start, wait_for  # noqa: E402
 from run_case import screenshot  # noqa: E402
 
 ANNOUNCEMENT = ".kestrune-author"
@@ -267,15 +267,7 @@ def test_hostile(binary):
 
 
 def main():
-    binary, test = sys.argv[1], sys.argv[2]
-    tests = {"seek": test_seek, "transport": test_transport, "hostile": test_hostile}
-    try:
-        tests[test](binary)
-    except Failure as failure:
-        print("FAIL link %s: %s" % (test, failure))
-        return 1
-    print("PASS link %s" % test)
-    return 0
+    return run_named("link", {"seek": test_seek, "transport": test_transport, "hostile": test_hostile})
 
 
 if __name__ == "__main__":
