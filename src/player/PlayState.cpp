@@ -66,9 +66,7 @@ void PlayState::capture(const SceneCanvas& sceneCanvas)
     for (int i = 0; i < GameEntity::FlagCount; ++i)
         flags[i] = cutscene.flags[i];
     interp = cutscene.interp;
-    interp.arrivedLines = nullptr;
-    interp.touchedLines = nullptr;
-    interp.arrivalSteps = nullptr;
+    interp.followers = ScriptInterp::Followers();
     started = cutscene.started;
     waitingForScript = cutscene.waitingForScript;
     sceneTargetIsCanvas = cutscene.sceneTarget != nullptr && cutscene.sceneTarget == sceneCanvas.texture.get();
@@ -163,17 +161,9 @@ void PlayState::restore(SceneCanvas& sceneCanvas) const
         cutscene.flags[i] = flags[i];
     // What a seek watches for is the seek's own, not the state's.
     ScriptInterp& live = cutscene.interp;
-    const int watchLine = live.watchLine;
-    const bool watchReached = live.watchReached;
-    std::vector<char>* arrivedLines = live.arrivedLines;
-    std::vector<long>* touchedLines = live.touchedLines;
-    std::vector<long>* arrivalSteps = live.arrivalSteps;
+    const ScriptInterp::Followers followers = live.followers;
     live = interp;
-    live.touchedLines = touchedLines;
-    live.arrivalSteps = arrivalSteps;
-    live.watchLine = watchLine;
-    live.watchReached = watchReached;
-    live.arrivedLines = arrivedLines;
+    live.followers = followers;
     cutscene.started = started;
     cutscene.waitingForScript = waitingForScript;
     cutscene.sceneTarget = sceneTargetIsCanvas ? sceneCanvas.texture.get() : nullptr;

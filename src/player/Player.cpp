@@ -173,8 +173,8 @@ bool Player::reload(const std::set<std::string>& saved)
     furthestStep = std::max(0L, std::min(furthestStep, sameUntil - 1));
     if (endedAt >= sameUntil)
         endedAt = -1;
-    cutscene.interp.touchedLines = snapshots.enabled() ? &touchedLines : nullptr;
-    cutscene.interp.arrivalSteps = snapshots.enabled() ? &arrivedAt : nullptr;
+    cutscene.interp.followers.touchedLines = snapshots.enabled() ? &touchedLines : nullptr;
+    cutscene.interp.followers.arrivalSteps = snapshots.enabled() ? &arrivedAt : nullptr;
     rewind();
     return loaded;
 }
@@ -211,7 +211,7 @@ void Player::update()
 {
     unrendered = unrendered || renderedStep < stepCount;
     ++stepCount;
-    GameCutscene::instance().interp.touchStep = stepCount;
+    GameCutscene::instance().interp.followers.step = stepCount;
     iTime += FrameTimer::Step;
     postShader.setUniform("iTime", iTime);
     MusicManager& music = MusicManager::instance();
@@ -295,6 +295,7 @@ bool Player::restoreSnapshot(long step, bool known)
     fade.fadeLevel = kept.fadeLevel;
     fade.fadeSpeed = kept.fadeSpeed;
     fade.fadeState = kept.fadeState;
+    GameCutscene::instance().interp.followers.step = stepCount;
     unrendered = false;
     applyMusic();
     return true;
@@ -336,7 +337,7 @@ bool Player::seekTo(const StartPoint& start)
             std::cerr << "kestrune: " << start.undefinedLabel() << std::endl;
             return false;
         }
-        cutscene.interp.watchLine = label->second;
+        cutscene.interp.followers.watchLine = label->second;
     }
     if (seek(target, !start.byTime()))
         return true;
@@ -363,7 +364,7 @@ std::vector<long> Player::arrivals(const std::vector<int>& lines)
     std::size_t left = lines.size();
     // With snapshots, the arrivals of the steps run so far are known: the run goes on from the
     // furthest step, unless the demo's end was seen there.
-    const bool tracked = cutscene.interp.arrivalSteps == &arrivedAt;
+    const bool tracked = cutscene.interp.followers.arrivalSteps == &arrivedAt;
     if (tracked)
     {
         for (std::size_t i = 0; i < lines.size(); ++i)
@@ -384,7 +385,7 @@ std::vector<long> Player::arrivals(const std::vector<int>& lines)
     printedSteps = std::max(printed, furthestStep);
     if (!tracked || !restoreSnapshot(furthestStep, false))
         rewind();
-    cutscene.interp.arrivedLines = &reached;
+    cutscene.interp.followers.arrivedLines = &reached;
     while (left > 0 && playing && stepCount < StartPoint::MaxSteps)
     {
         if (closeCheck && (stepCount + 1) % StepsBetweenCloseChecks == 0 && closeCheck())
@@ -404,7 +405,7 @@ std::vector<long> Player::arrivals(const std::vector<int>& lines)
             }
         }
     }
-    cutscene.interp.arrivedLines = nullptr;
+    cutscene.interp.followers.arrivedLines = nullptr;
     cutscene.drawing.mode = DrawTracker::Mode::Real;
     quiet.set(false);
     printedSteps = printed;
@@ -432,14 +433,14 @@ void Player::trackLines()
     GameCutscene& cutscene = GameCutscene::instance();
     touchedLines.assign(static_cast<std::size_t>(cutscene.script.lineCount()) + 1, -1);
     arrivedAt.assign(touchedLines.size(), -1);
-    cutscene.interp.touchedLines = snapshots.enabled() ? &touchedLines : nullptr;
-    cutscene.interp.arrivalSteps = snapshots.enabled() ? &arrivedAt : nullptr;
+    cutscene.interp.followers.touchedLines = snapshots.enabled() ? &touchedLines : nullptr;
+    cutscene.interp.followers.arrivalSteps = snapshots.enabled() ? &arrivedAt : nullptr;
 }
 
 void Player::rewind()
 {
     GameCutscene& cutscene = GameCutscene::instance();
-    cutscene.interp.touchStep = 0;
+    cutscene.interp.followers.step = 0;
     cutscene.restart();
     ParticleManager::instance().restart();
     TextManager::instance().restart();
@@ -483,13 +484,13 @@ bool Player::seek(long target, bool toLabel)
         if (!(nearer && restoreSnapshot(target, false)) && target < stepCount)
             rewind();
     }
-    interp.watchReached = false;
+    interp.followers.watchReached = false;
     cutscene.drawing.failed = false;
 
     // --draw-all draws every pass of every step.
     const bool optimistic = PassElision::enabled;
     const bool arrived = advance(target, toLabel, optimistic);
-    interp.watchLine = -1;
+    interp.followers.watchLine = -1;
     // Where the seek stops (arrived, or at the demo's end) its picture must be playing's.
     const bool ended = !playing && !closeRequested;
     if ((arrived || ended) && optimistic && !sceneIsExact())
@@ -523,7 +524,7 @@ bool Player::advance(long target, bool toLabel, bool optimistic)
         GameCutscene::instance().drawing.mode = optimistic && !last ? DrawTracker::Mode::Dry : DrawTracker::Mode::Real;
         quiet.set(stepCount + 1 <= printedSteps);
         update();
-        arrived = toLabel ? interp.watchReached : stepCount == target;
+        arrived = toLabel ? interp.followers.watchReached : stepCount == target;
         renderDuringSeek(optimistic && !arrived && playing);
     }
     GameCutscene::instance().drawing.mode = DrawTracker::Mode::Real;

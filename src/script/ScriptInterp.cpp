@@ -302,13 +302,13 @@ bool ScriptInterp::run(const std::string& label)
     int skipDepth = 0;
     int linesThisRun = 0;
     // Once per run: the lines' loop stays as lean as it is without anyone following it.
-    const bool followed = arrivedLines || touchedLines || arrivalSteps;
+    const bool followed = followers.arrivedLines || followers.touchedLines || followers.arrivalSteps;
     for (;;)
     {
         if (delay > 0.f)
             return true;
-        if (inMainFlow && pc == watchLine && skipDepth == 0)
-            watchReached = true;
+        if (inMainFlow && pc == followers.watchLine && skipDepth == 0)
+            followers.watchReached = true;
         if (followed)
             follow(skipDepth == 0);
         if (pc >= lineCount)
@@ -786,25 +786,27 @@ int ScriptInterp::jumpTarget(const Params& params)
 
 void ScriptInterp::follow(bool arrived)
 {
+    Followers& f = followers;
     if (pc < 0)
         return;
     const std::size_t at = static_cast<std::size_t>(pc);
-    if (touchedLines && at < touchedLines->size() && (*touchedLines)[at] < 0 && pc < lineCount)
-        (*touchedLines)[at] = touchStep;
+    if (f.touchedLines && at < f.touchedLines->size() && (*f.touchedLines)[at] < 0 && pc < lineCount)
+        (*f.touchedLines)[at] = f.step;
     if (!inMainFlow || !arrived)
         return;
-    if (arrivedLines && at < arrivedLines->size())
-        (*arrivedLines)[at] = 1;
-    if (arrivalSteps && at < arrivalSteps->size() && (*arrivalSteps)[at] < 0)
-        (*arrivalSteps)[at] = touchStep;
+    if (f.arrivedLines && at < f.arrivedLines->size())
+        (*f.arrivedLines)[at] = 1;
+    if (f.arrivalSteps && at < f.arrivalSteps->size() && (*f.arrivalSteps)[at] < 0)
+        (*f.arrivalSteps)[at] = f.step;
 }
 
 int ScriptInterp::labelLine(const std::string& name)
 {
+    std::vector<long>* touchedLines = followers.touchedLines;
     // A jump to an undefined label goes to line 0; a save that defines it changes that jump.
     if (touchedLines && !touchedLines->empty() && touchedLines->back() < 0 &&
         script->labels.find(name) == script->labels.end())
-        touchedLines->back() = touchStep;
+        touchedLines->back() = followers.step;
     return script->findLabel(name);
 }
 

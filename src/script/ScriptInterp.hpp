@@ -79,21 +79,27 @@ public:
     // The musical grid of delay_beats and delay_bars (tempo sets it; 120 BPM in 4 until then).
     TempoGrid tempo;
 
-    // Fast-forward support: a main-flow run that arrives at line `watchLine` (by running on to it
-    // or by a jump) sets `watchReached`. Sections run by executeSub do not count. -1: no watch.
-    int watchLine = -1;
-    bool watchReached = false;
-    // The same for many lines at once: a main-flow run that arrives at line i sets element i
-    // (null: none watched).
-    std::vector<char>* arrivedLines = nullptr;
-    // The first step in which each stored line was looked at by any run (the main flow, the
-    // sections, skipped blocks), written as `touchStep` where it is still -1 (null: not kept);
-    // one more element at the end: the first step a jump looked for an undefined label. A
-    // reload keeps what ran before the first line it changed.
-    std::vector<long>* touchedLines = nullptr;
-    // The same for the main flow's arrivals only (as arrivedLines counts them).
-    std::vector<long>* arrivalSteps = nullptr;
-    long touchStep = 0;
+    // Those who follow the run from outside (a seek, author mode). They are not the run's state:
+    // putting a snapshot back leaves them as they are.
+    struct Followers
+    {
+        // A main-flow run that arrives at line `watchLine` (by running on to it or by a jump) sets
+        // `watchReached`. Sections run by executeSub do not count. -1: no watch.
+        int watchLine = -1;
+        bool watchReached = false;
+        // The same for many lines at once: a main-flow run that arrives at line i sets element i
+        // (null: none watched).
+        std::vector<char>* arrivedLines = nullptr;
+        // The first step in which each stored line was looked at by any run (the main flow, the
+        // sections, skipped blocks), written as `step` where it is still -1 (null: not kept); one
+        // more element at the end: the first step a jump looked for an undefined label. A reload
+        // keeps what ran before the first line it changed.
+        std::vector<long>* touchedLines = nullptr;
+        // The same for the main flow's arrivals only (as arrivedLines counts them).
+        std::vector<long>* arrivalSteps = nullptr;
+        long step = 0;
+    };
+    Followers followers;
 
     // The stored line being executed now; -1 between lines. What a command reports while it runs
     // can be placed at its line in the file.

@@ -93,7 +93,7 @@ TEST_F(FastForward, LabelStopsAfterTheStepThatArrivesThereAsPlayingDoes)
     EXPECT_EQ(cutscene.flags[3], steps); // the render section ran after every step, the arrival's too
     EXPECT_EQ(skipped.steps(), steps);
     EXPECT_EQ(cutscene.interp.pc, playedPc);
-    EXPECT_EQ(cutscene.interp.watchLine, -1);
+    EXPECT_EQ(cutscene.interp.followers.watchLine, -1);
 }
 
 TEST_F(FastForward, TimeRunsRoundedStepsAndAnEndBeforeTheStartFails)
@@ -200,7 +200,7 @@ exit
     EXPECT_GT(arrived[1], 1);
     EXPECT_EQ(player.steps(), 40);
     EXPECT_EQ(GameCutscene::instance().flags, flagsBefore) << "the render count included";
-    EXPECT_EQ(GameCutscene::instance().interp.arrivedLines, nullptr);
+    EXPECT_EQ(GameCutscene::instance().interp.followers.arrivedLines, nullptr);
 
     // With snapshots the arrivals of the steps run so far are remembered and the run goes on
     // from the furthest step: the same steps, the first time and when asked again.
