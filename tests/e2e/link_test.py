@@ -252,7 +252,10 @@ def test_hostile(binary):
     for _ in range(40):
         peer = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
         peer.connect(json.loads(open(os.path.join(folder, ANNOUNCEMENT)).read())["socket"])
-        peer.sendall(b'{"seek": {"step": 1}}\n{"state"')  # the second request never finishes
+        try:
+            peer.sendall(b'{"seek": {"step": 1}}\n{"state"')  # the second request never finishes
+        except (BrokenPipeError, ConnectionResetError):
+            pass  # a client past the most may be told so and closed before it has written
         crowd.append(peer)
     plays_on("many clients")
     for peer in crowd:
