@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -77,13 +78,25 @@ void writeDemo(const fs::path& folder)
     std::ofstream(folder / "assets/demo.script") << script;
 }
 
+// A field of /proc/self/status in MB (VmRSS: resident now, VmHWM: the most resident so far).
+double residentMegabytes(const char* field)
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind(field, 0) == 0)
+            return std::stod(line.substr(line.find(':') + 1)) / 1024.0;
+    return 0.0;
+}
+
 double millisecondsOf(const std::chrono::steady_clock::duration& d)
 {
     return std::chrono::duration<double, std::milli>(d).count();
 }
 } // namespace
 
-int main()
+// The snapshots' budget in MB may be given (1024 by default).
+int main(int argc, char** argv)
 {
     const fs::path folder = fs::temp_directory_path() / "kestrune-snapshot-bench";
     writeDemo(folder);
@@ -99,7 +112,8 @@ int main()
         std::cerr << "the benchmark's demo did not load" << std::endl;
         return 1;
     }
-    const std::size_t budget = std::size_t(1024) << 20;
+    const std::size_t budget = std::size_t(argc > 1 ? std::atol(argv[1]) : 1024) << 20;
+    const double residentBefore = residentMegabytes("VmRSS");
     player.keepSnapshots(budget);
     using Clock = std::chrono::steady_clock;
 
@@ -127,6 +141,7 @@ int main()
     const std::size_t kept = player.snapshotStore().count();
     const double spacing = static_cast<double>(player.snapshotStore().spacing()) / 60.0;
     const double megabytes = static_cast<double>(player.snapshotStore().bytes()) / (1 << 20);
+    const double residentAfter = residentMegabytes("VmRSS");
 
     // Reloads at 9 minutes and the seeks back to its step: the script saved with a change to a
     // line the demo has not run yet (the closing words: snapshots before 9 minutes stay), then
@@ -158,6 +173,8 @@ int main()
                 times.back(), exact ? "yes" : "no");
     std::printf("snapshots before the reload: %zu every %.1f s, %.1f MB of a %.0f MB budget\n",
                 kept, spacing, megabytes, static_cast<double>(budget >> 20));
+    std::printf("resident: %.0f MB before any snapshot, %.0f MB with them (%.0f MB more), at most %.0f MB\n",
+                residentBefore, residentAfter, residentAfter - residentBefore, residentMegabytes("VmHWM"));
     std::printf("reload at 9 min of a line not run yet, back to its step: %.2f s (%zu snapshots kept)\n",
                 reloadAhead, keptAfter);
     std::printf("reload at 9 min of a line run since 8.7 s, back to its step: %.2f s\n", reloadRun);

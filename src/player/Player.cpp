@@ -431,7 +431,8 @@ void Player::keepSnapshots(std::size_t bytes)
 void Player::trackLines()
 {
     GameCutscene& cutscene = GameCutscene::instance();
-    touchedLines.assign(static_cast<std::size_t>(cutscene.script.lineCount()) + 1, -1);
+    // A step per line, one for the end, one for jumps to undefined labels.
+    touchedLines.assign(static_cast<std::size_t>(cutscene.script.lineCount()) + 2, -1);
     arrivedAt.assign(touchedLines.size(), -1);
     cutscene.interp.followers.touchedLines = snapshots.enabled() ? &touchedLines : nullptr;
     cutscene.interp.followers.arrivalSteps = snapshots.enabled() ? &arrivedAt : nullptr;

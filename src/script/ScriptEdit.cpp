@@ -40,7 +40,7 @@ ScriptEdit::ScriptEdit(const Script& before, const Script& after)
         {
             labelsSame = false;
             // Jumps to an undefined label are followed apart from line 0's own runs.
-            relabelled.push_back(defined ? was : oldCount);
+            relabelled.push_back(defined ? was : oldCount + 1);
         }
     };
     for (const auto& label : before.labels)
@@ -78,6 +78,10 @@ long ScriptEdit::firstDifferentStep(const std::vector<long>& touched) const
     };
     for (int line = prefix; line < oldCount - suffix; ++line)
         consider(line);
+    // Lines inserted where there were none change every run that passed that place: the old line
+    // after it (or the end) was looked at in the same run.
+    if (prefix == oldCount - suffix && prefix < newCount - suffix)
+        consider(prefix);
     for (int line : relabelled)
         consider(line);
     return first;
@@ -85,18 +89,19 @@ long ScriptEdit::firstDifferentStep(const std::vector<long>& touched) const
 
 std::vector<long> ScriptEdit::touchedAfter(const std::vector<long>& touched, long valid) const
 {
-    std::vector<long> after(static_cast<std::size_t>(newCount) + 1, -1);
-    if (touched.size() > static_cast<std::size_t>(oldCount))
+    std::vector<long> after(static_cast<std::size_t>(newCount) + 2, -1);
+    if (touched.size() > static_cast<std::size_t>(oldCount) + 1)
     {
-        const long undefinedJump = touched[static_cast<std::size_t>(oldCount)];
+        const long undefinedJump = touched.back();
         if (valid < 0 || undefinedJump < valid)
             after.back() = undefinedJump;
     }
-    for (int line = 0; line < oldCount && static_cast<std::size_t>(line) < touched.size(); ++line)
+    // The lines, and the end after them.
+    for (int line = 0; line <= oldCount && static_cast<std::size_t>(line) < touched.size(); ++line)
     {
         const int to = moved(line);
         const long step = touched[static_cast<std::size_t>(line)];
-        if (to >= 0 && to < newCount && (valid < 0 || step < valid))
+        if (to >= 0 && to <= newCount && (valid < 0 || step < valid))
             after[static_cast<std::size_t>(to)] = step;
     }
     return after;

@@ -22,12 +22,13 @@ public:
     // The same for the place the interpreter goes on from: the first line of the changed run
     // (reached by running on from the shared start) is the first line of the new run.
     int movedNext(int line) const;
-    // The first step a run may differ in: the earliest step in which a changed line, or the line
-    // a label that now goes elsewhere used to go to, was looked at (`touched`: one per old line,
-    // then one for jumps to undefined labels; -1: never); -1 when the two versions play alike
-    // for every step run so far.
+    // The first step a run may differ in: the earliest step in which a changed line, the place
+    // where lines were inserted, or the line a label that now goes elsewhere used to go to, was
+    // looked at (`touched`: one per old line, one for the end after the last line, then one for
+    // jumps to undefined labels; -1: never); -1 when the two versions play alike for every step
+    // run so far.
     long firstDifferentStep(const std::vector<long>& touched) const;
-    // `touched` for the new version's lines (and undefined labels), keeping the steps before
+    // `touched` for the new version's lines (the end and undefined labels), keeping the steps before
     // `valid` (-1: all).
     std::vector<long> touchedAfter(const std::vector<long>& touched, long valid) const;
 

@@ -326,6 +326,8 @@ bool ScriptInterp::run(const std::string& label)
             skipDepth += line.builtin == ScriptLine::NotLookedUp ? blockChange(line.command) : line.blockChange;
             if (++pc >= lineCount)
             {
+                if (followed)
+                    follow(false);
                 // A block closed by the script's last line is a plain end, not a missing endif.
                 if (skipDepth == 0)
                     return reachedEnd();
@@ -352,7 +354,11 @@ bool ScriptInterp::run(const std::string& label)
         case Step::Next: break;
         }
         if (++pc >= lineCount)
+        {
+            if (followed)
+                follow(true);
             return reachedEnd();
+        }
     }
 }
 
@@ -790,7 +796,8 @@ void ScriptInterp::follow(bool arrived)
     if (pc < 0)
         return;
     const std::size_t at = static_cast<std::size_t>(pc);
-    if (f.touchedLines && at < f.touchedLines->size() && (*f.touchedLines)[at] < 0 && pc < lineCount)
+    // One element per line, one for the end (a run that went past the last line).
+    if (f.touchedLines && at + 1 < f.touchedLines->size() && (*f.touchedLines)[at] < 0 && pc <= lineCount)
         (*f.touchedLines)[at] = f.step;
     if (!inMainFlow || !arrived)
         return;

@@ -91,9 +91,9 @@ public:
         // (null: none watched).
         std::vector<char>* arrivedLines = nullptr;
         // The first step in which each stored line was looked at by any run (the main flow, the
-        // sections, skipped blocks), written as `step` where it is still -1 (null: not kept); one
-        // more element at the end: the first step a jump looked for an undefined label. A reload
-        // keeps what ran before the first line it changed.
+        // sections, skipped blocks), written as `step` where it is still -1 (null: not kept); then
+        // the first step a run went past the last line, and the first step a jump looked for an
+        // undefined label. A reload keeps what ran before the first line it changed.
         std::vector<long>* touchedLines = nullptr;
         // The same for the main flow's arrivals only (as arrivedLines counts them).
         std::vector<long>* arrivalSteps = nullptr;

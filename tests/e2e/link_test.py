@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Author mode's control channel through the real kestrune binary on a virtual screen.
 
-usage: link_test.py <kestrune binary> seek|transport|hostile
+usage: link_test.py <kestrune binary> seek|line_seek|reload_insert|transport|hostile
 
 A test starts `kestrune --author` in a temporary copy of a demo, finds the channel's socket in the
 announcement file of the demo's folder, sends request lines and reads the answer and event lines,
@@ -18,7 +18,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-from author_test import TICKS, Failure, Session, demo_folder, reference_frame, run_named, start, wait_for  # noqa: E402
+from author_test import TICKS, Failure, Session, demo_folder, reference_frame, run_named, save, start, wait_for  # noqa: E402
 from run_case import screenshot  # noqa: E402
 
 ANNOUNCEMENT = ".kestrune-author"
@@ -147,6 +147,110 @@ def test_seek(binary):
         raise Failure("--send with no player: %d %s" % (code, err))
 
 
+# Each command below a label of its own, with delays of different lengths between them; a comment
+# line stands for the command after it.
+LINES = """:a
+log one
+:b
+; the wait
+delay 1
+:c
+log two
+:d
+delay 0.5
+:e
+object_set_x block, 10
+:f
+delay 0.25
+:g
+exit
+:init
+create_buffer main
+create_object block, green, 0, 0
+exit
+:render
+clear_buffer main
+draw_object main, block
+display_buffer main
+render_scene main
+exit
+"""
+
+
+def test_line_seek(binary):
+    """A seek to each line of the main flow lands in the step --timeline gives for the label above
+    it: the step in which the main flow first runs that line."""
+    folder = demo_folder(LINES)
+    timeline = subprocess.run([os.path.abspath(binary), "--timeline", "--json", folder], stdout=subprocess.PIPE,
+                              stderr=subprocess.PIPE, timeout=120, env=dict(os.environ, ALSOFT_DRIVERS="null"))
+    if timeline.returncode != 0:
+        raise Failure("--timeline: %s" % timeline.stderr.decode())
+    label_step = {entry["label"]: entry["step"] for entry in json.loads(timeline.stdout)["labels"]}
+    session = Session(binary, folder)
+    start(session)
+    channel = Channel(session)
+    channel.ok({"pause": True})
+    label = None
+    checked = 0
+    for number, text in enumerate(LINES.splitlines(), 1):
+        if text == ":init":
+            break
+        if text.startswith(":"):
+            label = text[1:]
+            continue
+        state = channel.ok({"seek": {"line": number}})
+        if state["step"] != label_step[label]:
+            raise Failure("seek to line %d (%s) landed at step %d; the main flow first runs it in step %d" % (
+                number, text, state["step"], label_step[label]))
+        checked += 1
+    if checked != 8 or len(set(label_step.values())) != 4:
+        raise Failure("the script's lines were not all tried: %d lines, steps %s" % (checked, label_step))
+    channel.close()
+    session.quit()
+
+
+def test_reload_insert(binary):
+    """Saves that insert lines before, at and after the step the author is at land on the frame
+    --render --start gives for that step of the saved script, and play on as it does."""
+    folder = demo_folder()
+    script = os.path.join(folder, "assets", "demo.script")
+    with open(script) as text:
+        base = text.read()
+    session = Session(binary, folder, ["--start", "20"])
+    if start(session) != 1200:
+        raise Failure("--start 20 does not arrive at step 1200")
+    session.press("F3")  # the overlay is not part of the demo's picture
+    channel = Channel(session)
+    channel.ok({"pause": True})
+    moved = "object_set_pos planet, 200, 300\n"
+    rows = [
+        # (what, the text inserted before this line of the bundled script, steps to look at after it)
+        ("a line run at the first step, before the author's", "fade_in 2\n", "object_tween_scale planet, 0.3, 1\n", []),
+        ("a line the flow ran on to at 19.2 s, in the step it waits in now", "delay 3.5\n", moved, []),
+        ("lines the flow reaches after the author's step", "exit\n", moved + "delay 0.5\n", [1385, 1405]),
+        ("lines after the first that end the demo in its second second", "fade_in 2\n", "delay 1\nexit\n", []),
+    ]
+    for what, before, inserted, later in rows:
+        channel.ok({"seek": {"step": 1200}})
+        said = len(session.out.snapshot())
+        save(folder, "assets/demo.script", base.replace(before, inserted + before, 1))
+        session.wait_line(r"author: reloaded demo\.script; paused at .*", said)
+        state = channel.ok({"state": True})
+        length = json.loads(subprocess.run([os.path.abspath(binary), "--timeline", "--json", folder],
+                                           stdout=subprocess.PIPE, timeout=120,
+                                           env=dict(os.environ, ALSOFT_DRIVERS="null")).stdout)["length"]
+        expected = min(1200, length["steps"]) if length is not None else 1200
+        if state["step"] != expected:
+            raise Failure("after %s the player is at step %d, expected %d (the saved demo lasts %s steps)" % (
+                what, state["step"], expected, length))
+        same_picture(session, binary, state["step"], "a save of %s" % what)
+        for step in later:
+            channel.ok({"seek": {"step": step}})
+            same_picture(session, binary, step, "a save of %s, then a seek" % what)
+    channel.close()
+    session.quit()
+
+
 def test_transport(binary):
     """Pause, steps, play, speed and loop through the channel; state events arrive in order."""
     session = Session(binary, demo_folder(TICKS))
@@ -270,7 +374,8 @@ def test_hostile(binary):
 
 
 def main():
-    return run_named("link", {"seek": test_seek, "transport": test_transport, "hostile": test_hostile})
+    return run_named("link", {"seek": test_seek, "line_seek": test_line_seek, "reload_insert": test_reload_insert,
+                              "transport": test_transport, "hostile": test_hostile})
 
 
 if __name__ == "__main__":

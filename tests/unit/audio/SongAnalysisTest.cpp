@@ -86,6 +86,41 @@ TEST(SongAnalysis, SineLandsInItsBinAndBand)
     }
 }
 
+// A band holds the bins whose centre frequency lies within its bounds: a sine on the bin centre
+// just below and just above each bound shows in the band levels as the mean of exactly those bins.
+// (The frame's spectrum stops at bin 512, 11 kHz: the treble bins above it are silent for these
+// sines, and the treble's upper bound is left out.)
+TEST(SongAnalysis, BandsHoldTheBinsWhoseCentreLiesWithinTheirBounds)
+{
+    const double binHertz = double(Rate) / SongAnalysis::FftSize;
+    auto meanOf = [&](const MusicFrame& frame, double from, double to) {
+        float sum = 0.f;
+        int count = 0;
+        for (int k = 0; k < SongAnalysis::FftSize / 2; ++k)
+            if (k * binHertz >= from && k * binHertz < to)
+            {
+                sum += k < MusicFrame::Bins ? frame.spectrum[k] : 0.f;
+                ++count;
+            }
+        return count > 0 ? sum / static_cast<float>(count) : 0.f;
+    };
+    for (double edge : {SongAnalysis::BassFrom, SongAnalysis::MidFrom, SongAnalysis::TrebleFrom})
+    {
+        const double above = std::ceil(edge / binHertz);
+        for (double bin : {above - 1.0, above})
+        {
+            SCOPED_TRACE(testing::Message() << bin * binHertz << " Hz, by the bound at " << edge << " Hz");
+            SongAnalysis analysis;
+            analysis.analyse(sine(bin * binHertz, 1.0, 0.02f), Rate);
+            MusicFrame frame;
+            analysis.frameAt(0.5, 1.f, frame);
+            EXPECT_NEAR(frame.bass, meanOf(frame, SongAnalysis::BassFrom, SongAnalysis::MidFrom), 1e-5f);
+            EXPECT_NEAR(frame.mid, meanOf(frame, SongAnalysis::MidFrom, SongAnalysis::TrebleFrom), 1e-5f);
+            EXPECT_NEAR(frame.treble, meanOf(frame, SongAnalysis::TrebleFrom, SongAnalysis::TrebleTo), 1e-5f);
+        }
+    }
+}
+
 TEST(SongAnalysis, SilenceIsZeroEverywhere)
 {
     SongAnalysis analysis;

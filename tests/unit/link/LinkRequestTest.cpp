@@ -113,6 +113,17 @@ TEST(LinkRequest, RefusesLongAndDeepLinesWithoutParsingThem)
     // Nested far beyond any request, within the length: refused before any parser recursion.
     const std::string deep = std::string(2000, '[') + std::string(2000, ']');
     EXPECT_NE(LinkRequest::read(deep).error.find("nests deeper"), std::string::npos);
+    // The longest line is still a request; one byte more is not.
+    for (std::size_t length : {LinkRequest::LongestLine - 1, LinkRequest::LongestLine, LinkRequest::LongestLine + 1})
+    {
+        SCOPED_TRACE(length);
+        const std::string request = R"({"pause": true})";
+        const LinkRequest got = LinkRequest::read(request + std::string(length - request.size(), ' '));
+        if (length <= LinkRequest::LongestLine)
+            EXPECT_EQ(got.kind, Kind::Pause) << got.error;
+        else
+            EXPECT_NE(got.error.find("longer than 4096 bytes"), std::string::npos) << got.error;
+    }
     // Brackets inside a string do not count as nesting.
     EXPECT_EQ(LinkRequest::read(R"({"seek": {"label": "[[[[[[{{{{"}})").kind, Kind::SeekLabel);
 }

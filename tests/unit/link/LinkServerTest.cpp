@@ -1,5 +1,6 @@
 #include "link/LinkClient.hpp"
 #include "link/LinkServer.hpp"
+#include "link/LinkRequest.hpp"
 
 #include <gtest/gtest.h>
 
@@ -155,10 +156,27 @@ TEST(LinkServer, RefusesTooLongLinesTooManyClientsAndDropsOnesThatDoNotRead)
     std::string error;
     ASSERT_TRUE(server.open(demo.path, error)) << error;
 
+    // A line of the longest length is answered; one byte more ends the connection.
+    const std::string longest = "{\"a\":\"" + std::string(LinkRequest::LongestLine - 8, 'a') + "\"}";
+    ASSERT_EQ(longest.size(), LinkRequest::LongestLine);
+    std::string said;
+    {
+        Peer fits(server.socketPath());
+        fits.write(longest + "\n");
+        ASSERT_TRUE(pollUntil(server, [&] { return (said += fits.read()).find('\n') != std::string::npos; }));
+        EXPECT_EQ(said, echo(longest) + "\n");
+        Peer over(server.socketPath());
+        over.write(longest + " \n");
+        said.clear();
+        ASSERT_TRUE(pollUntil(server, [&] { return (said += over.read()), over.closed; }));
+        EXPECT_NE(said.find("{\"error\":\"the request is longer than"), std::string::npos) << said;
+    }
+    ASSERT_TRUE(pollUntil(server, [&] { return server.clientCount() == 0; }));
+
     // A line far longer than a request: one error line, then the connection ends.
     Peer flood(server.socketPath());
     flood.write(std::string(64 * 1024, 'x'));
-    std::string said;
+    said.clear();
     ASSERT_TRUE(pollUntil(server, [&] { return (said += flood.read()), flood.closed; }));
     EXPECT_NE(said.find("{\"error\":\"the request is longer than"), std::string::npos) << said;
     EXPECT_EQ(server.clientCount(), 0u);
