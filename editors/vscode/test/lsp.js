@@ -264,7 +264,7 @@ async function plainClient() {
   await connection.sendRequest(proto.InitializeRequest.type, { processId: process.pid, rootUri: null, capabilities: {} });
   connection.sendNotification(proto.InitializedNotification.type, {});
   const plainUri = 'file://' + path.join(demo, 'assets', 'plain.script');
-  const lines = ['delay %fl', 'object_tween_y sky, 0, 3, %', 'obj', ':here', 'delay 1', 'exit'];
+  const lines = ['delay %fl', 'object_tween_y sky, 0, 3, %', 'obj', ':here', 'delay 1', ':there', 'goto here', 'exit'];
   connection.sendNotification(proto.DidOpenTextDocumentNotification.type,
     { textDocument: { uri: plainUri, languageId: 'kestrune', version: 1, text: lines.join('\n') + '\n' } });
   const atPlain = (line, character) => ({ textDocument: { uri: plainUri }, position: { line, character } });
@@ -294,6 +294,11 @@ async function plainClient() {
     }
     console.log(`ok - plain client: ${name}`);
   }
+  const clash = await connection.sendRequest(proto.RenameRequest.type, { ...atPlain(3, 2), newName: 'there' }).then(
+    (result) => ({ result }), (error) => ({ error }));
+  assert.ok(clash.error && clash.error.code === proto.LSPErrorCodes.RequestFailed &&
+            /label "there" exists already/.test(clash.error.message), JSON.stringify(clash));
+  console.log(`ok - plain client: rename refuses a label to another label: ${clash.error.message}`);
   const lenses = await connection.sendRequest(proto.CodeLensRequest.type, { textDocument: { uri: plainUri } });
   assert.deepStrictEqual(lenses, [], 'code lenses whose commands the client cannot run');
   console.log('ok - plain client: no code lens whose command it cannot run');
