@@ -47,7 +47,7 @@ public:
         for (int attempt = 0; attempt < Attempts && !display; ++attempt)
         {
             if (attempt > 0)
-                usleep(50 * 1000);
+                usleep(30 * 1000);
             display = XOpenDisplay(name);
         }
     }
@@ -61,7 +61,7 @@ public:
     bool open() const { return display != nullptr; }
 
 private:
-    static constexpr int Attempts = 20;
+    static constexpr int Attempts = 10; // a reset takes milliseconds; a save waits 0.3 s at most
     Display* display = nullptr;
 };
 
