@@ -50,7 +50,9 @@ function startServer(context) {
     transport: TransportKind.stdio,
     options: folder ? { cwd: folder.uri.fsPath } : {},
   };
-  client = new LanguageClient('kestrune', 'Kestrune', server, { documentSelector: DOCUMENTS });
+  // The server offers only the code lenses whose commands the editor says it runs.
+  client = new LanguageClient('kestrune', 'Kestrune', server,
+                              { documentSelector: DOCUMENTS, initializationOptions: { commands: Object.keys(FROM_LABEL) } });
   context.subscriptions.push({ dispose: () => stopServer() });
   return client.start();
 }

@@ -2,6 +2,7 @@
 
 #include "cutscene/CutsceneCommands.hpp"
 #include "cutscene/GameCutscene.hpp"
+#include "lsp/LineMap.hpp"
 #include "motion/Tween.hpp"
 #include "script/GameEntity.hpp"
 #include "script/ScriptInterp.hpp"
@@ -38,14 +39,17 @@ bool numeric(ParamKind kind)
            kind == ParamKind::YoyoEasing || kind == ParamKind::Flag;
 }
 
-void commandWords(Json& items)
+void commandWords(Json& items, bool snippets)
 {
-    auto add = [&items](const CommandInfo& info) {
+    auto add = [&items, snippets](const CommandInfo& info) {
         if (info.name == Script::LabelCommand)
             return;
         Json entry = item(std::string(info.name), Function, Completion::signature(info));
-        entry["insertText"] = Completion::snippet(info);
-        entry["insertTextFormat"] = 2; // a snippet
+        if (snippets)
+        {
+            entry["insertText"] = Completion::snippet(info);
+            entry["insertTextFormat"] = 2; // a snippet
+        }
         if (!info.description.empty())
             entry["documentation"] = std::string(info.description);
         items.push_back(std::move(entry));
@@ -86,27 +90,40 @@ void constants(Json& items, ParamKind kind)
     for (const auto& constant : ScriptInterp::constants())
         items.push_back(item(constant.first, Constant, constant.second));
 }
-// The animations of the files the script loads into `object` (every file the script loads, when
-// the object loads none or is not written yet).
+// The animations of the files the script loads into `object`.
 void animations(Json& items, const ScriptModel& script, const DemoAnalysis& analysis,
                 const std::map<std::string, std::string>& unsaved, const std::string& object)
 {
-    std::vector<std::string> files, anyObject;
-    for (const ScriptModel::Line& line : script.lines())
-    {
-        if (!line.info || line.info->signature.count < 2 || line.pieces.size() < 3 ||
-            line.info->signature.params[1].kind != ParamKind::AnimationFile)
-            continue;
-        const std::string& file = line.pieces[2].text;
-        std::vector<std::string>& into = line.pieces[1].text == object ? files : anyObject;
-        if (std::find(into.begin(), into.end(), file) == into.end())
-            into.push_back(file);
-    }
     std::set<std::string> offered;
-    for (const std::string& file : files.empty() ? anyObject : files)
+    for (const std::string& file : script.animationFilesOf(object))
         for (const std::string& name : analysis.animationsIn(file, unsaved))
             if (offered.insert(name).second)
                 items.push_back(item(name, Value, "animation in " + file));
+}
+
+// The word a completion replaces: the piece the place is in, from its first byte (a "%" or a "$"
+// included) to its last, so that every editor replaces it whole instead of guessing its own word.
+Json wordRange(const std::string& raw, int line, std::size_t byte)
+{
+    const auto separator = [](char c) { return c == ' ' || c == '\t' || c == ',' || c == '"' || c == '\r'; };
+    byte = std::min(byte, raw.size());
+    std::size_t begin = byte, end = byte;
+    while (begin > 0 && !separator(raw[begin - 1]))
+        --begin;
+    while (end < raw.size() && !separator(raw[end]))
+        ++end;
+    return {{"start", {{"line", line}, {"character", LineMap::units(raw, begin)}}},
+            {"end", {{"line", line}, {"character", LineMap::units(raw, end)}}}};
+}
+
+Json listOf(Json items, const Json& range)
+{
+    for (Json& entry : items)
+    {
+        const bool snippet = entry.value("insertTextFormat", 1) == 2;
+        entry["textEdit"] = {{"range", range}, {"newText", snippet ? entry["insertText"] : entry["label"]}};
+    }
+    return {{"isIncomplete", false}, {"items", std::move(items)}};
 }
 } // namespace
 
@@ -133,7 +150,7 @@ std::string Completion::snippet(const CommandInfo& info)
 }
 
 Json Completion::at(const ScriptModel& script, const DemoAnalysis* analysis,
-                    const std::map<std::string, std::string>& unsaved, int lineIndex, std::size_t byte)
+                    const std::map<std::string, std::string>& unsaved, int lineIndex, std::size_t byte, bool snippets)
 {
     Json items = Json::array();
     if (lineIndex < 0 || lineIndex >= static_cast<int>(script.lines().size()))
@@ -143,11 +160,12 @@ Json Completion::at(const ScriptModel& script, const DemoAnalysis* analysis,
     const std::size_t first = raw.find_first_not_of(" \t\v\f\r");
     if (first != std::string::npos && first < byte && (raw[first] == ';' || raw[first] == ':'))
         return {{"isIncomplete", false}, {"items", items}};
+    const Json range = wordRange(raw, lineIndex, byte);
     const int param = ScriptModel::paramAt(raw, byte);
     if (param < 0)
     {
-        commandWords(items);
-        return {{"isIncomplete", false}, {"items", items}};
+        commandWords(items, snippets);
+        return listOf(std::move(items), range);
     }
     if (!line.info || param >= line.info->signature.count)
         return {{"isIncomplete", false}, {"items", items}};
@@ -158,7 +176,12 @@ Json Completion::at(const ScriptModel& script, const DemoAnalysis* analysis,
     };
     switch (kind)
     {
-    case ParamKind::Label: names(ScriptModel::NameKind::Label, Reference, "label"); break;
+    case ParamKind::Label:
+        // A jump to a section the player runs by name would run it as the main flow.
+        for (const std::string& label : script.defined(ScriptModel::NameKind::Label))
+            if (label != Script::InitSection && label != Script::RenderSection)
+                items.push_back(item(label, Reference, "label"));
+        break;
     case ParamKind::Object:
     case ParamKind::Buffer:
     case ParamKind::ObjectOrBuffer: names(ScriptModel::NameKind::Scene, Variable, "object or buffer"); break;
@@ -187,5 +210,5 @@ Json Completion::at(const ScriptModel& script, const DemoAnalysis* analysis,
         if (const DemoAnalysis::Catalog* catalog = DemoAnalysis::catalogOf(kind))
             for (const std::string& key : analysis->keysOf(*catalog))
                 items.push_back(item(key, File, std::string(catalog->noun) + " in " + catalog->path));
-    return {{"isIncomplete", false}, {"items", items}};
+    return listOf(std::move(items), range);
 }

@@ -16,9 +16,11 @@ class Completion
 {
 public:
     // The protocol's CompletionList for a byte of a file line. `analysis` may be null (no demo);
-    // `unsaved` holds the editor's texts by path in the demo.
+    // `unsaved` holds the editor's texts by path in the demo. Every item carries the range of the
+    // word it replaces; command words come as snippets only when the client takes `snippets`.
     static nlohmann::json at(const ScriptModel& script, const DemoAnalysis* analysis,
-                             const std::map<std::string, std::string>& unsaved, int line, std::size_t byte);
+                             const std::map<std::string, std::string>& unsaved, int line, std::size_t byte,
+                             bool snippets);
 
     // "object_tween_x object:object, target:number, seconds:number, [easing:easing=0]".
     static std::string signature(const CommandInfo& info);

@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 #include <unistd.h>
@@ -30,18 +31,39 @@ const DemoAnalysis::Catalog Catalogs[] = {
     {ParamKind::TextSystem, DemoPaths::Texts, TextKeys::Format.topLevel, "text system"},
 };
 
-// The graphics library aborts the process on a display it cannot open; ask Xlib first.
-bool displayAnswers()
+// A connection to the X display held for the length of a whole check. The graphics library
+// aborts the process on a display it cannot open, so it is asked to make a context only while
+// this connection, made first, is open: a virtual screen that resets when its last client leaves
+// (xvfb-run without -noreset) cannot reset under the library then. Xlib reports a display in the
+// middle of such a reset as one that does not answer: it is asked again a few times.
+class HeldDisplay
 {
-    const char* name = std::getenv("DISPLAY");
-    if (!name || !*name)
-        return false;
-    Display* display = XOpenDisplay(name);
-    if (!display)
-        return false;
-    XCloseDisplay(display);
-    return true;
-}
+public:
+    HeldDisplay()
+    {
+        const char* name = std::getenv("DISPLAY");
+        if (!name || !*name)
+            return;
+        for (int attempt = 0; attempt < Attempts && !display; ++attempt)
+        {
+            if (attempt > 0)
+                usleep(30 * 1000);
+            display = XOpenDisplay(name);
+        }
+    }
+    ~HeldDisplay()
+    {
+        if (display)
+            XCloseDisplay(display);
+    }
+    HeldDisplay(const HeldDisplay&) = delete;
+    HeldDisplay& operator=(const HeldDisplay&) = delete;
+    bool open() const { return display != nullptr; }
+
+private:
+    static constexpr int Attempts = 10; // a reset takes milliseconds; a save waits 0.3 s at most
+    Display* display = nullptr;
+};
 
 bool sameEntry(const Diagnostics::Entry& a, const Diagnostics::Entry& b)
 {
@@ -83,11 +105,15 @@ void DemoAnalysis::check(const std::map<std::string, std::string>& unsaved, cons
     InFolder folder(root);
     if (!folder.entered)
         return;
+    // Made before the checker, so that it is closed after the checker's context and shaders.
+    std::unique_ptr<HeldDisplay> held;
+    if (all)
+        held = std::make_unique<HeldDisplay>();
     DemoChecker checker;
     checker.unsaved = unsaved;
     if (all)
     {
-        display = displayAnswers();
+        display = held->open();
         checker.canOpenDisplay = display;
     }
     else
@@ -192,6 +218,22 @@ std::vector<std::string> DemoAnalysis::animationsIn(const std::string& path,
         for (const auto& animation : document[member].items())
             names.push_back(animation.key());
     return names;
+}
+
+bool DemoAnalysis::animationEntry(const std::string& path, const std::string& name,
+                                  const std::map<std::string, std::string>& unsaved, int& line, int& column) const
+{
+    Diagnostics ignored;
+    const JsonSource source(path, text(path, unsaved), ignored);
+    const nlohmann::json& document = source.document;
+    const char* member = AnimationKeys::Format.topLevel;
+    if (!document.is_object() || !document.contains(member) || !document[member].is_object() ||
+        !document[member].contains(name))
+        return false;
+    const JsonSource::Place place = source.at(std::string("/") + member + "/" + name);
+    line = place.line;
+    column = place.column;
+    return true;
 }
 
 std::vector<std::string> DemoAnalysis::animationFiles(const std::map<std::string, std::string>& unsaved) const

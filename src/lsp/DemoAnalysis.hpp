@@ -51,6 +51,10 @@ public:
     std::vector<std::string> animationFiles(const std::map<std::string, std::string>& unsaved) const;
     std::vector<std::string> animationsIn(const std::string& path,
                                           const std::map<std::string, std::string>& unsaved) const;
+    // Where animation `name` starts in animation file `path` (1-based line and column); false
+    // when the file does not hold it.
+    bool animationEntry(const std::string& path, const std::string& name,
+                        const std::map<std::string, std::string>& unsaved, int& line, int& column) const;
 
     const std::string root;
     // True when the whole check could compile shaders (an X display answered).

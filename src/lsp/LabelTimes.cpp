@@ -181,7 +181,7 @@ nlohmann::json LabelTimes::inlayHints(const ScriptModel& script, int fromLine, i
     return hints;
 }
 
-nlohmann::json LabelTimes::codeLenses(const ScriptModel& script) const
+nlohmann::json LabelTimes::codeLenses(const ScriptModel& script, const std::set<std::string>& runnable) const
 {
     static const struct
     {
@@ -198,11 +198,11 @@ nlohmann::json LabelTimes::codeLenses(const ScriptModel& script) const
         const nlohmann::json range = {{"start", {{"line", label.second}, {"character", 0}}},
                                       {"end", {{"line", label.second}, {"character", 0}}}};
         for (const auto& action : actions)
-            lenses.push_back({{"range", range},
-                              {"command",
-                               {{"title", action.title},
-                                {"command", action.command},
-                                {"arguments", {root, label.first}}}}});
+            if (runnable.count(action.command) != 0)
+                lenses.push_back(
+                    {{"range", range},
+                     {"command",
+                      {{"title", action.title}, {"command", action.command}, {"arguments", {root, label.first}}}}});
     }
     return lenses;
 }

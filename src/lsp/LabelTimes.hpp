@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <map>
+#include <set>
 #include <string>
 
 #include <sys/types.h>
@@ -38,7 +39,8 @@ public:
     const std::string& status() const { return state; }
 
     nlohmann::json inlayHints(const ScriptModel& script, int fromLine, int toLine) const;
-    nlohmann::json codeLenses(const ScriptModel& script) const;
+    // Play, author mode and render from each label, for those of the commands the client runs.
+    nlohmann::json codeLenses(const ScriptModel& script, const std::set<std::string>& runnable) const;
 
     static constexpr std::chrono::seconds Budget{60};
 

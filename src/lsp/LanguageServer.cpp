@@ -164,6 +164,19 @@ Json LanguageServer::initialize(const Json& params)
                            capabilities["workspace"].is_object() &&
                            capabilities["workspace"].contains("inlayHint") &&
                            capabilities["workspace"]["inlayHint"].value("refreshSupport", false);
+        const Json::json_pointer snippet("/textDocument/completion/completionItem/snippetSupport");
+        snippetsSupported = capabilities.is_object() && capabilities.contains(snippet) &&
+                            capabilities[snippet].is_boolean() && capabilities[snippet].get<bool>();
+    }
+    // The code lenses' commands run in the editor (the server starts no player): a client names
+    // those it runs, and is offered only lenses of those.
+    if (params.is_object() && params.contains("initializationOptions") && params["initializationOptions"].is_object())
+    {
+        const Json& options = params["initializationOptions"];
+        if (options.contains("commands") && options["commands"].is_array())
+            for (const Json& command : options["commands"])
+                if (command.is_string())
+                    clientCommands.insert(command.get<std::string>());
     }
     return {{"capabilities",
              {{"positionEncoding", "utf-16"},
@@ -426,7 +439,7 @@ Json LanguageServer::completion(const Json& params)
         return nullptr;
     const std::string root = DemoFolder::rootOf(at.path);
     return Completion::at(*at.script, root.empty() ? nullptr : analysisOf(root), unsavedIn(root, nullptr), at.line,
-                          at.byte);
+                          at.byte, snippetsSupported);
 }
 
 Json LanguageServer::hover(const Json& params)
@@ -537,5 +550,5 @@ Json LanguageServer::codeLens(const Json& params)
     LabelTimes* labelTimes = root.empty() ? nullptr : timesOf(root);
     if (!at.script || !labelTimes)
         return Json::array();
-    return labelTimes->codeLenses(*at.script);
+    return labelTimes->codeLenses(*at.script, clientCommands);
 }

@@ -115,5 +115,7 @@ private:
     bool shutdownRequested = false;
     bool exitRequested = false;
     bool refreshSupported = false;
+    bool snippetsSupported = false;
+    std::set<std::string> clientCommands; // the commands the client runs itself
     long long nextId = 0;
 };

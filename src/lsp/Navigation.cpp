@@ -21,6 +21,17 @@ Json location(const std::string& uri, Json where)
 {
     return {{"uri", uri}, {"range", std::move(where)}};
 }
+
+const char* nounOf(ScriptModel::NameKind kind)
+{
+    switch (kind)
+    {
+    case ScriptModel::NameKind::Label: return "label";
+    case ScriptModel::NameKind::Scene: return "object or buffer";
+    case ScriptModel::NameKind::Binding: return "particle binding";
+    default: return "alias";
+    }
+}
 } // namespace
 
 Json Navigation::definition(const ScriptModel& script, const std::string& uri, const DemoAnalysis* analysis,
@@ -39,11 +50,38 @@ Json Navigation::definition(const ScriptModel& script, const std::string& uri, c
     const int piece = ScriptModel::pieceAt(line, byte);
     if (!analysis || piece < 1 || !line.info || piece > line.info->signature.count)
         return nullptr;
-    const DemoAnalysis::Catalog* catalog = DemoAnalysis::catalogOf(line.info->signature.params[piece - 1].kind);
+    const ParamKind kind = line.info->signature.params[piece - 1].kind;
+    const std::string& text = line.pieces[static_cast<std::size_t>(piece)].text;
+    const Json start = {{"line", 0}, {"character", 0}};
+    if (kind == ParamKind::AnimationFile)
+    {
+        // The file itself, as a catalog's file name leads to it.
+        std::error_code failed;
+        const std::string file = (std::filesystem::path(analysis->root) / text).lexically_normal().string();
+        if (text.empty() || !std::filesystem::is_regular_file(file, failed))
+            return nullptr;
+        return location(DemoFolder::uriOf(file), {{"start", start}, {"end", start}});
+    }
+    if (kind == ParamKind::Animation)
+    {
+        // The animation's entry in the first file loaded into the object that holds it.
+        const std::string object = line.pieces.size() > 1 ? line.pieces[1].text : std::string();
+        for (const std::string& file : script.animationFilesOf(object))
+        {
+            int at = 0, column = 0;
+            if (analysis->animationEntry(file, text, unsaved, at, column))
+            {
+                const Json position = {{"line", at - 1}, {"character", column - 1}};
+                return location(DemoFolder::uriOf(analysis->root + "/" + file),
+                                {{"start", position}, {"end", position}});
+            }
+        }
+        return nullptr;
+    }
+    const DemoAnalysis::Catalog* catalog = DemoAnalysis::catalogOf(kind);
     int at = 0, column = 0;
     std::string json;
-    if (!catalog || !analysis->entry(*catalog, line.pieces[static_cast<std::size_t>(piece)].text, unsaved, at, column,
-                                     json))
+    if (!catalog || !analysis->entry(*catalog, text, unsaved, at, column, json))
         return nullptr;
     const Json position = {{"line", at - 1}, {"character", column - 1}};
     return location(DemoFolder::uriOf(analysis->root + "/" + catalog->path), {{"start", position}, {"end", position}});
@@ -74,6 +112,21 @@ Json Navigation::rename(const ScriptModel& script, const std::string& uri, int l
     {
         error = "\"" + name + "\" cannot be a name in a script (no spaces, commas, quotes, colons, \"%\" or \"$\")";
         return nullptr;
+    }
+    // Two of one name would merge what the author kept apart (the first label of a name is the
+    // one jumps land on; a second create_object replaces the first): such a rename is refused.
+    // The sections the player runs by name are labels even before the script writes them.
+    if (name != target->name)
+    {
+        const bool section = target->kind == ScriptModel::NameKind::Label &&
+                             (name == Script::InitSection || name == Script::RenderSection);
+        if (section || script.definition(target->kind, name))
+        {
+            error = std::string(nounOf(target->kind)) + " \"" + name + "\" exists" +
+                    (section ? " (the section the player runs by name)" : " already") + ": \"" + target->name +
+                    "\" cannot take its name";
+            return nullptr;
+        }
     }
     Json edits = Json::array();
     for (const ScriptModel::Occurrence& occurrence : script.occurrences())

@@ -110,6 +110,22 @@ std::vector<std::string> ScriptModel::defined(NameKind kind) const
     return found;
 }
 
+std::vector<std::string> ScriptModel::animationFilesOf(const std::string& object) const
+{
+    std::vector<std::string> files, anyObject;
+    for (const Line& line : fileLines)
+    {
+        if (!line.info || line.info->signature.count < 2 || line.pieces.size() < 3 ||
+            line.info->signature.params[1].kind != ParamKind::AnimationFile)
+            continue;
+        const std::string& file = line.pieces[2].text;
+        std::vector<std::string>& into = line.pieces[1].text == object ? files : anyObject;
+        if (std::find(into.begin(), into.end(), file) == into.end())
+            into.push_back(file);
+    }
+    return files.empty() ? anyObject : files;
+}
+
 int ScriptModel::pieceAt(const Line& line, std::size_t byte)
 {
     for (std::size_t i = 0; i < line.pieces.size(); ++i)

@@ -50,6 +50,10 @@ public:
     // The defined names of a kind, in the order written (each once).
     std::vector<std::string> defined(NameKind kind) const;
 
+    // The animation files the script loads into `object`, in the order written; every file the
+    // script loads when it loads none into that object (or the object is not written yet).
+    std::vector<std::string> animationFilesOf(const std::string& object) const;
+
     // The piece of a command line a byte falls in: 0 the command word, 1.. the parameters; -1 none.
     static int pieceAt(const Line& line, std::size_t byte);
     // The parameter a byte of a command line is typed into: counts the separators before it, so a

@@ -354,7 +354,7 @@ bool Player::seekTo(const StartPoint& start)
     return false;
 }
 
-std::vector<long> Player::arrivals(const std::vector<int>& lines)
+std::vector<long> Player::arrivals(const std::vector<int>& lines, long* end)
 {
     const long back = stepCount;
     const long printed = printedSteps;
@@ -376,8 +376,12 @@ std::vector<long> Player::arrivals(const std::vector<int>& lines)
                 --left;
             }
         }
-        if (left == 0 || endedAt >= 0)
+        if ((left == 0 && !end) || endedAt >= 0)
+        {
+            if (end)
+                *end = endedAt;
             return first;
+        }
     }
     MusicManager::instance().hold();
     // Nothing of this run is printed: the steps past the author's are printed when played.
@@ -386,7 +390,7 @@ std::vector<long> Player::arrivals(const std::vector<int>& lines)
     if (!tracked || !restoreSnapshot(furthestStep, false))
         rewind();
     cutscene.interp.followers.arrivedLines = &reached;
-    while (left > 0 && playing && stepCount < StartPoint::MaxSteps)
+    while ((left > 0 || end) && playing && stepCount < StartPoint::MaxSteps)
     {
         if (closeCheck && (stepCount + 1) % StepsBetweenCloseChecks == 0 && closeCheck())
             close();
@@ -405,6 +409,8 @@ std::vector<long> Player::arrivals(const std::vector<int>& lines)
             }
         }
     }
+    if (end)
+        *end = playing || closeRequested ? -1 : stepCount;
     cutscene.interp.followers.arrivedLines = nullptr;
     cutscene.drawing.mode = DrawTracker::Mode::Real;
     quiet.set(false);

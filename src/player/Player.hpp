@@ -87,7 +87,9 @@ public:
     // seekTo(StartPoint(label)) lands on for a label's line), or -1 when it does not within the
     // first hour or before the demo ends. Found by a quiet run from the start that draws
     // nothing; the demo then returns to the step it was at, exactly as seekTo lands there.
-    std::vector<long> arrivals(const std::vector<int>& lines);
+    // With `end`, the same run goes on to the demo's end and stores its step there (-1: it plays
+    // on past the first hour), so that --timeline runs the demo once.
+    std::vector<long> arrivals(const std::vector<int>& lines, long* end = nullptr);
 
     // Plain play's reload of a saved script: the scene, the buffers, the fade and the script's
     // position are reset and init runs again; flags, iTime, the music and the catalogs stay.

@@ -44,8 +44,9 @@ void LabelTimeline::compute(Player& player)
     std::ifstream file(DemoPaths::Script);
     script.parse(file);
     const ScriptFlow flow(script);
-    // Console lines of the demo are printed once by playing, not by every seek here.
+    // Console lines of the demo are printed once by playing, not by the run here.
     player.markPrinted(StartPoint::MaxSteps);
+    std::vector<int> lines;
     for (std::size_t i = 0; i < script.lines.size(); ++i)
     {
         if (script.lines[i].command != Script::LabelCommand || script.lines[i].params.empty())
@@ -54,16 +55,20 @@ void LabelTimeline::compute(Player& player)
         arrival.label = script.lines[i].params[0];
         arrival.line = script.fileLines[i];
         // A later definition of the same name is the one jumps land on; only the main flow's count.
-        if (script.labels.at(arrival.label) != static_cast<int>(i) + 1 || !flow.reaches(arrival.label))
+        const int stored = script.labels.at(arrival.label);
+        if (stored != static_cast<int>(i) + 1 || !flow.reaches(arrival.label))
             continue;
-        QuietErrors quiet;
-        if (player.seekTo(StartPoint(arrival.label)))
-            arrival.step = player.steps();
         arrivals.push_back(arrival);
+        lines.push_back(stored);
     }
+    // One quiet run from the start notes where the main flow first arrives at every label (the
+    // step a seek to that label lands on) and where the demo ends: a seek per label would run the
+    // demo again from the start for each.
     QuietErrors quiet;
     player.rewind();
-    length = player.seekTo(StartPoint::MaxSteps) ? -1 : player.steps();
+    const std::vector<long> steps = player.arrivals(lines, &length);
+    for (std::size_t i = 0; i < arrivals.size(); ++i)
+        arrivals[i].step = steps[i];
 }
 
 void LabelTimeline::print(std::ostream& out) const

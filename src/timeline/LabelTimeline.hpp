@@ -8,8 +8,8 @@
 
 class Player;
 
-// When playing first arrives at each label of the main flow, found by the same exact fast-forward
-// as --start (one seek from the start per label), and how long the demo plays.
+// When playing first arrives at each label of the main flow (the step --start LABEL lands on), and
+// how long the demo plays, found in one quiet run from the start.
 class LabelTimeline
 {
 public:

@@ -3,8 +3,7 @@
 
 usage: label_times.py <kestrune binary> <demo folder>
 
---timeline works out every label's first arrival in one process, seeking from the start for each
-label in turn; `--render OUT --start LABEL --frames 1` seeks to one label in a fresh process and
+--timeline works out every label's first arrival in one quiet run of the demo; `--render OUT --start LABEL --frames 1` seeks to one label in a fresh process and
 its summary says how many steps ran before its one frame. For every label the timeline reaches,
 the two step counts must be equal; a label the timeline never reaches must make --start fail.
 """

@@ -139,6 +139,9 @@ const lenses = [
     assert.ok(selector.some((entry) => entry.pattern === '**/assets/**/*.json'), 'catalogs go to the server');
     for (const [command] of lenses)
       assert.ok(editor.commands.has(command), `the code lens command ${command} is registered`);
+    // The server offers only lenses whose commands the editor names as its own.
+    assert.deepStrictEqual(client.clientOptions.initializationOptions.commands.sort(), lenses.map(([command]) => command).sort(),
+                           'the code lens commands are named to the server');
 
     for (const [command, args, expected] of lenses) {
       const before = editor.executed.length;

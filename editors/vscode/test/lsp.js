@@ -4,7 +4,7 @@
 // it, fix it), then one table row per request with the place and what must come back, the label
 // times against `kestrune --timeline`, and the protocol's rules at the edges.
 //
-// usage: node lsp.js <kestrune>
+// usage: node lsp.js <kestrune> [part...]
 const fs = require('fs');
 const path = require('path');
 const assert = require('assert');
@@ -62,11 +62,16 @@ const at = (line, character) => ({ textDocument: { uri }, position: { line, char
 const described = new Map(JSON.parse(spawnSync(kestrune, ['--list-commands', '--json'], { encoding: 'utf8' }).stdout)
   .commands.map((command) => [command.name, command.description]));
 const labels = (items) => (items.items || items).map((item) => item.label);
+const LENS_COMMANDS = ['kestrune.playFrom', 'kestrune.authorFrom', 'kestrune.renderFrom'];
+const range = (line, from, to) => ({ start: { line, character: from }, end: { line, character: to } });
 
 async function recordedEdit(server) {
   const { connection, diagnosticsFor } = server;
+  // As the VS Code extension starts it: snippets, and the code lenses' commands run by the editor.
   const init = await connection.sendRequest(proto.InitializeRequest.type,
-    { processId: process.pid, rootUri: null, capabilities: { workspace: { inlayHint: { refreshSupport: true } } } });
+    { processId: process.pid, rootUri: null, initializationOptions: { commands: LENS_COMMANDS },
+      capabilities: { workspace: { inlayHint: { refreshSupport: true } },
+                      textDocument: { completion: { completionItem: { snippetSupport: true } } } } });
   assert.strictEqual(init.capabilities.textDocumentSync.change, proto.TextDocumentSyncKind.Incremental);
   connection.sendNotification(proto.InitializedNotification.type, {});
   connection.sendNotification(proto.DidOpenTextDocumentNotification.type,
@@ -129,8 +134,33 @@ async function table(server) {
     ['completion: animation files', proto.CompletionRequest.type,
      at(lineOf('object_load_animations orb1, assets/orb.anim.json'), 'object_load_animations orb1, '.length),
      (result) => assert.deepStrictEqual(labels(result), ['assets/orb.anim.json'])],
-    ['completion: labels after a jump', proto.CompletionRequest.type, at(jump, 5),
-     (result) => assert.deepStrictEqual(labels(result).sort(), ['init', 'orbit', 'render'])],
+    ['completion: labels after a jump, not the sections the player runs by name', proto.CompletionRequest.type,
+     at(jump, 5), (result) => assert.deepStrictEqual(labels(result).sort(), ['orbit'])],
+    ['completion: a constant being typed is replaced whole, from its "%"', proto.CompletionRequest.type,
+     at(tween, 'object_tween_y sky, 0, 3, %ease_o'.length), (result) => {
+      const expo = result.items.find((item) => item.label === '%ease_out_expo');
+      assert.deepStrictEqual(expo.textEdit, { range: range(tween, 26, 40), newText: '%ease_out_expo' });
+      assert.ok(result.items.every((item) => item.textEdit && item.textEdit.range.start.character === 26));
+    }],
+    ['completion: a command word replaces the word typed, as a snippet', proto.CompletionRequest.type,
+     at(music, 4), (result) => {
+      const tweenX = result.items.find((item) => item.label === 'object_tween_x');
+      assert.deepStrictEqual(tweenX.textEdit,
+        { range: range(music, 0, 10), newText: 'object_tween_x ${1:object}, ${2:target}, ${3:seconds}' });
+    }],
+    ['hover: a numeric easing\'s curve', proto.HoverRequest.type,
+     at(lineOf('object_tween_y orb1, 860, 1.6, 2'), 'object_tween_y orb1, 860, 1.6, '.length),
+     (result) => assert.match(result.contents.value, /easing 2: \*\*/)],
+    ['definition: an animation name to its entry in the file the object loads', proto.DefinitionRequest.type,
+     at(lineOf('object_play_animation orb2, flash'), 'object_play_animation orb2, f'.length), (result) => {
+      assert.strictEqual(result.uri, 'file://' + path.join(demo, 'assets', 'orb.anim.json'));
+      const file = fs.readFileSync(path.join(demo, 'assets', 'orb.anim.json'), 'utf8').split('\n');
+      assert.match(file[result.range.start.line].slice(result.range.start.character), /^"flash"/);
+    }],
+    ['definition: an animation file to the file', proto.DefinitionRequest.type,
+     at(lineOf('object_load_animations orb1, assets/orb.anim.json'), 'object_load_animations orb1, assets/o'.length),
+     (result) => assert.deepStrictEqual(result,
+       { uri: 'file://' + path.join(demo, 'assets', 'orb.anim.json'), range: range(0, 0, 0) })],
     ['hover: a command\'s signature', proto.HoverRequest.type, at(tween, 3),
      (result) => {
        assert.match(result.contents.value, /object_tween_y object:object_or_buffer, target:number/);
@@ -172,6 +202,22 @@ async function table(server) {
      (result) => assert.deepStrictEqual(result.map((lens) => [lens.range.start.line, lens.command.title]),
        [[orbit, 'Play from here'], [orbit, 'Author mode from here'], [orbit, 'Render from here']])],
   ];
+  // Renames that would make two of one name are refused with an error the editor shows.
+  const refused = [
+    ['a label to an existing label', { ...at(orbit, 3), newName: 'render' }, /label "render" exists/],
+    ['a label to the init section', { ...at(orbit, 3), newName: 'init' }, /label "init" exists/],
+    ['an object to an existing object', { ...at(lineOf('create_object orb3, orb, 32, 32, 0, 0, 64, 64'), 15), newName: 'orb2' },
+     /"orb2" exists/],
+  ];
+  for (const [name, params, message] of refused) {
+    const outcome = await connection.sendRequest(proto.RenameRequest.type, params).then(
+      (result) => ({ result }), (error) => ({ error }));
+    if (!outcome.error || outcome.error.code !== proto.LSPErrorCodes.RequestFailed || !message.test(outcome.error.message)) {
+      console.error(`not ok - rename refuses ${name}: ${JSON.stringify(outcome).slice(0, 600)}`);
+      throw new Error(`rename ${name} is not refused`);
+    }
+    console.log(`ok - rename refuses ${name}: ${outcome.error.message}`);
+  }
   for (const [name, type, params, check] of rows) {
     const result = await connection.sendRequest(type, params);
     try {
@@ -210,11 +256,170 @@ async function labelTimes(server) {
   console.log(`ok - label times: :orbit at ${result[0].label}, as kestrune --timeline says`);
 }
 
+// A client that says nothing of snippets and runs no command of ours (Neovim, Helix, Emacs): every
+// item still names the word it replaces, and no code lens offers what it cannot run.
+async function plainClient() {
+  const server = startServer();
+  const { connection } = server;
+  await connection.sendRequest(proto.InitializeRequest.type, { processId: process.pid, rootUri: null, capabilities: {} });
+  connection.sendNotification(proto.InitializedNotification.type, {});
+  const plainUri = 'file://' + path.join(demo, 'assets', 'plain.script');
+  const lines = ['delay %fl', 'object_tween_y sky, 0, 3, %', 'obj', ':here', 'delay 1', ':there', 'goto here', 'exit'];
+  connection.sendNotification(proto.DidOpenTextDocumentNotification.type,
+    { textDocument: { uri: plainUri, languageId: 'kestrune', version: 1, text: lines.join('\n') + '\n' } });
+  const atPlain = (line, character) => ({ textDocument: { uri: plainUri }, position: { line, character } });
+  const rows = [
+    ['a constant typed after "%" is replaced from the "%"', atPlain(0, 9), (result) => {
+      const flag = result.items.find((item) => item.label === '%flag_0');
+      assert.deepStrictEqual(flag.textEdit, { range: range(0, 6, 9), newText: '%flag_0' });
+    }],
+    ['a bare "%" is replaced, not written twice', atPlain(1, 27), (result) => {
+      const back = result.items.find((item) => item.label === '%ease_in_back');
+      assert.deepStrictEqual(back.textEdit, { range: range(1, 26, 27), newText: '%ease_in_back' });
+    }],
+    ['no snippet to a client that does not take them', atPlain(2, 3), (result) => {
+      const tweenX = result.items.find((item) => item.label === 'object_tween_x');
+      assert.deepStrictEqual(tweenX.textEdit, { range: range(2, 0, 3), newText: 'object_tween_x' });
+      assert.ok(result.items.every((item) => item.insertTextFormat !== proto.InsertTextFormat.Snippet &&
+                                             !/\$\{/.test(JSON.stringify(item))));
+    }],
+  ];
+  for (const [name, params, check] of rows) {
+    const result = await connection.sendRequest(proto.CompletionRequest.type, params);
+    try {
+      check(result);
+    } catch (error) {
+      console.error(`not ok - plain client: ${name}: ${JSON.stringify(result).slice(0, 600)}`);
+      throw error;
+    }
+    console.log(`ok - plain client: ${name}`);
+  }
+  const clash = await connection.sendRequest(proto.RenameRequest.type, { ...atPlain(3, 2), newName: 'there' }).then(
+    (result) => ({ result }), (error) => ({ error }));
+  assert.ok(clash.error && clash.error.code === proto.LSPErrorCodes.RequestFailed &&
+            /label "there" exists already/.test(clash.error.message), JSON.stringify(clash));
+  console.log(`ok - plain client: rename refuses a label to another label: ${clash.error.message}`);
+  const lenses = await connection.sendRequest(proto.CodeLensRequest.type, { textDocument: { uri: plainUri } });
+  assert.deepStrictEqual(lenses, [], 'code lenses whose commands the client cannot run');
+  console.log('ok - plain client: no code lens whose command it cannot run');
+  await connection.sendRequest(proto.ShutdownRequest.type);
+  connection.sendNotification(proto.ExitNotification.type);
+  assert.strictEqual(await server.exited, 0);
+}
+
+// A virtual screen that resets when its last client leaves (xvfb-run without -noreset): the
+// server's whole checks, which compile shaders, go on save after save, and a shader that does not
+// compile is a diagnostic on its file.
+async function resettingScreen() {
+  const xvfbRun = spawnSync('sh', ['-c', 'command -v xvfb-run'], { encoding: 'utf8' }).stdout.trim();
+  if (!xvfbRun)
+    fail('lsp test: xvfb-run is missing: run bash tools/setup.sh');
+  const child = spawn(xvfbRun, ['-a', '-s', '-screen 0 640x480x24', kestrune, '--lsp'], { stdio: ['pipe', 'pipe', 'pipe'], env: { ...process.env, ALSOFT_DRIVERS: 'null' } });
+  let errors = '';
+  child.stderr.on('data', (data) => { errors += data; });
+  const connection = rpc.createMessageConnection(new rpc.StreamMessageReader(child.stdout),
+                                                 new rpc.StreamMessageWriter(child.stdin));
+  const exited = new Promise((resolve) => child.on('exit', (code, signal) => resolve(`exit ${code} ${signal || ''}`)));
+  const fragment = path.join(demo, 'assets', 'shaders', 'pulse.frag');
+  const fragmentUri = 'file://' + fragment;
+  const good = fs.readFileSync(fragment, 'utf8');
+  const broken = good.replace(/void main\(\)\s*\{/, 'void main() { this is not glsl;');
+  assert.notStrictEqual(broken, good);
+  let latest = null;
+  let wake = null;
+  connection.onNotification(proto.PublishDiagnosticsNotification.type, (params) => {
+    if (params.uri === fragmentUri) {
+      latest = params.diagnostics;
+      if (wake)
+        wake();
+    }
+  });
+  connection.onRequest(proto.InlayHintRefreshRequest.type, () => null);
+  connection.listen();
+  const until = async (test, what) => {
+    while (!(latest && test(latest))) {
+      const outcome = await Promise.race([exited, new Promise((resolve) => { wake = resolve; })]);
+      if (typeof outcome === 'string') {
+        console.error(`not ok - resetting screen: the server ended (${outcome}) waiting for ${what}\n${errors}`);
+        throw new Error('the server ended');
+      }
+    }
+  };
+  await connection.sendRequest(proto.InitializeRequest.type, { processId: process.pid, rootUri: null, capabilities: {} });
+  connection.sendNotification(proto.InitializedNotification.type, {});
+  connection.sendNotification(proto.DidOpenTextDocumentNotification.type,
+    { textDocument: { uri, languageId: 'kestrune', version: 1, text: scriptText } });
+  connection.sendNotification(proto.DidOpenTextDocumentNotification.type,
+    { textDocument: { uri: fragmentUri, languageId: 'glsl', version: 1, text: good } });
+  for (let round = 1; round <= 8; ++round) {
+    fs.writeFileSync(fragment, broken);
+    connection.sendNotification(proto.DidChangeTextDocumentNotification.type,
+      { textDocument: { uri: fragmentUri, version: 2 * round }, contentChanges: [{ text: broken }] });
+    connection.sendNotification(proto.DidSaveTextDocumentNotification.type, { textDocument: { uri: fragmentUri } });
+    connection.sendNotification(proto.DidSaveTextDocumentNotification.type, { textDocument: { uri } });
+    await until((list) => list.some((d) => d.severity === proto.DiagnosticSeverity.Error), `save ${round}'s compiler error`);
+    fs.writeFileSync(fragment, good);
+    connection.sendNotification(proto.DidChangeTextDocumentNotification.type,
+      { textDocument: { uri: fragmentUri, version: 2 * round + 1 }, contentChanges: [{ text: good }] });
+    connection.sendNotification(proto.DidSaveTextDocumentNotification.type, { textDocument: { uri: fragmentUri } });
+    await until((list) => list.length === 0, `save ${round}'s fix`);
+  }
+  await connection.sendRequest(proto.ShutdownRequest.type);
+  connection.sendNotification(proto.ExitNotification.type);
+  assert.strictEqual(await exited, 'exit 0 ');
+  console.log('ok - resetting screen: eight saves of a shader that does not compile and eight fixes, no abort');
+}
+
+// Label times of a script with 400 labels: one run of the demo, well within the server's budget.
+async function manyLabels(server) {
+  const { connection } = server;
+  const many = tempDir('lsp-many');
+  fs.cpSync(path.join(ROOT, 'tests', 'e2e', 'base'), many, { recursive: true });
+  const lines = [];
+  for (let i = 0; i < 400; ++i)
+    lines.push(`:l${i}`, 'delay 0.05');
+  lines.push('exit', ':init', 'create_buffer main', 'exit', ':render', 'clear_buffer main', 'display_buffer main',
+             'render_scene main', 'exit');
+  const manyPath = path.join(many, 'assets', 'demo.script');
+  fs.writeFileSync(manyPath, lines.join('\n') + '\n');
+  const manyUri = 'file://' + manyPath;
+  connection.sendNotification(proto.DidOpenTextDocumentNotification.type,
+    { textDocument: { uri: manyUri, languageId: 'kestrune', version: 1, text: lines.join('\n') + '\n' } });
+  connection.sendNotification(proto.DidSaveTextDocumentNotification.type, { textDocument: { uri: manyUri } });
+  const hints = async () => connection.sendRequest(proto.InlayHintRequest.type,
+    { textDocument: { uri: manyUri }, range: { start: { line: 0, character: 0 }, end: { line: 1000, character: 0 } } });
+  let result = await hints();
+  while (result.length === 0 || /being worked out|not worked out/.test(result[0].label)) {
+    await new Promise((resolve) => setImmediate(resolve));
+    result = await hints();
+  }
+  if (/no display/.test(result[0].label)) {
+    console.log('ok - 400 labels: no display, and the hints say the times are unknown');
+    return;
+  }
+  assert.strictEqual(result.length, 400, JSON.stringify(result.slice(0, 3)));
+  // The first step runs to the first wait; each wait of 0.05 s is four steps.
+  const last = result.find((hint) => hint.position.line === 798);
+  assert.deepStrictEqual(last, { position: { line: 798, character: 5 }, label: '26.617 s (step 1597)', paddingLeft: true });
+  console.log(`ok - 400 labels: every hint worked out, :l399 at ${last.label}`);
+}
+
 async function main() {
+  // Further arguments pick parts to run alone: table, labelTimes, manyLabels, plainClient, resettingScreen.
+  const picked = process.argv.slice(3);
+  const runs = (name) => picked.length === 0 || picked.includes(name);
   const server = startServer();
   await recordedEdit(server);
-  await table(server);
-  await labelTimes(server);
+  if (runs('table'))
+    await table(server);
+  if (runs('labelTimes'))
+    await labelTimes(server);
+  if (runs('manyLabels'))
+    await manyLabels(server);
+  if (runs('plainClient'))
+    await plainClient();
+  if (runs('resettingScreen'))
+    await resettingScreen();
   await server.connection.sendRequest(proto.ShutdownRequest.type);
   server.connection.sendNotification(proto.ExitNotification.type);
   assert.strictEqual(await server.exited, 0);

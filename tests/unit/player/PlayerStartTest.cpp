@@ -152,6 +152,45 @@ TEST_F(FastForward, TimeRunsRoundedStepsAndAnEndBeforeTheStartFails)
     EXPECT_NE(neverErr.find("before the start point"), std::string::npos) << neverErr;
 }
 
+// --timeline's one run: the arrivals and the end of the demo from the same quiet run, the end where
+// a seek past it stops, and a demo that never ends said so.
+TEST_F(FastForward, ArrivalsWithTheEndRunOnToTheDemosEnd)
+{
+    const char* const ending = ":one\ndelay 0.5\n:two\ndelay 1\nexit\n:init\nexit\n:render\nexit\n";
+    const char* const endless = ":one\ndelay 0.5\n:two\ndelay 1\ngoto two\n:init\nexit\n:render\nexit\n";
+    struct Row
+    {
+        const char* script;
+        bool ends;
+    };
+    for (const Row& row : {Row{ending, true}, Row{endless, false}})
+    {
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        load(row.script);
+        Player seeker;
+        const bool pastTheEnd = seeker.seekTo(StartPoint::MaxSteps);
+        const long endStep = pastTheEnd ? -1 : seeker.steps();
+
+        load(row.script);
+        Player player;
+        std::vector<int> lines;
+        for (const char* name : {"one", "two"})
+            lines.push_back(GameCutscene::instance().script.labels.at(name));
+        const std::vector<long> alone = player.arrivals(lines);
+        long end = -2;
+        const std::vector<long> withEnd = player.arrivals(lines, &end);
+        testing::internal::GetCapturedStdout();
+        testing::internal::GetCapturedStderr();
+
+        EXPECT_EQ(withEnd, alone) << row.script;
+        EXPECT_GT(withEnd[1], withEnd[0]) << row.script;
+        EXPECT_EQ(end, row.ends ? endStep : -1) << row.script;
+        EXPECT_EQ(pastTheEnd, !row.ends) << row.script;
+        EXPECT_EQ(player.steps(), 0) << "the player is back where it was";
+    }
+}
+
 TEST_F(FastForward, ArrivalsAreWhereLabelSeeksLandAndTheDemoStaysWhereItWas)
 {
     // "never" is only reached after an hour; "gone" is after the exit.
