@@ -120,6 +120,15 @@ int main(int argc, char** argv)
         std::cerr << "kestrune: " << error << std::endl;
         return 2;
     }
+    // One author-mode player per folder: a second would take the first's announcement and leave
+    // it unreachable.
+    long running = 0;
+    if (options.author && LinkClient::playerListens(".", running))
+    {
+        std::cerr << "kestrune: --author: the demo in this folder is already open in author mode (pid " << running
+                  << "); quit that player first" << std::endl;
+        return 2;
+    }
     if (options.check)
     {
         DemoChecker checker;

@@ -202,6 +202,10 @@ std::string AuthorLink::answer(const std::string& line, const std::function<void
     if (!error.empty())
         return refused(error);
     carry({Carry::Seek, target});
+    // Short of the target while the demo still runs: the author's Escape stopped the seek.
+    if (player.steps() != target && player.running())
+        return refused("the seek was stopped (Escape) at step " + std::to_string(player.steps()) + " (" +
+                       secondsText(player.steps()) + "), before step " + std::to_string(target));
     if (player.steps() != target)
         return refused("the demo ends at step " + std::to_string(player.steps()) + " (" + secondsText(player.steps()) +
                        "), before step " + std::to_string(target));

@@ -157,8 +157,14 @@ bool AuthorMode::keepEvents(sf::RenderWindow& window)
     sf::Event event;
     while (window.pollEvent(event))
     {
-        if (event.type == sf::Event::Closed ||
-            (event.type == sf::Event::KeyPressed && event.key.code == sf::Keyboard::Escape))
+        const bool escape = event.type == sf::Event::KeyPressed && event.key.code == sf::Keyboard::Escape;
+        // Escape stops a seek under way; otherwise it quits.
+        if (escape && seeking)
+        {
+            seekStopped = true;
+            player.stopSeek();
+        }
+        else if (event.type == sf::Event::Closed || escape)
             closed = true;
         else if (event.type == sf::Event::MouseMoved && !keptEvents.empty() &&
                  keptEvents.back().type == sf::Event::MouseMoved)
@@ -166,6 +172,8 @@ bool AuthorMode::keepEvents(sf::RenderWindow& window)
         else if (keptEvents.size() < MostKept)
             keptEvents.push_back(event);
     }
+    if (seeking && !closed)
+        showProgress(window);
     return closed;
 }
 
@@ -183,6 +191,8 @@ void AuthorMode::handleEvent(sf::RenderWindow& window, const sf::Event& event)
             const long target = labels.press(event.key.code);
             if (target >= 0)
                 seek(target);
+            else if (event.key.code != sf::Keyboard::Enter)
+                std::cout << "author: " << labels.choiceText() << std::endl;
         }
         else
             carryOut(transport.press(event.key.code, event.key.shift, player.steps()));
@@ -307,9 +317,44 @@ void AuthorMode::seek(long step)
 void AuthorMode::land(long step)
 {
     ended = false;
+    seeking = true;
+    seekTarget = step;
+    seekStopped = false;
+    seekClock.restart();
+    progressShownAt = 0.0;
     player.seekTo(step);
+    seeking = false;
+    // Stopped by Escape: the player landed where the seek got to; it stays there.
+    if (seekStopped)
+        transport.paused = true;
     noticeEnd();
     followMusic();
+}
+
+void AuthorMode::showProgress(sf::RenderWindow& window)
+{
+    // A short seek shows nothing; a long one, a few times a second.
+    constexpr double Delay = 0.25;
+    constexpr double Interval = 0.1;
+    const double now = seekClock.getElapsedTime().asSeconds();
+    if (now < Delay || now - progressShownAt < Interval)
+        return;
+    progressShownAt = now;
+    const long at = player.steps();
+    const float done = seekTarget > 0 ? static_cast<float>(at) / static_cast<float>(seekTarget) : 1.f;
+    char percent[32];
+    std::snprintf(percent, sizeof percent, "%.0f%%", 100.0 * std::min(std::max(done, 0.f), 1.f));
+    const std::vector<std::string> lines = {
+        "seeking to " + secondsText(seekTarget) + " (step " + std::to_string(seekTarget) + ")",
+        "at " + secondsText(at) + " (step " + std::to_string(at) + ")   " + percent,
+        seekStopped ? "stopped: landing exactly here" : "Escape stops the seek here"};
+    // Over the last picture shown.
+    if (picture)
+        window.draw(sf::Sprite(picture->getTexture()), sf::RenderStates(sf::BlendNone));
+    else
+        window.clear();
+    overlay.drawProgress(window, lines, done);
+    window.display();
 }
 
 void AuthorMode::noticeEnd()
@@ -386,10 +431,13 @@ bool AuthorMode::checkSaved()
     std::vector<std::string> warnings;
     for (const Diagnostics::Entry& entry : checker.diagnostics.entries)
     {
-        if (saved.count(entry.path) == 0)
+        // A saved image, song or font that does not load is reported at the catalog entry that
+        // names it (as --check places it), and it is that save which is held back.
+        const std::string& path = saved.count(entry.path) != 0 ? entry.path : entry.about;
+        if (saved.count(path) == 0)
             continue;
         if (entry.severity == Diagnostics::Severity::Error)
-            errors[entry.path].push_back(Diagnostics::format(entry));
+            errors[path].push_back(Diagnostics::format(entry));
         else if (entry.severity == Diagnostics::Severity::Warning)
             warnings.push_back(Diagnostics::format(entry));
     }
@@ -483,6 +531,7 @@ void AuthorMode::toggleLabels()
     }
     findLabelSteps();
     labels.open(labelSteps);
+    std::cout << "author: " << labels.choiceText() << std::endl;
 }
 
 void AuthorMode::findLabelSteps()
@@ -503,7 +552,11 @@ void AuthorMode::findLabelSteps()
         const std::vector<long> steps = player.arrivals(lines);
         labelSteps.clear();
         for (std::size_t i = 0; i < byLine.size(); ++i)
-            labelSteps.push_back({byLine[i].second, script.fileLines[static_cast<std::size_t>(byLine[i].first)], steps[i]});
+        {
+            // A label's entry is the line after its definition: the list names the label's own line.
+            const std::size_t own = static_cast<std::size_t>(std::max(byLine[i].first - 1, 0));
+            labelSteps.push_back({byLine[i].second, script.fileLines[own], steps[i]});
+        }
         labelStepsKnown = true;
         // The run there and back may have ended the demo's music hold or found the window closed.
         noticeEnd();
@@ -519,6 +572,9 @@ void AuthorMode::seekLabel(int direction)
                                       : TimelineStrip::nextLabel(labelSteps, player.steps());
     if (target >= 0)
         seek(target);
+    else
+        std::cout << "author: no label of the main flow " << (direction < 0 ? "before " : "after ")
+                  << secondsText(player.steps()) << " (step " << player.steps() << ")" << std::endl;
 }
 
 long AuthorMode::knownSteps() const
@@ -639,7 +695,7 @@ void AuthorMode::drawFrame(sf::RenderWindow& window)
     if (showHelp)
         overlay.drawHelp(window);
     else if (labels.isOpen())
-        overlay.drawCentred(window, labels.lines());
+        overlay.drawCentred(window, labels.lines(), labels.chosenLine());
     window.display();
 }
 

@@ -62,7 +62,9 @@ private:
     bool playSteps(int count);
     void seek(long step);
     // A seek without its state line: the picture, the end and the music follow the new step.
+    // A long one shows its progress, and Escape stops it where it got to.
     void land(long step);
+    void showProgress(sf::RenderWindow& window);
     void noticeEnd();
     void printState();
     // The script's tempo grid, and the step its beats count from (bar:beat and the bar keys).
@@ -156,6 +158,13 @@ private:
     bool reporting = false;       // printing the check's own lines, which the panel holds already
     std::string heard;            // the last problem line the console tap heard
     bool starting = false;        // landing on --start's point
+
+    // A seek under way (land): Escape stops it, and it lands exactly where it got to.
+    bool seeking = false;
+    bool seekStopped = false;
+    long seekTarget = 0;
+    sf::Clock seekClock;
+    double progressShownAt = 0.0;
 
     // The editor's channel: its requests go through the transport as the keys' do.
     AuthorLink link{player, transport, panel};

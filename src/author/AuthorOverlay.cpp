@@ -17,6 +17,11 @@ constexpr float ColumnGap = 16.f;
 const sf::Color PlateColour(0, 0, 0, 176);
 const sf::Color StatusColour(235, 235, 235);
 const sf::Color ProblemColour(255, 196, 120);
+const sf::Color ChosenColour(120, 200, 255);
+const sf::Color ProgressColour(70, 140, 255);
+const sf::Color ProgressTrackColour(40, 40, 48);
+constexpr float ProgressWidth = 600.f;
+constexpr float ProgressHeight = 14.f;
 } // namespace
 
 bool AuthorOverlay::load()
@@ -45,7 +50,7 @@ const std::vector<std::string>& AuthorOverlay::helpLines()
 }
 
 void AuthorOverlay::drawPlate(sf::RenderTarget& target, const std::vector<std::string>& lines, float x, float y,
-                              sf::Color colour)
+                              sf::Color colour, int chosen)
 {
     if (!loaded || lines.empty())
         return;
@@ -73,10 +78,11 @@ void AuthorOverlay::drawPlate(sf::RenderTarget& target, const std::vector<std::s
     plate.setPosition(x, y);
     plate.setSize(sf::Vector2f(width + 2.f * Padding, height + 2.f * Padding));
     target.draw(plate);
-    text.setFillColor(colour);
     float lineY = y + Padding;
-    for (const std::string& line : lines)
+    for (std::size_t row = 0; row < lines.size(); ++row)
     {
+        const std::string& line = lines[row];
+        text.setFillColor(static_cast<int>(row) == chosen ? ChosenColour : colour);
         const std::size_t tab = line.find('\t');
         const std::string first = line.substr(0, tab);
         text.setString(sf::String::fromUtf8(first.begin(), first.end()));
@@ -108,9 +114,30 @@ void AuthorOverlay::drawHelp(sf::RenderTarget& target)
     drawCentred(target, helpLines());
 }
 
-void AuthorOverlay::drawCentred(sf::RenderTarget& target, const std::vector<std::string>& lines)
+void AuthorOverlay::drawCentred(sf::RenderTarget& target, const std::vector<std::string>& lines, int chosen)
 {
     const sf::Vector2u size = target.getSize();
     drawPlate(target, lines, static_cast<float>(size.x) / 2.f - 260.f,
-              static_cast<float>(size.y) / 2.f - LineHeight * static_cast<float>(lines.size()) / 2.f, StatusColour);
+              static_cast<float>(size.y) / 2.f - LineHeight * static_cast<float>(lines.size()) / 2.f, StatusColour,
+              chosen);
+}
+
+void AuthorOverlay::drawProgress(sf::RenderTarget& target, const std::vector<std::string>& lines, float done)
+{
+    drawCentred(target, lines);
+    const sf::Vector2u size = target.getSize();
+    const float x = static_cast<float>(size.x) / 2.f - 260.f + Padding;
+    const float y = static_cast<float>(size.y) / 2.f + LineHeight * static_cast<float>(lines.size()) / 2.f +
+                    2.f * Padding;
+    // The track is outlined in the bar's colour, so that it shows before anything is done.
+    sf::RectangleShape bar(sf::Vector2f(ProgressWidth, ProgressHeight));
+    bar.setPosition(x, y);
+    bar.setFillColor(ProgressTrackColour);
+    bar.setOutlineColor(ProgressColour);
+    bar.setOutlineThickness(2.f);
+    target.draw(bar);
+    bar.setOutlineThickness(0.f);
+    bar.setFillColor(ProgressColour);
+    bar.setSize(sf::Vector2f(ProgressWidth * std::min(std::max(done, 0.f), 1.f), ProgressHeight));
+    target.draw(bar);
 }

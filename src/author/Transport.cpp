@@ -39,7 +39,7 @@ const std::vector<Transport::KeyHelp>& Transport::keyHelp()
         {"mouse", "timeline: click or drag seeks; Shift+drag sets the loop", nullptr},
         {"F1", "this help", "F1 help"},
         {"F3", "show / hide the overlay and timeline (problems stay shown)", "F3 overlay"},
-        {"Escape", "quit", nullptr},
+        {"Escape", "quit; during a long seek: stop it there", nullptr},
     };
     return keys;
 }

@@ -263,6 +263,12 @@ void MusicManager::mute()
     music->setVolume(0.f);
 }
 
+void MusicManager::unmute()
+{
+    muted = false;
+    music->setVolume(currentVolume);
+}
+
 void MusicManager::clear()
 {
     // The stream may be reading a song's file: a new one reads nothing.

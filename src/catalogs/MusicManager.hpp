@@ -83,6 +83,8 @@ public:
 
     // Music turned off by the configuration: volume 0 for the whole run.
     void mute();
+    // Music turned on again by a saved configuration (author mode).
+    void unmute();
     // As at start-up: no song opened, volume 0, no fade. Muting stays, and so does a hold (the
     // song then starts where a fast-forward from the start takes it).
     void restart();

@@ -179,8 +179,10 @@ void CatalogChecker::checkFile(const JsonSource& source, const std::string& wher
     if (!probe)
         return;
     const std::string reason = probe(file, kind);
-    if (!reason.empty())
-        source.error(where, what + reason);
+    if (reason.empty())
+        return;
+    source.error(where, what + reason);
+    diagnostics.entries.back().about = file;
 }
 
 void CatalogChecker::checkReference(const JsonSource& source, const std::string& where, const std::string& what,

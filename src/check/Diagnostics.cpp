@@ -4,17 +4,17 @@
 
 void Diagnostics::error(const std::string& path, int line, int column, const std::string& text)
 {
-    entries.push_back({path, line, column, Severity::Error, text});
+    entries.push_back({path, line, column, Severity::Error, text, -1, std::string()});
 }
 
 void Diagnostics::warning(const std::string& path, int line, int column, const std::string& text)
 {
-    entries.push_back({path, line, column, Severity::Warning, text});
+    entries.push_back({path, line, column, Severity::Warning, text, -1, std::string()});
 }
 
 void Diagnostics::note(const std::string& path, const std::string& text)
 {
-    entries.push_back({path, 0, 0, Severity::Note, text});
+    entries.push_back({path, 0, 0, Severity::Note, text, -1, std::string()});
 }
 
 int Diagnostics::errors() const

@@ -26,6 +26,9 @@ public:
         // In a script: the parameter of the line the entry is about (0-based), or -1 for the
         // line as a whole (editors then mark the command word or the label).
         int param = -1;
+        // The file the entry is about when that is not `path`: a file a catalog names that does
+        // not load is reported at the catalog's entry, but it is that file that is broken.
+        std::string about;
     };
 
     void error(const std::string& path, int line, int column, const std::string& text);

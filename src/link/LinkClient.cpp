@@ -16,8 +16,8 @@
 
 namespace
 {
-// The socket the folder's announcement names, or empty.
-std::string announcedSocket(const std::string& folder)
+// The socket the folder's announcement names, or empty; and the pid it gives.
+std::string announcedSocket(const std::string& folder, long* pid = nullptr)
 {
     std::ifstream in((folder.empty() ? std::string(".") : folder) + "/" + LinkServer::AnnouncementFile);
     if (!in)
@@ -27,6 +27,9 @@ std::string announcedSocket(const std::string& folder)
     const nlohmann::json said = nlohmann::json::parse(text.str(), nullptr, false);
     if (!said.is_object())
         return {};
+    const auto number = said.find("pid");
+    if (pid && number != said.end() && number->is_number_integer())
+        *pid = number->get<long>();
     const auto socket = said.find("socket");
     return socket != said.end() && socket->is_string() ? socket->get<std::string>() : std::string();
 }
@@ -46,7 +49,31 @@ struct Socket
             close(fd);
     }
 };
+
+// A connection to the socket at `path`, or -1. A stale announcement (a player that crashed)
+// names a socket nobody listens on.
+int connectTo(const std::string& path)
+{
+    if (path.empty() || path.size() >= sizeof(sockaddr_un::sun_path))
+        return -1;
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    if (fd >= 0 && connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
+        return fd;
+    if (fd >= 0)
+        close(fd);
+    return -1;
+}
 } // namespace
+
+bool LinkClient::playerListens(const std::string& folder, long& pid)
+{
+    pid = 0;
+    const Socket link{connectTo(announcedSocket(folder, &pid))};
+    return link.fd >= 0;
+}
 
 bool LinkClient::isOk(const std::string& answer)
 {
@@ -58,15 +85,8 @@ LinkClient::Result LinkClient::send(const std::string& folder, const std::string
                                     double seconds)
 {
     answer.clear();
-    const std::string path = announcedSocket(folder);
-    if (path.empty() || path.size() >= sizeof(sockaddr_un::sun_path))
-        return Result::NoPlayer;
-    Socket link{socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)};
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-    // A stale announcement (a player that crashed) names a socket nobody listens on.
-    if (link.fd < 0 || connect(link.fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+    Socket link{connectTo(announcedSocket(folder))};
+    if (link.fd < 0)
         return Result::NoPlayer;
 
     // One request is one line: line breaks inside it are JSON white space.

@@ -19,4 +19,7 @@ public:
                        double seconds = 120.0);
     // True for an {"ok": ...} answer line.
     static bool isOk(const std::string& answer);
+    // True when the player announced in `folder` listens (it takes a connection); `pid` is the
+    // one the announcement gives.
+    static bool playerListens(const std::string& folder, long& pid);
 };

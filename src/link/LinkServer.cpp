@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -44,6 +46,97 @@ std::string privateFolder(std::string& error)
     return {};
 }
 
+// What a signal that ends the player removes, kept as plain characters: a handler may only make
+// system calls.
+struct Leftovers
+{
+    char socket[sizeof(sockaddr_un::sun_path)] = {};
+    char folder[PATH_MAX] = {};
+    char announcement[PATH_MAX] = {};
+    char said[1024] = {};
+    std::size_t saidLength = 0;
+};
+Leftovers leftovers;
+volatile std::sig_atomic_t armed = 0;
+constexpr int EndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr std::size_t EndingCount = sizeof EndingSignals / sizeof EndingSignals[0];
+struct sigaction before[EndingCount];
+bool handled[EndingCount] = {};
+
+void removeLeftovers(int number)
+{
+    if (armed)
+    {
+        armed = 0;
+        // The announcement goes only while it still names this player.
+        const int fd = ::open(leftovers.announcement, O_RDONLY | O_CLOEXEC);
+        if (fd >= 0)
+        {
+            char text[sizeof leftovers.said];
+            const ssize_t got = ::read(fd, text, sizeof text);
+            ::close(fd);
+            if (got == static_cast<ssize_t>(leftovers.saidLength) &&
+                std::memcmp(text, leftovers.said, leftovers.saidLength) == 0)
+                ::unlink(leftovers.announcement);
+        }
+        ::unlink(leftovers.socket);
+        ::rmdir(leftovers.folder);
+    }
+    // Then the signal ends the process as it would have without us.
+    for (std::size_t i = 0; i < EndingCount; ++i)
+        if (EndingSignals[i] == number)
+            sigaction(number, &before[i], nullptr);
+    raise(number);
+}
+
+bool copyInto(char* to, std::size_t room, const std::string& text)
+{
+    if (text.size() >= room)
+        return false;
+    std::memcpy(to, text.c_str(), text.size() + 1);
+    return true;
+}
+
+// SIGINT, SIGTERM and SIGHUP remove the socket, its folder and the announcement before they end
+// the process; a signal the process was told to ignore (nohup) stays ignored.
+void armSignals(const std::string& socket, const std::string& folder, const std::string& announcement,
+                const std::string& said)
+{
+    armed = 0;
+    std::string where = announcement;
+    char here[PATH_MAX];
+    if (!where.empty() && where[0] != '/' && getcwd(here, sizeof here))
+        where = std::string(here) + "/" + where;
+    if (!copyInto(leftovers.socket, sizeof leftovers.socket, socket) ||
+        !copyInto(leftovers.folder, sizeof leftovers.folder, folder) ||
+        !copyInto(leftovers.announcement, sizeof leftovers.announcement, where) ||
+        !copyInto(leftovers.said, sizeof leftovers.said, said))
+        return;
+    leftovers.saidLength = said.size();
+    for (std::size_t i = 0; i < EndingCount; ++i)
+    {
+        if (handled[i] || sigaction(EndingSignals[i], nullptr, &before[i]) != 0 ||
+            (before[i].sa_flags & SA_SIGINFO) != 0 || before[i].sa_handler != SIG_DFL)
+            continue;
+        struct sigaction action = {};
+        action.sa_handler = removeLeftovers;
+        sigemptyset(&action.sa_mask);
+        handled[i] = sigaction(EndingSignals[i], &action, nullptr) == 0;
+    }
+    armed = 1;
+}
+
+void disarmSignals()
+{
+    armed = 0;
+    for (std::size_t i = 0; i < EndingCount; ++i)
+        if (handled[i])
+        {
+            sigaction(EndingSignals[i], &before[i], nullptr);
+            handled[i] = false;
+        }
+}
+
 std::string errorLine(const std::string& text)
 {
     return nlohmann::json{{"error", text}}.dump() + "\n";
@@ -76,9 +169,10 @@ bool LinkServer::open(const std::string& demoFolder, std::string& error)
     // Written whole under another name, then renamed: an editor never reads half of it.
     announcement = (demoFolder.empty() ? std::string(".") : demoFolder) + "/" + AnnouncementFile;
     const std::string staging = announcement + ".new";
+    const std::string said = nlohmann::json{{"socket", path}, {"pid", static_cast<long>(getpid())}}.dump() + "\n";
     {
         std::ofstream out(staging, std::ios::trunc);
-        out << nlohmann::json{{"socket", path}, {"pid", static_cast<long>(getpid())}}.dump() << "\n";
+        out << said;
         if (!out)
         {
             error = "cannot write " + announcement;
@@ -96,11 +190,13 @@ bool LinkServer::open(const std::string& demoFolder, std::string& error)
         close();
         return false;
     }
+    armSignals(path, folder, announcement, said);
     return true;
 }
 
 void LinkServer::close()
 {
+    disarmSignals();
     for (Client& client : clients)
         ::close(client.fd);
     clients.clear();

@@ -25,7 +25,9 @@ public:
     LinkServer(const LinkServer&) = delete;
     LinkServer& operator=(const LinkServer&) = delete;
 
-    // Listens and writes the announcement into `folder`; false with the reason in `error`.
+    // Listens and writes the announcement into `folder`; false with the reason in `error`. Until
+    // close(), SIGINT, SIGTERM and SIGHUP remove the socket, its folder and the announcement
+    // before they end the process.
     bool open(const std::string& folder, std::string& error);
     // Stops listening, drops the clients and removes the socket and the announcement.
     void close();

@@ -128,7 +128,8 @@ bool Player::reload(const std::set<std::string>& saved)
     bool postShaders = false;
     for (const std::string& path : saved)
     {
-        catalogs = catalogs || (path != DemoPaths::Script && scriptFiles.count(path) == 0);
+        catalogs = catalogs ||
+                   (path != DemoPaths::Script && path != DemoPaths::Config && scriptFiles.count(path) == 0);
         postShaders = postShaders || DemoFiles::isPostShader(path);
     }
 
@@ -137,6 +138,14 @@ bool Player::reload(const std::set<std::string>& saved)
     GameCutscene& cutscene = GameCutscene::instance();
     // The scene's objects point into the catalogs: they go first.
     cutscene.clearScene();
+    // Whether music plays takes effect now; the window's settings at the next start.
+    if (saved.count(DemoPaths::Config) != 0)
+    {
+        config = DemoConfig();
+        config.load(DemoPaths::Config);
+        if (config.music)
+            MusicManager::instance().unmute();
+    }
     bool loaded = true;
     if (postShaders)
         loaded = loadPostShader();
@@ -475,6 +484,7 @@ bool Player::seek(long target, bool toLabel)
     ScriptInterp& interp = cutscene.interp;
     MusicManager& music = MusicManager::instance();
     music.hold();
+    seekStopped = false;
     // A label is looked for from the start. A step is sought from the nearest snapshot at or
     // before it when that is nearer than the current step.
     if (toLabel)
@@ -498,9 +508,11 @@ bool Player::seek(long target, bool toLabel)
     const bool optimistic = PassElision::enabled;
     const bool arrived = advance(target, toLabel, optimistic);
     interp.followers.watchLine = -1;
-    // Where the seek stops (arrived, or at the demo's end) its picture must be playing's.
+    // Where the seek stops (arrived, at the demo's end, or stopped) its picture must be playing's.
     const bool ended = !playing && !closeRequested;
-    if ((arrived || ended) && optimistic && !sceneIsExact())
+    const bool stopped = seekStopped;
+    seekStopped = false;
+    if ((arrived || ended || stopped) && optimistic && !sceneIsExact())
     {
         // A skipped step drew something that this picture needs: run again, drawing every step,
         // from the nearest snapshot whose content is all known.
@@ -523,16 +535,17 @@ bool Player::advance(long target, bool toLabel, bool optimistic)
         renderDuringSeek(optimistic && !arrived);
     const long limit = toLabel ? StartPoint::MaxSteps : target;
     long stepsRun = 0;
-    while (!arrived && playing && stepCount < limit)
+    while (!arrived && playing && !seekStopped && stepCount < limit)
     {
         if (closeCheck && ++stepsRun % StepsBetweenCloseChecks == 0 && closeCheck())
             close();
-        const bool last = !toLabel && stepCount + 1 == target;
+        // A stopped seek (the author's Escape) makes this step its last, drawn as a landing's is.
+        const bool last = seekStopped || (!toLabel && stepCount + 1 == target);
         GameCutscene::instance().drawing.mode = optimistic && !last ? DrawTracker::Mode::Dry : DrawTracker::Mode::Real;
         quiet.set(stepCount + 1 <= printedSteps);
         update();
         arrived = toLabel ? interp.followers.watchReached : stepCount == target;
-        renderDuringSeek(optimistic && !arrived && playing);
+        renderDuringSeek(optimistic && !arrived && !last && playing);
     }
     GameCutscene::instance().drawing.mode = DrawTracker::Mode::Real;
     quiet.set(false);

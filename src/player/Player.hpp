@@ -105,6 +105,9 @@ public:
     bool closed() const { return closeRequested; }
     // Asked now and then during a long seek: true when the window has been closed.
     void watchForClose(std::function<bool()> check) { closeCheck = std::move(check); }
+    // From within that check: the seek under way stops after the step it is running, and lands
+    // there exactly as a seek to that step would (it returns false: not arrived).
+    void stopSeek() { seekStopped = true; }
     // Hears the problem lines (standard error, SFML's error stream) that a quiet seek would
     // drop; null: they are dropped. Plain play and --render never set it.
     void hearQuietErrors(ConsoleQuiet::Listener listener) { quiet.hearErrors(std::move(listener)); }
@@ -188,6 +191,7 @@ private:
     // The step whose frame renderScene last rendered (-1: none since the start).
     long renderedStep = -1;
     bool closeRequested = false;
+    bool seekStopped = false;
     SnapshotStore snapshots;
     // A step ran while the one before it was not rendered: the state is not playing's, and no
     // snapshot is taken until a rewind or a restore.

@@ -390,7 +390,11 @@ void ScriptInterp::executeSub(const std::string& label)
     }
     if (!running)
     {
+        // The sections still run once the main flow has ended (render, every frame); the line
+        // that ended it stays its own exit, not the section's.
+        const int ended = stopLine;
         executeFrom(label);
+        stopLine = ended;
         return;
     }
     const int savedPc = pc;

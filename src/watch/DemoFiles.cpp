@@ -68,6 +68,7 @@ std::vector<std::string> DemoFiles::collect()
 {
     std::set<std::string> found = namedByScript();
     found.insert(DemoPaths::Script);
+    found.insert(DemoPaths::Config);
     for (const char* path : PostShaders)
         found.insert(path);
     for (const char* path : DemoPaths::Catalogs)

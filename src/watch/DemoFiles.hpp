@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-// The files a demo in the working directory uses: its script, its catalogs, the post-processing
+// The files a demo in the working directory uses: its script, config.json, its catalogs, the post-processing
 // shaders, and every file the catalogs and the script name (images, fragment shaders, fonts,
 // songs, particle-system files, animation files). Read from the files themselves, so a file
 // named in a catalog that does not parse is still found; a named file that does not exist yet is

@@ -3,7 +3,7 @@
 
 usage: author_test.py <kestrune binary> pause|seek|speed|loop|reload_script|reload_files|script_errors|
                       empty_script|problems_stay|created_file|start_unreached|rerun_problems|
-                      strip_click|strip_drag|strip_loop|label_keys
+                      strip_click|strip_drag|strip_loop|label_keys|broken_assets|config_save|label_list
 
 Each test starts `kestrune --author` in a temporary copy of a demo, presses keys with xdotool
 (a press is one keydown and one keyup) and waits for the state lines the program prints
@@ -573,6 +573,11 @@ def test_strip_drag(binary):
     session.quit()
 
 
+def told(session, after):
+    """The author: lines of standard output from `after` on, but the state lines."""
+    return [l for l in session.out.snapshot()[after:] if l.startswith("author: ") and not STATE.fullmatch(l)]
+
+
 def test_label_keys(binary):
     """P and N seek to the previous and next label of the main flow, where --timeline says the
     main flow first arrives there; with none before or after, they stay."""
@@ -585,10 +590,20 @@ def test_label_keys(binary):
     orbit = arrivals[0]
     session.expect("p", True, orbit)
     session.expect("Home", True, 0)
+    # No label before: P stays and says so in one line; the step key that follows is the next state.
+    lines = len(session.out.snapshot())
+    session.press("p")
+    session.expect("period", True, 1)
+    said = told(session, lines)
+    if said != ["author: no label of the main flow before 0.000 s (step 0)"]:
+        raise Failure("P with no label before said %s" % said)
     session.expect("n", True, orbit)
-    # No label after: N stays, and the step key that follows is the next line said.
+    lines = len(session.out.snapshot())
     session.press("n")
     session.expect("period", True, orbit + 1)
+    said = told(session, lines)
+    if said != ["author: no label of the main flow after %.3f s (step %d)" % (orbit / 60.0, orbit)]:
+        raise Failure("N with no label after said %s" % said)
     session.quit()
 
 
@@ -624,6 +639,142 @@ def test_strip_loop(binary):
     session.quit()
 
 
+def wait_said(session, pattern, errs, lines, what):
+    """Waits for a line of standard error from `errs` on that matches `pattern`; fails at once when
+    a reload is said instead (standard output from `lines` on)."""
+    def said():
+        if any(l.startswith("author: reloaded") for l in session.out.snapshot()[lines:]):
+            raise Failure("%s was loaded: %s" % (what, [l for l in session.out.snapshot()[lines:]
+                                                        if l.startswith("author: reloaded")] +
+                                                       session.err.snapshot()[errs:][-3:]))
+        return [l for l in session.err.snapshot()[errs:] if re.fullmatch(pattern, l)]
+    return wait_for(said, lambda: "%s: never said /%s/; standard error: %s" % (
+        what, pattern, session.err.snapshot()[errs:][-5:]), session.process)
+
+
+# A saved image, song or font that does not load (made from the good file's bytes), and what
+# --check says of it: the catalog that names it, at the entry's file key.
+STAR_SAID = r'assets/textures\.json:\d+:\d+: error: texture "star": file "assets/textures/star\.png" cannot be ' \
+            r'loaded as an image'
+BROKEN_ASSETS = [
+    ("assets/textures/star.png", lambda good: b"not a png", STAR_SAID),
+    ("assets/textures/star.png", lambda good: good[:200], STAR_SAID),
+    ("assets/textures/star.png", lambda good: b"", STAR_SAID),
+    ("assets/music/arpeggio.wav", lambda good: b"not a wav", r"assets/music\.json:\d+:\d+: error: .*arpeggio\.wav.*"),
+    ("assets/fonts/DejaVuSans.ttf", lambda good: b"not a font", r"assets/text\.json:\d+:\d+: error: .*DejaVuSans\.ttf.*"),
+]
+
+
+def test_broken_assets(binary):
+    """A saved image, song or font that does not load is said as --check says it and held back;
+    saved good again, it reloads."""
+    folder = demo_folder()
+    session = Session(binary, folder, ["--start", "5"])
+    start(session)
+    step = session.expect("space", True)
+    for name, broken, said in BROKEN_ASSETS:
+        with open(os.path.join(folder, name), "rb") as good_file:
+            good = good_file.read()
+        junk = broken(good)
+        lines, errs = len(session.out.snapshot()), len(session.err.snapshot())
+        save(folder, name, junk)
+        wait_said(session, said, errs, lines, "%s saved as %d bytes" % (name, len(junk)))
+        step += 1
+        session.expect("period", True, step)  # held back: it steps on, and nothing was reloaded
+        if any(l.startswith("author: reloaded") for l in session.out.snapshot()[lines:]):
+            raise Failure("%s saved as %d bytes was loaded" % (name, len(junk)))
+        save(folder, name, good)
+        session.wait_line(r"author: reloaded %s; paused at \d+\.\d{3} s \(step %d\)" % (
+            re.escape(os.path.basename(name)), step), lines)
+    session.quit()
+
+
+def test_config_save(binary):
+    """A config.json that does not parse or has a key of the wrong type is held back with one line;
+    a good one reloads at the same step."""
+    session, step = paused_after_tick(binary, 2)
+    for text, said in (('{ "music": tru', r"config\.json:1:\d+: error: JSON syntax error: .*"),
+                       ('{ "music": "yes" }', r'config\.json:1:\d+: error: .*"music".*')):
+        lines, errs = len(session.out.snapshot()), len(session.err.snapshot())
+        save(session.folder, "config.json", text)
+        wait_said(session, said, errs, lines, "config.json saved as %r" % text)
+        step += 1
+        session.expect("period", True, step)
+        told = [l for l in session.err.snapshot()[errs:] if "config.json" in l.lower()]
+        if len(told) != 1:
+            raise Failure("config.json saved as %r was said in %d lines: %s" % (text, len(told), told))
+    save(session.folder, "config.json", '{ "title": "Kestrune black-box case", "music": false }')
+    session.wait_line(r"author: reloaded config\.json; paused at \d+\.\d{3} s \(step %d\)" % step)
+    session.expect("period", True, step + 1)
+    session.quit()
+
+
+LABEL_SAID = re.compile(r"author: label :(\S+) (?:at \d+\.\d{3} s \(step (\d+)\)|not reached), line (\d+)")
+# The chosen line of the label list, drawn in its own colour (light blue text).
+CHOICE_COLOUR = lambda p: p[2] > 200 and 150 < p[1] < p[2] and p[0] < 170
+LIST_BOX = (660, 0, 1560, 1080)
+
+
+def label_said(session, key, after):
+    """Presses `key`, then `.`: the label line said in between, as (name, step or None, line)."""
+    session.press(key)
+    session.expect("period", True)
+    found = [LABEL_SAID.fullmatch(l) for l in session.out.snapshot()[after:] if LABEL_SAID.fullmatch(l)]
+    if not found:
+        raise Failure("%s said no label line: %s" % (key, [l for l in session.out.snapshot()[after:]
+                                                           if l.startswith("author: ")]))
+    match = found[-1]
+    return match.group(1), int(match.group(2)) if match.group(2) else None, int(match.group(3))
+
+
+def many_labels(count):
+    """A script of `count` labels of the main flow, one every 0.1 s, and the file line of each."""
+    lines, at = [], {}
+    for k in range(count):
+        lines.append(":l%d" % k)
+        at["l%d" % k] = len(lines)
+        lines += ["add_flag 0, 1", "delay 0.1"]
+    lines += ["exit"] + TICKS[TICKS.index(":init"):].splitlines()
+    return "\n".join(lines) + "\n", at
+
+
+def test_label_list(binary):
+    """G's list names each label's own line and says the choice on the console; with many labels
+    it scrolls so that the choice stays on screen, and Enter goes there."""
+    folder = demo_folder()
+    session = Session(binary, folder)
+    start(session)
+    session.expect("space", True)
+    with open(os.path.join(folder, "assets/demo.script")) as script:
+        orbit_line = [n for n, l in enumerate(script.read().splitlines(), 1) if l.strip() == ":orbit"][0]
+    name, step, line = label_said(session, "g", len(session.out.snapshot()))
+    if (name, line) != ("orbit", orbit_line):
+        raise Failure("G says :%s at line %d, expected :orbit at line %d (grep -n)" % (name, line, orbit_line))
+    session.quit()
+    for count in (80, 443):
+        script, at = many_labels(count)
+        session = Session(binary, demo_folder(script))
+        start(session)
+        session.expect("space", True)
+        session.press("F3")  # the overlay's status plate stays out of the way
+        first = label_said(session, "g", len(session.out.snapshot()))
+        if first[0] != "l0" or first[2] != at["l0"]:
+            raise Failure("%d labels: G chose %s first, expected :l0 at line %d" % (count, first, at["l0"]))
+        last = label_said(session, "Up", len(session.out.snapshot()))
+        expected = "l%d" % (count - 1)
+        if last[0] != expected or last[2] != at[expected] or last[1] is None:
+            raise Failure("%d labels: Up from the first chose %s, expected :%s at line %d" % (
+                count, last, expected, at[expected]))
+        session.wait_screen(lambda shot: count_pixels(shot, LIST_BOX, CHOICE_COLOUR) > 20,
+                            lambda _: "%d labels: the chosen label :%s is not on screen" % (count, expected))
+        session.press("Return")
+        _, landed, _ = session.next_state()
+        if landed != last[1]:
+            raise Failure("%d labels: Enter on :%s landed at step %d, expected %d" % (count, expected, landed,
+                                                                                     last[1]))
+        session.quit()
+
+
 def run_named(kind, tests):
     """Runs the test named on the command line (after the binary) and says PASS or FAIL."""
     binary, test = sys.argv[1], sys.argv[2]
@@ -644,7 +795,8 @@ def main():
         "problems_stay": test_problems_stay, "created_file": test_created_file,
         "start_unreached": test_start_unreached, "rerun_problems": test_rerun_problems,
         "strip_click": test_strip_click, "strip_drag": test_strip_drag, "strip_loop": test_strip_loop,
-        "label_keys": test_label_keys})
+        "label_keys": test_label_keys, "broken_assets": test_broken_assets, "config_save": test_config_save,
+        "label_list": test_label_list})
 
 
 if __name__ == "__main__":

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Author mode's control channel through the real kestrune binary on a virtual screen.
 
-usage: link_test.py <kestrune binary> seek|line_seek|reload_insert|transport|hostile
+usage: link_test.py <kestrune binary> seek|line_seek|reload_insert|transport|hostile|end_exit|signals|second_author|long_seek
 
 A test starts `kestrune --author` in a temporary copy of a demo, finds the channel's socket in the
 announcement file of the demo's folder, sends request lines and reads the answer and event lines,
@@ -11,6 +11,8 @@ never for a fixed time.
 
 import json
 import os
+import re
+import signal
 import socket
 import subprocess
 import sys
@@ -18,7 +20,8 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-from author_test import TICKS, Failure, Session, demo_folder, reference_frame, run_named, save, start, wait_for  # noqa: E402
+from author_test import (TICKS, Failure, Session, count_pixels, demo_folder, reference_frame, run_named,  # noqa: E402
+                         save, start, wait_for)
 from run_case import screenshot  # noqa: E402
 
 ANNOUNCEMENT = ".kestrune-author"
@@ -373,9 +376,147 @@ def test_hostile(binary):
     session.quit()
 
 
+def test_end_exit(binary):
+    """At the demo's end the state names the main flow's exit that ended it, not the render
+    section's."""
+    folder = demo_folder()
+    with open(os.path.join(folder, "assets/demo.script")) as script:
+        lines = script.read().splitlines()
+    first_section = min(n for n, l in enumerate(lines, 1) if l.strip() in (":init", ":render"))
+    ending = max(n for n, l in enumerate(lines[:first_section - 1], 1) if l.strip() == "exit")
+    session = Session(binary, folder)
+    start(session)
+    channel = Channel(session)
+    channel.ok({"pause": True})
+    # A seek past the end says where the demo ends; a seek there lands on its end.
+    past = channel.ask({"seek": {"time": 100}})
+    ends = re.search(r"the demo ends at step (\d+)", past.get("error", ""))
+    if not ends:
+        raise Failure("a seek past the end answered %s" % past)
+    end = channel.ok({"seek": {"step": int(ends.group(1))}})
+    if not end["ended"] or end["line"] != ending or end["label"] != "orbit":
+        raise Failure("at the end the state says %s, expected the main flow's exit at line %d under :orbit" % (
+            end, ending))
+    # One step back and forth again: the end is still said at the same exit.
+    channel.ok({"step": -1})
+    again = channel.ok({"step": 1})
+    if again["line"] != ending:
+        raise Failure("back at the end the state says line %s, expected %d" % (again["line"], ending))
+    channel.close()
+    session.quit()
+
+
+def announced(folder):
+    path = os.path.join(folder, ANNOUNCEMENT)
+    try:
+        with open(path) as said:
+            return json.loads(said.read())
+    except (OSError, ValueError):
+        return None
+
+
+def test_signals(binary):
+    """SIGINT, SIGTERM and SIGHUP end author mode without leaving its announcement or its socket's
+    folder behind."""
+    for number in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+        folder = demo_folder(TICKS)
+        session = Session(binary, folder)
+        start(session)
+        said = wait_for(lambda: announced(folder), lambda: "no announcement", session.process)
+        socket_folder = os.path.dirname(said["socket"])
+        session.process.send_signal(number)
+        try:
+            session.process.wait(timeout=30)
+        except subprocess.TimeoutExpired:
+            session.process.kill()
+            raise Failure("%s did not end author mode" % number.name)
+        left = [p for p in (os.path.join(folder, ANNOUNCEMENT), socket_folder) if os.path.exists(p)]
+        if left:
+            raise Failure("after %s these are left behind: %s" % (number.name, left))
+
+
+def test_second_author(binary):
+    """A second --author on a folder whose player still runs is refused in one line, and the first
+    stays reachable."""
+    folder = demo_folder(TICKS)
+    first = Session(binary, folder)
+    start(first)
+    said = wait_for(lambda: announced(folder), lambda: "no announcement", first.process)
+    second = subprocess.Popen([os.path.abspath(binary), "--author"], cwd=folder, stdin=subprocess.DEVNULL,
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                              env=dict(os.environ, ALSOFT_DRIVERS="null"))
+    try:
+        def decided():
+            if announced(folder) not in (None, said):
+                raise Failure("the second --author replaced the first's announcement: %s" % announced(folder))
+            return second.poll() is not None
+        wait_for(decided, lambda: "the second --author still runs", first.process)
+    finally:
+        if second.poll() is None:
+            second.kill()
+        out, err = second.communicate()
+    lines = err.decode().strip().splitlines()
+    if second.returncode != 2 or len(lines) != 1 or "already" not in lines[0]:
+        raise Failure("the second --author ended with %d saying %s" % (second.returncode, lines))
+    code, answer, _ = send(binary, folder, '{"state": true}')
+    if code != 0 or announced(folder) != said:
+        raise Failure("after the refusal the first is not reachable: %d %s" % (code, answer))
+    first.quit()
+
+
+PROGRESS_COLOUR = (70, 140, 255)
+
+
+def test_long_seek(binary):
+    """A long seek shows its progress in the window, and Escape stops it: the player lands paused
+    where the seek got to, on the picture --render --start gives for that step, and plays on."""
+    # Each step reads 500 more lines, so that a seek to the last minute of the first hour (as far
+    # as --render --start goes) takes seconds.
+    busy = TICKS.replace("draw_object main, block\n", "draw_object main, block\n" + "object_set_y block, 0\n" * 500)
+    session = Session(binary, demo_folder(busy))
+    start(session)
+    session.press("F3")  # the overlay is not part of the demo's picture
+    channel = Channel(session)
+    before = channel.ok({"pause": True})["step"]
+    target = 3590 * 60
+    channel.sock.sendall(json.dumps({"seek": {"time": 3590}}).encode() + b"\n")
+    bar = lambda p: tuple(p) == PROGRESS_COLOUR
+    session.wait_screen(lambda shot: count_pixels(shot, (0, 0, 1920, 1080), bar) > 100,
+                        lambda _: "no progress is shown during a seek of 3590 s")
+    session.press("Escape")
+    answers = []
+
+    def answered():
+        for message in channel.lines():
+            if "ok" in message or "error" in message:
+                answers.append(message)
+        return answers
+    answer = wait_for(answered, lambda: "no answer to the seek after Escape", session.process, timeout=120)[0]
+    stopped = re.fullmatch(r"the seek was stopped \(Escape\) at step (\d+) \(\d+\.\d{3} s\), before step %d" % target,
+                           answer.get("error", ""))
+    if not stopped:
+        raise Failure("the stopped seek answered %s" % answer)
+    landed = channel.ok({"state": True})
+    if not landed["paused"] or not before < landed["step"] < target or landed["step"] != int(stopped.group(1)):
+        raise Failure("Escape during the seek from step %d to %d landed at %s" % (before, target, landed))
+    if session.process.poll() is not None:
+        raise Failure("Escape during a seek ended author mode")
+    expected = reference_frame(binary, session.folder, landed["step"])
+    session.wait_screen(lambda shot: shot[2] == expected,
+                        lambda _: "after the stopped seek (step %d) the picture differs from --render --start" %
+                                  landed["step"])
+    stepped = channel.ok({"step": 1})
+    if stepped["step"] != landed["step"] + 1:
+        raise Failure("a step after the stopped seek went to %s" % stepped)
+    channel.close()
+    session.quit()
+
+
 def main():
     return run_named("link", {"seek": test_seek, "line_seek": test_line_seek, "reload_insert": test_reload_insert,
-                              "transport": test_transport, "hostile": test_hostile})
+                              "transport": test_transport, "hostile": test_hostile, "end_exit": test_end_exit,
+                              "signals": test_signals, "second_author": test_second_author,
+                              "long_seek": test_long_seek})
 
 
 if __name__ == "__main__":

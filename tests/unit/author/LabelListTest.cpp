@@ -69,3 +69,35 @@ TEST(LabelList, LinesGiveEachLabelItsTimeOrThatItIsNotReached)
     LabelList closed;
     EXPECT_EQ(closed.press(sf::Keyboard::Enter), -1) << "a closed list takes no keys";
 }
+
+TEST(LabelList, ALongListScrollsToKeepTheChoiceInView)
+{
+    std::vector<LabelList::Entry> many;
+    for (int i = 0; i < 80; ++i)
+        many.push_back({"l" + std::to_string(i), 1 + 3 * i, 6L * i});
+    LabelList list;
+    list.open(many);
+    EXPECT_EQ(list.lines().size(), 1 + LabelList::MostShown + 1) << "the title, 30 labels and the rest below";
+    EXPECT_EQ(list.lines().back(), "  ... 50 more below");
+    EXPECT_EQ(list.lines()[static_cast<std::size_t>(list.chosenLine())], "> :l0\t0.000 s (step 0)   line 1");
+    // Up wraps to the last: the view follows it to the end.
+    list.press(sf::Keyboard::Up);
+    std::vector<std::string> lines = list.lines();
+    EXPECT_EQ(lines[1], "  ... 50 more above");
+    EXPECT_EQ(lines.size(), 2 + LabelList::MostShown);
+    EXPECT_EQ(lines[static_cast<std::size_t>(list.chosenLine())], "> :l79\t7.900 s (step 474)   line 238");
+    EXPECT_EQ(list.choiceText(), "label :l79 at 7.900 s (step 474), line 238");
+    // Up to the view's top keeps it; one more moves it by one.
+    for (int i = 0; i < 29; ++i)
+        list.press(sf::Keyboard::Up);
+    EXPECT_EQ(list.lines()[1], "  ... 50 more above");
+    EXPECT_EQ(list.chosenLine(), 2);
+    list.press(sf::Keyboard::Up);
+    EXPECT_EQ(list.lines()[1], "  ... 49 more above");
+    EXPECT_EQ(list.lines()[static_cast<std::size_t>(list.chosenLine())], "> :l49\t4.900 s (step 294)   line 148");
+    EXPECT_EQ(list.lines().back(), "  ... 1 more below");
+
+    LabelList unreached;
+    unreached.open({{"never", 9, -1}});
+    EXPECT_EQ(unreached.choiceText(), "label :never not reached, line 9");
+}

@@ -132,3 +132,19 @@ TEST(CatalogChecker, UndeclaredUniformsAndFilesOfABrokenCatalog)
     ASSERT_EQ(c.index.particleFiles.size(), 1u) << "the file that exists is checked next";
     EXPECT_EQ(c.index.particleFiles[0].second, "fire.json");
 }
+
+TEST(CatalogChecker, AFileThatDoesNotLoadIsWhatItsEntryIsAbout)
+{
+    Checked c;
+    c.checker.probe = [](const std::string& path, CatalogChecker::FileKind) {
+        return path == "bad.png" ? "file \"bad.png\" cannot be loaded as an image" : std::string();
+    };
+    c.checker.checkTextures("assets/textures.json", R"({"textures": {"bad": {"file": "bad.png"},
+        "good": {"file": "good.png"}, "typed": {"file": 3}}})");
+    ASSERT_EQ(c.diagnostics.entries.size(), 2u) << testing::PrintToString(c.lines());
+    // Placed at the catalog's entry, as --check says it, but about the file it names.
+    EXPECT_EQ(c.diagnostics.entries[0].path, "assets/textures.json");
+    EXPECT_EQ(c.diagnostics.entries[0].about, "bad.png");
+    // A fault of the catalog itself is about the catalog.
+    EXPECT_EQ(c.diagnostics.entries[1].about, "");
+}

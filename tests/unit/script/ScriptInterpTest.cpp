@@ -759,18 +759,23 @@ TEST(ScriptInterpEnd, StopLineIsTheExitThatEndedTheMainFlow)
         const char* script;
         int steps;
         int stopLine; // stored line, -1: none
+        int renders = 0; // times the render section runs after those steps
     };
     const Case cases[] = {
         {"set_flag 0, 1\nexit\nset_flag 0, 2\n", 1, 1},        // exit moves pc to 0; the line stays known
         {"goto out\nexit\n:out\nset_flag 0, 1\nexit\n", 1, 4}, // the exit it jumped to
         {"set_flag 0, 1\n", 1, -1},                            // ran off the end: no exit
         {"delay 1\nexit\n", 1, -1},                            // still running
+        // The render section runs on after the end; its own exit is not the one that ended it.
+        {"set_flag 0, 1\nexit\n:render\nset_flag 0, 3\nexit\n", 1, 1, 2},
     };
     for (const Case& c : cases)
     {
         Bound<> bound(c.script);
         for (int i = 0; i < c.steps; ++i)
             step(bound);
+        for (int i = 0; i < c.renders; ++i)
+            bound.interp.executeSub("render");
         EXPECT_EQ(bound.interp.stopLine, c.stopLine) << c.script;
         bound.interp.rewind();
         EXPECT_EQ(bound.interp.stopLine, -1) << "a rewind forgets it: " << c.script;

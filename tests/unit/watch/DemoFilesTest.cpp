@@ -58,6 +58,7 @@ TEST_F(DemoFolder, FilesNamedButMissingAreWatchedByName)
         {"assets/ball.anim.json", true},      // missing, named by the script
         {"assets/demo.script", true},         // the fixed files, there or not
         {"assets/sprites.json", true},
+        {"config.json", true},                // missing: creating it is a save
         {"and/or it goes.", false},           // a text, not a file name
         {"a/b", false},                       // no extension
         {"textures", false},                  // a key
