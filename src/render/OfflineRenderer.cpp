@@ -23,6 +23,8 @@
 #include <iostream>
 #include <vector>
 
+#include <csignal>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace
@@ -68,6 +70,14 @@ OfflineRenderer::OfflineRenderer(const RenderSettings& settings) : options(setti
     {
         progressFd = std::atoi(fd);
         progress = false;
+    }
+    // A part of --jobs dies with the process that started it, leaving its part unfinished (no
+    // part.json) for the command run again; one whose parent is already gone stops at once.
+    if (const char* parent = std::getenv("KESTRUNE_PARENT"))
+    {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != static_cast<pid_t>(std::atol(parent)))
+            _exit(1);
     }
 }
 
@@ -336,9 +346,20 @@ bool OfflineRenderer::finishVideo(SoundTrack& track)
     }
     std::string error;
     const bool sound = track.hasMusic() && format.holdsSound();
-    if (!RenderJoin::assemble(format, {videoPart}, {}, sound ? trackPart : std::string(), options.out, error))
+    // Beside the output, then renamed: a failed render leaves an earlier video as it was.
+    const std::string beside = options.out + ".writing";
+    std::error_code code;
+    if (!RenderJoin::assemble(format, {videoPart}, {}, sound ? trackPart : std::string(), beside, error))
     {
+        std::filesystem::remove(beside, code);
         std::cerr << "kestrune: " << error << std::endl;
+        return false;
+    }
+    std::filesystem::rename(beside, options.out, code);
+    if (code)
+    {
+        std::filesystem::remove(beside, code);
+        std::cerr << "kestrune: cannot write " << options.out << std::endl;
         return false;
     }
     return true;
@@ -381,6 +402,8 @@ bool OfflineRenderer::writePartManifest(const SoundTrack& track, const std::stri
     part.muted = MusicManager::instance().muted;
     part.songFailed = track.refusedSong();
     part.capped = capped;
+    part.range = options.rangeFirst > 0;
+    part.samples = format.isVideo() ? static_cast<long long>(track.samples()) : -1;
     const std::string path = partDir + "/" + RenderPart::ManifestName;
     if (!part.write(path))
     {

@@ -18,10 +18,12 @@ import math
 import os
 import re
 import shutil
+import signal
 import struct
 import subprocess
 import sys
 import tempfile
+import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 RED, GREEN = (220, 30, 40), (30, 200, 60)
@@ -528,6 +530,231 @@ def test_join_error(change, args, error, binary, folder):
         raise Failure("a refused join made its output")
 
 
+def snapshot(folder, names):
+    """{relative path: content} of every file under the given files and folders of `folder`."""
+    found = {}
+    for name in names:
+        top = os.path.join(folder, name)
+        if os.path.isfile(top):
+            found[name] = read(top)
+        for root, _, files in os.walk(top):
+            for file in files:
+                path = os.path.join(root, file)
+                found[os.path.relpath(path, folder)] = read(path)
+    return found
+
+
+def drop_frame(part):
+    os.remove(os.path.join(part, "frame_000015.png"))
+
+
+def cut_frame(part):
+    os.truncate(os.path.join(part, "frame_000015.png"), 300)
+
+
+def cut_video(part):
+    video = [name for name in os.listdir(part) if name.startswith("video.")][0]
+    os.truncate(os.path.join(part, video), os.path.getsize(os.path.join(part, video)) // 2)
+
+
+def cut_sound(part):
+    os.truncate(os.path.join(part, "sound.wav"), os.path.getsize(os.path.join(part, "sound.wav")) - 4 * 441)
+
+
+# Joins of parts one of which a farm broke: (case, output, the fault done to part 2 of 3, what the
+# one refusal line names). The refusal changes no file, neither the parts nor the earlier output;
+# once the part is rendered again the join succeeds and equals one process.
+JOIN_FAULTS = (("join_frame_missing", "dj", drop_frame, "frame_000015.png"),
+               ("join_frame_cut", "dj", cut_frame, "frame_000015.png"),
+               ("join_video_cut", "dj.mkv", cut_video, "video.mkv"),
+               ("join_sound_cut", "dj.mp4", cut_sound, "sound.wav"))
+
+
+def test_join_fault(out, fault, named, binary, folder):
+    count = ["--frames", "30"]
+    # The earlier output the failed join must leave as it was.
+    render(binary, folder, ["--render", out, "--frames", "5"])
+    parts = ["%s.part-%d-of-3" % (out, k) for k in (1, 2, 3)]
+    for k in (1, 2, 3):
+        render(binary, folder, ["--render", out, "--part", "%d/3" % k] + count)
+    fault(os.path.join(folder, parts[1]))
+    before = snapshot(folder, [out] + parts)
+    for attempt in (1, 2):
+        _, err = render(binary, folder, ["--join", out] + parts, code=2)
+        if err.count("\n") != 1 or parts[1] not in err or named not in err:
+            raise Failure("attempt %d: expected one line naming %s and %s, got:\n%s" % (attempt, parts[1], named, err))
+        after = snapshot(folder, [out] + parts)
+        if after != before:
+            changed = sorted(set(before) ^ set(after) | {k for k in before if k in after and before[k] != after[k]})
+            raise Failure("attempt %d: the refused join changed %s" % (attempt, changed[:6]))
+    render(binary, folder, ["--render", out, "--part", "2/3"] + count)
+    render(binary, folder, ["--join", out] + parts)
+    render(binary, folder, ["--render", "ref"] + count)
+    reference = frames_in(os.path.join(folder, "ref"))
+    if output_kind(out) == "frames":
+        same_frames(os.path.join(folder, "ref"), reference, os.path.join(folder, out),
+                    frames_in(os.path.join(folder, out)), "the join after the part was rendered again")
+    else:
+        got = len(decoded_frames(os.path.join(folder, out)))
+        if got != 30:
+            raise Failure("the join after the part was rendered again holds %d frames, not 30" % got)
+    for part in parts:
+        if os.path.exists(os.path.join(folder, part)):
+            raise Failure("the successful join left %s" % part)
+
+
+def output_kind(out):
+    return os.path.splitext(out)[1][1:] or "frames"
+
+
+def longer_scene(folder):
+    """The render scene lasting 1.5 s instead of 0.5 s."""
+    script = os.path.join(folder, "assets", "demo.script")
+    with open(script) as f:
+        text = f.read()
+    with open(script, "w") as f:
+        f.write(text.replace("delay 0.5\n", "delay 1.5\n", 1))
+
+
+def children(pid):
+    """The processes whose parent is `pid`, with their command lines."""
+    found = {}
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open("/proc/%s/stat" % entry) as f:
+                stat = f.read()
+            with open("/proc/%s/cmdline" % entry, "rb") as f:
+                command = f.read().split(b"\0")
+        except OSError:
+            continue
+        fields = stat[stat.rindex(")") + 2:].split()
+        if int(fields[1]) == pid and fields[0] != "Z":
+            found[int(entry)] = [c.decode() for c in command]
+    return found
+
+
+def wait_for(what, check, limit=120.0):
+    """Polls until check() is true; the limit only stops a test that would hang."""
+    deadline = time.monotonic() + limit
+    while not check():
+        if time.monotonic() > deadline:
+            raise Failure("waited %.0f s for %s" % (limit, what))
+        time.sleep(0.02)
+
+
+def start_jobs(binary, folder, args):
+    return subprocess.Popen([os.path.abspath(binary)] + args, cwd=folder, env=dict(os.environ, ALSOFT_DRIVERS="null"),
+                            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+
+
+def kill_part(binary, folder, args):
+    """Kills part 2 of 2 as soon as it runs; the parent goes on and fails."""
+    parent = start_jobs(binary, folder, args)
+    found = {}
+
+    def part_two():
+        found.update({pid: c for pid, c in children(parent.pid).items() if "2/2" in c})
+        return bool(found)
+    wait_for("the process of part 2/2", part_two)
+    os.kill(next(iter(found)), signal.SIGKILL)
+    out, err = parent.communicate(timeout=300)
+    return parent.returncode, out.decode(), err.decode()
+
+
+def kill_parent(binary, folder, args):
+    """Kills the parent once both parts run; its children must stop with it."""
+    parent = start_jobs(binary, folder, args)
+    found = {}
+
+    def both():
+        found.update(children(parent.pid))
+        return len(found) >= 2
+    wait_for("the processes of both parts", both)
+    os.kill(parent.pid, signal.SIGKILL)
+    parent.communicate(timeout=60)
+    wait_for("the parts to stop with their parent", lambda: not any(os.path.exists("/proc/%d" % pid) and
+                                                                   open("/proc/%d/stat" % pid).read().split(") ")[1][0] != "Z"
+                                                                   for pid in found), limit=60)
+    return parent.returncode, "", ""
+
+
+# --jobs interrupted: (case, output, what interrupts it, the lines its failure must hold). Parts
+# that finished stay; the same command run again renders only what is missing and joins it, equal
+# to one process. Killing the parent stops its parts, which never finish (a video's parts, which
+# do not die of the progress pipe closing).
+JOBS_INTERRUPTED = (("jobs_part_killed", "out", kill_part, ["part 2/2", "killed by signal 9", "log"]),
+                    ("jobs_parent_killed", "out.mkv", kill_parent, []))
+
+
+def test_jobs_interrupted(out, interrupt, lines, binary, folder):
+    longer_scene(folder)
+    args = ["--render", out, "--jobs", "2", "--frames", "60"]
+    code, _, err = interrupt(binary, folder, args)
+    if code == 0:
+        raise Failure("the interrupted --jobs exited 0:\n" + err)
+    for text in lines:
+        if not any(text in line for line in err.splitlines()):
+            raise Failure("the failure should say %r:\n%s" % (text, err))
+    finished = [k for k in (1, 2) if os.path.exists(os.path.join(folder, "%s.part-%d-of-2" % (out, k), "part.json"))]
+    if interrupt is kill_part and finished != [1]:
+        raise Failure("after part 2 was killed the finished parts are %s, expected part 1 kept" % finished)
+    if interrupt is kill_parent and finished == [1, 2]:
+        raise Failure("the parts ran on to their end after their parent was killed")
+    _, err = render(binary, folder, args)
+    for k in finished:
+        if "part %d/2 is complete" % k not in err:
+            raise Failure("the second run should keep the finished part %d/2 and say so:\n%s" % (k, err))
+    render(binary, folder, ["--render", "ref", "--frames", "60"])
+    names = frames_in(os.path.join(folder, "ref"))
+    if out.endswith(".mkv"):
+        video = decoded_frames(os.path.join(folder, out))
+        if len(video) != len(names) or any(frame != png_rgb(os.path.join(folder, "ref", name))
+                                           for frame, name in zip(video, names)):
+            raise Failure("%s run again does not decode to the %d frames of one process" % (out, len(names)))
+    else:
+        same_frames(os.path.join(folder, "ref"), names, os.path.join(folder, out), frames_in(os.path.join(folder, out)),
+                    "--jobs run again")
+    left = [name for name in os.listdir(folder) if name.startswith(out + ".")]
+    if left:
+        raise Failure("the successful run left %s" % left)
+
+
+# Split renders of as many frames as one process: (case, scene change, one process's arguments,
+# the split's arguments, and the frames a split makes). A time is turned into frames once, exactly.
+SPLIT_COUNTS = (("jobs_seconds", longer_scene, ["--seconds", "1.0083334"], ["--jobs", "2"], 61),)
+
+
+def test_split_count(change, args, split, frames, binary, folder):
+    change(folder)
+    render(binary, folder, ["--render", "ref"] + args)
+    render(binary, folder, ["--render", "out"] + args + split)
+    reference = frames_in(os.path.join(folder, "ref"))
+    if len(reference) != frames:
+        raise Failure("one process rendered %d frames, expected %d" % (len(reference), frames))
+    same_frames(os.path.join(folder, "ref"), reference, os.path.join(folder, "out"),
+                frames_in(os.path.join(folder, "out")), " ".join(args + split))
+
+
+# Ranges rendered one after another into one folder, in one process or with --jobs, with a
+# manifest: the folder and its manifest end up as those of one render of frames 1 to 30.
+RANGE_FILLS = (("range_jobs_fill", [["--range", "1:10"], ["--range", "11:20", "--jobs", "2"], ["--range", "21:30"]]),
+               ("range_manifest", [["--range", "21:30"], ["--range", "1:10"], ["--range", "11:20", "--jobs", "2"]]))
+
+
+def test_range_fill(runs, binary, folder):
+    render(binary, folder, ["--render", "whole", "--frames", "30", "--manifest"])
+    for args in runs:
+        render(binary, folder, ["--render", "out", "--manifest"] + args)
+    names = frames_in(os.path.join(folder, "whole"))
+    same_frames(os.path.join(folder, "whole"), names, os.path.join(folder, "out"), frames_in(os.path.join(folder, "out")),
+                "ranges into one folder")
+    if read(os.path.join(folder, "out.frames.sha256")) != read(os.path.join(folder, "whole.frames.sha256")):
+        raise Failure("the manifest of the ranges is not that of the whole render:\n%s" %
+                      read(os.path.join(folder, "out.frames.sha256")).decode())
+
+
 # Formats and scaling: (case, output, arguments, codec, width, height, frames).
 FORMATS = (("gif", "clip.gif", ["--size", "480x270", "--fps", "30"], "gif", 480, 270, 5),
            ("mov", "clip.mov", ["--size", "1280x720"], "prores", 1280, 720, 10),
@@ -588,6 +815,14 @@ def cases():
         found["scale_" + name] = functools.partial(test_video_split, split, args)
     for name, change, args, error in JOIN_ERRORS:
         found["scale_" + name] = functools.partial(test_join_error, change, args, error)
+    for name, out, interrupt, lines in JOBS_INTERRUPTED:
+        found["scale_" + name] = functools.partial(test_jobs_interrupted, out, interrupt, lines)
+    for name, change, args, split, frames in SPLIT_COUNTS:
+        found["scale_" + name] = functools.partial(test_split_count, change, args, split, frames)
+    for name, runs in RANGE_FILLS:
+        found["scale_" + name] = functools.partial(test_range_fill, runs)
+    for name, out, fault, named in JOIN_FAULTS:
+        found["scale_" + name] = functools.partial(test_join_fault, out, fault, named)
     for name, out, args, codec, width, height, frames in FORMATS:
         found["format_" + name] = functools.partial(test_format, out, args, codec, width, height, frames)
     return found
