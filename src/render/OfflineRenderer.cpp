@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <vector>
 
 #include <csignal>
@@ -367,17 +368,37 @@ bool OfflineRenderer::finishVideo(SoundTrack& track)
 
 bool OfflineRenderer::writeHashes(const FrameWriter& writer, const std::string& path) const
 {
-    std::ofstream out(path);
+    // A range fills the manifest beside other ranges' lines, by frame; anything else replaces it.
+    std::map<std::string, std::string> lines;
+    if (options.rangeFirst > 0 && partDir.empty())
+    {
+        std::ifstream earlier(path);
+        std::string line;
+        while (std::getline(earlier, line))
+            if (line.size() > 66)
+                lines[line.substr(66)] = line;
+    }
     char name[32];
     for (long i = 0; i < writer.hashCount(); ++i)
     {
         std::snprintf(name, sizeof name, "frame_%06ld", firstFrame + i);
-        out << writer.hash(i) << "  " << name << "\n";
+        lines[name] = std::string(writer.hash(i)) + "  " + name;
     }
+    const std::string beside = path + ".writing";
+    std::ofstream out(beside);
+    for (const auto& entry : lines)
+        out << entry.second << "\n";
     out.close();
-    if (out.fail())
+    std::error_code code;
+    if (!out.fail())
+        std::filesystem::rename(beside, path, code);
+    if (out.fail() || code)
+    {
+        std::filesystem::remove(beside, code);
         std::cerr << "kestrune: cannot write " << path << std::endl;
-    return !out.fail();
+        return false;
+    }
+    return true;
 }
 
 bool OfflineRenderer::writePartManifest(const SoundTrack& track, const std::string& demoHash) const
