@@ -136,11 +136,11 @@ int OfflineRenderer::chooseFrames(Player& player)
         const long count = selectionLast - selectionFirst + 1;
         firstFrame = selectionFirst + (options.part - 1) * count / options.parts;
         lastFrame = selectionFirst + options.part * count / options.parts - 1;
+        // More parts than frames: this one is empty, and the join passes over it.
         if (firstFrame > lastFrame)
         {
-            std::cerr << "kestrune: --part " << options.part << "/" << options.parts
-                      << " has no frames: the render has only " << count << std::endl;
-            return 2;
+            target = 0;
+            return 0;
         }
         target = lastFrame - firstFrame + 1;
         // The last part of a render to the demo's end runs to the end as the whole render does,
@@ -164,12 +164,20 @@ int OfflineRenderer::chooseFrames(Player& player)
         stepFirst = false;
         lastSteps = static_cast<int>(stride);
     }
-    if (player.steps() != firstFrameStep && !player.seekTo(firstFrameStep))
+    if (player.steps() != firstFrameStep && !player.seekTo(firstFrameStep) &&
+        (player.closed() || player.steps() > firstFrameStep))
     {
         std::cerr << "kestrune: the demo ends after " << player.steps() << " steps ("
                   << static_cast<double>(player.steps()) / FrameTimer::StepsPerSecond << " s), before frame "
                   << firstFrame << " of the render" << std::endl;
         return 2;
+    }
+    // Past the demo's end one process goes on stepping and drawing every step (what is still
+    // moving keeps moving); so does a range or part that starts there.
+    while (player.steps() < firstFrameStep)
+    {
+        player.step();
+        player.renderOwed();
     }
     seekSeconds = secondsSince(seekStart);
     return 0;
@@ -203,6 +211,15 @@ int OfflineRenderer::renderWith(Player& player, SoundTrack& track)
     baseStep = options.start.empty() ? 1 : player.steps();
     if (const int status = chooseFrames(player))
         return status;
+    if (target == 0)
+    {
+        // An empty part: its manifest says so, and nothing else is written.
+        MusicManager::instance().listener = nullptr;
+        const bool written = (!format.isVideo() || track.close()) &&
+                             (!options.manifest || writeHashes(FrameWriter(1, 1), partDir + "/" + RenderPart::HashesName)) &&
+                             writePartManifest(track, RenderPart::demoHash());
+        return written ? 0 : 1;
+    }
     track.startRecording(lastSteps);
 
     FrameWriter writer(Player::Width, Player::Height);

@@ -721,20 +721,56 @@ def test_jobs_interrupted(out, interrupt, lines, binary, folder):
         raise Failure("the successful run left %s" % left)
 
 
-# Split renders of as many frames as one process: (case, scene change, one process's arguments,
-# the split's arguments, and the frames a split makes). A time is turned into frames once, exactly.
-SPLIT_COUNTS = (("jobs_seconds", longer_scene, ["--seconds", "1.0083334"], ["--jobs", "2"], 61),)
+def ended_scene(folder):
+    """The render scene with its script ending after 5 steps; its tweens go on moving."""
+    script = os.path.join(folder, "assets", "demo.script")
+    with open(script) as f:
+        text = f.read()
+    with open(script, "w") as f:
+        f.write(text.replace("delay 0.5\nexit\n", "delay 0.05\nexit\n", 1))
 
 
-def test_split_count(change, args, split, frames, binary, folder):
+def split_jobs(count):
+    def split(binary, folder, out, args):
+        return render(binary, folder, ["--render", out, "--jobs", str(count)] + args)
+    return split
+
+
+def split_parts(binary, folder, out, args):
+    err = ""
+    for k in (1, 2):
+        err += render(binary, folder, ["--render", out, "--part", "%d/2" % k] + args)[1]
+    return render(binary, folder, ["--join", out, out + ".part-1-of-2", out + ".part-2-of-2"])[1] + err
+
+
+def split_ranges(binary, folder, out, args):
+    return render(binary, folder, ["--render", out, "--range", "1:6"])[1] + \
+        render(binary, folder, ["--render", out, "--range", "7:12"])[1]
+
+
+# Split renders of the frames one process renders: (case, scene change, one process's arguments,
+# how it is split, the split's arguments, the frame count or None). A time is turned into frames
+# once, exactly; frames after the demo has ended are rendered as one process renders them; no
+# message names an option the user did not give.
+SPLIT_COUNTS = (("jobs_seconds", longer_scene, ["--seconds", "1.0083334"], split_jobs(2), ["--seconds", "1.0083334"], 61),
+                ("ended_jobs", ended_scene, ["--frames", "12"], split_jobs(2), ["--frames", "12"], 12),
+                ("ended_parts", ended_scene, ["--frames", "12"], split_parts, ["--frames", "12"], 12),
+                ("ended_range", ended_scene, ["--frames", "12"], split_ranges, [], 12),
+                # 5 frames to the end in 6 processes: some parts are empty.
+                ("ended_jobs_to_end", ended_scene, [], split_jobs(6), [], 5))
+
+
+def test_split_count(change, args, split, split_args, frames, binary, folder):
     change(folder)
     render(binary, folder, ["--render", "ref"] + args)
-    render(binary, folder, ["--render", "out"] + args + split)
+    err = split(binary, folder, "out", split_args)
     reference = frames_in(os.path.join(folder, "ref"))
-    if len(reference) != frames:
+    if frames is not None and len(reference) != frames:
         raise Failure("one process rendered %d frames, expected %d" % (len(reference), frames))
     same_frames(os.path.join(folder, "ref"), reference, os.path.join(folder, "out"),
-                frames_in(os.path.join(folder, "out")), " ".join(args + split))
+                frames_in(os.path.join(folder, "out")), "%s %s" % (split.__name__, " ".join(split_args)))
+    if split is not split_parts and "--part" in err:
+        raise Failure("a message names --part, which was not given:\n" + err)
 
 
 # Ranges rendered one after another into one folder, in one process or with --jobs, with a
@@ -817,8 +853,8 @@ def cases():
         found["scale_" + name] = functools.partial(test_join_error, change, args, error)
     for name, out, interrupt, lines in JOBS_INTERRUPTED:
         found["scale_" + name] = functools.partial(test_jobs_interrupted, out, interrupt, lines)
-    for name, change, args, split, frames in SPLIT_COUNTS:
-        found["scale_" + name] = functools.partial(test_split_count, change, args, split, frames)
+    for name, change, args, split, split_args, frames in SPLIT_COUNTS:
+        found["scale_" + name] = functools.partial(test_split_count, change, args, split, split_args, frames)
     for name, runs in RANGE_FILLS:
         found["scale_" + name] = functools.partial(test_range_fill, runs)
     for name, out, fault, named in JOIN_FAULTS:
