@@ -367,7 +367,7 @@ bool OfflineRenderer::finishVideo(SoundTrack& track)
     // Beside the output, then renamed: a failed render leaves an earlier video as it was.
     const std::string beside = options.out + ".writing";
     std::error_code code;
-    if (!RenderJoin::assemble(format, {videoPart}, {}, sound ? trackPart : std::string(), beside, error))
+    if (!RenderJoin::assemble(format, {videoPart}, {}, sound ? trackPart : std::string(), options.fps, beside, error))
     {
         std::filesystem::remove(beside, code);
         std::cerr << "kestrune: " << error << std::endl;

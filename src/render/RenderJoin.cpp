@@ -281,18 +281,26 @@ bool RenderJoin::joinSound(const std::vector<std::string>& tracks, const std::st
 }
 
 bool RenderJoin::assemble(const OutputFormat& format, const std::vector<std::string>& videos,
-                          const std::vector<double>& durations, const std::string& sound, const std::string& out,
-                          std::string& error)
+                          const std::vector<double>& durations, const std::string& sound, int fps,
+                          const std::string& out, std::string& error)
 {
     const std::string list = out + ".concat.part";
     if (format.kind() == OutputFormat::Kind::Gif)
     {
+        // A GIF's delays are whole hundredths of a second, and players read one under 2 as 10: a
+        // clip of more than 50 frames per second keeps every other frame (60: 30 per second, delays
+        // of 3 and 4 hundredths that add up to the clip's length).
+        int keep = 1;
+        while (fps / keep > 50 || fps % keep != 0)
+            ++keep;
+        const std::string step = "framestep=" + std::to_string(keep);
         // One palette for the whole clip, then the clip through it.
         const std::string palette = out + ".palette.part";
         std::vector<std::string> first = Ffmpeg::command(inputsOf(videos, durations, list));
-        first.insert(first.end(), {"-vf", "palettegen=stats_mode=full", "-f", "image2", "-c:v", "png", palette});
+        first.insert(first.end(), {"-vf", step + ",palettegen=stats_mode=full", "-f", "image2", "-c:v", "png", palette});
         std::vector<std::string> second = Ffmpeg::command(inputsOf(videos, durations, list));
-        second.insert(second.end(), {"-i", palette, "-lavfi", "[0:v][1:v]paletteuse", "-f", "gif", out});
+        second.insert(second.end(),
+                      {"-i", palette, "-lavfi", "[0:v]" + step + "[v];[v][1:v]paletteuse", "-f", "gif", out});
         const bool made = Ffmpeg::run(first) && Ffmpeg::run(second);
         std::remove(palette.c_str());
         std::remove(list.c_str());
@@ -450,7 +458,7 @@ int RenderJoin::run(const std::string& out, const std::vector<std::string>& fold
         }
         else
             made = (!withSound || joinSound(tracks, sound, error)) &&
-                   assemble(format, videos, durations, withSound ? sound : std::string(), beside, error);
+                   assemble(format, videos, durations, withSound ? sound : std::string(), any.fps, beside, error);
         std::remove(sound.c_str());
         if (!made)
             return fail(error);

@@ -19,10 +19,10 @@ public:
 
     // Makes the output from encoded videos (joined in order, each lasting its `durations` in
     // seconds) and a WAV sound track (empty: none): the sound is encoded and muxed, the video
-    // copied; a GIF gets a palette made for the clip.
+    // copied; a GIF gets a palette made for the clip and at most 50 of the `fps` frames per second.
     static bool assemble(const OutputFormat& format, const std::vector<std::string>& videos,
-                         const std::vector<double>& durations, const std::string& sound, const std::string& out,
-                         std::string& error);
+                         const std::vector<double>& durations, const std::string& sound, int fps,
+                         const std::string& out, std::string& error);
 
     // Joins the samples of WAV files written by the sound track into one.
     static bool joinSound(const std::vector<std::string>& tracks, const std::string& out, std::string& error);

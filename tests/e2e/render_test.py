@@ -818,6 +818,47 @@ def test_format(out, args, codec, width, height, frames, binary, folder):
         raise Failure("%s: %s, expected %s" % (out, got, (codec, width, height, frames)))
 
 
+# GIF timing as players read it (a delay under 2 hundredths of a second counts as 10): (case,
+# arguments, how long the clip must last).
+GIF_TIMING = (("gif_timing_60fps", ["--frames", "90"], 1.5),
+              ("gif_timing_30fps", ["--fps", "30", "--frames", "45"], 1.5),
+              ("gif_timing_jobs", ["--frames", "90", "--jobs", "2"], 1.5))
+
+
+def test_gif_timing(args, seconds, binary, folder):
+    render(binary, folder, ["--render", "clip.gif", "--size", "160x90"] + args)
+    got = duration(os.path.join(folder, "clip.gif"))
+    if abs(got - seconds) > 0.02:
+        raise Failure("%s: the GIF lasts %.3f s for players, not %.3f s" % (" ".join(args), got, seconds))
+
+
+# Colour tags that say how the picture was turned into YUV: (case, output). Frame 20's red and
+# green patches decoded with the matrix and range the file names come back as drawn.
+COLOUR_TAGS = (("colour_mp4", "c.mp4"), ("colour_webm", "c.webm"), ("colour_mov", "c.mov"))
+MATRIX = {"bt709": "bt709", "smpte170m": "bt601", "bt470bg": "bt601", "bt2020nc": "bt2020"}
+
+
+def test_colour_tags(out, binary, folder):
+    render(binary, folder, ["--render", out, "--frames", "20"])
+    path = os.path.join(folder, out)
+    result = subprocess.run(["ffprobe", "-v", "error", "-select_streams", "v", "-show_entries",
+                             "stream=color_space,color_range,color_primaries,color_transfer", "-of", "json", path],
+                            check=True, stdout=subprocess.PIPE)
+    tags = json.loads(result.stdout)["streams"][0]
+    if tags.get("color_space") not in MATRIX or tags.get("color_range") not in ("tv", "pc") or \
+            tags.get("color_primaries", "unknown") == "unknown" or tags.get("color_transfer", "unknown") == "unknown":
+        raise Failure("%s carries the colour tags %s" % (out, tags))
+    raw = subprocess.run(["ffmpeg", "-v", "error", "-i", path, "-vf", "select=eq(n\\,19),scale=in_color_matrix=%s:"
+                          "in_range=%s,format=rgb24" % (MATRIX[tags["color_space"]], tags["color_range"]),
+                          "-frames:v", "1", "-f", "rawvideo", "-"], check=True, stdout=subprocess.PIPE).stdout
+    image = (1920, raw)
+    # Flat patches away from edges, where a lossy codec keeps the colour.
+    for point, rgb, what in (((1800, 1000), RED, "the red patch"), ((1233, 250), GREEN, "the green block")):
+        got = pixel(image, *point)
+        if max(abs(a - b) for a, b in zip(got, rgb)) > 4:
+            raise Failure("%s decoded as its tags %s say: %s is %s, drawn %s" % (out, tags, what, got, rgb))
+
+
 def test_range_times(binary, folder):
     """A range in seconds is the frames of that stretch of the render's clock, numbered as in the whole."""
     render(binary, folder, ["--render", "full", "--frames", "20"])
@@ -859,6 +900,10 @@ def cases():
         found["scale_" + name] = functools.partial(test_range_fill, runs)
     for name, out, fault, named in JOIN_FAULTS:
         found["scale_" + name] = functools.partial(test_join_fault, out, fault, named)
+    for name, args, seconds in GIF_TIMING:
+        found["format_" + name] = functools.partial(test_gif_timing, args, seconds)
+    for name, out in COLOUR_TAGS:
+        found["format_" + name] = functools.partial(test_colour_tags, out)
     for name, out, args, codec, width, height, frames in FORMATS:
         found["format_" + name] = functools.partial(test_format, out, args, codec, width, height, frames)
     return found
