@@ -101,7 +101,8 @@ std::vector<std::string> OutputFormat::encodeVideo(const std::string& size, cons
 
 std::vector<std::string> OutputFormat::encodeFrames(const std::string& size, long first, const std::string& folder)
 {
-    return {"-vf", filters(size), "-c:v", "png", "-f", "image2", "-start_number", std::to_string(first),
+    // RGB like the full-size frames: the picture has no transparency to keep.
+    return {"-vf", filters(size, "rgb24"), "-c:v", "png", "-f", "image2", "-start_number", std::to_string(first),
             folder + "/frame_%06d.png"};
 }
 

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <regex>
 #include <set>
 #include <sstream>
 
@@ -277,6 +278,8 @@ int RenderJobs::run()
     if (terminal)
         showProgress(frames, frames, std::chrono::duration<double>(Clock::now() - start).count(), true);
     // What the parts said, each line once (every part loads the same demo), to where they said it.
+    // Lines that differ only in an address (each process has its own) are one line.
+    static const std::regex address("0x[0-9a-fA-F]+");
     std::set<std::string> printed[2];
     for (Job& job : parts)
     {
@@ -287,11 +290,14 @@ int RenderJobs::run()
             const std::string path = err ? job.log : job.log + ".out";
             std::set<std::string> mine;
             for (const std::string& line : linesOf(path))
-                if (!printed[err].count(line))
+            {
+                const std::string key = std::regex_replace(line, address, "0x");
+                if (!printed[err].count(key))
                 {
                     (err ? std::cerr : std::cout) << line << std::endl;
-                    mine.insert(line);
+                    mine.insert(key);
                 }
+            }
             printed[err].insert(mine.begin(), mine.end());
             if (!job.failed)
                 std::remove(path.c_str());

@@ -16,6 +16,7 @@ import hashlib
 import json
 import math
 import os
+import pty
 import re
 import shutil
 import signal
@@ -748,6 +749,46 @@ def split_ranges(binary, folder, out, args):
         render(binary, folder, ["--render", out, "--range", "7:12"])[1]
 
 
+def demo_lines(text):
+    """The demo's own log lines of a run's output, addresses left out."""
+    return [re.sub(r"0x[0-9a-f]+", "0x", line) for line in text.splitlines()
+            if line and not line.startswith("kestrune:") and "frame " not in line]
+
+
+def test_jobs_output(binary, folder):
+    """--jobs prints the demo's log lines where one process prints them, once, each on a line of its own."""
+    out, err = render(binary, folder, ["--render", "one", "--frames", "4"])
+    wanted = demo_lines(out)
+    if not wanted:
+        raise Failure("one process printed no log lines of the demo:\n" + out)
+    out, err = render(binary, folder, ["--render", "split", "--frames", "4", "--jobs", "2"])
+    if demo_lines(out) != wanted or demo_lines(err):
+        raise Failure("--jobs printed the log lines\n%s\non standard output and\n%s\non standard error; one "
+                      "process prints\n%s\non standard output" % (out, err, "\n".join(wanted)))
+    # On a terminal the progress line is ended before the log lines.
+    leader, follower = pty.openpty()
+    run = subprocess.Popen([os.path.abspath(binary), "--render", "tty", "--frames", "4", "--jobs", "2"], cwd=folder,
+                           env=dict(os.environ, ALSOFT_DRIVERS="null"), stdin=subprocess.DEVNULL, stdout=follower,
+                           stderr=follower)
+    os.close(follower)
+    shown = b""
+    while True:
+        try:
+            chunk = os.read(leader, 4096)
+        except OSError:
+            break
+        if not chunk:
+            break
+        shown += chunk
+    os.close(leader)
+    run.wait(timeout=120)
+    text = shown.decode(errors="replace").replace("\r\n", "\n")
+    first = wanted[0].split(" (0x")[0]
+    at = text.find(first)
+    if at < 0 or (at > 0 and text[at - 1] != "\n"):
+        raise Failure("on a terminal the log line %r does not start a line:\n%r" % (first, text[max(0, at - 120):at + 40]))
+
+
 # Split renders of the frames one process renders: (case, scene change, one process's arguments,
 # how it is split, the split's arguments, the frame count or None). A time is turned into frames
 # once, exactly; frames after the demo has ended are rendered as one process renders them; no
@@ -808,6 +849,10 @@ def test_format(out, args, codec, width, height, frames, binary, folder):
                               stdout=subprocess.PIPE).stdout.decode().split()
         if len(names) != frames or size != [str(width), str(height)]:
             raise Failure("%s: %d frames of %s, expected %d of %dx%d" % (out, len(names), size, frames, width, height))
+        # The colour type in the PNG header: 2 is RGB, as full-size frames are.
+        if read(os.path.join(path, names[0]))[25] != 2:
+            raise Failure("%s: the frames are of PNG colour type %d, not RGB (2) as full-size frames" % (
+                out, read(os.path.join(path, names[0]))[25]))
         return
     result = subprocess.run(["ffprobe", "-v", "error", "-count_frames", "-select_streams", "v", "-show_entries",
                              "stream=codec_name,width,height,nb_read_frames", "-of", "json", path], check=True,
@@ -874,7 +919,7 @@ def cases():
     found = {"frames_to_end": test_frames_to_end, "frames_pixels": test_frames_pixels,
              "frames_replace": test_frames_replace, "video_sound": test_video_sound,
              "env_no_ffmpeg": test_env_no_ffmpeg, "scale_manifest": test_manifest,
-             "scale_range_times": test_range_times,
+             "scale_range_times": test_range_times, "scale_jobs_output": test_jobs_output,
              "env_bad_extension": test_env_bad_extension, "env_dotted_folder": test_env_dotted_folder,
              "seek_scene": functools.partial(test_seek, seek_scene),
              "seek_trail": functools.partial(test_seek, seek_trail)}
