@@ -20,6 +20,7 @@ import pty
 import re
 import shutil
 import signal
+import socket
 import struct
 import subprocess
 import sys
@@ -404,6 +405,116 @@ def split_by_parallel(binary, folder, out, args):
                     command, ":::", "1", "2", "3"], cwd=folder, check=True, timeout=300,
                    env=dict(os.environ, ALSOFT_DRIVERS="null"), stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
     render(binary, folder, ["--join", out] + ["%s.part-%d-of-3" % (out, k) for k in (1, 2, 3)])
+
+
+def free_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+def readme_recipe():
+    """The GNU parallel recipe of the README, as written there."""
+    with open(os.path.join(ROOT, "README.md")) as f:
+        text = f.read()
+    found = re.search(r"```sh\n(# in the folder that holds the demo folder \"demo\".*?)```", text, re.S)
+    if not found:
+        raise Failure("the README has no GNU parallel recipe starting with '# in the folder that holds the demo "
+                      "folder \"demo\"'")
+    return found.group(1)
+
+
+class Skip(Exception):
+    pass
+
+
+def start_sshd(folder, binary):
+    """An sshd on two loopback ports standing for the hosts host1 and host2, each with its own home
+    folder; an ssh configuration that reaches them with a throwaway key. Returns (sshd, config)."""
+    sshd = shutil.which("sshd") or "/usr/sbin/sshd"
+    if not os.path.exists(sshd) or not shutil.which("rsync"):
+        raise Skip("sshd or rsync is not installed (tools/setup.sh installs openssh-server and rsync)")
+    keys = os.path.join(folder, "ssh")
+    os.makedirs(keys)
+    for name in ("host_key", "id"):
+        subprocess.run(["ssh-keygen", "-q", "-t", "ed25519", "-N", "", "-f", os.path.join(keys, name)], check=True)
+    shutil.copy(os.path.join(keys, "id.pub"), os.path.join(keys, "authorized_keys"))
+    ports = {"host1": free_port(), "host2": free_port()}
+    config = ["ListenAddress 127.0.0.1"] + ["Port %d" % port for port in ports.values()] + [
+        "HostKey " + os.path.join(keys, "host_key"), "PidFile " + os.path.join(keys, "sshd.pid"),
+        "AuthorizedKeysFile " + os.path.join(keys, "authorized_keys"), "StrictModes no", "UsePAM no",
+        "PasswordAuthentication no", "KbdInteractiveAuthentication no", "PermitRootLogin prohibit-password"]
+    client = []
+    for host, port in ports.items():
+        home = os.path.join(folder, host)
+        os.makedirs(home)
+        # Each "host" runs what it is sent in its own home, with this kestrune on its PATH.
+        login = os.path.join(keys, host + ".sh")
+        with open(login, "w") as f:
+            f.write('#!/bin/sh\nexport HOME=%s PATH=%s:$PATH ALSOFT_DRIVERS=null\ncd "$HOME" || exit 1\n'
+                    'exec /bin/sh -c "$SSH_ORIGINAL_COMMAND"\n' % (home, os.path.dirname(os.path.abspath(binary))))
+        os.chmod(login, 0o755)
+        config += ["Match LocalPort %d" % port, "    ForceCommand " + login]
+        client += ["Host " + host, "    HostName 127.0.0.1", "    Port %d" % port]
+    client += ["Host *", "    IdentityFile " + os.path.join(keys, "id"), "    IdentitiesOnly yes", "    BatchMode yes",
+               "    StrictHostKeyChecking no", "    UserKnownHostsFile /dev/null", "    LogLevel ERROR"]
+    with open(os.path.join(keys, "sshd_config"), "w") as f:
+        f.write("\n".join(config) + "\n")
+    with open(os.path.join(keys, "config"), "w") as f:
+        f.write("\n".join(client) + "\n")
+    if os.geteuid() == 0:
+        try:
+            os.makedirs("/run/sshd", exist_ok=True)  # sshd's privilege separation folder
+        except OSError as error:
+            raise Skip("sshd cannot start: %s" % error)
+    server = subprocess.Popen([sshd, "-D", "-e", "-f", os.path.join(keys, "sshd_config")],
+                              stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+
+    def listening():
+        if server.poll() is not None:
+            raise Skip("sshd cannot start: %s" % server.stderr.read().decode().strip())
+        for port in ports.values():
+            try:
+                socket.create_connection(("127.0.0.1", port), timeout=5).close()
+            except OSError:
+                return False
+        return True
+    wait_for("sshd to listen", listening, limit=60)
+    return server, os.path.join(keys, "config")
+
+
+def test_parallel_ssh(binary, folder):
+    """The README's GNU parallel recipe, verbatim, over ssh to two hosts: its joined video has the
+    frames, duration and sound of the one-process render."""
+    recipe = readme_recipe()
+    demo = os.path.join(folder, "farm", "demo")
+    shutil.copytree(folder, demo, ignore=shutil.ignore_patterns("farm"))
+    render(binary, demo, ["--render", os.path.join(folder, "whole.mp4")])
+    try:
+        server, config = start_sshd(os.path.join(folder, "farm-ssh"), binary)
+    except Skip as skip:
+        print("SKIP render parallel_ssh: %s" % skip)
+        return
+    try:
+        run = subprocess.run(["bash", "-e", "-c", recipe], cwd=os.path.join(folder, "farm"), timeout=600,
+                             env=dict(os.environ, ALSOFT_DRIVERS="null", PARALLEL_SSH="ssh -F " + config,
+                                      PATH=os.path.dirname(os.path.abspath(binary)) + ":" + os.environ["PATH"]),
+                             stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    finally:
+        server.terminate()
+        server.wait(timeout=60)
+    if run.returncode != 0:
+        raise Failure("the README's recipe exited %d:\n%s%s" % (run.returncode, run.stdout.decode(),
+                                                                run.stderr.decode()))
+    joined, whole = os.path.join(folder, "farm", "out.mp4"), os.path.join(folder, "whole.mp4")
+    if len(decoded_frames(joined)) != len(decoded_frames(whole)) or abs(duration(joined) - duration(whole)) > 1e-6 \
+            or samples(joined) != samples(whole):
+        raise Failure("the video joined from the hosts differs from one process's: %d frames, %f s against %d, %f s"
+                      % (len(decoded_frames(joined)), duration(joined), len(decoded_frames(whole)), duration(whole)))
+    for host in ("host1", "host2"):
+        left = os.listdir(os.path.join(folder, "farm-ssh", host))
+        if [name for name in left if not name.startswith(".")]:
+            raise Failure("--cleanup left %s on %s" % (left, host))
 
 
 # The scenes the split renders are proved on: (name, folder maker, selection, the frames of the
@@ -920,6 +1031,7 @@ def cases():
              "frames_replace": test_frames_replace, "video_sound": test_video_sound,
              "env_no_ffmpeg": test_env_no_ffmpeg, "scale_manifest": test_manifest,
              "scale_range_times": test_range_times, "scale_jobs_output": test_jobs_output,
+             "scale_parallel_ssh": test_parallel_ssh,
              "env_bad_extension": test_env_bad_extension, "env_dotted_folder": test_env_dotted_folder,
              "seek_scene": functools.partial(test_seek, seek_scene),
              "seek_trail": functools.partial(test_seek, seek_trail)}
