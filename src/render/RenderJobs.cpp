@@ -284,7 +284,12 @@ int RenderJobs::run()
     for (Job& job : parts)
     {
         if (job.kept)
+        {
+            // Logs an interrupted run left of a part that finished are no longer of use.
+            std::remove(job.log.c_str());
+            std::remove((job.log + ".out").c_str());
             continue;
+        }
         for (int err = 0; err < 2; ++err)
         {
             const std::string path = err ? job.log : job.log + ".out";

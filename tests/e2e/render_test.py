@@ -673,13 +673,19 @@ def cut_sound(part):
     os.truncate(os.path.join(part, "sound.wav"), os.path.getsize(os.path.join(part, "sound.wav")) - 4 * 441)
 
 
+def unfinished(part):
+    os.remove(os.path.join(part, "part.json"))
+
+
 # Joins of parts one of which a farm broke: (case, output, the fault done to part 2 of 3, what the
 # one refusal line names). The refusal changes no file, neither the parts nor the earlier output;
 # once the part is rendered again the join succeeds and equals one process.
 JOIN_FAULTS = (("join_frame_missing", "dj", drop_frame, "frame_000015.png"),
                ("join_frame_cut", "dj", cut_frame, "frame_000015.png"),
                ("join_video_cut", "dj.mkv", cut_video, "video.mkv"),
-               ("join_sound_cut", "dj.mp4", cut_sound, "sound.wav"))
+               ("join_sound_cut", "dj.mp4", cut_sound, "sound.wav"),
+               # A part killed before its end has no part.json.
+               ("join_part_unfinished", "dj.mkv", unfinished, "part.json"))
 
 
 def test_join_fault(out, fault, named, binary, folder):
