@@ -135,7 +135,8 @@ int RenderJobs::run()
         // failure renders only what is missing.
         RenderPart done;
         std::string unread;
-        if (done.read(folders.back() + "/" + RenderPart::ManifestName, unread) && finished(done, demo, k))
+        if (done.read(folders.back() + "/" + RenderPart::ManifestName, unread) && finished(done, demo, k) &&
+            RenderJoin::partProblem(OutputFormat(options.out), folders.back(), done).empty())
         {
             job.frames = job.total = done.frames;
             job.kept = true;

@@ -127,9 +127,11 @@ long long wavSamples(const fs::path& path)
     }
 }
 
-// Empty when the part holds everything its part.json says it wrote; otherwise what is wrong.
-std::string partProblem(const OutputFormat& format, const fs::path& folder, const RenderPart& part)
+} // namespace
+
+std::string RenderJoin::partProblem(const OutputFormat& format, const std::string& partFolder, const RenderPart& part)
 {
+    const fs::path folder(partFolder);
     if (!format.isVideo())
     {
         std::vector<unsigned char> data;
@@ -179,6 +181,8 @@ std::string partProblem(const OutputFormat& format, const fs::path& folder, cons
     return "";
 }
 
+namespace
+{
 // Links a file (no copy on one file system), or copies it.
 bool linkOrCopy(const fs::path& from, const fs::path& to)
 {

@@ -802,11 +802,13 @@ def kill_parent(binary, folder, args):
 # that finished stay; the same command run again renders only what is missing and joins it, equal
 # to one process. Killing the parent stops its parts, which never finish (a video's parts, which
 # do not die of the progress pipe closing).
-JOBS_INTERRUPTED = (("jobs_part_killed", "out", kill_part, ["part 2/2", "killed by signal 9", "log"]),
-                    ("jobs_parent_killed", "out.mkv", kill_parent, []))
+# A finished part damaged afterwards (a frame lost) is rendered again, not kept.
+JOBS_INTERRUPTED = (("jobs_part_killed", "out", kill_part, ["part 2/2", "killed by signal 9", "log"], None),
+                    ("jobs_parent_killed", "out.mkv", kill_parent, [], None),
+                    ("jobs_kept_part_damaged", "out", kill_part, ["part 2/2"], "frame_000010.png"))
 
 
-def test_jobs_interrupted(out, interrupt, lines, binary, folder):
+def test_jobs_interrupted(out, interrupt, lines, damage, binary, folder):
     longer_scene(folder)
     args = ["--render", out, "--jobs", "2", "--frames", "60"]
     code, _, err = interrupt(binary, folder, args)
@@ -820,10 +822,14 @@ def test_jobs_interrupted(out, interrupt, lines, binary, folder):
         raise Failure("after part 2 was killed the finished parts are %s, expected part 1 kept" % finished)
     if interrupt is kill_parent and finished == [1, 2]:
         raise Failure("the parts ran on to their end after their parent was killed")
+    if damage:
+        os.remove(os.path.join(folder, "%s.part-1-of-2" % out, damage))
+        finished.remove(1)
     _, err = render(binary, folder, args)
-    for k in finished:
-        if "part %d/2 is complete" % k not in err:
-            raise Failure("the second run should keep the finished part %d/2 and say so:\n%s" % (k, err))
+    for k in (1, 2):
+        if ("part %d/2 is complete" % k in err) != (k in finished):
+            raise Failure("the second run should keep exactly the whole finished parts %s and say so:\n%s" % (
+                finished, err))
     render(binary, folder, ["--render", "ref", "--frames", "60"])
     names = frames_in(os.path.join(folder, "ref"))
     if out.endswith(".mkv"):
@@ -1055,8 +1061,8 @@ def cases():
         found["scale_" + name] = functools.partial(test_video_split, split, args)
     for name, change, args, error in JOIN_ERRORS:
         found["scale_" + name] = functools.partial(test_join_error, change, args, error)
-    for name, out, interrupt, lines in JOBS_INTERRUPTED:
-        found["scale_" + name] = functools.partial(test_jobs_interrupted, out, interrupt, lines)
+    for name, out, interrupt, lines, damage in JOBS_INTERRUPTED:
+        found["scale_" + name] = functools.partial(test_jobs_interrupted, out, interrupt, lines, damage)
     for name, change, args, split, split_args, frames in SPLIT_COUNTS:
         found["scale_" + name] = functools.partial(test_split_count, change, args, split, split_args, frames)
     for name, runs in RANGE_FILLS:
