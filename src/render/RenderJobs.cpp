@@ -50,6 +50,7 @@ struct Job
     long total = -1;
     std::string log;
 };
+
 std::vector<std::string> linesOf(const std::string& path)
 {
     std::vector<std::string> lines;
