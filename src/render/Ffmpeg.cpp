@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <sstream>
 
 #include <spawn.h>
@@ -75,6 +76,61 @@ pid_t Ffmpeg::start(std::vector<std::string> args, int& input, std::string& erro
     }
     input = fds[1];
     return child;
+}
+
+bool Ffmpeg::probe(const std::string& path, long& frames, double& seconds, std::string& error)
+{
+    std::vector<std::string> args = {"ffprobe", "-v", "quiet", "-count_frames", "-select_streams", "v:0",
+                                     "-show_entries", "stream=nb_read_frames:format=duration", "-of",
+                                     "default=noprint_wrappers=1", path};
+    int fds[2];
+    if (pipe(fds) != 0)
+    {
+        error = std::string("cannot create a pipe to ffprobe: ") + std::strerror(errno);
+        return false;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    std::vector<char*> argv = argvOf(args);
+    pid_t child = -1;
+    const int spawned = posix_spawnp(&child, "ffprobe", &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    std::string text;
+    if (spawned == 0)
+    {
+        char buffer[512];
+        ssize_t n;
+        while ((n = read(fds[0], buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR))
+            if (n > 0)
+                text.append(buffer, static_cast<std::size_t>(n));
+    }
+    close(fds[0]);
+    if (spawned != 0 || !finish(child))
+    {
+        error = "ffprobe cannot read it";
+        return false;
+    }
+    frames = -1;
+    seconds = -1.0;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line))
+    {
+        if (line.rfind("nb_read_frames=", 0) == 0)
+            frames = std::atol(line.c_str() + 15);
+        else if (line.rfind("duration=", 0) == 0)
+            seconds = std::atof(line.c_str() + 9);
+    }
+    if (frames < 0 || seconds < 0.0)
+    {
+        error = "ffprobe finds no video in it";
+        return false;
+    }
+    return true;
 }
 
 bool Ffmpeg::finish(pid_t child)

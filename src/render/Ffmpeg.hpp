@@ -24,6 +24,10 @@ public:
     // `error` when it cannot start.
     static pid_t start(std::vector<std::string> args, int& input, std::string& error);
 
+    // The frames ffprobe decodes from the first video stream of `path` and the container's duration
+    // in seconds; false with a reason in `error` when ffprobe cannot read it.
+    static bool probe(const std::string& path, long& frames, double& seconds, std::string& error);
+
     // Waits for a started command; true when it exited with 0.
     static bool finish(pid_t child);
 };

@@ -21,8 +21,11 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <vector>
 
+#include <csignal>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace
@@ -68,6 +71,14 @@ OfflineRenderer::OfflineRenderer(const RenderSettings& settings) : options(setti
     {
         progressFd = std::atoi(fd);
         progress = false;
+    }
+    // A part of --jobs dies with the process that started it, leaving its part unfinished (no
+    // part.json) for the command run again; one whose parent is already gone stops at once.
+    if (const char* parent = std::getenv("KESTRUNE_PARENT"))
+    {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != static_cast<pid_t>(std::atol(parent)))
+            _exit(1);
     }
 }
 
@@ -125,11 +136,11 @@ int OfflineRenderer::chooseFrames(Player& player)
         const long count = selectionLast - selectionFirst + 1;
         firstFrame = selectionFirst + (options.part - 1) * count / options.parts;
         lastFrame = selectionFirst + options.part * count / options.parts - 1;
+        // More parts than frames: this one is empty, and the join passes over it.
         if (firstFrame > lastFrame)
         {
-            std::cerr << "kestrune: --part " << options.part << "/" << options.parts
-                      << " has no frames: the render has only " << count << std::endl;
-            return 2;
+            target = 0;
+            return 0;
         }
         target = lastFrame - firstFrame + 1;
         // The last part of a render to the demo's end runs to the end as the whole render does,
@@ -153,12 +164,20 @@ int OfflineRenderer::chooseFrames(Player& player)
         stepFirst = false;
         lastSteps = static_cast<int>(stride);
     }
-    if (player.steps() != firstFrameStep && !player.seekTo(firstFrameStep))
+    if (player.steps() != firstFrameStep && !player.seekTo(firstFrameStep) &&
+        (player.closed() || player.steps() > firstFrameStep))
     {
         std::cerr << "kestrune: the demo ends after " << player.steps() << " steps ("
                   << static_cast<double>(player.steps()) / FrameTimer::StepsPerSecond << " s), before frame "
                   << firstFrame << " of the render" << std::endl;
         return 2;
+    }
+    // Past the demo's end one process goes on stepping and drawing every step (what is still
+    // moving keeps moving); so does a range or part that starts there.
+    while (player.steps() < firstFrameStep)
+    {
+        player.step();
+        player.renderOwed();
     }
     seekSeconds = secondsSince(seekStart);
     return 0;
@@ -192,6 +211,15 @@ int OfflineRenderer::renderWith(Player& player, SoundTrack& track)
     baseStep = options.start.empty() ? 1 : player.steps();
     if (const int status = chooseFrames(player))
         return status;
+    if (target == 0)
+    {
+        // An empty part: its manifest says so, and nothing else is written.
+        MusicManager::instance().listener = nullptr;
+        const bool written = (!format.isVideo() || track.close()) &&
+                             (!options.manifest || writeHashes(FrameWriter(1, 1), partDir + "/" + RenderPart::HashesName)) &&
+                             writePartManifest(track, RenderPart::demoHash());
+        return written ? 0 : 1;
+    }
     track.startRecording(lastSteps);
 
     FrameWriter writer(Player::Width, Player::Height);
@@ -336,9 +364,20 @@ bool OfflineRenderer::finishVideo(SoundTrack& track)
     }
     std::string error;
     const bool sound = track.hasMusic() && format.holdsSound();
-    if (!RenderJoin::assemble(format, {videoPart}, {}, sound ? trackPart : std::string(), options.out, error))
+    // Beside the output, then renamed: a failed render leaves an earlier video as it was.
+    const std::string beside = options.out + ".writing";
+    std::error_code code;
+    if (!RenderJoin::assemble(format, {videoPart}, {}, sound ? trackPart : std::string(), options.fps, beside, error))
     {
+        std::filesystem::remove(beside, code);
         std::cerr << "kestrune: " << error << std::endl;
+        return false;
+    }
+    std::filesystem::rename(beside, options.out, code);
+    if (code)
+    {
+        std::filesystem::remove(beside, code);
+        std::cerr << "kestrune: cannot write " << options.out << std::endl;
         return false;
     }
     return true;
@@ -346,17 +385,37 @@ bool OfflineRenderer::finishVideo(SoundTrack& track)
 
 bool OfflineRenderer::writeHashes(const FrameWriter& writer, const std::string& path) const
 {
-    std::ofstream out(path);
+    // A range fills the manifest beside other ranges' lines, by frame; anything else replaces it.
+    std::map<std::string, std::string> lines;
+    if (options.rangeFirst > 0 && partDir.empty())
+    {
+        std::ifstream earlier(path);
+        std::string line;
+        while (std::getline(earlier, line))
+            if (line.size() > 66)
+                lines[line.substr(66)] = line;
+    }
     char name[32];
     for (long i = 0; i < writer.hashCount(); ++i)
     {
         std::snprintf(name, sizeof name, "frame_%06ld", firstFrame + i);
-        out << writer.hash(i) << "  " << name << "\n";
+        lines[name] = std::string(writer.hash(i)) + "  " + name;
     }
+    const std::string beside = path + ".writing";
+    std::ofstream out(beside);
+    for (const auto& entry : lines)
+        out << entry.second << "\n";
     out.close();
-    if (out.fail())
+    std::error_code code;
+    if (!out.fail())
+        std::filesystem::rename(beside, path, code);
+    if (out.fail() || code)
+    {
+        std::filesystem::remove(beside, code);
         std::cerr << "kestrune: cannot write " << path << std::endl;
-    return !out.fail();
+        return false;
+    }
+    return true;
 }
 
 bool OfflineRenderer::writePartManifest(const SoundTrack& track, const std::string& demoHash) const
@@ -381,6 +440,8 @@ bool OfflineRenderer::writePartManifest(const SoundTrack& track, const std::stri
     part.muted = MusicManager::instance().muted;
     part.songFailed = track.refusedSong();
     part.capped = capped;
+    part.range = options.rangeFirst > 0;
+    part.samples = format.isVideo() ? static_cast<long long>(track.samples()) : -1;
     const std::string path = partDir + "/" + RenderPart::ManifestName;
     if (!part.write(path))
     {

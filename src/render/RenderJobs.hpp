@@ -1,6 +1,7 @@
 #pragma once
 
 #include "render/OfflineRenderer.hpp"
+#include "render/RenderPart.hpp"
 
 #include <string>
 #include <vector>
@@ -20,6 +21,8 @@ public:
     std::vector<std::string> partArguments(int part) const;
 
 private:
+    // True when an earlier run of this command finished part `part`, as part.json says.
+    bool finished(const RenderPart& done, const std::string& demo, int part) const;
     void showProgress(long frames, long total, double elapsed, bool last) const;
 
     RenderSettings options;

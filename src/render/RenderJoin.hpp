@@ -1,6 +1,7 @@
 #pragma once
 
 #include "render/OutputFormat.hpp"
+#include "render/RenderPart.hpp"
 
 #include <string>
 #include <vector>
@@ -19,10 +20,15 @@ public:
 
     // Makes the output from encoded videos (joined in order, each lasting its `durations` in
     // seconds) and a WAV sound track (empty: none): the sound is encoded and muxed, the video
-    // copied; a GIF gets a palette made for the clip.
+    // copied; a GIF gets a palette made for the clip and at most 50 of the `fps` frames per second.
     static bool assemble(const OutputFormat& format, const std::vector<std::string>& videos,
-                         const std::vector<double>& durations, const std::string& sound, const std::string& out,
-                         std::string& error);
+                         const std::vector<double>& durations, const std::string& sound, int fps,
+                         const std::string& out, std::string& error);
+
+    // Empty when the part in `folder` holds everything its part.json (`part`) says it wrote: each
+    // PNG frame whole, or the video's decoded frames and duration and the sound's samples, and the
+    // manifest's lines. Otherwise what is wrong, naming the file.
+    static std::string partProblem(const OutputFormat& format, const std::string& folder, const RenderPart& part);
 
     // Joins the samples of WAV files written by the sound track into one.
     static bool joinSound(const std::vector<std::string>& tracks, const std::string& out, std::string& error);

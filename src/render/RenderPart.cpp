@@ -57,11 +57,16 @@ bool RenderPart::write(const std::string& path) const
         {"start", start},        {"draw_all", drawAll},    {"manifest", manifest}, {"first", first},
         {"last", last},          {"ends_with_demo", endsWithDemo}, {"parts", parts}, {"part", part},
         {"part_first", partFirst}, {"part_last", partLast}, {"frames", frames},  {"music", music},
-        {"muted", muted},        {"song_failed", songFailed}, {"capped", capped}};
-    std::ofstream out(path);
+        {"muted", muted}, {"range", range}, {"samples", samples},        {"song_failed", songFailed}, {"capped", capped}};
+    // Beside, then renamed: a part killed while writing it has none, and is seen to be unfinished.
+    const std::string beside = path + ".part";
+    std::ofstream out(beside);
     out << doc.dump(2) << "\n";
     out.close();
-    return !out.fail();
+    std::error_code code;
+    if (!out.fail())
+        std::filesystem::rename(beside, path, code);
+    return !out.fail() && !code;
 }
 
 bool RenderPart::read(const std::string& path, std::string& error)
@@ -94,6 +99,8 @@ bool RenderPart::read(const std::string& path, std::string& error)
         muted = doc.at("muted").get<bool>();
         songFailed = doc.at("song_failed").get<bool>();
         capped = doc.at("capped").get<bool>();
+        range = doc.at("range").get<bool>();
+        samples = doc.at("samples").get<long long>();
     }
     catch (const nlohmann::json::exception&)
     {
@@ -119,7 +126,7 @@ std::string RenderPart::differenceFrom(const RenderPart& other) const
         return "one was rendered with --draw-all, another without";
     if (manifest != other.manifest)
         return "one was rendered with --manifest, another without";
-    if (first != other.first || last != other.last || endsWithDemo != other.endsWithDemo)
+    if (first != other.first || last != other.last || endsWithDemo != other.endsWithDemo || range != other.range)
         return "they select different frames (--frames, --seconds or --range)";
     if (parts != other.parts)
         return "one is a part of " + std::to_string(parts) + ", another of " + std::to_string(other.parts);

@@ -27,6 +27,7 @@ struct RenderPart
     std::string start;
     bool drawAll = false;
     bool manifest = false;
+    bool range = false; // --range: the folder may hold other ranges' frames
     long first = 1; // the frames the whole render selects
     long last = 1;
     bool endsWithDemo = false;
@@ -36,6 +37,7 @@ struct RenderPart
     long partFirst = 1;
     long partLast = 1;
     long frames = 0; // written
+    long long samples = -1; // sample frames of sound.wav; -1: no sound track (PNG frames)
     bool music = false;      // some song played in its frames
     bool muted = false;      // config.json turns the music off
     bool songFailed = false; // a song could not be played or decoded

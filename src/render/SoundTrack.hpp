@@ -39,6 +39,8 @@ public:
     // Completes the WAV header; false when writing failed.
     bool close();
 
+    // The sample frames (one per channel pair) written so far.
+    std::uint64_t samples() const { return framesWritten; }
     // True when some recorded step had a song playing.
     bool hasMusic() const { return heardMusic; }
     // True when a song could not be opened or decoded.

@@ -16,12 +16,16 @@ import hashlib
 import json
 import math
 import os
+import pty
 import re
 import shutil
+import signal
+import socket
 import struct
 import subprocess
 import sys
 import tempfile
+import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 RED, GREEN = (220, 30, 40), (30, 200, 60)
@@ -403,6 +407,116 @@ def split_by_parallel(binary, folder, out, args):
     render(binary, folder, ["--join", out] + ["%s.part-%d-of-3" % (out, k) for k in (1, 2, 3)])
 
 
+def free_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+def readme_recipe():
+    """The GNU parallel recipe of the README, as written there."""
+    with open(os.path.join(ROOT, "README.md")) as f:
+        text = f.read()
+    found = re.search(r"```sh\n(# in the folder that holds the demo folder \"demo\".*?)```", text, re.S)
+    if not found:
+        raise Failure("the README has no GNU parallel recipe starting with '# in the folder that holds the demo "
+                      "folder \"demo\"'")
+    return found.group(1)
+
+
+class Skip(Exception):
+    pass
+
+
+def start_sshd(folder, binary):
+    """An sshd on two loopback ports standing for the hosts host1 and host2, each with its own home
+    folder; an ssh configuration that reaches them with a throwaway key. Returns (sshd, config)."""
+    sshd = shutil.which("sshd") or "/usr/sbin/sshd"
+    if not os.path.exists(sshd) or not shutil.which("rsync"):
+        raise Skip("sshd or rsync is not installed (tools/setup.sh installs openssh-server and rsync)")
+    keys = os.path.join(folder, "ssh")
+    os.makedirs(keys)
+    for name in ("host_key", "id"):
+        subprocess.run(["ssh-keygen", "-q", "-t", "ed25519", "-N", "", "-f", os.path.join(keys, name)], check=True)
+    shutil.copy(os.path.join(keys, "id.pub"), os.path.join(keys, "authorized_keys"))
+    ports = {"host1": free_port(), "host2": free_port()}
+    config = ["ListenAddress 127.0.0.1"] + ["Port %d" % port for port in ports.values()] + [
+        "HostKey " + os.path.join(keys, "host_key"), "PidFile " + os.path.join(keys, "sshd.pid"),
+        "AuthorizedKeysFile " + os.path.join(keys, "authorized_keys"), "StrictModes no", "UsePAM no",
+        "PasswordAuthentication no", "KbdInteractiveAuthentication no", "PermitRootLogin prohibit-password"]
+    client = []
+    for host, port in ports.items():
+        home = os.path.join(folder, host)
+        os.makedirs(home)
+        # Each "host" runs what it is sent in its own home, with this kestrune on its PATH.
+        login = os.path.join(keys, host + ".sh")
+        with open(login, "w") as f:
+            f.write('#!/bin/sh\nexport HOME=%s PATH=%s:$PATH ALSOFT_DRIVERS=null\ncd "$HOME" || exit 1\n'
+                    'exec /bin/sh -c "$SSH_ORIGINAL_COMMAND"\n' % (home, os.path.dirname(os.path.abspath(binary))))
+        os.chmod(login, 0o755)
+        config += ["Match LocalPort %d" % port, "    ForceCommand " + login]
+        client += ["Host " + host, "    HostName 127.0.0.1", "    Port %d" % port]
+    client += ["Host *", "    IdentityFile " + os.path.join(keys, "id"), "    IdentitiesOnly yes", "    BatchMode yes",
+               "    StrictHostKeyChecking no", "    UserKnownHostsFile /dev/null", "    LogLevel ERROR"]
+    with open(os.path.join(keys, "sshd_config"), "w") as f:
+        f.write("\n".join(config) + "\n")
+    with open(os.path.join(keys, "config"), "w") as f:
+        f.write("\n".join(client) + "\n")
+    if os.geteuid() == 0:
+        try:
+            os.makedirs("/run/sshd", exist_ok=True)  # sshd's privilege separation folder
+        except OSError as error:
+            raise Skip("sshd cannot start: %s" % error)
+    server = subprocess.Popen([sshd, "-D", "-e", "-f", os.path.join(keys, "sshd_config")],
+                              stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+
+    def listening():
+        if server.poll() is not None:
+            raise Skip("sshd cannot start: %s" % server.stderr.read().decode().strip())
+        for port in ports.values():
+            try:
+                socket.create_connection(("127.0.0.1", port), timeout=5).close()
+            except OSError:
+                return False
+        return True
+    wait_for("sshd to listen", listening, limit=60)
+    return server, os.path.join(keys, "config")
+
+
+def test_parallel_ssh(binary, folder):
+    """The README's GNU parallel recipe, verbatim, over ssh to two hosts: its joined video has the
+    frames, duration and sound of the one-process render."""
+    recipe = readme_recipe()
+    demo = os.path.join(folder, "farm", "demo")
+    shutil.copytree(folder, demo, ignore=shutil.ignore_patterns("farm"))
+    render(binary, demo, ["--render", os.path.join(folder, "whole.mp4")])
+    try:
+        server, config = start_sshd(os.path.join(folder, "farm-ssh"), binary)
+    except Skip as skip:
+        print("SKIP render parallel_ssh: %s" % skip)
+        return
+    try:
+        run = subprocess.run(["bash", "-e", "-c", recipe], cwd=os.path.join(folder, "farm"), timeout=600,
+                             env=dict(os.environ, ALSOFT_DRIVERS="null", PARALLEL_SSH="ssh -F " + config,
+                                      PATH=os.path.dirname(os.path.abspath(binary)) + ":" + os.environ["PATH"]),
+                             stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    finally:
+        server.terminate()
+        server.wait(timeout=60)
+    if run.returncode != 0:
+        raise Failure("the README's recipe exited %d:\n%s%s" % (run.returncode, run.stdout.decode(),
+                                                                run.stderr.decode()))
+    joined, whole = os.path.join(folder, "farm", "out.mp4"), os.path.join(folder, "whole.mp4")
+    if len(decoded_frames(joined)) != len(decoded_frames(whole)) or abs(duration(joined) - duration(whole)) > 1e-6 \
+            or samples(joined) != samples(whole):
+        raise Failure("the video joined from the hosts differs from one process's: %d frames, %f s against %d, %f s"
+                      % (len(decoded_frames(joined)), duration(joined), len(decoded_frames(whole)), duration(whole)))
+    for host in ("host1", "host2"):
+        left = os.listdir(os.path.join(folder, "farm-ssh", host))
+        if [name for name in left if not name.startswith(".")]:
+            raise Failure("--cleanup left %s on %s" % (left, host))
+
+
 # The scenes the split renders are proved on: (name, folder maker, selection, the frames of the
 # reference render it selects). The trail scene's buffer is never cleared, so each part must draw
 # every step before its first frame; it runs to its end, which each part has to find.
@@ -528,6 +642,319 @@ def test_join_error(change, args, error, binary, folder):
         raise Failure("a refused join made its output")
 
 
+def snapshot(folder, names):
+    """{relative path: content} of every file under the given files and folders of `folder`."""
+    found = {}
+    for name in names:
+        top = os.path.join(folder, name)
+        if os.path.isfile(top):
+            found[name] = read(top)
+        for root, _, files in os.walk(top):
+            for file in files:
+                path = os.path.join(root, file)
+                found[os.path.relpath(path, folder)] = read(path)
+    return found
+
+
+def drop_frame(part):
+    os.remove(os.path.join(part, "frame_000015.png"))
+
+
+def cut_frame(part):
+    os.truncate(os.path.join(part, "frame_000015.png"), 300)
+
+
+def cut_video(part):
+    video = [name for name in os.listdir(part) if name.startswith("video.")][0]
+    os.truncate(os.path.join(part, video), os.path.getsize(os.path.join(part, video)) // 2)
+
+
+def cut_sound(part):
+    os.truncate(os.path.join(part, "sound.wav"), os.path.getsize(os.path.join(part, "sound.wav")) - 4 * 441)
+
+
+def unfinished(part):
+    os.remove(os.path.join(part, "part.json"))
+
+
+# Joins of parts one of which a farm broke: (case, output, the fault done to part 2 of 3, what the
+# one refusal line names). The refusal changes no file, neither the parts nor the earlier output;
+# once the part is rendered again the join succeeds and equals one process.
+JOIN_FAULTS = (("join_frame_missing", "dj", drop_frame, "frame_000015.png"),
+               ("join_frame_cut", "dj", cut_frame, "frame_000015.png"),
+               ("join_video_cut", "dj.mkv", cut_video, "video.mkv"),
+               ("join_sound_cut", "dj.mp4", cut_sound, "sound.wav"),
+               # A part killed before its end has no part.json.
+               ("join_part_unfinished", "dj.mkv", unfinished, "part.json"))
+
+
+def test_join_fault(out, fault, named, binary, folder):
+    count = ["--frames", "30"]
+    # The earlier output the failed join must leave as it was.
+    render(binary, folder, ["--render", out, "--frames", "5"])
+    parts = ["%s.part-%d-of-3" % (out, k) for k in (1, 2, 3)]
+    for k in (1, 2, 3):
+        render(binary, folder, ["--render", out, "--part", "%d/3" % k] + count)
+    fault(os.path.join(folder, parts[1]))
+    before = snapshot(folder, [out] + parts)
+    for attempt in (1, 2):
+        _, err = render(binary, folder, ["--join", out] + parts, code=2)
+        if err.count("\n") != 1 or parts[1] not in err or named not in err:
+            raise Failure("attempt %d: expected one line naming %s and %s, got:\n%s" % (attempt, parts[1], named, err))
+        after = snapshot(folder, [out] + parts)
+        if after != before:
+            changed = sorted(set(before) ^ set(after) | {k for k in before if k in after and before[k] != after[k]})
+            raise Failure("attempt %d: the refused join changed %s" % (attempt, changed[:6]))
+    render(binary, folder, ["--render", out, "--part", "2/3"] + count)
+    render(binary, folder, ["--join", out] + parts)
+    render(binary, folder, ["--render", "ref"] + count)
+    reference = frames_in(os.path.join(folder, "ref"))
+    if output_kind(out) == "frames":
+        same_frames(os.path.join(folder, "ref"), reference, os.path.join(folder, out),
+                    frames_in(os.path.join(folder, out)), "the join after the part was rendered again")
+    else:
+        got = len(decoded_frames(os.path.join(folder, out)))
+        if got != 30:
+            raise Failure("the join after the part was rendered again holds %d frames, not 30" % got)
+    for part in parts:
+        if os.path.exists(os.path.join(folder, part)):
+            raise Failure("the successful join left %s" % part)
+
+
+def output_kind(out):
+    return os.path.splitext(out)[1][1:] or "frames"
+
+
+def longer_scene(folder):
+    """The render scene lasting 1.5 s instead of 0.5 s."""
+    script = os.path.join(folder, "assets", "demo.script")
+    with open(script) as f:
+        text = f.read()
+    with open(script, "w") as f:
+        f.write(text.replace("delay 0.5\n", "delay 1.5\n", 1))
+
+
+def children(pid):
+    """The processes whose parent is `pid`, with their command lines."""
+    found = {}
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open("/proc/%s/stat" % entry) as f:
+                stat = f.read()
+            with open("/proc/%s/cmdline" % entry, "rb") as f:
+                command = f.read().split(b"\0")
+        except OSError:
+            continue
+        fields = stat[stat.rindex(")") + 2:].split()
+        if int(fields[1]) == pid and fields[0] != "Z":
+            found[int(entry)] = [c.decode() for c in command]
+    return found
+
+
+def wait_for(what, check, limit=120.0):
+    """Polls until check() is true; the limit only stops a test that would hang."""
+    deadline = time.monotonic() + limit
+    while not check():
+        if time.monotonic() > deadline:
+            raise Failure("waited %.0f s for %s" % (limit, what))
+        time.sleep(0.02)
+
+
+def start_jobs(binary, folder, args):
+    return subprocess.Popen([os.path.abspath(binary)] + args, cwd=folder, env=dict(os.environ, ALSOFT_DRIVERS="null"),
+                            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+
+
+def kill_part(binary, folder, args):
+    """Kills part 2 of 2 as soon as it runs; the parent goes on and fails."""
+    parent = start_jobs(binary, folder, args)
+    found = {}
+
+    def part_two():
+        found.update({pid: c for pid, c in children(parent.pid).items() if "2/2" in c})
+        return bool(found)
+    wait_for("the process of part 2/2", part_two)
+    os.kill(next(iter(found)), signal.SIGKILL)
+    out, err = parent.communicate(timeout=300)
+    return parent.returncode, out.decode(), err.decode()
+
+
+def kill_parent(binary, folder, args):
+    """Kills the parent once both parts run; its children must stop with it."""
+    parent = start_jobs(binary, folder, args)
+    found = {}
+
+    def both():
+        found.update(children(parent.pid))
+        return len(found) >= 2
+    wait_for("the processes of both parts", both)
+    os.kill(parent.pid, signal.SIGKILL)
+    parent.communicate(timeout=60)
+    wait_for("the parts to stop with their parent", lambda: not any(os.path.exists("/proc/%d" % pid) and
+                                                                   open("/proc/%d/stat" % pid).read().split(") ")[1][0] != "Z"
+                                                                   for pid in found), limit=60)
+    return parent.returncode, "", ""
+
+
+# --jobs interrupted: (case, output, what interrupts it, the lines its failure must hold). Parts
+# that finished stay; the same command run again renders only what is missing and joins it, equal
+# to one process. Killing the parent stops its parts, which never finish (a video's parts, which
+# do not die of the progress pipe closing).
+# A finished part damaged afterwards (a frame lost) is rendered again, not kept.
+JOBS_INTERRUPTED = (("jobs_part_killed", "out", kill_part, ["part 2/2", "killed by signal 9", "log"], None),
+                    ("jobs_parent_killed", "out.mkv", kill_parent, [], None),
+                    ("jobs_kept_part_damaged", "out", kill_part, ["part 2/2"], "frame_000010.png"))
+
+
+def test_jobs_interrupted(out, interrupt, lines, damage, binary, folder):
+    longer_scene(folder)
+    args = ["--render", out, "--jobs", "2", "--frames", "60"]
+    code, _, err = interrupt(binary, folder, args)
+    if code == 0:
+        raise Failure("the interrupted --jobs exited 0:\n" + err)
+    for text in lines:
+        if not any(text in line for line in err.splitlines()):
+            raise Failure("the failure should say %r:\n%s" % (text, err))
+    finished = [k for k in (1, 2) if os.path.exists(os.path.join(folder, "%s.part-%d-of-2" % (out, k), "part.json"))]
+    if interrupt is kill_part and finished != [1]:
+        raise Failure("after part 2 was killed the finished parts are %s, expected part 1 kept" % finished)
+    if interrupt is kill_parent and finished == [1, 2]:
+        raise Failure("the parts ran on to their end after their parent was killed")
+    if damage:
+        os.remove(os.path.join(folder, "%s.part-1-of-2" % out, damage))
+        finished.remove(1)
+    _, err = render(binary, folder, args)
+    for k in (1, 2):
+        if ("part %d/2 is complete" % k in err) != (k in finished):
+            raise Failure("the second run should keep exactly the whole finished parts %s and say so:\n%s" % (
+                finished, err))
+    render(binary, folder, ["--render", "ref", "--frames", "60"])
+    names = frames_in(os.path.join(folder, "ref"))
+    if out.endswith(".mkv"):
+        video = decoded_frames(os.path.join(folder, out))
+        if len(video) != len(names) or any(frame != png_rgb(os.path.join(folder, "ref", name))
+                                           for frame, name in zip(video, names)):
+            raise Failure("%s run again does not decode to the %d frames of one process" % (out, len(names)))
+    else:
+        same_frames(os.path.join(folder, "ref"), names, os.path.join(folder, out), frames_in(os.path.join(folder, out)),
+                    "--jobs run again")
+    left = [name for name in os.listdir(folder) if name.startswith(out + ".")]
+    if left:
+        raise Failure("the successful run left %s" % left)
+
+
+def ended_scene(folder):
+    """The render scene with its script ending after 5 steps; its tweens go on moving."""
+    script = os.path.join(folder, "assets", "demo.script")
+    with open(script) as f:
+        text = f.read()
+    with open(script, "w") as f:
+        f.write(text.replace("delay 0.5\nexit\n", "delay 0.05\nexit\n", 1))
+
+
+def split_jobs(count):
+    def split(binary, folder, out, args):
+        return render(binary, folder, ["--render", out, "--jobs", str(count)] + args)
+    return split
+
+
+def split_parts(binary, folder, out, args):
+    err = ""
+    for k in (1, 2):
+        err += render(binary, folder, ["--render", out, "--part", "%d/2" % k] + args)[1]
+    return render(binary, folder, ["--join", out, out + ".part-1-of-2", out + ".part-2-of-2"])[1] + err
+
+
+def split_ranges(binary, folder, out, args):
+    return render(binary, folder, ["--render", out, "--range", "1:6"])[1] + \
+        render(binary, folder, ["--render", out, "--range", "7:12"])[1]
+
+
+def demo_lines(text):
+    """The demo's own log lines of a run's output, addresses left out."""
+    return [re.sub(r"0x[0-9a-f]+", "0x", line) for line in text.splitlines()
+            if line and not line.startswith("kestrune:") and "frame " not in line]
+
+
+def test_jobs_output(binary, folder):
+    """--jobs prints the demo's log lines where one process prints them, once, each on a line of its own."""
+    out, err = render(binary, folder, ["--render", "one", "--frames", "4"])
+    wanted = demo_lines(out)
+    if not wanted:
+        raise Failure("one process printed no log lines of the demo:\n" + out)
+    out, err = render(binary, folder, ["--render", "split", "--frames", "4", "--jobs", "2"])
+    if demo_lines(out) != wanted or demo_lines(err):
+        raise Failure("--jobs printed the log lines\n%s\non standard output and\n%s\non standard error; one "
+                      "process prints\n%s\non standard output" % (out, err, "\n".join(wanted)))
+    # On a terminal the progress line is ended before the log lines.
+    leader, follower = pty.openpty()
+    run = subprocess.Popen([os.path.abspath(binary), "--render", "tty", "--frames", "4", "--jobs", "2"], cwd=folder,
+                           env=dict(os.environ, ALSOFT_DRIVERS="null"), stdin=subprocess.DEVNULL, stdout=follower,
+                           stderr=follower)
+    os.close(follower)
+    shown = b""
+    while True:
+        try:
+            chunk = os.read(leader, 4096)
+        except OSError:
+            break
+        if not chunk:
+            break
+        shown += chunk
+    os.close(leader)
+    run.wait(timeout=120)
+    text = shown.decode(errors="replace").replace("\r\n", "\n")
+    first = wanted[0].split(" (0x")[0]
+    at = text.find(first)
+    if at < 0 or (at > 0 and text[at - 1] != "\n"):
+        raise Failure("on a terminal the log line %r does not start a line:\n%r" % (first, text[max(0, at - 120):at + 40]))
+
+
+# Split renders of the frames one process renders: (case, scene change, one process's arguments,
+# how it is split, the split's arguments, the frame count or None). A time is turned into frames
+# once, exactly; frames after the demo has ended are rendered as one process renders them; no
+# message names an option the user did not give.
+SPLIT_COUNTS = (("jobs_seconds", longer_scene, ["--seconds", "1.0083334"], split_jobs(2), ["--seconds", "1.0083334"], 61),
+                ("ended_jobs", ended_scene, ["--frames", "12"], split_jobs(2), ["--frames", "12"], 12),
+                ("ended_parts", ended_scene, ["--frames", "12"], split_parts, ["--frames", "12"], 12),
+                ("ended_range", ended_scene, ["--frames", "12"], split_ranges, [], 12),
+                # 5 frames to the end in 6 processes: some parts are empty.
+                ("ended_jobs_to_end", ended_scene, [], split_jobs(6), [], 5))
+
+
+def test_split_count(change, args, split, split_args, frames, binary, folder):
+    change(folder)
+    render(binary, folder, ["--render", "ref"] + args)
+    err = split(binary, folder, "out", split_args)
+    reference = frames_in(os.path.join(folder, "ref"))
+    if frames is not None and len(reference) != frames:
+        raise Failure("one process rendered %d frames, expected %d" % (len(reference), frames))
+    same_frames(os.path.join(folder, "ref"), reference, os.path.join(folder, "out"),
+                frames_in(os.path.join(folder, "out")), "%s %s" % (split.__name__, " ".join(split_args)))
+    if split is not split_parts and "--part" in err:
+        raise Failure("a message names --part, which was not given:\n" + err)
+
+
+# Ranges rendered one after another into one folder, in one process or with --jobs, with a
+# manifest: the folder and its manifest end up as those of one render of frames 1 to 30.
+RANGE_FILLS = (("range_jobs_fill", [["--range", "1:10"], ["--range", "11:20", "--jobs", "2"], ["--range", "21:30"]]),
+               ("range_manifest", [["--range", "21:30"], ["--range", "1:10"], ["--range", "11:20", "--jobs", "2"]]))
+
+
+def test_range_fill(runs, binary, folder):
+    render(binary, folder, ["--render", "whole", "--frames", "30", "--manifest"])
+    for args in runs:
+        render(binary, folder, ["--render", "out", "--manifest"] + args)
+    names = frames_in(os.path.join(folder, "whole"))
+    same_frames(os.path.join(folder, "whole"), names, os.path.join(folder, "out"), frames_in(os.path.join(folder, "out")),
+                "ranges into one folder")
+    if read(os.path.join(folder, "out.frames.sha256")) != read(os.path.join(folder, "whole.frames.sha256")):
+        raise Failure("the manifest of the ranges is not that of the whole render:\n%s" %
+                      read(os.path.join(folder, "out.frames.sha256")).decode())
+
+
 # Formats and scaling: (case, output, arguments, codec, width, height, frames).
 FORMATS = (("gif", "clip.gif", ["--size", "480x270", "--fps", "30"], "gif", 480, 270, 5),
            ("mov", "clip.mov", ["--size", "1280x720"], "prores", 1280, 720, 10),
@@ -545,6 +972,10 @@ def test_format(out, args, codec, width, height, frames, binary, folder):
                               stdout=subprocess.PIPE).stdout.decode().split()
         if len(names) != frames or size != [str(width), str(height)]:
             raise Failure("%s: %d frames of %s, expected %d of %dx%d" % (out, len(names), size, frames, width, height))
+        # The colour type in the PNG header: 2 is RGB, as full-size frames are.
+        if read(os.path.join(path, names[0]))[25] != 2:
+            raise Failure("%s: the frames are of PNG colour type %d, not RGB (2) as full-size frames" % (
+                out, read(os.path.join(path, names[0]))[25]))
         return
     result = subprocess.run(["ffprobe", "-v", "error", "-count_frames", "-select_streams", "v", "-show_entries",
                              "stream=codec_name,width,height,nb_read_frames", "-of", "json", path], check=True,
@@ -553,6 +984,47 @@ def test_format(out, args, codec, width, height, frames, binary, folder):
     got = (stream["codec_name"], stream["width"], stream["height"], int(stream["nb_read_frames"]))
     if got != (codec, width, height, frames):
         raise Failure("%s: %s, expected %s" % (out, got, (codec, width, height, frames)))
+
+
+# GIF timing as players read it (a delay under 2 hundredths of a second counts as 10): (case,
+# arguments, how long the clip must last).
+GIF_TIMING = (("gif_timing_60fps", ["--frames", "90"], 1.5),
+              ("gif_timing_30fps", ["--fps", "30", "--frames", "45"], 1.5),
+              ("gif_timing_jobs", ["--frames", "90", "--jobs", "2"], 1.5))
+
+
+def test_gif_timing(args, seconds, binary, folder):
+    render(binary, folder, ["--render", "clip.gif", "--size", "160x90"] + args)
+    got = duration(os.path.join(folder, "clip.gif"))
+    if abs(got - seconds) > 0.02:
+        raise Failure("%s: the GIF lasts %.3f s for players, not %.3f s" % (" ".join(args), got, seconds))
+
+
+# Colour tags that say how the picture was turned into YUV: (case, output). Frame 20's red and
+# green patches decoded with the matrix and range the file names come back as drawn.
+COLOUR_TAGS = (("colour_mp4", "c.mp4"), ("colour_webm", "c.webm"), ("colour_mov", "c.mov"))
+MATRIX = {"bt709": "bt709", "smpte170m": "bt601", "bt470bg": "bt601", "bt2020nc": "bt2020"}
+
+
+def test_colour_tags(out, binary, folder):
+    render(binary, folder, ["--render", out, "--frames", "20"])
+    path = os.path.join(folder, out)
+    result = subprocess.run(["ffprobe", "-v", "error", "-select_streams", "v", "-show_entries",
+                             "stream=color_space,color_range,color_primaries,color_transfer", "-of", "json", path],
+                            check=True, stdout=subprocess.PIPE)
+    tags = json.loads(result.stdout)["streams"][0]
+    if tags.get("color_space") not in MATRIX or tags.get("color_range") not in ("tv", "pc") or \
+            tags.get("color_primaries", "unknown") == "unknown" or tags.get("color_transfer", "unknown") == "unknown":
+        raise Failure("%s carries the colour tags %s" % (out, tags))
+    raw = subprocess.run(["ffmpeg", "-v", "error", "-i", path, "-vf", "select=eq(n\\,19),scale=in_color_matrix=%s:"
+                          "in_range=%s,format=rgb24" % (MATRIX[tags["color_space"]], tags["color_range"]),
+                          "-frames:v", "1", "-f", "rawvideo", "-"], check=True, stdout=subprocess.PIPE).stdout
+    image = (1920, raw)
+    # Flat patches away from edges, where a lossy codec keeps the colour.
+    for point, rgb, what in (((1800, 1000), RED, "the red patch"), ((1233, 250), GREEN, "the green block")):
+        got = pixel(image, *point)
+        if max(abs(a - b) for a, b in zip(got, rgb)) > 4:
+            raise Failure("%s decoded as its tags %s say: %s is %s, drawn %s" % (out, tags, what, got, rgb))
 
 
 def test_range_times(binary, folder):
@@ -570,7 +1042,8 @@ def cases():
     found = {"frames_to_end": test_frames_to_end, "frames_pixels": test_frames_pixels,
              "frames_replace": test_frames_replace, "video_sound": test_video_sound,
              "env_no_ffmpeg": test_env_no_ffmpeg, "scale_manifest": test_manifest,
-             "scale_range_times": test_range_times,
+             "scale_range_times": test_range_times, "scale_jobs_output": test_jobs_output,
+             "scale_parallel_ssh": test_parallel_ssh,
              "env_bad_extension": test_env_bad_extension, "env_dotted_folder": test_env_dotted_folder,
              "seek_scene": functools.partial(test_seek, seek_scene),
              "seek_trail": functools.partial(test_seek, seek_trail)}
@@ -588,6 +1061,18 @@ def cases():
         found["scale_" + name] = functools.partial(test_video_split, split, args)
     for name, change, args, error in JOIN_ERRORS:
         found["scale_" + name] = functools.partial(test_join_error, change, args, error)
+    for name, out, interrupt, lines, damage in JOBS_INTERRUPTED:
+        found["scale_" + name] = functools.partial(test_jobs_interrupted, out, interrupt, lines, damage)
+    for name, change, args, split, split_args, frames in SPLIT_COUNTS:
+        found["scale_" + name] = functools.partial(test_split_count, change, args, split, split_args, frames)
+    for name, runs in RANGE_FILLS:
+        found["scale_" + name] = functools.partial(test_range_fill, runs)
+    for name, out, fault, named in JOIN_FAULTS:
+        found["scale_" + name] = functools.partial(test_join_fault, out, fault, named)
+    for name, args, seconds in GIF_TIMING:
+        found["format_" + name] = functools.partial(test_gif_timing, args, seconds)
+    for name, out in COLOUR_TAGS:
+        found["format_" + name] = functools.partial(test_colour_tags, out)
     for name, out, args, codec, width, height, frames in FORMATS:
         found["format_" + name] = functools.partial(test_format, out, args, codec, width, height, frames)
     return found

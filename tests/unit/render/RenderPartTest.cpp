@@ -37,6 +37,8 @@ RenderPart somePart()
     part.music = true;
     part.songFailed = true;
     part.capped = true;
+    part.range = true;
+    part.samples = 36750;
     return part;
 }
 
@@ -65,6 +67,10 @@ TEST(RenderPart, WrittenAndReadBackTheSame)
     EXPECT_FALSE(read.muted);
     EXPECT_TRUE(read.songFailed);
     EXPECT_TRUE(read.capped);
+    EXPECT_TRUE(read.range);
+    EXPECT_EQ(read.samples, 36750);
+    // Written beside and renamed: nothing is left beside it.
+    EXPECT_FALSE(fs::exists(path + ".part"));
 
     std::ofstream(path) << "{\"demo\": \"abc\"}";
     EXPECT_FALSE(read.read(path, error));
@@ -81,7 +87,7 @@ TEST(RenderPart, PartsOfOtherRendersAreTold)
     };
     const Row rows[] = {
         // What only this part has does not matter.
-        {[](RenderPart& p) { p.part = 3; p.partFirst = 65; p.partLast = 95; p.frames = 31; p.music = false; }, ""},
+        {[](RenderPart& p) { p.part = 3; p.partFirst = 65; p.partLast = 95; p.frames = 31; p.music = false; p.samples = 1; }, ""},
         {[](RenderPart& p) { p.demo = "abd"; }, "they were rendered from different demos"},
         {[](RenderPart& p) { p.output = "frames"; }, "one is mp4, another frames"},
         {[](RenderPart& p) { p.fps = 60; }, "their --fps differs"},
@@ -92,6 +98,7 @@ TEST(RenderPart, PartsOfOtherRendersAreTold)
         {[](RenderPart& p) { p.first = 1; }, "they select different frames (--frames, --seconds or --range)"},
         {[](RenderPart& p) { p.last = 96; }, "they select different frames (--frames, --seconds or --range)"},
         {[](RenderPart& p) { p.endsWithDemo = false; }, "they select different frames (--frames, --seconds or --range)"},
+        {[](RenderPart& p) { p.range = false; }, "they select different frames (--frames, --seconds or --range)"},
         {[](RenderPart& p) { p.parts = 4; }, "one is a part of 3, another of 4"},
     };
     for (const Row& row : rows)
