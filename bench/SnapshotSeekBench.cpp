@@ -142,6 +142,7 @@ int main(int argc, char** argv)
     const double spacing = static_cast<double>(player.snapshotStore().spacing()) / 60.0;
     const double megabytes = static_cast<double>(player.snapshotStore().bytes()) / (1 << 20);
     const double residentAfter = residentMegabytes("VmRSS");
+    const double peakBeforeReloads = residentMegabytes("VmHWM");
 
     // Reloads at 9 minutes and the seeks back to its step: the script saved with a change to a
     // line the demo has not run yet (the closing words: snapshots before 9 minutes stay), then
@@ -173,8 +174,10 @@ int main(int argc, char** argv)
                 times.back(), exact ? "yes" : "no");
     std::printf("snapshots before the reload: %zu every %.1f s, %.1f MB of a %.0f MB budget\n",
                 kept, spacing, megabytes, static_cast<double>(budget >> 20));
-    std::printf("resident: %.0f MB before any snapshot, %.0f MB with them (%.0f MB more), at most %.0f MB\n",
-                residentBefore, residentAfter, residentAfter - residentBefore, residentMegabytes("VmHWM"));
+    std::printf("resident: %.0f MB before any snapshot, %.0f MB with them (%.0f MB more), at most %.0f MB "
+                "(%.0f MB until the reloads)\n",
+                residentBefore, residentAfter, residentAfter - residentBefore, residentMegabytes("VmHWM"),
+                peakBeforeReloads);
     std::printf("reload at 9 min of a line not run yet, back to its step: %.2f s (%zu snapshots kept)\n",
                 reloadAhead, keptAfter);
     std::printf("reload at 9 min of a line run since 8.7 s, back to its step: %.2f s\n", reloadRun);

@@ -1,5 +1,8 @@
 #include "effects/TextSystem.hpp"
 
+#include <functional>
+#include <string_view>
+
 #include "catalogs/CatalogJson.hpp"
 #include "effects/ParticleManager.hpp"
 
@@ -112,6 +115,25 @@ void TextSystem::restart()
     font = loadedFont;
     for (const auto& instance : instances)
         instance->restart();
+}
+
+std::shared_ptr<const sf::Font> TextSystem::saveFont(bool& copied)
+{
+    // Every glyph the instances draw lies on the page of their one character size; the cache
+    // places glyphs side by side there, so equal pages mean caches that draw alike.
+    const unsigned size = instances.empty() ? 0 : instances.front()->style.characterSize;
+    const sf::Image page = font.getTexture(size).copyToImage();
+    const sf::Vector2u extent = page.getSize();
+    const std::string_view bytes(reinterpret_cast<const char*>(page.getPixelsPtr()),
+                                 std::size_t(4) * extent.x * extent.y);
+    const std::size_t print = std::hash<std::string_view>()(bytes) ^ (std::size_t(extent.x) << 40) ^ extent.y;
+    copied = !savedFont || print != savedPage;
+    if (copied)
+    {
+        savedFont = std::make_shared<const sf::Font>(font);
+        savedPage = print;
+    }
+    return savedFont;
 }
 
 void TextSystem::draw(sf::RenderTarget& target) const

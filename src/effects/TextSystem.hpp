@@ -35,6 +35,12 @@ public:
     // Every instance idle and the font's glyph cache empty, as after parse.
     void restart();
 
+    // The font with its glyph cache as it is now, for restoreFont. The copy is shared with the
+    // last one saved while the cache has not changed since: glyphs arrive only with characters
+    // not shown before, so most saves cost nothing. `copied` says whether this one made a copy.
+    std::shared_ptr<const sf::Font> saveFont(bool& copied);
+    void restoreFont(const sf::Font& saved) { font = saved; }
+
     std::vector<std::unique_ptr<TextInstance>> instances;
     sf::Font font;
 
@@ -42,4 +48,7 @@ private:
     // The font as loaded, before any glyph was cached: glyphs are placed in the cache in the order
     // they are first asked for, so a fresh start begins from this one.
     sf::Font loadedFont;
+    // The last font saved and what its glyph page looked like then.
+    std::shared_ptr<const sf::Font> savedFont;
+    std::size_t savedPage = 0;
 };

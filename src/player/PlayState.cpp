@@ -12,12 +12,27 @@
 
 #include <SFML/Graphics/Texture.hpp>
 
+#include <algorithm>
+
+#include <malloc.h>
+
 namespace
 {
 using ContentKind = DrawTarget::Content;
 
 // What a buffer's or object's state costs besides its pixels.
 constexpr std::size_t ObjectBytes = sizeof(RenderBuffer) + 256;
+
+// The bytes the heap holds now (glibc; 0 elsewhere, where the parts' own count stands).
+std::size_t heapInUse()
+{
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || __GLIBC_MINOR__ >= 33)
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+#else
+    return 0;
+#endif
+}
 
 std::unique_ptr<SceneObject> copyOf(const SceneObject& object)
 {
@@ -60,6 +75,7 @@ void PlayState::writePixels(sf::RenderTexture& texture, const Content& content)
 
 void PlayState::capture(const SceneCanvas& sceneCanvas)
 {
+    const std::size_t heapBefore = heapInUse();
     GameCutscene& cutscene = GameCutscene::instance();
     size = sizeof(PlayState);
     stale = false;
@@ -137,7 +153,8 @@ void PlayState::capture(const SceneCanvas& sceneCanvas)
     texts.clear();
     for (const auto& entry : TextManager::instance().all())
     {
-        Text kept{entry.second->font, {}};
+        bool copied = false;
+        Text kept{entry.second->saveFont(copied), {}};
         for (const auto& instance : entry.second->instances)
         {
             kept.instances.push_back(*instance);
@@ -152,6 +169,11 @@ void PlayState::capture(const SceneCanvas& sceneCanvas)
     size += uniforms.size() * sizeof(float);
     random = Random::position();
     music = MusicManager::instance().position();
+    // Whatever the parts hold beyond their size (strings, vertex arrays, a glyph page copied on
+    // the graphics side) is only seen as the heap's growth.
+    const std::size_t heapAfter = heapInUse();
+    if (heapAfter > heapBefore)
+        size = std::max(size, heapAfter - heapBefore);
 }
 
 void PlayState::restore(SceneCanvas& sceneCanvas) const
@@ -246,7 +268,7 @@ void PlayState::restore(SceneCanvas& sceneCanvas) const
         if (t >= texts.size())
             break;
         const Text& kept = texts[t++];
-        entry.second->font = kept.font;
+        entry.second->restoreFont(*kept.font);
         for (std::size_t i = 0; i < kept.instances.size() && i < entry.second->instances.size(); ++i)
             *entry.second->instances[i] = kept.instances[i];
     }

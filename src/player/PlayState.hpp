@@ -54,7 +54,8 @@ public:
 
     // No target's content is unknown: a seek from here may draw every step.
     bool fullyKnown() const { return !stale; }
-    // Memory this state holds, in bytes (pixels, particles and the rest, roughly).
+    // Memory this state holds, in bytes: what the heap grew by while it was taken (pixels, glyph
+    // pages, particles, strings and the rest), at least what its parts add up to.
     std::size_t bytes() const { return size; }
 
     PlayerFields player;
@@ -83,7 +84,7 @@ private:
     };
     struct Text
     {
-        sf::Font font;
+        std::shared_ptr<const sf::Font> font; // shared with other states while its glyphs are the same
         std::vector<TextInstance> instances;
     };
 

@@ -25,6 +25,7 @@
 #include <filesystem>
 #include <string_view>
 #include <iostream>
+#include <malloc.h>
 
 static_assert(FrameTimer::StepsPerSecond == SongAnalysis::FramesPerSecond &&
                   FrameTimer::StepsPerSecond == TempoGrid::StepsPerSecond,
@@ -439,6 +440,13 @@ bool Player::seekTo(long step)
 
 void Player::keepSnapshots(std::size_t bytes)
 {
+#ifdef M_MMAP_THRESHOLD
+    // Snapshots come and go in blocks of megabytes (pixels, glyph pages): mapped one by one, each
+    // goes back to the system when its snapshot goes, so the budget holds as resident memory.
+    // (A fixed threshold also stops the heap from taking such blocks in after the first is freed.)
+    if (bytes > 0)
+        mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+#endif
     snapshots.setBudget(bytes);
     trackLines();
 }

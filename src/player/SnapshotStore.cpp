@@ -1,5 +1,7 @@
 #include "player/SnapshotStore.hpp"
 
+#include <malloc.h>
+
 void SnapshotStore::setBudget(std::size_t bytes)
 {
     limit = bytes;
@@ -70,6 +72,8 @@ void SnapshotStore::clear()
 
 void SnapshotStore::thin()
 {
+    if (used <= limit)
+        return;
     while (used > limit && !states.empty())
     {
         every *= 2;
@@ -84,4 +88,9 @@ void SnapshotStore::thin()
             it = states.erase(it);
         }
     }
+#ifdef __GLIBC__
+    // What the snapshots that went held in small pieces goes back to the system too, not only
+    // their mapped blocks: the budget is one of resident memory.
+    malloc_trim(0);
+#endif
 }

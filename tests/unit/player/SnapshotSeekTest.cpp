@@ -205,6 +205,35 @@ std::string replacedOnce(std::string text, const std::string& from, const std::s
 }
 } // namespace
 
+// The snapshots' budget holds for the memory the process holds: what they add to the resident
+// size stays within it (with a little room for what the heap keeps around). The bundled demo's
+// text makes the fonts' glyph pages part of every snapshot.
+TEST(SnapshotSeek, TheBudgetHoldsAsResidentMemory)
+{
+    const DemoCopy demo("kestrune-snapshot-budget");
+    Player app;
+    ASSERT_TRUE(loadsCleanly(app));
+    auto residentBytes = [] {
+        std::ifstream status("/proc/self/statm");
+        std::size_t pages = 0, resident = 0;
+        status >> pages >> resident;
+        return resident * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    };
+    // Everything but the snapshots once (glyphs, caches, the driver's own), then with them.
+    capture([&] { app.seekTo(1300); });
+    app.rewind();
+    const std::size_t before = residentBytes();
+    const std::size_t budget = std::size_t(24) << 20;
+    app.keepSnapshots(budget);
+    capture([&] { app.seekTo(1300); });
+    const std::size_t grown = residentBytes() - std::min(before, residentBytes());
+    EXPECT_LE(app.snapshotStore().bytes(), budget);
+    EXPECT_GE(app.snapshotStore().count(), 4u);
+    EXPECT_LE(grown, budget + (std::size_t(16) << 20)) << "snapshots: " << app.snapshotStore().count() << ", "
+                                                        << app.snapshotStore().bytes() << " bytes counted";
+    app.keepSnapshots(0);
+}
+
 // After a saved script, the snapshots of the steps it cannot change stay, and a seek that starts
 // from one lands where a seek from step 0 of the saved version lands (state, pixels, the frames
 // after); a save that changes what ran early leaves none. Lines inserted, removed and changed at
