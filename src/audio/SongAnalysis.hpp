@@ -1,6 +1,7 @@
 #pragma once
 
 #include "audio/MusicFrame.hpp"
+#include "motion/StepRate.hpp"
 
 #include <cstdint>
 #include <string>
@@ -17,7 +18,7 @@ class SongAnalysis
 {
 public:
     static constexpr int FftSize = 2048;
-    static constexpr int FramesPerSecond = 60;
+    static constexpr int FramesPerSecond = StepRate::StepsPerSecond;
     // Band bounds in Hz: bass [BassFrom, MidFrom), mid [MidFrom, TrebleFrom), treble
     // [TrebleFrom, TrebleTo) (bins above the song's Nyquist frequency are left out).
     static constexpr double BassFrom = 20.0;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "motion/StepRate.hpp"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -10,7 +12,7 @@
 class SongEnvelope
 {
 public:
-    static constexpr int FramesPerSecond = 60;
+    static constexpr int FramesPerSecond = StepRate::StepsPerSecond;
 
     // Decodes the file; false when it cannot be read (the envelope is then silent).
     bool load(const std::string& path);

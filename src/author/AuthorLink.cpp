@@ -4,6 +4,7 @@
 #include "catalogs/DemoPaths.hpp"
 #include "cutscene/GameCutscene.hpp"
 #include "link/LinkRequest.hpp"
+#include "motion/StepRate.hpp"
 #include "player/FrameTimer.hpp"
 #include "player/Player.hpp"
 #include "player/StartPoint.hpp"
@@ -15,13 +16,6 @@
 
 namespace
 {
-std::string secondsText(long step)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%.3f s", static_cast<double>(step) / FrameTimer::StepsPerSecond);
-    return text;
-}
-
 // The nearest label at or above a stored line, or null.
 const std::string* labelAbove(const Script& script, int line)
 {
@@ -154,7 +148,7 @@ std::string AuthorLink::answer(const std::string& line, const std::function<void
     using Carry = Transport::Request::Kind;
     const LinkRequest request = LinkRequest::read(line);
     const long step = player.steps();
-    const std::string endText = "the demo has ended at step " + std::to_string(step) + " (" + secondsText(step) + ")";
+    const std::string endText = "the demo has ended at step " + std::to_string(step) + " (" + StepRate::stepText(step) + ")";
     switch (request.kind)
     {
     case Kind::Invalid: return refused(request.error);
@@ -205,9 +199,9 @@ std::string AuthorLink::answer(const std::string& line, const std::function<void
     // Short of the target while the demo still runs: the author's Escape stopped the seek.
     if (player.steps() != target && player.running())
         return refused("the seek was stopped (Escape) at step " + std::to_string(player.steps()) + " (" +
-                       secondsText(player.steps()) + "), before step " + std::to_string(target));
+                       StepRate::stepText(player.steps()) + "), before step " + std::to_string(target));
     if (player.steps() != target)
-        return refused("the demo ends at step " + std::to_string(player.steps()) + " (" + secondsText(player.steps()) +
+        return refused("the demo ends at step " + std::to_string(player.steps()) + " (" + StepRate::stepText(player.steps()) +
                        "), before step " + std::to_string(target));
     return ok();
 }

@@ -9,6 +9,7 @@
 #include "cutscene/GameCutscene.hpp"
 #include "effects/ParticleManager.hpp"
 #include "effects/TextManager.hpp"
+#include "motion/StepRate.hpp"
 #include "script/Problem.hpp"
 #include "script/Script.hpp"
 
@@ -29,13 +30,6 @@ namespace
 constexpr std::size_t LongestShownLine = 72;
 // The panel's key for why --start could not land (no file has this name).
 const char* const StartKey = "--start";
-
-std::string secondsText(long step)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%.3f s", static_cast<double>(step) / FrameTimer::StepsPerSecond);
-    return text;
-}
 
 // "command a, b, c" as the author wrote it (quotes aside), cut to fit the overlay.
 std::string lineText(const ScriptLine& line)
@@ -345,8 +339,8 @@ void AuthorMode::showProgress(sf::RenderWindow& window)
     char percent[32];
     std::snprintf(percent, sizeof percent, "%.0f%%", 100.0 * std::min(std::max(done, 0.f), 1.f));
     const std::vector<std::string> lines = {
-        "seeking to " + secondsText(seekTarget) + " (step " + std::to_string(seekTarget) + ")",
-        "at " + secondsText(at) + " (step " + std::to_string(at) + ")   " + percent,
+        "seeking to " + StepRate::stepText(seekTarget) + " (step " + std::to_string(seekTarget) + ")",
+        "at " + StepRate::stepText(at) + " (step " + std::to_string(at) + ")   " + percent,
         seekStopped ? "stopped: landing exactly here" : "Escape stops the seek here"};
     // Over the last picture shown.
     if (picture)
@@ -574,7 +568,7 @@ void AuthorMode::seekLabel(int direction)
         seek(target);
     else
         std::cout << "author: no label of the main flow " << (direction < 0 ? "before " : "after ")
-                  << secondsText(player.steps()) << " (step " << player.steps() << ")" << std::endl;
+                  << StepRate::stepText(player.steps()) << " (step " << player.steps() << ")" << std::endl;
 }
 
 long AuthorMode::knownSteps() const
@@ -702,7 +696,7 @@ void AuthorMode::drawFrame(sf::RenderWindow& window)
 std::vector<std::string> AuthorMode::statusLines() const
 {
     std::vector<std::string> lines;
-    std::string state = secondsText(player.steps()) + "   step " + std::to_string(player.steps()) + "   " +
+    std::string state = StepRate::stepText(player.steps()) + "   step " + std::to_string(player.steps()) + "   " +
                         (transport.paused ? "paused" : "playing") + "   " + transport.speedText();
     const TempoGrid::BarBeat bar = tempoGrid().barBeatAt(player.steps(), gridAnchor());
     state += "   bar " + std::to_string(bar.bar) + ":" + std::to_string(bar.beat);
@@ -713,9 +707,9 @@ std::vector<std::string> AuthorMode::statusLines() const
         lines.push_back("reloading...");
     lines.push_back(positionLine());
     if (transport.hasLoop())
-        lines.push_back("loop " + secondsText(transport.loopStart) + " to " + secondsText(transport.loopEnd));
+        lines.push_back("loop " + StepRate::stepText(transport.loopStart) + " to " + StepRate::stepText(transport.loopEnd));
     else if (transport.loopStart >= 0)
-        lines.push_back("loop from " + secondsText(transport.loopStart) + " (L again marks its end)");
+        lines.push_back("loop from " + StepRate::stepText(transport.loopStart) + " (L again marks its end)");
     char timing[96];
     std::snprintf(timing, sizeof timing, "frame %.1f ms   behind real time %.0f%% of frames", lastFrameSeconds * 1000.0,
                   stats.frames ? 100.0 * static_cast<double>(stats.behind) / static_cast<double>(stats.frames) : 0.0);

@@ -1,6 +1,6 @@
 #include "author/LabelList.hpp"
 
-#include "player/FrameTimer.hpp"
+#include "motion/StepRate.hpp"
 
 #include <algorithm>
 #include <cstdio>
@@ -11,10 +11,7 @@ std::string whenText(long step)
 {
     if (step < 0)
         return "not reached";
-    char when[64];
-    std::snprintf(when, sizeof when, "%.3f s (step %ld)", static_cast<double>(step) / FrameTimer::StepsPerSecond,
-                  step);
-    return when;
+    return StepRate::stepText(step) + " (step " + std::to_string(step) + ")";
 }
 } // namespace
 

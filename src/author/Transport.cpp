@@ -1,5 +1,6 @@
 #include "author/Transport.hpp"
 
+#include "motion/StepRate.hpp"
 #include "player/FrameTimer.hpp"
 
 #include <algorithm>
@@ -116,16 +117,12 @@ bool Transport::setLoop(long from, long to)
 
 std::string Transport::loopLine() const
 {
-    char text[128];
-    const auto seconds = [](long step) { return static_cast<double>(step) / FrameTimer::StepsPerSecond; };
     if (hasLoop())
-        std::snprintf(text, sizeof text, "author: loop %.3f s to %.3f s (steps %ld to %ld)", seconds(loopStart),
-                      seconds(loopEnd), loopStart, loopEnd);
-    else if (loopStart >= 0)
-        std::snprintf(text, sizeof text, "author: loop from %.3f s (step %ld)", seconds(loopStart), loopStart);
-    else
-        std::snprintf(text, sizeof text, "author: no loop");
-    return text;
+        return "author: loop " + StepRate::stepText(loopStart) + " to " + StepRate::stepText(loopEnd) + " (steps " +
+               std::to_string(loopStart) + " to " + std::to_string(loopEnd) + ")";
+    if (loopStart >= 0)
+        return "author: loop from " + StepRate::stepText(loopStart) + " (step " + std::to_string(loopStart) + ")";
+    return "author: no loop";
 }
 
 long Transport::loopReturn(long step) const
@@ -155,10 +152,8 @@ std::string Transport::stateLine(long step) const
 
 std::string Transport::stateText(long step) const
 {
-    char text[96];
-    std::snprintf(text, sizeof text, "%s at %.3f s (step %ld)", paused ? "paused" : "playing",
-                  static_cast<double>(step) / FrameTimer::StepsPerSecond, step);
-    std::string line = text;
+    std::string line = std::string(paused ? "paused" : "playing") + " at " + StepRate::stepText(step) + " (step " +
+                       std::to_string(step) + ")";
     if (!atNormalSpeed())
         line += ", speed " + speedText();
     return line;

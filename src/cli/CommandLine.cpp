@@ -183,7 +183,7 @@ const std::string& CommandLine::usage()
 
 const char* CommandLine::version()
 {
-    return "kestrune 0.2.0";
+    return "kestrune " KESTRUNE_VERSION;
 }
 
 bool CommandLine::parse(int argc, const char* const* argv, std::string& error)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "motion/StepRate.hpp"
+
 #include <string>
 #include <vector>
 
@@ -21,7 +23,7 @@ public:
     std::string renderOut;     // --render OUT; empty = play
     long frames = -1;          // --frames N; -1 = until the demo ends
     double seconds = -1.0;     // --seconds S; -1 = until the demo ends
-    int fps = 60;              // --fps 60|30
+    int fps = StepRate::StepsPerSecond; // --fps 60|30
     long rangeFirst = -1;      // --range A:B, in frames of the render (times converted); -1 = none
     long rangeLast = -1;       //   B; -1 = until the demo ends
     int part = 0;              // --part K/N: K; 0 = none

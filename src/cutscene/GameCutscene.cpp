@@ -2,6 +2,7 @@
 
 #include "cutscene/CutsceneCommands.hpp"
 #include "motion/Tween.hpp"
+#include "scene/SceneCanvas.hpp"
 #include "script/ScriptParams.hpp"
 
 #include <algorithm>
@@ -10,8 +11,8 @@
 
 namespace
 {
-constexpr int DefaultBufferWidth = 1920;
-constexpr int DefaultBufferHeight = 1080;
+constexpr int DefaultBufferWidth = SceneCanvas::Width;
+constexpr int DefaultBufferHeight = SceneCanvas::Height;
 
 // The easing constants are the curves' names after this prefix ("%ease_in_sine").
 const char* const EasingPrefix = "%ease_";

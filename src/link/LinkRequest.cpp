@@ -108,11 +108,11 @@ LinkRequest LinkRequest::read(const std::string& line)
         if (to == "time")
         {
             if (!where.is_number() || !std::isfinite(where.get<double>()) || where.get<double>() < 0.0 ||
-                where.get<double>() * 60.0 > static_cast<double>(LongestStep))
+                where.get<double>() * StepRate::StepsPerSecond > static_cast<double>(LongestStep))
                 return refused("seek time takes a number of seconds from 0 to 86400, not " + shown(where));
             request.kind = Kind::SeekTime;
             request.seconds = where.get<double>();
-            request.step = std::lround(request.seconds * 60.0);
+            request.step = std::lround(request.seconds * StepRate::StepsPerSecond);
         }
         else if (to == "step")
         {

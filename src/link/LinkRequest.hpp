@@ -1,5 +1,7 @@
 #pragma once
 
+#include "motion/StepRate.hpp"
+
 #include <string>
 
 // One request line of author mode's control channel, read without trusting it: a JSON object
@@ -12,7 +14,7 @@ public:
     // A request line longer than this is refused without being read.
     static constexpr std::size_t LongestLine = 4096;
     // Times and steps past this many steps (a day) are refused as nonsense.
-    static constexpr long LongestStep = 24L * 60L * 60L * 60L;
+    static constexpr long LongestStep = 24L * 60L * 60L * StepRate::StepsPerSecond;
 
     enum class Kind
     {

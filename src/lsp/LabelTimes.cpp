@@ -2,6 +2,7 @@
 
 #include "lsp/DemoFolder.hpp"
 #include "lsp/LineMap.hpp"
+#include "motion/StepRate.hpp"
 
 #include <cerrno>
 #include <csignal>
@@ -17,9 +18,8 @@ std::string describe(const nlohmann::json& entry)
 {
     if (!entry.value("reached", false))
         return "never reached";
-    char text[64];
-    std::snprintf(text, sizeof text, "%.3f s (step %ld)", entry.value("seconds", 0.0), entry.value("step", 0L));
-    return text;
+    return StepRate::secondsText(entry.value("seconds", 0.0)) + " (step " + std::to_string(entry.value("step", 0L)) +
+           ")";
 }
 } // namespace
 

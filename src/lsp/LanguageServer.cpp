@@ -190,7 +190,7 @@ Json LanguageServer::initialize(const Json& params)
               {"foldingRangeProvider", true},
               {"inlayHintProvider", true},
               {"codeLensProvider", {{"resolveProvider", false}}}}},
-            {"serverInfo", {{"name", "kestrune"}, {"version", "0.2.0"}}}};
+            {"serverInfo", {{"name", "kestrune"}, {"version", KESTRUNE_VERSION}}}};
 }
 
 Json LanguageServer::shutdown(const Json&)

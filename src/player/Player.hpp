@@ -35,8 +35,8 @@ class Player
 
 public:
     // The demo's picture.
-    static constexpr unsigned Width = 1920;
-    static constexpr unsigned Height = 1080;
+    static constexpr unsigned Width = SceneCanvas::Width;
+    static constexpr unsigned Height = SceneCanvas::Height;
 
     Player() = default;
     Player(const Player&) = delete;

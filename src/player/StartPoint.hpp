@@ -1,5 +1,7 @@
 #pragma once
 
+#include "motion/StepRate.hpp"
+
 #include <string>
 
 // Where --start asks the demo to begin: a value that reads wholly as a number is a time in
@@ -8,7 +10,7 @@ class StartPoint
 {
 public:
     // A fast-forward to a label gives up after this much demo time.
-    static constexpr long MaxSteps = 60L * 60L * 60L;
+    static constexpr long MaxSteps = 60L * 60L * StepRate::StepsPerSecond;
 
     explicit StartPoint(const std::string& text);
 

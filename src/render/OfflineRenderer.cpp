@@ -1,6 +1,7 @@
 #include "render/OfflineRenderer.hpp"
 
 #include "catalogs/MusicManager.hpp"
+#include "motion/StepRate.hpp"
 #include "player/Player.hpp"
 #include "player/StartPoint.hpp"
 #include "render/Ffmpeg.hpp"
@@ -35,14 +36,6 @@ using Clock = std::chrono::steady_clock;
 double secondsSince(Clock::time_point start)
 {
     return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-std::string clockText(double seconds)
-{
-    const long total = static_cast<long>(seconds);
-    char text[32];
-    std::snprintf(text, sizeof text, "%ld:%02ld", total / 60, total % 60);
-    return text;
 }
 } // namespace
 
@@ -492,11 +485,11 @@ void OfflineRenderer::showProgress(long frames, long steps, double elapsed, bool
     if (target > 0)
         used += std::snprintf(line + used, sizeof line - used, "/%ld", target);
     used += std::snprintf(line + used, sizeof line - used, "  demo %s.%02ld  %.1f fps",
-                          clockText(static_cast<double>(steps) / FrameTimer::StepsPerSecond).c_str(),
+                          StepRate::clockText(static_cast<double>(steps) / FrameTimer::StepsPerSecond).c_str(),
                           (steps % FrameTimer::StepsPerSecond) * 100 / FrameTimer::StepsPerSecond, fps);
     if (target > 0 && fps > 0.0)
         used += std::snprintf(line + used, sizeof line - used, "  ETA %s",
-                              clockText(static_cast<double>(target - frames) / fps).c_str());
+                              StepRate::clockText(static_cast<double>(target - frames) / fps).c_str());
     std::snprintf(line + used, sizeof line - used, "    %s", last ? "\n" : "");
     std::fputs(line, stderr);
     std::fflush(stderr);

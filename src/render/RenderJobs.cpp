@@ -1,5 +1,6 @@
 #include "render/RenderJobs.hpp"
 
+#include "motion/StepRate.hpp"
 #include "render/RenderJoin.hpp"
 #include "render/RenderPart.hpp"
 
@@ -27,14 +28,6 @@ extern char** environ;
 namespace
 {
 using Clock = std::chrono::steady_clock;
-
-std::string clockText(double seconds)
-{
-    const long total = static_cast<long>(seconds);
-    char text[32];
-    std::snprintf(text, sizeof text, "%ld:%02ld", total / 60, total % 60);
-    return text;
-}
 
 // The fd a part reports its progress on.
 constexpr int ProgressFd = 3;
@@ -350,7 +343,7 @@ void RenderJobs::showProgress(long frames, long total, double elapsed, bool last
     used += std::snprintf(line + used, sizeof line - used, "  %.1f fps  %d processes", fps, jobs);
     if (total > 0 && fps > 0.0)
         used += std::snprintf(line + used, sizeof line - used, "  ETA %s",
-                              clockText(static_cast<double>(total - frames) / fps).c_str());
+                              StepRate::clockText(static_cast<double>(total - frames) / fps).c_str());
     std::snprintf(line + used, sizeof line - used, "    %s", last ? "\n" : "");
     std::fputs(line, stderr);
     std::fflush(stderr);

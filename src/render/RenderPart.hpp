@@ -1,5 +1,7 @@
 #pragma once
 
+#include "motion/StepRate.hpp"
+
 #include <string>
 
 // What a --part render leaves beside its frames or video (part.json in the part's folder): the
@@ -22,7 +24,7 @@ struct RenderPart
     // The whole render's settings.
     std::string demo;
     std::string output; // "frames", "mp4", ...
-    int fps = 60;
+    int fps = StepRate::StepsPerSecond;
     std::string size;
     std::string start;
     bool drawAll = false;

@@ -13,6 +13,10 @@ class RenderBuffer;
 class SceneCanvas
 {
 public:
+    // The demo's picture, which a new buffer also takes.
+    static constexpr unsigned Width = 1920;
+    static constexpr unsigned Height = 1080;
+
     SceneCanvas();
     ~SceneCanvas();
     SceneCanvas(const SceneCanvas&) = delete;

@@ -1,6 +1,7 @@
 #include "timeline/LabelTimeline.hpp"
 
 #include "catalogs/DemoPaths.hpp"
+#include "motion/StepRate.hpp"
 #include "player/FrameTimer.hpp"
 #include "player/Player.hpp"
 #include "player/StartPoint.hpp"
@@ -16,13 +17,6 @@
 
 namespace
 {
-std::string seconds(long step)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%.3f s", static_cast<double>(step) / FrameTimer::StepsPerSecond);
-    return text;
-}
-
 // The seek's own line for a label it does not reach goes nowhere: the timeline says it.
 class QuietErrors
 {
@@ -82,13 +76,13 @@ void LabelTimeline::print(std::ostream& out) const
         name.resize(width + 2, ' ');
         out << name
             << (arrival.step < 0 ? std::string("never reached")
-                                 : seconds(arrival.step) + " (step " + std::to_string(arrival.step) + ")")
+                                 : StepRate::stepText(arrival.step) + " (step " + std::to_string(arrival.step) + ")")
             << "  " << DemoPaths::Script << ":" << arrival.line << "\n";
     }
     if (length < 0)
         out << "length: plays on past the first hour\n";
     else
-        out << "length: " << seconds(length) << " (" << length << " steps)\n";
+        out << "length: " << StepRate::stepText(length) << " (" << length << " steps)\n";
 }
 
 nlohmann::json LabelTimeline::json() const
