@@ -161,8 +161,13 @@ const std::string& CommandLine::usage()
         described("--manifest", "with --render: write the SHA-256 of every frame's pixels to OUT.frames.sha256") +
         std::string("  --snapshot-memory MB   with --author: memory for the snapshots that make seeks\n"
                     "                         start near their step (default 1024)\n"
-                    "  --stats                print frame-time figures at exit\n"
-                    "  --draw-all             draw every pass, also those that cannot change a pixel\n"
+                    "  --stats                print frame-time figures and the five costliest lines\n"
+                    "                         at exit\n") +
+        described("--profile OUT.json", "write where each frame's time goes (script lines, passes, the display) "
+                                        "as a trace that trace viewers open, at exit") +
+        described("--budget MS", "with --author: the frame time over which the timeline marks a step (default "
+                                 "16.67, a sixtieth of a second)") +
+        std::string("  --draw-all             draw every pass, also those that cannot change a pixel\n"
                     "                         (to check that leaving them out changes nothing)\n"
                     "  --list-commands        print the script's commands with their parameters\n"
                     "                         (name:kind, [optional=default]) and exit\n"
@@ -273,6 +278,28 @@ bool CommandLine::parse(int argc, const char* const* argv, std::string& error)
                 return false;
             }
             renderOut = value;
+        }
+        else if (name == "--profile")
+        {
+            if (!takeValue())
+                return false;
+            if (value.empty() || std::filesystem::path(value).filename().empty())
+            {
+                error = "option --profile needs the name of a file to write the trace to";
+                return false;
+            }
+            profileOut = value;
+        }
+        else if (name == "--budget")
+        {
+            if (!takeValue())
+                return false;
+            if (!parseSeconds(value, budgetMs))
+            {
+                error = "option --budget needs a positive number of milliseconds, not '" + value + "'";
+                return false;
+            }
+            budgetGiven = true;
         }
         else if (name == "--snapshot-memory")
         {
@@ -398,6 +425,21 @@ bool CommandLine::parse(int argc, const char* const* argv, std::string& error)
     if (send && (argc != 4))
     {
         error = "--send DIR REQUEST takes no other options";
+        return false;
+    }
+    if (budgetGiven && !author)
+    {
+        error = "--budget goes with --author";
+        return false;
+    }
+    if (!profileOut.empty() && (check || timeline || lsp || listCommands || send || !joinOut.empty()))
+    {
+        error = "--profile goes with playing, --render or --author";
+        return false;
+    }
+    if (!profileOut.empty() && jobs > 0)
+    {
+        error = "--profile cannot be combined with --jobs: the trace is of one process";
         return false;
     }
     // Without author mode nothing keeps snapshots: saying so beats ignoring the option.

@@ -3,6 +3,7 @@
 #include "cutscene/DrawTracker.hpp"
 #include "effects/ParticleSystem.hpp"
 #include "motion/Tween.hpp"
+#include "profile/LineSource.hpp"
 #include "scene/RenderBuffer.hpp"
 #include "scene/SceneObject.hpp"
 #include "script/GameEntity.hpp"
@@ -22,7 +23,7 @@ class ScreenFade;
 
 // The one scene the demo script drives: owns the script, its interpreter, the named scene
 // objects and render buffers, binds catalog particle systems, and performs every scene command.
-class GameCutscene : public GameEntity
+class GameCutscene : public GameEntity, public LineSource
 {
 public:
     static GameCutscene& instance();
@@ -37,6 +38,9 @@ public:
     static std::string easingConstant(const EasingCurve& curve);
 
     void update(float dt);
+    // The profiler's name of a stored line: file:line and the line as written; what a drawing
+    // line draws into, with and through (buffer, object, shader) goes with it.
+    void describeLine(int line, Profiler::Name& out) override;
     void clearScene();
     bool loadScript(const std::string& path);
     // As right after start-up's load, without reading the script again: the scene cleared, the
