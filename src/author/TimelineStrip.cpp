@@ -152,7 +152,7 @@ void TimelineStrip::setBudget(double seconds)
 bool TimelineStrip::overBudget(long step) const
 {
     return step >= 0 && static_cast<std::size_t>(step) < frameTimes.size() &&
-           static_cast<double>(frameTimes[static_cast<std::size_t>(step)]) > budgetSeconds;
+           frameTimes[static_cast<std::size_t>(step)] > static_cast<float>(budgetSeconds);
 }
 
 void TimelineStrip::record(long step, float level)
