@@ -57,7 +57,7 @@ void writeMicros(std::FILE* out, std::int64_t ns)
 
 const char* Profiler::trackName(int track)
 {
-    static const char* const Names[TrackCount] = {"step", "render", "post", "display wait", "read-back and encoding",
+    static const char* const Names[TrackCount] = {"render", "step", "post", "display wait", "read-back and encoding",
                                                  "gpu"};
     return track >= 0 && track < TrackCount ? Names[track] : "";
 }
@@ -334,16 +334,15 @@ bool Profiler::writeTrace(const std::string& path, std::string& error) const
         std::int64_t duration;
         std::uint32_t name;
         std::uint8_t track;
-        const Event* source;
     };
     std::vector<Row> rows;
     rows.reserve(stored * 2);
     for (std::size_t i = 0; i < stored; ++i)
     {
         const Event& kept = event(i);
-        rows.push_back({kept.start, kept.duration, kept.name, kept.track, &kept});
+        rows.push_back({kept.start, kept.duration, kept.name, kept.track});
         if (kept.gpuDuration >= 0)
-            rows.push_back({kept.gpuStart, kept.gpuDuration, kept.name, Gpu, &kept});
+            rows.push_back({kept.gpuStart, kept.gpuDuration, kept.name, Gpu});
     }
     std::sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) {
         if (a.track != b.track)
@@ -400,15 +399,8 @@ bool Profiler::writeTrace(const std::string& path, std::string& error) const
         writeMicros(out, row.start - origin);
         std::fputs(",\"dur\":", out);
         writeMicros(out, row.duration);
-        std::fprintf(out, ",\"pid\":1,\"tid\":%d,\"args\":{\"frame\":%u", row.track + 1, row.source->frame);
-        if (row.track != Gpu && row.source->gpuDuration >= 0)
-        {
-            std::fputs(",\"gpu_us\":", out);
-            writeMicros(out, row.source->gpuDuration);
-        }
-        if (!named.args.empty())
-            std::fprintf(out, ",%s", named.args.c_str());
-        std::fputs("}}", out);
+        // The args are the line's own, the same in every frame, so that viewers group by them.
+        std::fprintf(out, ",\"pid\":1,\"tid\":%d,\"args\":{%s}}", row.track + 1, named.args.c_str());
     }
     std::fputs("\n],\n\"displayTimeUnit\":\"ms\",\n\"metadata\":{\"clock\":", out);
     writeString(out, clockText());

@@ -18,11 +18,11 @@ class LineSource;
 class Profiler
 {
 public:
-    // The trace's threads: one per kind of work.
+    // The trace's threads: one per kind of work (the render first: viewers open the first).
     enum Track : std::uint8_t
     {
-        Step,
         Render,
+        Step,
         Post,
         Display,
         Output,

@@ -200,7 +200,29 @@ def case_author_panel(binary):
     shutil.rmtree(folder)
 
 
-CASES = {"render": case_render, "cpu_only": case_cpu_only, "play_stats": case_play_stats,
+def case_viewer(binary):
+    """The trace opens in a real viewer (speedscope, offline, in headless Chromium): the
+    screenshot shows the render thread's scopes, not the viewer's empty page."""
+    folder = demo()
+    run(binary, folder, ["--render", "out", "--frames", "10", "--profile", "trace.json"])
+    shot = os.path.join(folder, "shot.png")
+    done = subprocess.run([sys.executable, os.path.join(REPO, "tools", "trace_screenshot.py"),
+                           os.path.join(folder, "trace.json"), shot], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                          timeout=600)
+    if done.returncode != 0:
+        raise Failure("trace_screenshot.py: exit %d\n%s" % (done.returncode, done.stdout.decode()))
+    # The viewer's empty page is white and grey; the scopes of the first thread are drawn in
+    # colour across its top rows.
+    saturation = float(subprocess.run(["convert", shot, "-crop", "1600x160+0+30", "+repage", "-colorspace", "HSL",
+                                       "-channel", "G", "-separate", "-format", "%[fx:mean]", "info:"],
+                                      check=True, stdout=subprocess.PIPE).stdout.decode())
+    if saturation < 0.02:
+        raise Failure("the screenshot shows no scopes (mean saturation %.4f): %s" % (saturation, shot))
+    print("viewer: the screenshot's top rows have a mean saturation of %.3f" % saturation)
+    shutil.rmtree(folder)
+
+
+CASES = {"viewer": case_viewer, "render": case_render, "cpu_only": case_cpu_only, "play_stats": case_play_stats,
          "author_panel": case_author_panel}
 
 
