@@ -9,6 +9,7 @@
 #include "script/ScriptParams.hpp"
 
 #include <algorithm>
+#include <cstring>
 #include <iostream>
 #include <vector>
 
@@ -116,6 +117,8 @@ std::string GameCutscene::easingConstant(const EasingCurve& curve)
 
 namespace
 {
+const char* const ParticlesPrefix = "particles ";
+
 // A name as a JSON string's contents: only quotes and backslashes can be in a script's words.
 std::string jsonText(const std::string& text)
 {
@@ -159,11 +162,20 @@ void GameCutscene::update(float dt)
     {
         for (auto& entry : particleSystems)
         {
-            const std::uint32_t name = profiler->nameOf(&entry, [&](Profiler::Name& fresh) {
-                fresh.text = "particles " + entry.first;
+            const auto describe = [&](Profiler::Name& fresh) {
+                fresh.text = ParticlesPrefix + entry.first;
                 fresh.kind = Profiler::Kind::Line;
                 fresh.args = "\"particle_system\":\"" + jsonText(entry.first) + "\"";
-            });
+            };
+            std::uint32_t name = profiler->nameOf(&entry, describe);
+            // A binding made after a clear may sit where another name's was.
+            const std::string& known = profiler->nameAt(name).text;
+            const std::size_t prefix = std::strlen(ParticlesPrefix);
+            if (known.size() != prefix + entry.first.size() || known.compare(prefix, std::string::npos, entry.first) != 0)
+            {
+                profiler->forgetKey(&entry);
+                name = profiler->nameOf(&entry, describe);
+            }
             const Profiler::Open open = profiler->begin(name, Profiler::Step);
             entry.second->update(dt);
             profiler->end(open);

@@ -94,6 +94,8 @@ public:
     std::size_t nameCount() const { return names.size(); }
     // The names of script lines come from here (the cutscene that runs them).
     void describeLinesWith(LineSource* source) { lineSource = source; }
+    // The thing at this address is another one now.
+    void forgetKey(const void* key) { keyed.erase(key); }
     // A script was loaded, or catalogs read again: lines and addresses may stand for other things.
     void forgetKeys();
 
