@@ -123,6 +123,15 @@ std::string authorKeys()
     return "play with the author's keys: " + keys + "; saved files reload in place";
 }
 
+// "`Space` pause / play, ..." for the documents.
+std::string authorKeyList()
+{
+    std::string keys;
+    for (const Transport::KeyHelp& key : Transport::keyHelp())
+        keys += (keys.empty() ? "" : "; ") + std::string("`") + key.keys + "` " + key.what;
+    return keys;
+}
+
 // An option's description, wrapped to the usage's width below its column.
 std::string described(const std::string& option, const std::string& text)
 {
@@ -212,7 +221,8 @@ const std::vector<OptionTable::Option>& OptionTable::options()
          }},
         {"--author", "", "", 0, Driver::Author, Values::None, authorKeys(),
          "play with transport keys, an overlay and problems on screen (see Author mode)",
-         "author mode: the transport keys (below) pause, step, seek, change the speed and loop; every seek lands on "
+         "author mode: the transport keys pause, step, seek, change the speed and loop (" + authorKeyList() +
+             "); every seek lands on "
          "the exact state playing has at that step; after each key one line `author: paused at 4.500 s (step 270)` "
          "on standard output; problems also show on screen, placed at their file and line; a save of any file the "
          "demo uses is checked, and when it is good the demo is read again and returns to the same step, while a "
