@@ -40,9 +40,7 @@ bool CommandLine::parse(int argc, const char* const* argv, std::string& error)
             // Both words follow, never joined by '='.
             if (hasValue || i + 2 >= argc)
             {
-                error = "option " + option->name + " needs " + option->argument;
-                if (option->name == "--send")
-                    error = "option --send needs a folder and a request, as in --send DIR '{\"state\": true}'";
+                error = option->missing.empty() ? "option " + option->name + " needs " + option->argument : option->missing;
                 return false;
             }
             const std::string first = argv[++i];
@@ -56,7 +54,7 @@ bool CommandLine::parse(int argc, const char* const* argv, std::string& error)
             {
                 if (i + 1 >= argc)
                 {
-                    error = "option " + name + " needs a value";
+                    error = option->missing.empty() ? "option " + name + " needs a value" : option->missing;
                     return false;
                 }
                 value = argv[++i];

@@ -514,7 +514,8 @@ const std::vector<OptionTable::Option>& OptionTable::options()
              line.dir = folder;
              line.sendRequest = request;
              return true;
-         }},
+         },
+         nullptr, nullptr, "option --send needs a folder and a request, as in --send DIR '{\"state\": true}'"},
         // Options that make something to hand on (--export DIR OUT, a demo for viewers) go here, before
         // the two that only say something.
         {"--help", "-h", "", 0, Driver::Info, Values::None, "show this help and exit", "show the options and exit", "",

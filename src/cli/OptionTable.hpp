@@ -60,6 +60,7 @@ public:
         Apply apply;
         Copy copy = nullptr;   // with --render: into the settings
         Spell spell = nullptr; // with --jobs: on each part's command line
+        std::string missing = ""; // the error when the value is missing; empty: "option NAME needs a value"
     };
     static const std::vector<Option>& options();
     // The option called `name` (or its alias); nullptr when there is none.
