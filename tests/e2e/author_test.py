@@ -776,7 +776,14 @@ def test_label_list(binary):
 
 
 def run_named(kind, tests):
-    """Runs the test named on the command line (after the binary) and says PASS or FAIL."""
+    """Runs the test named on the command line (after the binary) and says PASS or FAIL; with
+    --list, names the tests one a line (tests/CMakeLists.txt makes a ctest case of each)."""
+    if sys.argv[1:] == ["--list"]:
+        print("\n".join(sorted(tests)))
+        return 0
+    if len(sys.argv) != 3 or sys.argv[2] not in tests:
+        print("usage: %s <kestrune binary> %s | --list" % (os.path.basename(sys.argv[0]), "|".join(sorted(tests))))
+        return 2
     binary, test = sys.argv[1], sys.argv[2]
     try:
         tests[test](binary)
