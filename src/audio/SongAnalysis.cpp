@@ -86,8 +86,10 @@ bool SongAnalysis::analyseFile(const std::string& path, std::string& error)
 void SongAnalysis::analyse(const std::vector<float>& mono, unsigned sampleRate)
 {
     rate = sampleRate;
-    frames = rate == 0 ? 0
-                       : static_cast<int>((static_cast<std::int64_t>(mono.size()) * StepRate::StepsPerSecond + rate - 1) / rate);
+    frames =
+        rate == 0
+            ? 0
+            : static_cast<int>((static_cast<std::int64_t>(mono.size()) * StepRate::StepsPerSecond + rate - 1) / rate);
     samples.resize(mono.size());
     std::transform(mono.begin(), mono.end(), samples.begin(), [](float s) {
         return static_cast<std::int16_t>(std::lrint(std::clamp(s, -1.f, 1.f) * 32767.f));

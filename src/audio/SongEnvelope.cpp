@@ -27,7 +27,9 @@ void SongEnvelope::build(const std::vector<float>& mono, unsigned rate)
     if (rate == 0)
         return;
     // Frame n holds the samples from n / 60 s up to (n + 1) / 60 s, as the analysis counts them.
-    const auto frameStart = [rate](std::int64_t n) { return static_cast<std::size_t>(n * rate / StepRate::StepsPerSecond); };
+    const auto frameStart = [rate](std::int64_t n) {
+        return static_cast<std::size_t>(n * rate / StepRate::StepsPerSecond);
+    };
     for (std::int64_t n = 0; frameStart(n) < mono.size(); ++n)
     {
         const std::size_t end = std::min(frameStart(n + 1), mono.size());

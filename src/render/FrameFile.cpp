@@ -26,7 +26,8 @@ bool FrameFile::isFrame(const std::string& fileName)
 {
     const std::string prefix = Prefix;
     const std::string extension = Extension;
-    if (fileName.size() != prefix.size() + Digits + extension.size() || fileName.compare(0, prefix.size(), prefix) != 0 ||
+    if (fileName.size() != prefix.size() + Digits + extension.size() ||
+        fileName.compare(0, prefix.size(), prefix) != 0 ||
         fileName.compare(prefix.size() + Digits, extension.size(), extension) != 0)
         return false;
     for (std::size_t i = prefix.size(); i < prefix.size() + Digits; ++i)

@@ -1,9 +1,8 @@
 #!/usr/bin/env python3
 """Author mode through the real kestrune binary, driven by key presses on a virtual screen.
 
-usage: author_test.py <kestrune binary> pause|seek|speed|loop|reload_script|reload_files|script_errors|
-                      empty_script|problems_stay|created_file|start_unreached|rerun_problems|
-                      strip_click|strip_drag|strip_loop|label_keys|broken_assets|config_save|label_list
+usage: author_test.py <kestrune binary> CASE
+       author_test.py --list     (the cases, one a line: the table in main() is their only list)
 
 Each test starts `kestrune --author` in a temporary copy of a demo, presses keys with xdotool
 (a press is one keydown and one keyup) and waits for the state lines the program prints

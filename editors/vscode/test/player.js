@@ -1,6 +1,8 @@
 #!/usr/bin/env node
 // The player commands ("show this line in the player", "follow the player") against a stand-in
-// for the editor's API and a stand-in player (test/stand-in-player.js) on a real socket.
+// for the editor's API and a stand-in player (test/stand-in-player.js) on a real socket, and the
+// demo folder they work in against what the real player takes for one.
+// usage: player.js KESTRUNE
 'use strict';
 const assert = require('assert');
 const fs = require('fs');

@@ -17,11 +17,14 @@ TEST(LineSplitBuffer, HandsOnEveryCompleteLineAndPassesEverythingThrough)
         std::vector<std::string> lines;
     } rows[] = {
         {"one line", {"a line\n"}, {"a line"}},
-        {"a line in pieces", {"GameCutscene: No such object [", "hero", "]", "\n"}, {"GameCutscene: No such object [hero]"}},
+        {"a line in pieces",
+         {"GameCutscene: No such object [", "hero", "]", "\n"},
+         {"GameCutscene: No such object [hero]"}},
         {"two lines in one write", {"first\nsecond\n"}, {"first", "second"}},
         {"an empty line", {"\n"}, {""}},
         {"an unfinished line waits", {"done\nhalf"}, {"done"}},
-        {"a runaway line is cut", {std::string(LineSplitBuffer::LongestLine + 10, 'x') + "\nnext\n"},
+        {"a runaway line is cut",
+         {std::string(LineSplitBuffer::LongestLine + 10, 'x') + "\nnext\n"},
          {std::string(LineSplitBuffer::LongestLine, 'x'), "next"}},
     };
     for (const auto& row : rows)

@@ -31,9 +31,9 @@ TEST(FrameFile, FramesAreNumberedFromTheirNames)
 // Only the frames of a render are replaced by the next one: other files in the folder stay.
 TEST(FrameFile, OnlyFrameNamesAreFrames)
 {
-    const char* const others[] = {"frame_00001.png", "frame_0000001.png", "frame_00000a.png", "frame_000001.PNG",
-                                  "frame_000001.png.writing", "Frame_000001.png", "xframe_000001.png",
-                                  "frame_000001", "notes.txt", ""};
+    const char* const others[] = {
+        "frame_00001.png",  "frame_0000001.png", "frame_00000a.png", "frame_000001.PNG", "frame_000001.png.writing",
+        "Frame_000001.png", "xframe_000001.png", "frame_000001",     "notes.txt",        ""};
     for (const char* name : others)
         EXPECT_FALSE(FrameFile::isFrame(name)) << name;
     // The console's word for them matches them too.

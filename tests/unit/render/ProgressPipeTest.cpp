@@ -28,8 +28,7 @@ TEST(ProgressPipe, ThePartsReportsReachTheParent)
         std::size_t upTo; // bytes handed over so far
         long frames;
         long total;
-    } rows[] = {{0, 99, 99},     {4, 99, 99},     {5, 0, -1},      {12, 0, -1},
-                {13, 120, 600}, {20, 120, 600}, {21, 600, 600}};
+    } rows[] = {{0, 99, 99}, {4, 99, 99}, {5, 0, -1}, {12, 0, -1}, {13, 120, 600}, {20, 120, 600}, {21, 600, 600}};
     ASSERT_EQ(written, "0 -1\n120 600\n600 600\n");
     // One byte at a time, each complete line counting as it arrives.
     ProgressPipe bytes;

@@ -83,12 +83,15 @@ TEST(ScriptFlow, TheLabelsOfTheMainFlow)
     {
         const char* what;
         const char* script;
-        const char* labels; // names of the definitions found, space-separated, in order
+        const char* labels;     // names of the definitions found, space-separated, in order
         std::vector<int> lines; // their stored lines
     } cases[] = {
         {"sections kept off the path", "log a\ndelay 1\n:middle\nexit\n:init\nexit\n:render\nexit\n", "middle", {2}},
         {"running on into init", "log a\n:init\ncreate_buffer main\nexit\n:render\nexit\n", "init", {1}},
-        {"script order, not order of arrival", "gosub sub\n:back\nexit\n:sub\nreturn\n:never\nexit\n", "back sub", {1, 3}},
+        {"script order, not order of arrival",
+         "gosub sub\n:back\nexit\n:sub\nreturn\n:never\nexit\n",
+         "back sub",
+         {1, 3}},
         {"the later of two definitions", ":twice\nlog a\n:twice\ndelay 1\n:after\nexit\n", "twice after", {2, 4}},
         {"the earlier definition only, unreached", "goto twice\n:twice\nexit\n:twice\nexit\n", "twice", {3}},
         {"a label only a section jumps to", "log a\nexit\n:init\ngoto inner\n:inner\nexit\n:render\nexit\n", "", {}},

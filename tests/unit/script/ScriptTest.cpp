@@ -63,7 +63,10 @@ const LoadCase LoadCases[] = {
      {{"log", "a ; not a comment"}},
      {}},
     {"only comments and blank lines", ";a\n\n  ;b\n", {}, {}},
-    {"a byte-order mark stays in front of a comment", Bom + "; comment\nlog a\n", {{Bom + ";", "comment"}, {"log", "a"}}, {}},
+    {"a byte-order mark stays in front of a comment",
+     Bom + "; comment\nlog a\n",
+     {{Bom + ";", "comment"}, {"log", "a"}},
+     {}},
     {"a byte-order mark stays in front of a label", Bom + ":init\nlog a\n", {{Bom + ":init"}, {"log", "a"}}, {}},
     {"a definition is stored and points past itself",
      "log a\n:init\nlog b\n",
@@ -73,7 +76,10 @@ const LoadCase LoadCases[] = {
      ":init:extra\n: init\n:\n:a ; note\n:x,y z\n",
      {{"_label", "init"}, {"_label", " init"}, {"_label", ""}, {"_label", "a ; note"}, {"_label", "x,y z"}},
      {{"init", 1}, {" init", 2}, {"", 3}, {"a ; note", 4}, {"x,y z", 5}}},
-    {"a label on the last line leads to the line count", "log a\n:end", {{"log", "a"}, {"_label", "end"}}, {{"end", 2}}},
+    {"a label on the last line leads to the line count",
+     "log a\n:end",
+     {{"log", "a"}, {"_label", "end"}},
+     {{"end", 2}}},
     {"a redefinition uses the last one",
      ":a\nlog 1\n:a\nlog 2\n",
      {{"_label", "a"}, {"log", "1"}, {"_label", "a"}, {"log", "2"}},
@@ -217,12 +223,13 @@ TEST(ScriptLabels, TheLabelAboveAStoredLine)
     {
         int line;
         const char* label; // null: none above
-    } rows[] = {{-1, nullptr}, {0, nullptr}, {1, "first"}, {2, "first"}, {3, "second"}, {4, "third"}, {5, "third"},
-                {6, "third"}, {99, "third"}};
+    } rows[] = {{-1, nullptr}, {0, nullptr}, {1, "first"}, {2, "first"}, {3, "second"},
+                {4, "third"},  {5, "third"}, {6, "third"}, {99, "third"}};
     for (const auto& row : rows)
     {
         const std::string* above = script.labelAbove(row.line);
-        EXPECT_EQ(above ? above->c_str() : "(none)", std::string(row.label ? row.label : "(none)")) << "line " << row.line;
+        EXPECT_EQ(above ? above->c_str() : "(none)", std::string(row.label ? row.label : "(none)"))
+            << "line " << row.line;
     }
     EXPECT_EQ(Script().labelAbove(0), nullptr);
 }

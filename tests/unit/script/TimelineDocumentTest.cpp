@@ -51,7 +51,8 @@ TEST(TimelineDocument, ReadsBackWhatItWrites)
 
 TEST(TimelineDocument, WhatIsNotOneIsRefused)
 {
-    const char* const texts[] = {"null", "[]", "{}", R"({"labels":{}})", R"({"script":"assets/demo.script"})", "\"labels\""};
+    const char* const texts[] = {"null",      "[]", "{}", R"({"labels":{}})", R"({"script":"assets/demo.script"})",
+                                 "\"labels\""};
     for (const char* text : texts)
     {
         TimelineDocument read;
