@@ -12,6 +12,7 @@
 #include "motion/StepRate.hpp"
 #include "script/Problem.hpp"
 #include "script/Script.hpp"
+#include "script/ScriptFlow.hpp"
 
 #include <SFML/Graphics/Sprite.hpp>
 #include <SFML/System/Err.hpp>
@@ -532,24 +533,19 @@ void AuthorMode::findLabelSteps()
 {
     if (!labelStepsKnown)
     {
-        // The labels in the script's order; the sections the player runs by name are not
-        // places in the main flow.
+        // The labels of the main flow, as --timeline names them, in the script's order.
         const Script& script = GameCutscene::instance().script;
-        std::vector<std::pair<int, std::string>> byLine;
-        for (const auto& label : script.labels)
-            if (label.first != Script::InitSection && label.first != Script::RenderSection)
-                byLine.emplace_back(label.second, label.first);
-        std::sort(byLine.begin(), byLine.end());
+        const std::vector<int> definitions = ScriptFlow(script).mainFlowLabels();
+        // A label is arrived at on the line after its definition.
         std::vector<int> lines;
-        for (const auto& label : byLine)
-            lines.push_back(label.first);
+        for (int definition : definitions)
+            lines.push_back(definition + 1);
         const std::vector<long> steps = player.arrivals(lines);
         labelSteps.clear();
-        for (std::size_t i = 0; i < byLine.size(); ++i)
+        for (std::size_t i = 0; i < definitions.size(); ++i)
         {
-            // A label's entry is the line after its definition: the list names the label's own line.
-            const std::size_t own = static_cast<std::size_t>(std::max(byLine[i].first - 1, 0));
-            labelSteps.push_back({byLine[i].second, script.fileLines[own], steps[i]});
+            const std::size_t own = static_cast<std::size_t>(definitions[i]);
+            labelSteps.push_back({script.lines[own].params[0], script.fileLines[own], steps[i]});
         }
         labelStepsKnown = true;
         // The run there and back may have ended the demo's music hold or found the window closed.
@@ -729,30 +725,13 @@ std::string AuthorMode::positionLine() const
 {
     const GameCutscene& cutscene = GameCutscene::instance();
     const Script& script = cutscene.script;
-    const ScriptInterp& interp = cutscene.interp;
     if (script.lineCount() == 0)
         return "no script";
-    // While the main flow waits, it waits at the line before its pc (the delay); once it has
-    // ended, it is at the line that ended it (exit moves the pc back to the start).
-    int line = interp.delay > 0.f ? interp.pc - 1 : interp.pc;
-    if (!interp.running && interp.stopLine >= 0)
-        line = interp.stopLine;
-    else if (!interp.running)
-        line = script.lineCount();
-    if (line < 0)
-        line = 0;
+    const int line = cutscene.interp.mainFlowLine();
     if (line >= script.lineCount())
         return "end of " + std::string(DemoPaths::Script);
-    std::string label;
-    for (int i = line; i >= 0; --i)
-    {
-        const ScriptLine& candidate = script.lines[static_cast<std::size_t>(i)];
-        if (candidate.command == Script::LabelCommand && !candidate.params.empty())
-        {
-            label = ":" + candidate.params[0] + "   ";
-            break;
-        }
-    }
+    const std::string* above = script.labelAbove(line);
+    const std::string label = above ? ":" + *above + "   " : std::string();
     return label + DemoPaths::Script + ":" + std::to_string(script.fileLines[static_cast<std::size_t>(line)]) + "   " +
            lineText(script.lines[static_cast<std::size_t>(line)]);
 }

@@ -10,6 +10,7 @@
 #include "effects/ParticleManager.hpp"
 #include "effects/Random.hpp"
 #include "effects/TextManager.hpp"
+#include "motion/StepRate.hpp"
 #include "player/DemoCatalogs.hpp"
 #include "player/FrameTimer.hpp"
 #include "player/StartPoint.hpp"
@@ -27,14 +28,10 @@
 #include <iostream>
 #include <malloc.h>
 
-static_assert(FrameTimer::StepsPerSecond == SongAnalysis::FramesPerSecond &&
-                  FrameTimer::StepsPerSecond == TempoGrid::StepsPerSecond,
-              "the music's analysis and tempo grid count the player's steps");
-
 namespace
 {
 // Closing the window is noticed about once a second of demo time during a long seek.
-constexpr long StepsBetweenCloseChecks = FrameTimer::StepsPerSecond;
+constexpr long StepsBetweenCloseChecks = StepRate::StepsPerSecond;
 
 const char* fileName(const char* path)
 {
@@ -359,7 +356,7 @@ bool Player::seekTo(const StartPoint& start)
         std::cerr << "stopped (window closed) before the start point" << std::endl;
     else
         std::cerr << "the demo ends after " << stepCount << " steps ("
-                  << static_cast<double>(stepCount) / FrameTimer::StepsPerSecond << " s), before the start point"
+                  << static_cast<double>(stepCount) / StepRate::StepsPerSecond << " s), before the start point"
                   << std::endl;
     return false;
 }

@@ -1,5 +1,7 @@
 #include "render/OutputFormat.hpp"
 
+#include "render/FrameFile.hpp"
+
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
@@ -122,7 +124,7 @@ std::vector<std::string> OutputFormat::encodeFrames(const std::string& size, lon
 {
     // RGB like the full-size frames: the picture has no transparency to keep.
     return {"-vf", filters(size, "rgb24"), "-c:v", "png", "-f", "image2", "-start_number", std::to_string(first),
-            folder + "/frame_%06d.png"};
+            folder + "/" + FrameFile::FfmpegPattern};
 }
 
 std::string OutputFormat::videoExtension() const

@@ -1,6 +1,7 @@
 #include "script/ScriptInterp.hpp"
 
 #include "catalogs/MusicManager.hpp"
+#include "motion/StepRate.hpp"
 #include "script/ScriptParams.hpp"
 
 #include <algorithm>
@@ -234,6 +235,16 @@ void ScriptInterp::learnRows(Script& bound) const
                 line.jump = found->second;
         }
     }
+}
+
+int ScriptInterp::mainFlowLine() const
+{
+    int line = delay > 0.f ? pc - 1 : pc;
+    if (!running && stopLine >= 0)
+        line = stopLine;
+    else if (!running)
+        line = script ? script->lineCount() : 0;
+    return std::max(line, 0);
 }
 
 void ScriptInterp::bind(Script* boundScript, GameEntity* boundEntity)
@@ -769,7 +780,7 @@ ScriptInterp::Step ScriptInterp::delaySteps(long steps)
     // update counts the delay down by one step's time and runs no line in the step that brings it
     // to 0: a wait of `steps` needs steps - 1 of those. Half a step of margin keeps the float
     // countdown from gaining or losing a step; the count is then checked as update will do it.
-    constexpr float StepTime = 1.f / TempoGrid::StepsPerSecond;
+    constexpr float StepTime = 1.f / StepRate::StepsPerSecond;
     const long quiet = std::max(0L, steps - 1);
     float wait = (static_cast<float>(quiet) - 0.5f) * StepTime;
     for (int attempt = 0; attempt < 4; ++attempt)

@@ -108,6 +108,11 @@ public:
     // ran off the script's end.
     int stopLine = -1;
 
+    // The stored line the main flow is at, as the author is shown it: while it waits, the line
+    // before its pc (the delay); once ended, the line that ended it (exit moves the pc back to
+    // the start), or the script's line count when it ran off the end.
+    int mainFlowLine() const;
+
 private:
     // Notes the line at pc as looked at, and (when `arrived`, not within a skipped block) as
     // arrived at by the main flow, for those who follow the run.
