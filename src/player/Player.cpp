@@ -1,5 +1,7 @@
 #include "player/Player.hpp"
 
+#include "player/PlayState.hpp"
+
 #include "catalogs/DemoConfig.hpp"
 #include "catalogs/DemoPaths.hpp"
 #include "catalogs/MusicManager.hpp"
@@ -282,7 +284,7 @@ void Player::keepSnapshot()
         return;
     auto state = std::make_unique<PlayState>();
     state->capture(scene);
-    state->player = {stepCount, iTime, playing, renderedStep, fade.fadeLevel, fade.fadeSpeed, fade.fadeState};
+    state->player = {stepCount, iTime, playing, renderedStep, fade.save()};
     snapshots.add(stepCount, std::move(state));
 }
 
@@ -296,15 +298,13 @@ bool Player::restoreSnapshot(long step, bool known)
     if (!state)
         return false;
     state->restore(scene);
-    const PlayState::PlayerFields& kept = state->player;
+    const Saved& kept = state->player;
     stepCount = kept.steps;
     iTime = kept.time;
     postShader.setUniform("iTime", iTime);
     playing = kept.running && !closeRequested;
     renderedStep = kept.renderedStep;
-    fade.fadeLevel = kept.fadeLevel;
-    fade.fadeSpeed = kept.fadeSpeed;
-    fade.fadeState = kept.fadeState;
+    fade.restore(kept.fade);
     GameCutscene::instance().interp.followers.step = stepCount;
     unrendered = false;
     applyMusic();

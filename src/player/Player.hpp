@@ -43,6 +43,17 @@ public:
     Player& operator=(const Player&) = delete;
     ~Player();
 
+    // The player's own counters and the fade's place, which a snapshot keeps beside the state it
+    // collects (PlayState).
+    struct Saved
+    {
+        long steps = 0;
+        float time = 0.f;
+        bool running = true;
+        long renderedStep = -1;
+        ScreenFade::Saved fade;
+    };
+
     // config.json: the window's settings, and whether music plays (applied as it is read).
     void loadConfig();
     const DemoConfig& settings() const { return config; }

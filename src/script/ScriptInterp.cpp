@@ -1,5 +1,7 @@
 #include "script/ScriptInterp.hpp"
 
+#include "script/ScriptEdit.hpp"
+
 #include "catalogs/MusicManager.hpp"
 #include "script/ScriptParams.hpp"
 
@@ -899,4 +901,58 @@ ScriptInterp::Step ScriptInterp::ifMore(const Params& params)
 ScriptInterp::Step ScriptInterp::nothing(const Params&)
 {
     return Step::Next;
+}
+
+ScriptInterp::Saved ScriptInterp::save() const
+{
+    Saved saved;
+    saved.script = script;
+    saved.running = running;
+    saved.delay = delay;
+    saved.pc = pc;
+    saved.returnLine = returnLine;
+    saved.lineCount = lineCount;
+    saved.entity = entity;
+    for (int i = 0; i < AliasCount; ++i)
+        saved.aliases[i] = aliases[i];
+    saved.resetRequested = resetRequested;
+    saved.tempo = tempo;
+    saved.executingLine = executingLine;
+    saved.stopLine = stopLine;
+    saved.runawayReported = runawayReported;
+    saved.inMainFlow = inMainFlow;
+    return saved;
+}
+
+void ScriptInterp::restore(const Saved& saved)
+{
+    script = saved.script;
+    running = saved.running;
+    delay = saved.delay;
+    pc = saved.pc;
+    returnLine = saved.returnLine;
+    lineCount = saved.lineCount;
+    entity = saved.entity;
+    for (int i = 0; i < AliasCount; ++i)
+        aliases[i] = saved.aliases[i];
+    resetRequested = saved.resetRequested;
+    tempo = saved.tempo;
+    executingLine = saved.executingLine;
+    stopLine = saved.stopLine;
+    runawayReported = saved.runawayReported;
+    inMainFlow = saved.inMainFlow;
+}
+
+bool ScriptInterp::Saved::moveLines(const ScriptEdit& edit, int newLineCount)
+{
+    const int movedPc = edit.movedNext(pc);
+    const int movedReturn = edit.movedNext(returnLine);
+    const int movedStop = edit.moved(stopLine);
+    if (movedPc == ScriptEdit::Changed || movedReturn == ScriptEdit::Changed || movedStop == ScriptEdit::Changed)
+        return false;
+    pc = movedPc;
+    returnLine = movedReturn;
+    stopLine = movedStop;
+    lineCount = newLineCount;
+    return true;
 }

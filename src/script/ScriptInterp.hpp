@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+class ScriptEdit;
+
 // Runs the lines of a Script in fixed steps on behalf of one GameEntity.
 class ScriptInterp
 {
@@ -100,6 +102,33 @@ public:
         long step = 0;
     };
     Followers followers;
+
+    // The run's state (its followers are not part of it, nor the buffers a run reuses): a
+    // snapshot of a playing demo keeps it.
+    struct Saved
+    {
+        Script* script = nullptr;
+        bool running = false;
+        float delay = 0.f;
+        int pc = 0;
+        int returnLine = -1;
+        int lineCount = 0;
+        GameEntity* entity = nullptr;
+        std::string aliases[AliasCount];
+        bool resetRequested = false;
+        TempoGrid tempo;
+        int executingLine = -1;
+        int stopLine = -1;
+        bool runawayReported = false;
+        bool inMainFlow = false;
+
+        // After a script save that kept this state: its places moved to the new version's lines;
+        // false when one of them is in the changed run (the state cannot be kept).
+        bool moveLines(const ScriptEdit& edit, int newLineCount);
+    };
+    Saved save() const;
+    // Puts a saved run back; those who follow the run stay.
+    void restore(const Saved& saved);
 
     // The stored line being executed now; -1 between lines. What a command reports while it runs
     // can be placed at its line in the file.
