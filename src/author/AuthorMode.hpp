@@ -156,8 +156,6 @@ private:
     std::set<std::string> gone;   // watched files that disappeared
     bool reloadDue = false;       // the next frame reloads; this one says so
     bool reporting = false;       // printing the check's own lines, which the panel holds already
-    std::string heard;            // the last problem line the console tap heard
-    bool starting = false;        // landing on --start's point
 
     // A seek under way (land): Escape stops it, and it lands exactly where it got to.
     bool seeking = false;

@@ -304,7 +304,8 @@ bool ScriptInterp::run(const std::string& label)
     int skipDepth = 0;
     int linesThisRun = 0;
     // Once per run: the lines' loop stays as lean as it is without anyone following it.
-    const bool followed = followers.arrivedLines || followers.touchedLines || followers.arrivalSteps;
+    const bool followed =
+        !followers.arrivedLines.empty() || !followers.touchedLines.empty() || !followers.arrivalSteps.empty();
     for (;;)
     {
         if (delay > 0.f)
@@ -803,23 +804,22 @@ void ScriptInterp::follow(bool arrived)
         return;
     const std::size_t at = static_cast<std::size_t>(pc);
     // One element per line, one for the end (a run that went past the last line).
-    if (f.touchedLines && at + 1 < f.touchedLines->size() && (*f.touchedLines)[at] < 0 && pc <= lineCount)
-        (*f.touchedLines)[at] = f.step;
+    if (at + 1 < f.touchedLines.size() && f.touchedLines[at] < 0 && pc <= lineCount)
+        f.touchedLines[at] = f.step;
     if (!inMainFlow || !arrived)
         return;
-    if (f.arrivedLines && at < f.arrivedLines->size())
-        (*f.arrivedLines)[at] = 1;
-    if (f.arrivalSteps && at < f.arrivalSteps->size() && (*f.arrivalSteps)[at] < 0)
-        (*f.arrivalSteps)[at] = f.step;
+    if (at < f.arrivedLines.size())
+        f.arrivedLines[at] = 1;
+    if (at < f.arrivalSteps.size() && f.arrivalSteps[at] < 0)
+        f.arrivalSteps[at] = f.step;
 }
 
 int ScriptInterp::labelLine(const std::string& name)
 {
-    std::vector<long>* touchedLines = followers.touchedLines;
+    std::vector<long>& touchedLines = followers.touchedLines;
     // A jump to an undefined label goes to line 0; a save that defines it changes that jump.
-    if (touchedLines && !touchedLines->empty() && touchedLines->back() < 0 &&
-        script->labels.find(name) == script->labels.end())
-        touchedLines->back() = followers.step;
+    if (!touchedLines.empty() && touchedLines.back() < 0 && script->labels.find(name) == script->labels.end())
+        touchedLines.back() = followers.step;
     return script->findLabel(name);
 }
 

@@ -81,8 +81,9 @@ public:
     // The musical grid of delay_beats and delay_bars (tempo sets it; 120 BPM in 4 until then).
     TempoGrid tempo;
 
-    // Those who follow the run from outside (a seek, author mode). They are not the run's state:
-    // putting a snapshot back leaves them as they are.
+    // What those who follow the run from outside (a seek, author mode) ask it to record, and the
+    // records, which are kept here: the run writes into nothing it does not hold. They are not the
+    // run's state: putting a snapshot back leaves them as they are.
     struct Followers
     {
         // A main-flow run that arrives at line `watchLine` (by running on to it or by a jump) sets
@@ -90,15 +91,15 @@ public:
         int watchLine = -1;
         bool watchReached = false;
         // The same for many lines at once: a main-flow run that arrives at line i sets element i
-        // (null: none watched).
-        std::vector<char>* arrivedLines = nullptr;
+        // (empty: none watched).
+        std::vector<char> arrivedLines;
         // The first step in which each stored line was looked at by any run (the main flow, the
-        // sections, skipped blocks), written as `step` where it is still -1 (null: not kept); then
+        // sections, skipped blocks), written as `step` where it is still -1 (empty: not kept); then
         // the first step a run went past the last line, and the first step a jump looked for an
         // undefined label. A reload keeps what ran before the first line it changed.
-        std::vector<long>* touchedLines = nullptr;
+        std::vector<long> touchedLines;
         // The same for the main flow's arrivals only (as arrivedLines counts them).
-        std::vector<long>* arrivalSteps = nullptr;
+        std::vector<long> arrivalSteps;
         long step = 0;
     };
     Followers followers;
