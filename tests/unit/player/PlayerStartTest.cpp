@@ -320,15 +320,19 @@ TEST_F(FastForward, ThePlayersRecordsGoWithIt)
 {
     testing::internal::CaptureStdout();
     load(JumpScript);
+    testing::internal::GetCapturedStdout();
     GameCutscene& cutscene = GameCutscene::instance();
     {
         Player player;
-        player.keepSnapshots(std::size_t(64) << 20);
-        testing::internal::CaptureStderr();
         const int here = cutscene.script.labels.at("here");
-        const std::vector<long> arrived = player.arrivals({here});
+        std::vector<long> arrived;
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        player.keepSnapshots(std::size_t(64) << 20);
+        arrived = player.arrivals({here});
         player.seekTo(30);
         testing::internal::GetCapturedStderr();
+        testing::internal::GetCapturedStdout();
         ASSERT_EQ(arrived.size(), 1u);
         EXPECT_GT(arrived[0], 0);
         ASSERT_GT(cutscene.interp.followers.arrivalSteps.size(), static_cast<std::size_t>(here));
@@ -339,7 +343,8 @@ TEST_F(FastForward, ThePlayersRecordsGoWithIt)
     EXPECT_TRUE(cutscene.interp.followers.arrivalSteps.empty());
     EXPECT_TRUE(cutscene.interp.followers.arrivedLines.empty());
     // The run goes on without anyone following it.
+    testing::internal::CaptureStdout();
     cutscene.interp.update(1.f / 60.f);
-    EXPECT_TRUE(cutscene.interp.followers.touchedLines.empty());
     testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(cutscene.interp.followers.touchedLines.empty());
 }
