@@ -76,17 +76,21 @@ void AuthorMode::start(const std::string& point)
 {
     if (point.empty())
         return;
-    // The reason reaches standard error (and, through the tap, the panel) from the player.
-    heard.clear();
-    starting = true;
-    const bool landed = player.seekTo(StartPoint(point));
-    starting = false;
+    // The reason comes back as a value: the console gets its line as plain play prints it, and
+    // the panel keeps it on screen by itself (it is not one of the problems the tap hears).
+    std::string failure;
+    const bool landed = player.seekTo(StartPoint(point), failure);
+    if (!failure.empty())
+    {
+        reporting = true;
+        std::cerr << failure << std::endl;
+        reporting = false;
+    }
     if (landed || player.closed())
         return;
     // The author lands where the fast-forward stopped, paused, to see why.
     transport.paused = true;
-    if (!heard.empty())
-        panel.setSticky(StartKey, heard);
+    panel.setSticky(StartKey, failure);
     noticeEnd();
     followMusic();
 }
@@ -740,9 +744,6 @@ void AuthorMode::hearProblem(const std::string& line)
 {
     if (line.empty() || reporting)
         return;
-    heard = line;
-    if (starting && line.rfind("kestrune: --start", 0) == 0)
-        return; // the start's reason stays on screen by itself
     strip.addProblem(player.steps());
     panel.add(placedProblem(line), wallClock.getElapsedTime().asSeconds());
 }
