@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(cmake g++ make pkg-config libsfml-dev nlohmann-json3-dev libgtest-dev
           xvfb xauth libgl1-mesa-dri libopenal1 fonts-dejavu-core imagemagick xdotool python3
           libbenchmark-dev zlib1g-dev clang libclang-rt-14-dev ffmpeg libstb-dev libx11-dev
-          libssl-dev parallel libkissfft-dev neovim openssh-server openssh-client rsync chromium)
+          libssl-dev parallel libkissfft-dev neovim openssh-server openssh-client rsync
+          groff-base man-db bash zsh fish chromium)
 
 missing=()
 for p in "${packages[@]}"; do

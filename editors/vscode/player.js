@@ -10,19 +10,32 @@ const path = require('path');
 const { spawn } = require('child_process');
 
 const ANNOUNCEMENT = '.kestrune-author';
-const SCRIPT = path.join('assets', 'demo.script');
 
-// The demo a file belongs to: the nearest folder above it that holds assets/ or config.json.
-function demoFolder(file) {
-  let dir = path.dirname(file);
-  for (;;) {
-    if (fs.existsSync(path.join(dir, 'assets')) || fs.existsSync(path.join(dir, 'config.json')))
+// A demo's folder holds an assets/ folder or a config.json file, as the player decides it
+// (test/player.js holds this to what kestrune accepts). The script's path inside the demo is the
+// player's to say: its state events name the file.
+function isDemo(dir) {
+  const kind = (name) => { try { return fs.statSync(path.join(dir, name)); } catch (error) { return null; } };
+  const assets = kind('assets');
+  const config = kind('config.json');
+  return Boolean((assets && assets.isDirectory()) || (config && config.isFile()));
+}
+
+// The demo a folder belongs to: the nearest folder at or above it that is a demo, or the folder.
+function demoFolderOf(start) {
+  for (let dir = start; ; ) {
+    if (isDemo(dir))
       return dir;
     const up = path.dirname(dir);
     if (up === dir)
-      return path.dirname(file);
+      return start;
     dir = up;
   }
+}
+
+// The demo a file belongs to.
+function demoFolder(file) {
+  return demoFolderOf(path.dirname(file));
 }
 
 function announcedSocket(demo) {
@@ -175,7 +188,7 @@ class Follower {
     }
     const editor = vscode.window.activeTextEditor;
     const folder = vscode.workspace.workspaceFolders && vscode.workspace.workspaceFolders[0];
-    this.demo = demoFolder(editor ? editor.document.uri.fsPath : path.join(folder.uri.fsPath, SCRIPT));
+    this.demo = editor ? demoFolder(editor.document.uri.fsPath) : demoFolderOf(folder.uri.fsPath);
     this.status.text = 'Kestrune: no player';
     this.status.show();
     await this.connect();

@@ -1,5 +1,7 @@
 #include "audio/SongAnalysis.hpp"
 
+#include "motion/StepRate.hpp"
+
 #include <SFML/Audio/InputSoundFile.hpp>
 
 #include <kiss_fftr.h>
@@ -25,7 +27,7 @@ struct FftDeleter
 // The first sample after frame n: frame n holds the samples from n / 60 s up to (n + 1) / 60 s.
 long frameEnd(long n, unsigned rate)
 {
-    return static_cast<long>((static_cast<std::int64_t>(n) + 1) * rate / SongAnalysis::FramesPerSecond);
+    return static_cast<long>((static_cast<std::int64_t>(n) + 1) * rate / StepRate::StepsPerSecond);
 }
 
 float sampleAt(const std::vector<float>& mono, long i)
@@ -84,8 +86,10 @@ bool SongAnalysis::analyseFile(const std::string& path, std::string& error)
 void SongAnalysis::analyse(const std::vector<float>& mono, unsigned sampleRate)
 {
     rate = sampleRate;
-    frames = rate == 0 ? 0
-                       : static_cast<int>((static_cast<std::int64_t>(mono.size()) * FramesPerSecond + rate - 1) / rate);
+    frames =
+        rate == 0
+            ? 0
+            : static_cast<int>((static_cast<std::int64_t>(mono.size()) * StepRate::StepsPerSecond + rate - 1) / rate);
     samples.resize(mono.size());
     std::transform(mono.begin(), mono.end(), samples.begin(), [](float s) {
         return static_cast<std::int16_t>(std::lrint(std::clamp(s, -1.f, 1.f) * 32767.f));
@@ -199,7 +203,7 @@ void SongAnalysis::detectBeats(const std::vector<float>& mono)
 
 long SongAnalysis::frameIndex(double seconds)
 {
-    return static_cast<long>(std::floor(seconds * FramesPerSecond + 0.5));
+    return static_cast<long>(std::floor(seconds * StepRate::StepsPerSecond + 0.5));
 }
 
 float SongAnalysis::bandLevel(const std::int16_t* stored, int from, int to, float shift) const

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "audio/MusicFrame.hpp"
-#include "motion/StepRate.hpp"
 
 #include <cstdint>
 #include <string>
@@ -18,7 +17,6 @@ class SongAnalysis
 {
 public:
     static constexpr int FftSize = 2048;
-    static constexpr int FramesPerSecond = StepRate::StepsPerSecond;
     // Band bounds in Hz: bass [BassFrom, MidFrom), mid [MidFrom, TrebleFrom), treble
     // [TrebleFrom, TrebleTo) (bins above the song's Nyquist frequency are left out).
     static constexpr double BassFrom = 20.0;

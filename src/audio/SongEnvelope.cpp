@@ -1,6 +1,7 @@
 #include "audio/SongEnvelope.hpp"
 
 #include "audio/SongAnalysis.hpp"
+#include "motion/StepRate.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -26,7 +27,9 @@ void SongEnvelope::build(const std::vector<float>& mono, unsigned rate)
     if (rate == 0)
         return;
     // Frame n holds the samples from n / 60 s up to (n + 1) / 60 s, as the analysis counts them.
-    const auto frameStart = [rate](std::int64_t n) { return static_cast<std::size_t>(n * rate / FramesPerSecond); };
+    const auto frameStart = [rate](std::int64_t n) {
+        return static_cast<std::size_t>(n * rate / StepRate::StepsPerSecond);
+    };
     for (std::int64_t n = 0; frameStart(n) < mono.size(); ++n)
     {
         const std::size_t end = std::min(frameStart(n + 1), mono.size());
@@ -41,7 +44,7 @@ float SongEnvelope::peakAt(double seconds) const
 {
     if (seconds < 0.0)
         return 0.f;
-    const double frame = std::floor(seconds * FramesPerSecond);
+    const double frame = std::floor(seconds * StepRate::StepsPerSecond);
     if (frame >= static_cast<double>(peaks.size()))
         return 0.f;
     return static_cast<float>(peaks[static_cast<std::size_t>(frame)]) / 255.f;

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "motion/StepRate.hpp"
-
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -12,8 +10,6 @@
 class SongEnvelope
 {
 public:
-    static constexpr int FramesPerSecond = StepRate::StepsPerSecond;
-
     // Decodes the file; false when it cannot be read (the envelope is then silent).
     bool load(const std::string& path);
     // From mono samples in -1..1 at `rate` samples per second.

@@ -1,5 +1,7 @@
 #include "audio/TempoGrid.hpp"
 
+#include "motion/StepRate.hpp"
+
 #include <algorithm>
 
 #include <cmath>
@@ -26,7 +28,7 @@ bool TempoGrid::set(double bpm, int beatsPerBar, double offset)
 long TempoGrid::beatStep(long k, long anchor) const
 {
     const double seconds = offsetSeconds + static_cast<double>(k) * 60.0 / beatsPerMinute;
-    return anchor + std::lround(seconds * StepsPerSecond);
+    return anchor + std::lround(seconds * StepRate::StepsPerSecond);
 }
 
 long TempoGrid::beatAt(long step, long anchor) const
@@ -53,7 +55,7 @@ long TempoGrid::stepsToBar(long step, long anchor, long bars) const
 
 double TempoGrid::beatsAt(long step, long anchor) const
 {
-    const double seconds = static_cast<double>(step - anchor) / StepsPerSecond - offsetSeconds;
+    const double seconds = static_cast<double>(step - anchor) / StepRate::StepsPerSecond - offsetSeconds;
     return seconds * beatsPerMinute / 60.0;
 }
 

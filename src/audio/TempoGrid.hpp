@@ -1,7 +1,5 @@
 #pragma once
 
-#include "motion/StepRate.hpp"
-
 // The musical grid a script sets with `tempo`: beats of 60 / bpm seconds, bars of beatsPerBar
 // beats, beat 0 at `offset` seconds after the anchor step (the step in which the song started).
 // Beat k falls on the step nearest its exact time, computed from the anchor each time, so that
@@ -9,7 +7,6 @@
 class TempoGrid
 {
 public:
-    static constexpr int StepsPerSecond = StepRate::StepsPerSecond;
     static constexpr double DefaultBpm = 120.0;
     static constexpr int DefaultBeatsPerBar = 4;
 

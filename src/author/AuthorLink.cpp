@@ -5,7 +5,6 @@
 #include "cutscene/GameCutscene.hpp"
 #include "link/LinkRequest.hpp"
 #include "motion/StepRate.hpp"
-#include "player/FrameTimer.hpp"
 #include "player/Player.hpp"
 #include "player/StartPoint.hpp"
 #include "script/Script.hpp"
@@ -16,18 +15,6 @@
 
 namespace
 {
-// The nearest label at or above a stored line, or null.
-const std::string* labelAbove(const Script& script, int line)
-{
-    for (int i = std::min(line, script.lineCount() - 1); i >= 0; --i)
-    {
-        const ScriptLine& candidate = script.lines[static_cast<std::size_t>(i)];
-        if (candidate.command == Script::LabelCommand && !candidate.params.empty())
-            return &candidate.params[0];
-    }
-    return nullptr;
-}
-
 bool isSection(const std::string& label)
 {
     return label == Script::InitSection || label == Script::RenderSection;
@@ -101,7 +88,7 @@ nlohmann::json AuthorLink::state() const
     const long step = player.steps();
     nlohmann::json json;
     json["step"] = step;
-    json["time"] = std::round(static_cast<double>(step) / FrameTimer::StepsPerSecond * 1000.0) / 1000.0;
+    json["time"] = std::round(static_cast<double>(step) / StepRate::StepsPerSecond * 1000.0) / 1000.0;
     json["paused"] = transport.paused;
     if (transport.speedExponent >= 0)
         json["speed"] = 1 << transport.speedExponent;
@@ -112,21 +99,14 @@ nlohmann::json AuthorLink::state() const
     json["file"] = DemoPaths::Script;
     json["label"] = nullptr;
     json["line"] = nullptr;
-    // Where the main flow is, as the overlay says it: while it waits, at the line before its pc
-    // (the delay); once ended, at the line that ended it.
+    // Where the main flow is, as the overlay says it.
     const GameCutscene& cutscene = GameCutscene::instance();
     const Script& script = cutscene.script;
-    const ScriptInterp& interp = cutscene.interp;
-    int line = interp.delay > 0.f ? interp.pc - 1 : interp.pc;
-    if (!interp.running && interp.stopLine >= 0)
-        line = interp.stopLine;
-    else if (!interp.running)
-        line = script.lineCount();
-    line = std::max(line, 0);
+    const int line = cutscene.interp.mainFlowLine();
     if (line < script.lineCount())
     {
         json["line"] = script.fileLines[static_cast<std::size_t>(line)];
-        if (const std::string* label = labelAbove(script, line))
+        if (const std::string* label = script.labelAbove(line))
             json["label"] = *label;
     }
     return json;
@@ -243,7 +223,7 @@ int AuthorLink::storedLine(int fileLine, std::string& error) const
         return -1;
     }
     const int stored = static_cast<int>(at - script.fileLines.begin());
-    const std::string* label = labelAbove(script, stored);
+    const std::string* label = script.labelAbove(stored);
     if (label && isSection(*label))
     {
         error = "line " + std::to_string(fileLine) + " is in the section \"" + *label +

@@ -13,6 +13,7 @@
 #include "profile/ProfileScope.hpp"
 #include "script/Problem.hpp"
 #include "script/Script.hpp"
+#include "script/ScriptFlow.hpp"
 
 #include <SFML/Graphics/Sprite.hpp>
 #include <SFML/System/Err.hpp>
@@ -79,17 +80,21 @@ void AuthorMode::start(const std::string& point)
 {
     if (point.empty())
         return;
-    // The reason reaches standard error (and, through the tap, the panel) from the player.
-    heard.clear();
-    starting = true;
-    const bool landed = player.seekTo(StartPoint(point));
-    starting = false;
+    // The reason comes back as a value: the console gets its line as plain play prints it, and
+    // the panel keeps it on screen by itself (it is not one of the problems the tap hears).
+    std::string failure;
+    const bool landed = player.seekTo(StartPoint(point), failure);
+    if (!failure.empty())
+    {
+        reporting = true;
+        std::cerr << failure << std::endl;
+        reporting = false;
+    }
     if (landed || player.closed())
         return;
     // The author lands where the fast-forward stopped, paused, to see why.
     transport.paused = true;
-    if (!heard.empty())
-        panel.setSticky(StartKey, heard);
+    panel.setSticky(StartKey, failure);
     noticeEnd();
     followMusic();
 }
@@ -557,24 +562,19 @@ void AuthorMode::findLabelSteps()
 {
     if (!labelStepsKnown)
     {
-        // The labels in the script's order; the sections the player runs by name are not
-        // places in the main flow.
+        // The labels of the main flow, as --timeline names them, in the script's order.
         const Script& script = GameCutscene::instance().script;
-        std::vector<std::pair<int, std::string>> byLine;
-        for (const auto& label : script.labels)
-            if (label.first != Script::InitSection && label.first != Script::RenderSection)
-                byLine.emplace_back(label.second, label.first);
-        std::sort(byLine.begin(), byLine.end());
+        const std::vector<int> definitions = ScriptFlow(script).mainFlowLabels();
+        // A label is arrived at on the line after its definition.
         std::vector<int> lines;
-        for (const auto& label : byLine)
-            lines.push_back(label.first);
+        for (int definition : definitions)
+            lines.push_back(definition + 1);
         const std::vector<long> steps = player.arrivals(lines);
         labelSteps.clear();
-        for (std::size_t i = 0; i < byLine.size(); ++i)
+        for (std::size_t i = 0; i < definitions.size(); ++i)
         {
-            // A label's entry is the line after its definition: the list names the label's own line.
-            const std::size_t own = static_cast<std::size_t>(std::max(byLine[i].first - 1, 0));
-            labelSteps.push_back({byLine[i].second, script.fileLines[own], steps[i]});
+            const std::size_t own = static_cast<std::size_t>(definitions[i]);
+            labelSteps.push_back({script.lines[own].params[0], script.fileLines[own], steps[i]});
         }
         labelStepsKnown = true;
         // The run there and back may have ended the demo's music hold or found the window closed.
@@ -776,30 +776,13 @@ std::string AuthorMode::positionLine() const
 {
     const GameCutscene& cutscene = GameCutscene::instance();
     const Script& script = cutscene.script;
-    const ScriptInterp& interp = cutscene.interp;
     if (script.lineCount() == 0)
         return "no script";
-    // While the main flow waits, it waits at the line before its pc (the delay); once it has
-    // ended, it is at the line that ended it (exit moves the pc back to the start).
-    int line = interp.delay > 0.f ? interp.pc - 1 : interp.pc;
-    if (!interp.running && interp.stopLine >= 0)
-        line = interp.stopLine;
-    else if (!interp.running)
-        line = script.lineCount();
-    if (line < 0)
-        line = 0;
+    const int line = cutscene.interp.mainFlowLine();
     if (line >= script.lineCount())
         return "end of " + std::string(DemoPaths::Script);
-    std::string label;
-    for (int i = line; i >= 0; --i)
-    {
-        const ScriptLine& candidate = script.lines[static_cast<std::size_t>(i)];
-        if (candidate.command == Script::LabelCommand && !candidate.params.empty())
-        {
-            label = ":" + candidate.params[0] + "   ";
-            break;
-        }
-    }
+    const std::string* above = script.labelAbove(line);
+    const std::string label = above ? ":" + *above + "   " : std::string();
     return label + DemoPaths::Script + ":" + std::to_string(script.fileLines[static_cast<std::size_t>(line)]) + "   " +
            lineText(script.lines[static_cast<std::size_t>(line)]);
 }
@@ -808,9 +791,6 @@ void AuthorMode::hearProblem(const std::string& line)
 {
     if (line.empty() || reporting)
         return;
-    heard = line;
-    if (starting && line.rfind("kestrune: --start", 0) == 0)
-        return; // the start's reason stays on screen by itself
     strip.addProblem(player.steps());
     panel.add(placedProblem(line), wallClock.getElapsedTime().asSeconds());
 }

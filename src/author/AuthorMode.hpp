@@ -163,9 +163,7 @@ private:
     std::set<std::string> broken; // saved files whose last save does not load
     std::set<std::string> gone;   // watched files that disappeared
     bool reloadDue = false;       // the next frame reloads; this one says so
-    bool reporting = false;       // printing the check's own lines, which the panel holds already
-    std::string heard;            // the last problem line the console tap heard
-    bool starting = false;        // landing on --start's point
+    bool reporting = false;       // printing lines the panel holds already (the check's, the start's reason)
 
     // A seek under way (land): Escape stops it, and it lands exactly where it got to.
     bool seeking = false;

@@ -1,15 +1,14 @@
 #include "author/Transport.hpp"
 
 #include "motion/StepRate.hpp"
-#include "player/FrameTimer.hpp"
 
 #include <algorithm>
 #include <cstdio>
 
 namespace
 {
-constexpr long ShortSeekSteps = 1 * FrameTimer::StepsPerSecond;
-constexpr long LongSeekSteps = 10 * FrameTimer::StepsPerSecond;
+constexpr long ShortSeekSteps = 1 * StepRate::StepsPerSecond;
+constexpr long LongSeekSteps = 10 * StepRate::StepsPerSecond;
 
 Transport::Request changed()
 {

@@ -1,9 +1,16 @@
 #pragma once
 
+#include <string>
+
 // Where a demo keeps its files, relative to its folder, and the catalog entries the player needs by
 // name. The player, the checker and the author mode's save watcher all read them here.
 struct DemoPaths
 {
+    // A demo's folder holds an assets/ folder or a config.json file: what the shell accepts as a
+    // demo, and where the language server stops walking up from an open file. One with missing
+    // pieces counts: its own start-up messages say what is missing.
+    static bool isDemoFolder(const std::string& folder);
+
     static constexpr const char* Assets = "assets";
     static constexpr const char* Config = "config.json";
     static constexpr const char* Script = "assets/demo.script";

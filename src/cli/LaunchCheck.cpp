@@ -40,10 +40,9 @@ std::string shellWord(const std::string& word)
 bool LaunchCheck::isDemoFolder(const std::string& folder, std::string& error)
 {
     namespace fs = std::filesystem;
-    std::error_code code;
-    if (fs::is_directory(fs::path(folder) / DemoPaths::Assets, code) ||
-        fs::exists(fs::path(folder) / DemoPaths::Config, code))
+    if (DemoPaths::isDemoFolder(folder))
         return true;
+    std::error_code code;
     fs::path shown = fs::absolute(folder, code).lexically_normal();
     if (shown.filename().empty() && shown.has_relative_path()) // "/home/me/." gives "/home/me/"
         shown = shown.parent_path();

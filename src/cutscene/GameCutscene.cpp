@@ -301,3 +301,105 @@ ParticleSystem* GameCutscene::findParticleSystem(const std::string& name)
         std::cerr << "GameCutscene: No such particleSystem [" << name << "]\n";
     return system;
 }
+
+GameCutscene::Saved GameCutscene::save(const SceneCanvas& canvas) const
+{
+    Saved saved;
+    for (int i = 0; i < FlagCount; ++i)
+        saved.flags[i] = flags[i];
+    saved.interp = interp.save();
+    saved.started = started;
+    saved.waitingForScript = waitingForScript;
+    saved.sceneTargetIsCanvas = sceneTarget != nullptr && sceneTarget == canvas.texture.get();
+    saved.bufferWidth = bufferWidth;
+    saved.bufferHeight = bufferHeight;
+    saved.objects.reserve(objects.size());
+    for (const auto& entry : objects)
+        saved.objects.emplace_back(entry.first, entry.second->save());
+    saved.buffers.reserve(buffers.size());
+    for (const auto& entry : buffers)
+        saved.buffers.emplace_back(entry.first, entry.second->save());
+    saved.bindings = particleSystems;
+    saved.canvas = canvas.save();
+    return saved;
+}
+
+void GameCutscene::restore(const Saved& saved, SceneCanvas& canvas)
+{
+    for (int i = 0; i < FlagCount; ++i)
+        flags[i] = saved.flags[i];
+    // What a seek watches for is the seek's own, not the state's.
+    interp.restore(saved.interp);
+    started = saved.started;
+    waitingForScript = saved.waitingForScript;
+    sceneTarget = saved.sceneTargetIsCanvas ? canvas.texture.get() : nullptr;
+    bufferWidth = saved.bufferWidth;
+    bufferHeight = saved.bufferHeight;
+    drawing.failed = false;
+
+    // Objects: the same names, in the saved values.
+    std::unordered_map<std::string, std::unique_ptr<SceneObject>> nowObjects;
+    for (const auto& entry : saved.objects)
+    {
+        auto found = objects.find(entry.first);
+        std::unique_ptr<SceneObject> object =
+            found != objects.end() ? std::move(found->second)
+                                   : std::make_unique<SceneObject>(entry.first, nullptr, 0.f, 0.f, 0.f, 0.f, 0.f, 0.f);
+        object->restore(entry.second);
+        nowObjects.emplace(entry.first, std::move(object));
+    }
+    objects.swap(nowObjects);
+
+    // Buffers: no loans are left over; a buffer of the same name and size keeps its texture.
+    canvas.forgetShown();
+    std::unordered_map<std::string, std::unique_ptr<RenderBuffer>> nowBuffers;
+    for (const auto& entry : saved.buffers)
+    {
+        std::unique_ptr<RenderBuffer> buffer;
+        auto found = buffers.find(entry.first);
+        if (found != buffers.end())
+        {
+            found->second->endLoan();
+            if (found->second->canRestore(entry.second))
+                buffer = std::move(found->second);
+        }
+        if (!buffer)
+            buffer = std::make_unique<RenderBuffer>(entry.first, entry.second.content.width,
+                                                    entry.second.content.height);
+        buffer->restore(entry.second);
+        nowBuffers.emplace(entry.first, std::move(buffer));
+    }
+    buffers.swap(nowBuffers);
+    // The old buffers go only now: one that lent its texture gives the canvas nothing back.
+    nowBuffers.clear();
+    particleSystems = saved.bindings;
+
+    canvas.restore(saved.canvas);
+    for (const auto& entry : saved.buffers)
+    {
+        if (!entry.second.lent())
+            continue;
+        RenderBuffer& buffer = *buffers[entry.first];
+        buffer.lentTo = &canvas;
+        buffer.target.content = DrawTarget::Content::Lent;
+        canvas.shown = &buffer;
+    }
+}
+
+bool GameCutscene::Saved::fullyKnown() const
+{
+    for (const auto& entry : buffers)
+        if (entry.second.content.stale())
+            return false;
+    return !canvas.stale();
+}
+
+std::size_t GameCutscene::Saved::bytes() const
+{
+    std::size_t sum = sizeof(Saved) + canvas.bytes();
+    for (const auto& entry : objects)
+        sum += entry.second.bytes();
+    for (const auto& entry : buffers)
+        sum += entry.second.bytes();
+    return sum;
+}

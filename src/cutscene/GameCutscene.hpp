@@ -5,6 +5,7 @@
 #include "motion/Tween.hpp"
 #include "profile/LineSource.hpp"
 #include "scene/RenderBuffer.hpp"
+#include "scene/SavedContent.hpp"
 #include "scene/SceneObject.hpp"
 #include "script/GameEntity.hpp"
 #include "script/Script.hpp"
@@ -12,6 +13,7 @@
 
 #include <SFML/Graphics/RenderTarget.hpp>
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -19,7 +21,9 @@
 #include <utility>
 #include <vector>
 
+class SceneCanvas;
 class ScreenFade;
+class ScriptEdit;
 
 // The one scene the demo script drives: owns the script, its interpreter, the named scene
 // objects and render buffers, binds catalog particle systems, and performs every scene command.
@@ -46,6 +50,35 @@ public:
     // As right after start-up's load, without reading the script again: the scene cleared, the
     // interpreter bound again at line 0 (if it was bound), flags 0, no scene target.
     void restart();
+
+    // Everything of the scene a step can change: the flags, the run, the objects, the buffers with
+    // their content, the bindings, and the scene canvas the buffers are lent to (a snapshot of a
+    // playing demo). The catalogs' systems keep their own.
+    struct Saved
+    {
+        std::int32_t flags[FlagCount] = {};
+        ScriptInterp::Saved interp;
+        bool started = false;
+        bool waitingForScript = false;
+        bool sceneTargetIsCanvas = false;
+        std::int32_t bufferWidth = 0;
+        std::int32_t bufferHeight = 0;
+        std::vector<std::pair<std::string, SceneObject::Saved>> objects;
+        std::vector<std::pair<std::string, RenderBuffer::Saved>> buffers;
+        std::unordered_map<std::string, ParticleSystem*> bindings;
+        SavedContent canvas;
+
+        // No target's content is unknown.
+        bool fullyKnown() const;
+        std::size_t bytes() const;
+        // See ScriptInterp::Saved::moveLines.
+        bool moveLines(const ScriptEdit& edit, int lineCount) { return interp.moveLines(edit, lineCount); }
+    };
+    // `canvas` is the scene texture of the player.
+    Saved save(const SceneCanvas& canvas) const;
+    // The objects and buffers are made to match (buffers of the same name and size keep their
+    // textures), pixels are written back, lent buffers are lent again.
+    void restore(const Saved& saved, SceneCanvas& canvas);
 
     SceneObject* findObject(const std::string& name);
     RenderBuffer* findBuffer(const std::string& name);

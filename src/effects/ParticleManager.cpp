@@ -87,3 +87,26 @@ void ParticleManager::clear()
 {
     entries.clear();
 }
+
+ParticleManager::Saved ParticleManager::save()
+{
+    Saved saved;
+    saved.systems.reserve(entries.size());
+    for (auto& entry : entries)
+        saved.systems.emplace_back(&entry.second, entry.second.save());
+    return saved;
+}
+
+void ParticleManager::restore(const Saved& saved) const
+{
+    for (const auto& entry : saved.systems)
+        entry.first->restore(entry.second);
+}
+
+std::size_t ParticleManager::Saved::bytes() const
+{
+    std::size_t sum = 0;
+    for (const auto& entry : systems)
+        sum += entry.second.bytes();
+    return sum;
+}

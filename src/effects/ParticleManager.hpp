@@ -8,6 +8,8 @@
 
 #include <string>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 class SpriteManager;
 // The keys of assets/particles.json and its entries.
@@ -36,6 +38,16 @@ public:
 
     // Every system as loaded: what a rewind to the start gives them.
     void restart();
+
+    // Every system's saved state, by the system's address (a snapshot of a playing demo).
+    struct Saved
+    {
+        std::vector<std::pair<ParticleSystem*, ParticleSystem::Saved>> systems;
+
+        std::size_t bytes() const;
+    };
+    Saved save();
+    void restore(const Saved& saved) const;
 
     // Every loaded system by key (read by tools that walk the catalog).
     const std::unordered_map<std::string, ParticleSystem>& systems() const { return entries; }

@@ -339,3 +339,32 @@ std::int32_t ParticleSystem::liveCount() const
         live += particles[i].active ? 1 : 0;
     return live;
 }
+
+ParticleSystem::Saved ParticleSystem::save() const
+{
+    Saved saved{active, spawnTimer, {}};
+    std::size_t count = 0;
+    for (std::int32_t i = 0; i < numParticles; ++i)
+        count += particles[i].active || particles[i].alphaTween.running;
+    saved.live.reserve(count);
+    for (std::int32_t i = 0; i < numParticles; ++i)
+    {
+        const Particle& particle = particles[i];
+        if (particle.active || particle.alphaTween.running)
+            saved.live.emplace_back(i, particle);
+    }
+    return saved;
+}
+
+void ParticleSystem::restore(const Saved& saved)
+{
+    active = saved.active;
+    spawnTimer = saved.spawnTimer;
+    for (std::int32_t i = 0; i < numParticles; ++i)
+    {
+        particles[i].active = false;
+        particles[i].alphaTween.running = false;
+    }
+    for (const auto& slot : saved.live)
+        particles[slot.first] = slot.second;
+}

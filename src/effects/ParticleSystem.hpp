@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class SpriteManager;
@@ -89,6 +90,19 @@ public:
     void reset();
     // As loaded: inactive, every slot as new, the spawn timer at 0.
     void restart();
+
+    // What changes while the system plays: a snapshot of a playing demo keeps it. A free slot that
+    // runs no tween behaves as any other free slot: only the live ones are kept.
+    struct Saved
+    {
+        bool active = false;
+        float spawnTimer = 0.f;
+        std::vector<std::pair<std::int32_t, Particle>> live;
+
+        std::size_t bytes() const { return live.size() * sizeof(live[0]) + sizeof(Saved); }
+    };
+    Saved save() const;
+    void restore(const Saved& saved);
 
     // True when at least one entry of `sprites` can be drawn.
     bool hasUsableSprite() const;

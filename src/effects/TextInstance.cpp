@@ -87,3 +87,20 @@ void TextInstance::restart()
     x = 0.f;
     y = 0.f;
 }
+
+TextInstance::Saved TextInstance::save() const
+{
+    return Saved{layoutText, text, letters, remaining, busy, delay, x, y};
+}
+
+void TextInstance::restore(const Saved& saved)
+{
+    layoutText = saved.layoutText;
+    text = saved.text;
+    letters = saved.letters;
+    remaining = saved.remaining;
+    busy = saved.busy;
+    delay = saved.delay;
+    x = saved.x;
+    y = saved.y;
+}

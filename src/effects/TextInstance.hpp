@@ -7,6 +7,7 @@
 #include <SFML/Graphics/RenderTarget.hpp>
 #include <SFML/Graphics/Text.hpp>
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,24 @@ public:
     void draw(sf::RenderTarget& target) const;
     // Idle with no letters, as made.
     void restart();
+
+    // What changes while the instance shows text (its font and style are its system's): a
+    // snapshot of a playing demo keeps it.
+    struct Saved
+    {
+        sf::Text layoutText;
+        std::string text;
+        std::vector<TextLetter> letters;
+        float remaining = 0.f;
+        bool busy = false;
+        float delay = 0.f;
+        float x = 0.f;
+        float y = 0.f;
+
+        std::size_t bytes() const { return sizeof(TextInstance) + letters.size() * sizeof(TextLetter); }
+    };
+    Saved save() const;
+    void restore(const Saved& saved);
 
     const sf::Font* font;
     sf::Text layoutText;

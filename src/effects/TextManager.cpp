@@ -106,3 +106,31 @@ void TextManager::clear()
 {
     systems.clear();
 }
+
+TextManager::Saved TextManager::save()
+{
+    Saved saved;
+    saved.systems.reserve(systems.size());
+    for (const auto& entry : systems)
+        saved.systems.push_back(entry.second->save());
+    return saved;
+}
+
+void TextManager::restore(const Saved& saved)
+{
+    std::size_t t = 0;
+    for (const auto& entry : systems)
+    {
+        if (t >= saved.systems.size())
+            break;
+        entry.second->restore(saved.systems[t++]);
+    }
+}
+
+std::size_t TextManager::Saved::bytes() const
+{
+    std::size_t sum = 0;
+    for (const TextSystem::Saved& system : systems)
+        sum += system.bytes();
+    return sum;
+}

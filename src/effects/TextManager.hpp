@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 class ParticleManager;
 
@@ -36,7 +37,17 @@ public:
     void restart();
     // The instances showing text now (for the author's overlay).
     int busyInstances() const;
-    // Every system by key (a snapshot of a playing demo keeps their instances).
+    // Every system's saved state, in key order (a snapshot of a playing demo).
+    struct Saved
+    {
+        std::vector<TextSystem::Saved> systems;
+
+        std::size_t bytes() const;
+    };
+    Saved save();
+    void restore(const Saved& saved);
+
+    // Every system by key.
     const std::map<std::string, std::unique_ptr<TextSystem>>& all() const { return systems; }
 
 private:

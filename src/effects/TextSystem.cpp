@@ -141,3 +141,28 @@ void TextSystem::draw(sf::RenderTarget& target) const
     for (const auto& instance : instances)
         instance->draw(target);
 }
+
+TextSystem::Saved TextSystem::save()
+{
+    bool copied = false;
+    Saved saved{saveFont(copied), {}};
+    saved.instances.reserve(instances.size());
+    for (const auto& instance : instances)
+        saved.instances.push_back(instance->save());
+    return saved;
+}
+
+void TextSystem::restore(const Saved& saved)
+{
+    restoreFont(*saved.font);
+    for (std::size_t i = 0; i < saved.instances.size() && i < instances.size(); ++i)
+        instances[i]->restore(saved.instances[i]);
+}
+
+std::size_t TextSystem::Saved::bytes() const
+{
+    std::size_t sum = 0;
+    for (const TextInstance::Saved& instance : instances)
+        sum += instance.bytes();
+    return sum;
+}

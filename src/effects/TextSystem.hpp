@@ -41,6 +41,17 @@ public:
     std::shared_ptr<const sf::Font> saveFont(bool& copied);
     void restoreFont(const sf::Font& saved) { font = saved; }
 
+    // The font (see saveFont) and every instance (a snapshot of a playing demo).
+    struct Saved
+    {
+        std::shared_ptr<const sf::Font> font; // shared with other states while its glyphs are the same
+        std::vector<TextInstance::Saved> instances;
+
+        std::size_t bytes() const;
+    };
+    Saved save();
+    void restore(const Saved& saved);
+
     std::vector<std::unique_ptr<TextInstance>> instances;
     sf::Font font;
 

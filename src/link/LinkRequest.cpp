@@ -1,5 +1,7 @@
 #include "link/LinkRequest.hpp"
 
+#include "motion/StepRate.hpp"
+
 #include <nlohmann/json.hpp>
 
 #include <cmath>

@@ -1,5 +1,7 @@
 #include "lsp/DemoFolder.hpp"
 
+#include "catalogs/DemoPaths.hpp"
+
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
@@ -51,10 +53,9 @@ std::string DemoFolder::uriOf(const std::string& path)
 
 std::string DemoFolder::rootOf(const std::string& path)
 {
-    std::error_code error;
     for (fs::path folder = fs::path(path).parent_path(); !folder.empty(); folder = folder.parent_path())
     {
-        if (fs::is_directory(folder / "assets", error) || fs::is_regular_file(folder / "config.json", error))
+        if (DemoPaths::isDemoFolder(folder.string()))
             return folder.string();
         if (folder == folder.root_path())
             break;

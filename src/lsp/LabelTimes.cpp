@@ -14,12 +14,11 @@
 
 namespace
 {
-std::string describe(const nlohmann::json& entry)
+std::string describe(const TimelineDocument::Label& label)
 {
-    if (!entry.value("reached", false))
+    if (label.step < 0)
         return "never reached";
-    return StepRate::secondsText(entry.value("seconds", 0.0)) + " (step " + std::to_string(entry.value("step", 0L)) +
-           ")";
+    return StepRate::stepText(label.step) + " (step " + std::to_string(label.step) + ")";
 }
 } // namespace
 
@@ -82,7 +81,7 @@ void LabelTimes::start(bool display)
     child = pid;
     output = ends[0];
     started = std::chrono::steady_clock::now();
-    if (times.is_null())
+    if (!times)
         state = "being worked out";
 }
 
@@ -112,7 +111,7 @@ bool LabelTimes::poll()
     {
         stop();
         state = "unknown: working them out took longer than " + std::to_string(Budget.count()) + " s";
-        times = nullptr;
+        times.reset();
         return true;
     }
     return false;
@@ -125,25 +124,26 @@ void LabelTimes::finish()
     child = -1;
     close(output);
     output = -1;
-    nlohmann::json result = nlohmann::json::parse(received, nullptr, false);
+    TimelineDocument result;
+    const bool read = TimelineDocument::fromJson(nlohmann::json::parse(received, nullptr, false), result);
     received.clear();
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 0 && result.is_object() && result.contains("labels"))
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0 && read)
     {
         times = std::move(result);
         state.clear();
     }
     else
     {
-        times = nullptr;
+        times.reset();
         state = "unknown: the demo could not be run (see kestrune --timeline)";
     }
 }
 
 std::string LabelTimes::arrival(const std::string& label) const
 {
-    if (times.is_object())
-        for (const nlohmann::json& entry : times["labels"])
-            if (entry.value("label", "") == label)
+    if (times)
+        for (const TimelineDocument::Label& entry : times->labels)
+            if (entry.name == label)
                 return describe(entry);
     return state;
 }
@@ -151,9 +151,9 @@ std::string LabelTimes::arrival(const std::string& label) const
 std::map<std::string, std::string> LabelTimes::arrivals() const
 {
     std::map<std::string, std::string> found;
-    if (times.is_object())
-        for (const nlohmann::json& entry : times["labels"])
-            found[entry.value("label", "")] = describe(entry);
+    if (times)
+        for (const TimelineDocument::Label& entry : times->labels)
+            found[entry.name] = describe(entry);
     return found;
 }
 
@@ -169,7 +169,7 @@ nlohmann::json LabelTimes::inlayHints(const ScriptModel& script, int fromLine, i
         const auto found = known.find(label.first);
         if (found != known.end())
             text = found->second;
-        else if (times.is_object())
+        else if (times)
             continue; // not a label of the main flow
         else
             text = "time " + state;
@@ -193,7 +193,7 @@ nlohmann::json LabelTimes::codeLenses(const ScriptModel& script, const std::set<
     nlohmann::json lenses = nlohmann::json::array();
     for (const auto& label : script.labelLines)
     {
-        if (label.first == "init" || label.first == "render")
+        if (label.first == Script::InitSection || label.first == Script::RenderSection)
             continue;
         const nlohmann::json range = {{"start", {{"line", label.second}, {"character", 0}}},
                                       {"end", {{"line", label.second}, {"character", 0}}}};

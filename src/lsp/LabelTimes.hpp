@@ -1,11 +1,13 @@
 #pragma once
 
 #include "lsp/ScriptModel.hpp"
+#include "script/TimelineDocument.hpp"
 
 #include <nlohmann/json.hpp>
 
 #include <chrono>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -54,6 +56,6 @@ private:
     int output = -1;
     std::string received;
     std::chrono::steady_clock::time_point started;
-    nlohmann::json times;  // the last finished run's document
+    std::optional<TimelineDocument> times; // the last finished run's
     std::string state = "not worked out yet";
 };

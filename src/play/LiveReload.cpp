@@ -1,5 +1,6 @@
 #include "play/LiveReload.hpp"
 
+#include "catalogs/DemoPaths.hpp"
 #include "cutscene/GameCutscene.hpp"
 #include "player/Player.hpp"
 
@@ -8,16 +9,20 @@
 
 namespace
 {
-// The script's path in the form the watcher reports it.
+// The demo's files in the form the watcher reports them: "./assets/demo.script".
+std::string inDemo(const char* path)
+{
+    return (std::filesystem::path(".") / path).make_preferred().string();
+}
+
 const std::string& watchedScriptPath()
 {
-    static const std::string path =
-        (std::filesystem::path(LiveReload::Folder) / "demo.script").make_preferred().string();
+    static const std::string path = inDemo(DemoPaths::Script);
     return path;
 }
 } // namespace
 
-LiveReload::LiveReload(Player& demo) : player(demo), watcher(Folder, DelayMs) {}
+LiveReload::LiveReload(Player& demo) : player(demo), watcher(inDemo(DemoPaths::Assets), DelayMs) {}
 
 void LiveReload::poll()
 {

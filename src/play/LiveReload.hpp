@@ -11,7 +11,6 @@ class Player;
 class LiveReload
 {
 public:
-    static constexpr const char* Folder = "./assets";
     static constexpr int DelayMs = 5000;
 
     explicit LiveReload(Player& player);

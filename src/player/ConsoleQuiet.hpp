@@ -1,15 +1,15 @@
 #pragma once
 
-#include <functional>
+#include "player/LineSplitBuffer.hpp"
+
 #include <streambuf>
-#include <string>
 
 // Silences the console (std::cout, std::cerr and SFML's error stream) while a seek plays again
 // steps whose lines have been printed once already: each line of the demo is printed once.
 class ConsoleQuiet
 {
 public:
-    using Listener = std::function<void(const std::string& line)>;
+    using Listener = LineSplitBuffer::Listener;
 
     ConsoleQuiet() = default;
     ConsoleQuiet(const ConsoleQuiet&) = delete;
@@ -26,22 +26,9 @@ public:
     void hearErrors(Listener listener);
 
 private:
-    class Discard : public std::streambuf
-    {
-    public:
-        Listener listener;
-
-    protected:
-        int_type overflow(int_type c) override;
-        std::streamsize xsputn(const char_type* text, std::streamsize count) override;
-
-    private:
-        void take(const char_type* text, std::streamsize count);
-        std::string pending;
-    };
-
-    Discard discard;      // standard output
-    Discard errorDiscard; // standard error and SFML's error stream
+    // Buffers that pass nothing on.
+    LineSplitBuffer discard;      // standard output
+    LineSplitBuffer errorDiscard; // standard error and SFML's error stream
     std::streambuf* out = nullptr;
     std::streambuf* err = nullptr;
     std::streambuf* sfmlErr = nullptr;

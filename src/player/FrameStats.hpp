@@ -1,6 +1,6 @@
 #pragma once
 
-#include "player/FrameTimer.hpp"
+#include "motion/StepRate.hpp"
 
 #include <cstdint>
 #include <string>
@@ -13,7 +13,7 @@ class FrameStats
 {
 public:
     static constexpr double BinSeconds = 20e-6;
-    static constexpr double RealTime = 1.0 / FrameTimer::StepsPerSecond;
+    static constexpr double RealTime = 1.0 / StepRate::StepsPerSecond;
 
     FrameStats();
 

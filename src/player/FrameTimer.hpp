@@ -8,8 +8,7 @@
 class FrameTimer
 {
 public:
-    static constexpr int StepsPerSecond = StepRate::StepsPerSecond;
-    static constexpr float Step = 1.f / StepsPerSecond;
+    static constexpr float Step = 1.f / StepRate::StepsPerSecond;
 
     // Number of fixed steps (0 or 1) that a frame of this length runs.
     int advance(float frameTime);

@@ -1,5 +1,7 @@
 #include "player/Player.hpp"
 
+#include "player/PlayState.hpp"
+
 #include "catalogs/DemoConfig.hpp"
 #include "catalogs/DemoPaths.hpp"
 #include "catalogs/MusicManager.hpp"
@@ -10,6 +12,7 @@
 #include "effects/ParticleManager.hpp"
 #include "effects/Random.hpp"
 #include "effects/TextManager.hpp"
+#include "motion/StepRate.hpp"
 #include "player/DemoCatalogs.hpp"
 #include "player/FrameTimer.hpp"
 #include "player/StartPoint.hpp"
@@ -24,18 +27,15 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <sstream>
 #include <string_view>
 #include <iostream>
 #include <malloc.h>
 
-static_assert(FrameTimer::StepsPerSecond == SongAnalysis::FramesPerSecond &&
-                  FrameTimer::StepsPerSecond == TempoGrid::StepsPerSecond,
-              "the music's analysis and tempo grid count the player's steps");
-
 namespace
 {
 // Closing the window is noticed about once a second of demo time during a long seek.
-constexpr long StepsBetweenCloseChecks = FrameTimer::StepsPerSecond;
+constexpr long StepsBetweenCloseChecks = StepRate::StepsPerSecond;
 
 const char* fileName(const char* path)
 {
@@ -187,12 +187,13 @@ bool Player::reload(const std::set<std::string>& saved)
     long sameUntil = 0;
     if (scriptAlone && snapshots.enabled())
     {
+        ScriptInterp::Followers& followers = cutscene.interp.followers;
         const ScriptEdit edit(before, cutscene.script);
-        const long differs = edit.firstDifferentStep(touchedLines);
+        const long differs = edit.firstDifferentStep(followers.touchedLines);
         sameUntil = differs < 0 ? furthestStep + 1 : differs;
         snapshots.keepBefore(sameUntil, edit, cutscene.script.lineCount());
-        touchedLines = edit.touchedAfter(touchedLines, sameUntil);
-        arrivedAt = edit.touchedAfter(arrivedAt, sameUntil);
+        followers.touchedLines = edit.touchedAfter(followers.touchedLines, sameUntil);
+        followers.arrivalSteps = edit.touchedAfter(followers.arrivalSteps, sameUntil);
     }
     else
     {
@@ -202,8 +203,6 @@ bool Player::reload(const std::set<std::string>& saved)
     furthestStep = std::max(0L, std::min(furthestStep, sameUntil - 1));
     if (endedAt >= sameUntil)
         endedAt = -1;
-    cutscene.interp.followers.touchedLines = snapshots.enabled() ? &touchedLines : nullptr;
-    cutscene.interp.followers.arrivalSteps = snapshots.enabled() ? &arrivedAt : nullptr;
     rewind();
     return loaded;
 }
@@ -277,6 +276,8 @@ Player::~Player()
         cutscene.drawing.canvas = nullptr;
     if (cutscene.sceneTarget == scene.texture.get())
         cutscene.sceneTarget = nullptr;
+    // What the run recorded for this player's seeks is of no use to the next one.
+    cutscene.interp.followers = ScriptInterp::Followers();
 }
 
 void Player::renderScene()
@@ -307,7 +308,7 @@ void Player::keepSnapshot()
         return;
     auto state = std::make_unique<PlayState>();
     state->capture(scene);
-    state->player = {stepCount, iTime, playing, renderedStep, fade.fadeLevel, fade.fadeSpeed, fade.fadeState};
+    state->player = {stepCount, iTime, playing, renderedStep, fade.save()};
     snapshots.add(stepCount, std::move(state));
 }
 
@@ -321,15 +322,13 @@ bool Player::restoreSnapshot(long step, bool known)
     if (!state)
         return false;
     state->restore(scene);
-    const PlayState::PlayerFields& kept = state->player;
+    const Saved& kept = state->player;
     stepCount = kept.steps;
     iTime = kept.time;
     postShader.setUniform("iTime", iTime);
     playing = kept.running && !closeRequested;
     renderedStep = kept.renderedStep;
-    fade.fadeLevel = kept.fadeLevel;
-    fade.fadeSpeed = kept.fadeSpeed;
-    fade.fadeState = kept.fadeState;
+    fade.restore(kept.fade);
     GameCutscene::instance().interp.followers.step = stepCount;
     unrendered = false;
     applyMusic();
@@ -367,6 +366,16 @@ void Player::present(sf::RenderTarget& screen)
 
 bool Player::seekTo(const StartPoint& start)
 {
+    std::string failure;
+    if (seekTo(start, failure))
+        return true;
+    std::cerr << failure << std::endl;
+    return false;
+}
+
+bool Player::seekTo(const StartPoint& start, std::string& failure)
+{
+    failure.clear();
     GameCutscene& cutscene = GameCutscene::instance();
     long target = StartPoint::MaxSteps;
     if (start.byTime())
@@ -376,7 +385,7 @@ bool Player::seekTo(const StartPoint& start)
         const auto label = cutscene.script.labels.find(start.text());
         if (label == cutscene.script.labels.end())
         {
-            std::cerr << "kestrune: " << start.undefinedLabel() << std::endl;
+            failure = "kestrune: " + start.undefinedLabel();
             return false;
         }
         cutscene.interp.followers.watchLine = label->second;
@@ -384,15 +393,16 @@ bool Player::seekTo(const StartPoint& start)
     if (seek(target, !start.byTime()))
         return true;
 
-    std::cerr << "kestrune: --start " << start.text() << ": ";
+    std::ostringstream why;
+    why << "kestrune: --start " << start.text() << ": ";
     if (playing)
-        std::cerr << "the main flow does not reach label \"" << start.text() << "\" in the first hour" << std::endl;
+        why << "the main flow does not reach label \"" << start.text() << "\" in the first hour";
     else if (closeRequested)
-        std::cerr << "stopped (window closed) before the start point" << std::endl;
+        why << "stopped (window closed) before the start point";
     else
-        std::cerr << "the demo ends after " << stepCount << " steps ("
-                  << static_cast<double>(stepCount) / FrameTimer::StepsPerSecond << " s), before the start point"
-                  << std::endl;
+        why << "the demo ends after " << stepCount << " steps ("
+            << static_cast<double>(stepCount) / StepRate::StepsPerSecond << " s), before the start point";
+    failure = why.str();
     return false;
 }
 
@@ -402,12 +412,13 @@ std::vector<long> Player::arrivals(const std::vector<int>& lines, long* end)
     const long back = stepCount;
     const long printed = printedSteps;
     GameCutscene& cutscene = GameCutscene::instance();
-    std::vector<char> reached(static_cast<std::size_t>(std::max(cutscene.script.lineCount(), 0)), 0);
+    ScriptInterp::Followers& followers = cutscene.interp.followers;
+    const std::vector<long>& arrivedAt = followers.arrivalSteps;
     std::vector<long> first(lines.size(), -1);
     std::size_t left = lines.size();
     // With snapshots, the arrivals of the steps run so far are known: the run goes on from the
     // furthest step, unless the demo's end was seen there.
-    const bool tracked = cutscene.interp.followers.arrivalSteps == &arrivedAt;
+    const bool tracked = !arrivedAt.empty();
     if (tracked)
     {
         for (std::size_t i = 0; i < lines.size(); ++i)
@@ -432,7 +443,8 @@ std::vector<long> Player::arrivals(const std::vector<int>& lines, long* end)
     printedSteps = std::max(printed, furthestStep);
     if (!tracked || !restoreSnapshot(furthestStep, false))
         rewind();
-    cutscene.interp.followers.arrivedLines = &reached;
+    std::vector<char>& reached = followers.arrivedLines;
+    reached.assign(static_cast<std::size_t>(std::max(cutscene.script.lineCount(), 0)), 0);
     while ((left > 0 || end) && playing && stepCount < StartPoint::MaxSteps)
     {
         if (closeCheck && (stepCount + 1) % StepsBetweenCloseChecks == 0 && closeCheck())
@@ -454,7 +466,7 @@ std::vector<long> Player::arrivals(const std::vector<int>& lines, long* end)
     }
     if (end)
         *end = playing || closeRequested ? -1 : stepCount;
-    cutscene.interp.followers.arrivedLines = nullptr;
+    reached.clear();
     cutscene.drawing.mode = DrawTracker::Mode::Real;
     quiet.set(false);
     printedSteps = printed;
@@ -488,10 +500,9 @@ void Player::trackLines()
 {
     GameCutscene& cutscene = GameCutscene::instance();
     // A step per line, one for the end, one for jumps to undefined labels.
-    touchedLines.assign(static_cast<std::size_t>(cutscene.script.lineCount()) + 2, -1);
-    arrivedAt.assign(touchedLines.size(), -1);
-    cutscene.interp.followers.touchedLines = snapshots.enabled() ? &touchedLines : nullptr;
-    cutscene.interp.followers.arrivalSteps = snapshots.enabled() ? &arrivedAt : nullptr;
+    const std::size_t lines = snapshots.enabled() ? static_cast<std::size_t>(cutscene.script.lineCount()) + 2 : 0;
+    cutscene.interp.followers.touchedLines.assign(lines, -1);
+    cutscene.interp.followers.arrivalSteps.assign(lines, -1);
 }
 
 void Player::rewind()

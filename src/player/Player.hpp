@@ -43,6 +43,17 @@ public:
     Player& operator=(const Player&) = delete;
     ~Player();
 
+    // The player's own counters and the fade's place, which a snapshot keeps beside the state it
+    // collects (PlayState).
+    struct Saved
+    {
+        long steps = 0;
+        float time = 0.f;
+        bool running = true;
+        long renderedStep = -1;
+        ScreenFade::Saved fade;
+    };
+
     // config.json: the window's settings, and whether music plays (applied as it is read).
     void loadConfig();
     const DemoConfig& settings() const { return config; }
@@ -82,6 +93,8 @@ public:
     // False, after one line on standard error, when the demo ends (or the window closes) before
     // it, or the label is never reached in an hour of demo time.
     bool seekTo(const StartPoint& start);
+    // The same, the reason (that line, without its end) given to the caller instead of printed.
+    bool seekTo(const StartPoint& start, std::string& failure);
 
     // The first step in which the main flow arrives at each of the stored `lines` (what
     // seekTo(StartPoint(label)) lands on for a label's line), or -1 when it does not within the
@@ -198,8 +211,4 @@ private:
     bool unrendered = false;
     long furthestStep = 0;
     long endedAt = -1;
-    // With snapshots: the first step in which each stored line of the script was looked at.
-    std::vector<long> touchedLines;
-    // With snapshots: the first step in which the main flow arrived at each stored line.
-    std::vector<long> arrivedAt;
 };

@@ -1,6 +1,12 @@
 #include "player/SnapshotStore.hpp"
 
+#include "player/PlayState.hpp"
+
 #include <malloc.h>
+
+SnapshotStore::SnapshotStore() = default;
+
+SnapshotStore::~SnapshotStore() = default;
 
 void SnapshotStore::setBudget(std::size_t bytes)
 {

@@ -1,10 +1,11 @@
 #pragma once
 
-#include "player/PlayState.hpp"
-
 #include <cstddef>
 #include <map>
 #include <memory>
+
+class PlayState;
+class ScriptEdit;
 
 // The snapshots a player keeps as playing and seeking pass through the demo: one every
 // `spacing()` steps, within a memory budget. When the budget is passed, the spacing doubles and
@@ -12,6 +13,11 @@
 class SnapshotStore
 {
 public:
+    SnapshotStore();
+    ~SnapshotStore();
+    SnapshotStore(const SnapshotStore&) = delete;
+    SnapshotStore& operator=(const SnapshotStore&) = delete;
+
     // Steps between snapshots before the budget thins them out: one second of demo time.
     static constexpr long FirstSpacing = 60;
 

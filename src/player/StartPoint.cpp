@@ -1,7 +1,7 @@
 #include "player/StartPoint.hpp"
 
 #include "catalogs/DemoPaths.hpp"
-#include "player/FrameTimer.hpp"
+#include "motion/StepRate.hpp"
 #include "script/Script.hpp"
 #include "script/ScriptFlow.hpp"
 
@@ -19,7 +19,7 @@ StartPoint::StartPoint(const std::string& text) : value(text)
         return;
     timed = true;
     seconds = number;
-    timedStep = std::lround(seconds * FrameTimer::StepsPerSecond);
+    timedStep = std::lround(seconds * StepRate::StepsPerSecond);
 }
 
 std::string StartPoint::undefinedLabel() const
@@ -31,7 +31,7 @@ bool StartPoint::validate(std::string& error) const
 {
     if (timed)
     {
-        if (seconds >= 0.0 && seconds * FrameTimer::StepsPerSecond < static_cast<double>(MaxSteps))
+        if (seconds >= 0.0 && seconds * StepRate::StepsPerSecond < static_cast<double>(MaxSteps))
             return true;
         error = "--start " + value + ": the time must lie between 0 and one hour";
         return false;

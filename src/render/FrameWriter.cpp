@@ -1,6 +1,7 @@
 #include "render/FrameWriter.hpp"
 
 #include "render/Ffmpeg.hpp"
+#include "render/FrameFile.hpp"
 
 #include <algorithm>
 #include <cerrno>
@@ -9,7 +10,6 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
-#include <regex>
 
 #include <signal.h>
 #include <unistd.h>
@@ -26,13 +26,6 @@ unsigned pngWorkers()
 {
     const unsigned cores = std::thread::hardware_concurrency();
     return cores >= 4 ? 3 : 2;
-}
-
-std::string frameName(long number)
-{
-    char name[32];
-    std::snprintf(name, sizeof name, "frame_%06ld.png", number);
-    return name;
 }
 } // namespace
 
@@ -61,9 +54,8 @@ bool FrameWriter::prepareFolder(const std::string& path, bool removeEarlier, std
     if (!removeEarlier)
         return true;
     // The folder then holds exactly this render's frames.
-    static const std::regex framePattern("frame_[0-9]{6}\\.png");
     for (const auto& entry : fs::directory_iterator(path, code))
-        if (std::regex_match(entry.path().filename().string(), framePattern) && fs::remove(entry.path(), code))
+        if (FrameFile::isFrame(entry.path().filename().string()) && fs::remove(entry.path(), code))
             ++removedFrames;
     return true;
 }
@@ -200,7 +192,7 @@ bool FrameWriter::writePng(PngEncoder& encoder, const Slot& slot)
     encoder.encode(slot.pixels.data());
     encodeNanos += nanosSince(start);
     const auto writeStart = std::chrono::steady_clock::now();
-    const std::string path = folder + "/" + frameName(slot.number);
+    const std::string path = folder + "/" + FrameFile::name(slot.number);
     const bool written = encoder.writeFile(path);
     writeNanos += nanosSince(writeStart);
     if (!written)

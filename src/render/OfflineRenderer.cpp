@@ -6,7 +6,9 @@
 #include "player/StartPoint.hpp"
 #include "profile/ProfileScope.hpp"
 #include "render/Ffmpeg.hpp"
+#include "render/FrameFile.hpp"
 #include "render/FrameWriter.hpp"
+#include "render/ProgressPipe.hpp"
 #include "render/RenderJoin.hpp"
 #include "render/RenderPart.hpp"
 #include "render/SoundTrack.hpp"
@@ -58,14 +60,12 @@ OfflineRenderer::OfflineRenderer(const RenderSettings& settings) : options(setti
         videoPart = options.out + ".video.part";
         trackPart = options.out + ".wav.part";
     }
-    stride = FrameTimer::StepsPerSecond / options.fps;
+    stride = StepRate::StepsPerSecond / options.fps;
     progress = isatty(STDERR_FILENO) != 0;
     // Set by --jobs for the processes it starts.
-    if (const char* fd = std::getenv("KESTRUNE_PROGRESS_FD"))
-    {
-        progressFd = std::atoi(fd);
+    progressFd = ProgressPipe::inherited();
+    if (progressFd >= 0)
         progress = false;
-    }
     // A part of --jobs dies with the process that started it, leaving its part unfinished (no
     // part.json) for the command run again; one whose parent is already gone stops at once.
     if (const char* parent = std::getenv("KESTRUNE_PARENT"))
@@ -97,10 +97,8 @@ int OfflineRenderer::chooseFrames(Player& player)
     selectionFirst = options.rangeFirst > 0 ? options.rangeFirst : 1;
     if (options.rangeLast > 0)
         selectionLast = options.rangeLast;
-    else if (options.frames > 0)
-        selectionLast = options.frames;
-    else if (options.seconds > 0)
-        selectionLast = std::max(1L, std::lround(options.seconds * options.fps));
+    else
+        selectionLast = options.framesAsked();
     firstFrame = selectionFirst;
     lastFrame = selectionLast;
 
@@ -162,7 +160,7 @@ int OfflineRenderer::chooseFrames(Player& player)
         (player.closed() || player.steps() > firstFrameStep))
     {
         std::cerr << "kestrune: the demo ends after " << player.steps() << " steps ("
-                  << static_cast<double>(player.steps()) / FrameTimer::StepsPerSecond << " s), before frame "
+                  << static_cast<double>(player.steps()) / StepRate::StepsPerSecond << " s), before frame "
                   << firstFrame << " of the render" << std::endl;
         return 2;
     }
@@ -240,8 +238,8 @@ int OfflineRenderer::renderWith(Player& player, SoundTrack& track)
         return 1;
     }
     if (writer.removedFrames > 0)
-        std::cout << "kestrune: removed " << writer.removedFrames << " frame_*.png files of an earlier render from "
-                  << frameFolder << std::endl;
+        std::cout << "kestrune: removed " << writer.removedFrames << " " << FrameFile::Pattern
+                  << " files of an earlier render from " << frameFolder << std::endl;
     // Steps and demo time count from the start of the demo, also after --start.
     firstStep = player.steps();
     stepsRun = firstStep;
@@ -268,7 +266,7 @@ int OfflineRenderer::renderWith(Player& player, SoundTrack& track)
         return 1;
 
     if (capped)
-        std::cerr << "kestrune: the demo was still running after " << CapSteps / (60 * FrameTimer::StepsPerSecond)
+        std::cerr << "kestrune: the demo was still running after " << CapSteps / (60 * StepRate::StepsPerSecond)
                   << " minutes of demo time; the render stops there (use --frames or --seconds for more)" << std::endl;
     if (progressFd >= 0)
         return 0;
@@ -409,10 +407,9 @@ bool OfflineRenderer::writeHashes(const FrameWriter& writer, const std::string& 
             if (line.size() > 66)
                 lines[line.substr(66)] = line;
     }
-    char name[32];
     for (long i = 0; i < writer.hashCount(); ++i)
     {
-        std::snprintf(name, sizeof name, "frame_%06ld", firstFrame + i);
+        const std::string name = FrameFile::stem(firstFrame + i);
         lines[name] = std::string(writer.hash(i)) + "  " + name;
     }
     const std::string beside = path + ".writing";
@@ -492,10 +489,7 @@ void OfflineRenderer::reportProgress(long frames, long steps, double elapsed, bo
         showProgress(frames, steps, elapsed, last);
         return;
     }
-    char line[48];
-    const int used = std::snprintf(line, sizeof line, "%ld %ld\n", frames, target);
-    if (write(progressFd, line, static_cast<std::size_t>(used)) < 0)
-        return;
+    ProgressPipe::send(progressFd, frames, target);
 }
 
 void OfflineRenderer::showProgress(long frames, long steps, double elapsed, bool last) const
@@ -506,8 +500,8 @@ void OfflineRenderer::showProgress(long frames, long steps, double elapsed, bool
     if (target > 0)
         used += std::snprintf(line + used, sizeof line - used, "/%ld", target);
     used += std::snprintf(line + used, sizeof line - used, "  demo %s.%02ld  %.1f fps",
-                          StepRate::clockText(static_cast<double>(steps) / FrameTimer::StepsPerSecond).c_str(),
-                          (steps % FrameTimer::StepsPerSecond) * 100 / FrameTimer::StepsPerSecond, fps);
+                          StepRate::clockText(static_cast<double>(steps) / StepRate::StepsPerSecond).c_str(),
+                          (steps % StepRate::StepsPerSecond) * 100 / StepRate::StepsPerSecond, fps);
     if (target > 0 && fps > 0.0)
         used += std::snprintf(line + used, sizeof line - used, "  ETA %s",
                               StepRate::clockText(static_cast<double>(target - frames) / fps).c_str());
@@ -520,9 +514,9 @@ void OfflineRenderer::printSummary(const FrameWriter& writer, double elapsed) co
 {
     const double frames = std::max(1L, framesWritten);
     std::cout << "kestrune: rendered " << framesWritten << " frames (" << stepsRun << " steps, "
-              << static_cast<double>(stepsRun) / FrameTimer::StepsPerSecond << " s of demo time";
+              << static_cast<double>(stepsRun) / StepRate::StepsPerSecond << " s of demo time";
     if (firstStep > 0)
-        std::cout << ", from " << static_cast<double>(firstStep) / FrameTimer::StepsPerSecond << " s";
+        std::cout << ", from " << static_cast<double>(firstStep) / StepRate::StepsPerSecond << " s";
     std::cout << ") to " << (partDir.empty() ? options.out : partDir) << " in " << elapsed << " s, " << framesWritten / std::max(elapsed, 1e-9)
               << " frames per second" << std::endl;
     char line[320];

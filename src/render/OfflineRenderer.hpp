@@ -1,9 +1,11 @@
 #pragma once
 
+#include "motion/StepRate.hpp"
 #include "player/FrameStats.hpp"
-#include "player/FrameTimer.hpp"
 #include "render/OutputFormat.hpp"
 
+#include <algorithm>
+#include <cmath>
 #include <string>
 
 class FrameWriter;
@@ -17,7 +19,7 @@ struct RenderSettings
     std::string start;     // --start; empty: from the beginning
     long frames = -1;      // -1: until the demo ends
     double seconds = -1.0; // -1: until the demo ends
-    int fps = FrameTimer::StepsPerSecond;
+    int fps = StepRate::StepsPerSecond;
     long rangeFirst = -1;  // --range: the first frame (1: the first of the render); -1: none
     long rangeLast = -1;   // --range: the last frame; -1: until the demo ends
     int part = 0;          // --part K/N: K (1..N); 0: the whole selection
@@ -25,6 +27,17 @@ struct RenderSettings
     std::string size;      // --size WxH; empty: as drawn
     bool manifest = false; // --manifest: a SHA-256 per frame
     bool drawAll = false;  // --draw-all (handed on to the processes of --jobs)
+
+    // The frames --frames or --seconds asks for (a time to the nearest frame, at least one);
+    // -1: until the demo ends.
+    long framesAsked() const
+    {
+        if (frames > 0)
+            return frames;
+        if (seconds > 0)
+            return std::max(1L, std::lround(seconds * fps));
+        return -1;
+    }
 };
 
 // kestrune --render: plays the demo without a clock, one fixed step per frame, and writes every
@@ -36,7 +49,7 @@ class OfflineRenderer
 public:
     // Ten minutes of demo time: a demo without an end stops there unless --frames or --seconds
     // asks for more.
-    static constexpr long CapSteps = 10L * 60L * FrameTimer::StepsPerSecond;
+    static constexpr long CapSteps = 10L * 60L * StepRate::StepsPerSecond;
 
     explicit OfflineRenderer(const RenderSettings& settings);
 

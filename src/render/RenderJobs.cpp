@@ -1,6 +1,7 @@
 #include "render/RenderJobs.hpp"
 
 #include "motion/StepRate.hpp"
+#include "render/ProgressPipe.hpp"
 #include "render/RenderJoin.hpp"
 #include "render/RenderPart.hpp"
 
@@ -17,6 +18,7 @@
 #include <regex>
 #include <set>
 #include <sstream>
+#include <utility>
 
 #include <poll.h>
 #include <spawn.h>
@@ -29,16 +31,13 @@ namespace
 {
 using Clock = std::chrono::steady_clock;
 
-// The fd a part reports its progress on.
-constexpr int ProgressFd = 3;
-
 struct Job
 {
     pid_t pid = -1;
     bool kept = false;   // finished by an earlier run
     bool failed = false; // its log is kept
     int progress = -1; // read end of the part's progress pipe; -1 once it closed
-    std::string pending;
+    ProgressPipe reports;
     long frames = 0;
     long total = -1;
     std::string log;
@@ -65,12 +64,12 @@ std::vector<std::string> lastLines(const std::string& path, std::size_t count)
 }
 } // namespace
 
-RenderJobs::RenderJobs(const RenderSettings& settings, int count) : options(settings), jobs(count)
+RenderJobs::RenderJobs(const RenderSettings& settings, int count, Spelling spell)
+    : options(settings), jobs(count), spelling(std::move(spell))
 {
     // The frame count is decided here, once, as one process decides it, and handed on exactly:
     // a time passed on as text could round to another frame.
-    if (options.seconds > 0 && options.frames <= 0)
-        options.frames = std::max(1L, std::lround(options.seconds * options.fps));
+    options.frames = options.framesAsked();
     options.seconds = -1.0;
     // No more processes than frames, when the frames are known beforehand.
     long frames = -1;
@@ -84,24 +83,10 @@ RenderJobs::RenderJobs(const RenderSettings& settings, int count) : options(sett
 
 std::vector<std::string> RenderJobs::partArguments(int part) const
 {
-    std::vector<std::string> args = {"--render", options.out, "--part",
-                                     std::to_string(part) + "/" + std::to_string(jobs)};
-    if (!options.start.empty())
-        args.insert(args.end(), {"--start", options.start});
-    if (options.frames > 0)
-        args.insert(args.end(), {"--frames", std::to_string(options.frames)});
-    if (options.rangeFirst > 0)
-        args.insert(args.end(), {"--range", std::to_string(options.rangeFirst) + ":" +
-                                                 (options.rangeLast > 0 ? std::to_string(options.rangeLast) : "")});
-    if (options.fps != FrameTimer::StepsPerSecond)
-        args.insert(args.end(), {"--fps", std::to_string(options.fps)});
-    if (!options.size.empty())
-        args.insert(args.end(), {"--size", options.size});
-    if (options.manifest)
-        args.push_back("--manifest");
-    if (options.drawAll)
-        args.push_back("--draw-all");
-    return args;
+    RenderSettings mine = options;
+    mine.part = part;
+    mine.parts = jobs;
+    return spelling(mine);
 }
 
 int RenderJobs::run()
@@ -152,9 +137,9 @@ int RenderJobs::run()
         argv.push_back(nullptr);
         std::vector<std::string> environment;
         for (char** e = environ; *e; ++e)
-            if (std::strncmp(*e, "KESTRUNE_PROGRESS_FD=", 21) != 0 && std::strncmp(*e, "KESTRUNE_PARENT=", 16) != 0)
+            if (!ProgressPipe::isEntry(*e) && std::strncmp(*e, "KESTRUNE_PARENT=", 16) != 0)
                 environment.push_back(*e);
-        environment.push_back("KESTRUNE_PROGRESS_FD=" + std::to_string(ProgressFd));
+        environment.push_back(ProgressPipe::environmentEntry());
         environment.push_back("KESTRUNE_PARENT=" + parent);
         std::vector<char*> envp;
         for (std::string& e : environment)
@@ -168,7 +153,7 @@ int RenderJobs::run()
         posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, (job.log + ".out").c_str(),
                                          O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, job.log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_adddup2(&actions, fds[1], ProgressFd);
+        posix_spawn_file_actions_adddup2(&actions, fds[1], ProgressPipe::ChildFd);
         const int spawned = posix_spawn(&job.pid, self, &actions, nullptr, argv.data(), envp.data());
         posix_spawn_file_actions_destroy(&actions);
         close(fds[1]);
@@ -211,13 +196,7 @@ int RenderJobs::run()
                     job.progress = -1;
                     break;
                 }
-                job.pending.append(buffer, static_cast<std::size_t>(n));
-                std::string::size_type end;
-                while ((end = job.pending.find('\n')) != std::string::npos)
-                {
-                    std::sscanf(job.pending.c_str(), "%ld %ld", &job.frames, &job.total);
-                    job.pending.erase(0, end + 1);
-                }
+                job.reports.take(buffer, static_cast<std::size_t>(n), job.frames, job.total);
             }
         }
         if (terminal && std::chrono::duration<double>(Clock::now() - lastShown).count() >= 0.25)

@@ -1,6 +1,7 @@
 #include "render/RenderJoin.hpp"
 
 #include "render/Ffmpeg.hpp"
+#include "render/FrameFile.hpp"
 #include "render/FrameWriter.hpp"
 #include "render/RenderPart.hpp"
 #include "render/SoundTrack.hpp"
@@ -14,7 +15,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <regex>
 #include <set>
 
 namespace fs = std::filesystem;
@@ -30,13 +30,6 @@ void putLe(std::ostream& out, std::uint32_t value, int bytes)
 std::uint32_t getLe(const unsigned char* at)
 {
     return at[0] | (at[1] << 8) | (at[2] << 16) | (static_cast<std::uint32_t>(at[3]) << 24);
-}
-
-std::string frameName(long number)
-{
-    char name[32];
-    std::snprintf(name, sizeof name, "frame_%06ld.png", number);
-    return name;
 }
 
 // ffmpeg's input options for videos joined in order: one file as it is, more through a concat list.
@@ -137,9 +130,9 @@ std::string RenderJoin::partProblem(const OutputFormat& format, const std::strin
         std::vector<unsigned char> data;
         for (long n = part.partFirst; n <= part.partLast; ++n)
         {
-            const std::string problem = pngProblem(folder / frameName(n), data);
+            const std::string problem = pngProblem(folder / FrameFile::name(n), data);
             if (!problem.empty())
-                return frameName(n) + " " + problem;
+                return FrameFile::name(n) + " " + problem;
         }
     }
     else if (part.frames > 0)
@@ -473,9 +466,9 @@ int RenderJoin::run(const std::string& out, const std::vector<std::string>& fold
         for (std::size_t i : order)
             for (long n = parts[i].partFirst; n <= parts[i].partLast; ++n)
             {
-                frames.push_back(frameName(n));
-                if (!linkOrCopy(fs::path(folders[i]) / frameName(n), fs::path(beside) / frameName(n)))
-                    return fail("--join: cannot write " + (fs::path(beside) / frameName(n)).string());
+                frames.push_back(FrameFile::name(n));
+                if (!linkOrCopy(fs::path(folders[i]) / FrameFile::name(n), fs::path(beside) / FrameFile::name(n)))
+                    return fail("--join: cannot write " + (fs::path(beside) / FrameFile::name(n)).string());
             }
     }
     if (any.manifest && !writeManifest(out, folders, order, any.range, hashesBeside))
@@ -493,11 +486,10 @@ int RenderJoin::run(const std::string& out, const std::vector<std::string>& fold
         fs::create_directories(out, code);
         // A range fills the folder beside other ranges; a whole render replaces the earlier frames.
         std::set<std::string> joined(frames.begin(), frames.end());
-        static const std::regex framePattern("frame_[0-9]{6}\\.png");
         std::vector<fs::path> earlier;
         if (!any.range)
             for (const auto& entry : fs::directory_iterator(out, code))
-                if (std::regex_match(entry.path().filename().string(), framePattern))
+                if (FrameFile::isFrame(entry.path().filename().string()))
                     earlier.push_back(entry.path());
         for (const std::string& name : frames)
         {
@@ -511,8 +503,8 @@ int RenderJoin::run(const std::string& out, const std::vector<std::string>& fold
                 fs::remove(path, code);
         fs::remove_all(beside, code);
         if (!earlier.empty())
-            std::cout << "kestrune: removed " << earlier.size() << " frame_*.png files of an earlier render from "
-                      << out << std::endl;
+            std::cout << "kestrune: removed " << earlier.size() << " " << FrameFile::Pattern
+                      << " files of an earlier render from " << out << std::endl;
     }
     if (any.manifest)
     {

@@ -1,5 +1,6 @@
 #include "render/RenderPart.hpp"
 
+#include "catalogs/DemoPaths.hpp"
 #include "render/Sha256.hpp"
 
 #include <nlohmann/json.hpp>
@@ -24,9 +25,9 @@ std::string RenderPart::demoHash()
     namespace fs = std::filesystem;
     std::vector<std::string> files;
     std::error_code code;
-    if (fs::is_regular_file("config.json", code))
-        files.push_back("config.json");
-    for (fs::recursive_directory_iterator it("assets", code), end; !code && it != end; it.increment(code))
+    if (fs::is_regular_file(DemoPaths::Config, code))
+        files.push_back(DemoPaths::Config);
+    for (fs::recursive_directory_iterator it(DemoPaths::Assets, code), end; !code && it != end; it.increment(code))
         if (it->is_regular_file(code))
             files.push_back(it->path().generic_string());
     std::sort(files.begin(), files.end());

@@ -1,6 +1,6 @@
 #include "render/SoundTrack.hpp"
 
-#include "player/FrameTimer.hpp"
+#include "motion/StepRate.hpp"
 
 #include <SFML/Audio/InputSoundFile.hpp>
 
@@ -10,7 +10,6 @@
 
 namespace
 {
-const unsigned StepsPerSecond = FrameTimer::StepsPerSecond;
 
 void putLe(std::ofstream& out, std::uint32_t value, int bytes)
 {
@@ -46,7 +45,7 @@ bool SoundTrack::open(const std::string& path, std::string& error)
     }
     writeHeader(wav, 0);
     // The longest step: Rate / 60 rounded up.
-    stepBuffer.assign((Rate + StepsPerSecond - 1) / StepsPerSecond * Channels, 0);
+    stepBuffer.assign((Rate + StepRate::StepsPerSecond - 1) / StepRate::StepsPerSecond * Channels, 0);
     return true;
 }
 
@@ -159,8 +158,8 @@ void SoundTrack::advanceFrame()
 void SoundTrack::mixStep(std::uint64_t step, float gain)
 {
     // Step k covers the track's frames from k * Rate / 60 up to (k + 1) * Rate / 60.
-    const std::uint64_t first = step * Rate / StepsPerSecond;
-    const std::uint64_t count = (step + 1) * Rate / StepsPerSecond - first;
+    const std::uint64_t first = step * Rate / StepRate::StepsPerSecond;
+    const std::uint64_t count = (step + 1) * Rate / StepRate::StepsPerSecond - first;
     std::fill(stepBuffer.begin(), stepBuffer.end(), std::int16_t(0));
     for (std::uint64_t i = 0; i < count && voice.status == Status::Playing; ++i)
     {

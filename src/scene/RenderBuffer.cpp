@@ -35,6 +35,27 @@ void RenderBuffer::endLoan()
     lentTo = nullptr;
 }
 
+RenderBuffer::Saved RenderBuffer::save() const
+{
+    Saved saved{SceneObject::save(), SavedContent()};
+    saved.content.capture(*renderTexture, target);
+    return saved;
+}
+
+bool RenderBuffer::canRestore(const Saved& saved) const
+{
+    const bool flipMatches = saved.content.target.displayed || !target.displayed;
+    return saved.content.sameSize(renderTexture->getSize()) && flipMatches;
+}
+
+void RenderBuffer::restore(const Saved& saved)
+{
+    SceneObject::restore(saved.object);
+    target = saved.content.target;
+    if (saved.content.drawn())
+        saved.content.writeTo(*renderTexture);
+}
+
 bool RenderBuffer::drawsAsCopy(sf::Vector2u size) const
 {
     if (!opaque || shader || sprite.getColor().a != 255 || renderTexture->getSize() != size)

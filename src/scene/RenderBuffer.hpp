@@ -1,6 +1,7 @@
 #pragma once
 
 #include "scene/DrawTarget.hpp"
+#include "scene/SavedContent.hpp"
 #include "scene/SceneObject.hpp"
 
 class SceneCanvas;
@@ -25,6 +26,23 @@ public:
     void swapTextureWith(SceneCanvas& canvas);
     // Takes the content back from the canvas's keeping: the canvas no longer shows this buffer.
     void endLoan();
+
+    // The object's state with its content: a snapshot of a playing demo keeps its buffers this way.
+    struct Saved
+    {
+        SceneObject::Saved object;
+        SavedContent content;
+
+        // Its content was lent to the canvas: the canvas's saved content holds it.
+        bool lent() const { return content.target.content == DrawTarget::Content::Lent; }
+        std::size_t bytes() const { return object.bytes() + content.bytes(); }
+    };
+    Saved save() const;
+    // True when restore can keep this buffer's texture: the same size, and not displayed where the
+    // saved one was not (a texture once displayed stays the right way up).
+    bool canRestore(const Saved& saved) const;
+    // Puts the state and the content back; the loan, if any, is the canvas owner's to make again.
+    void restore(const Saved& saved);
 
     DrawTarget target;
     // The canvas holding this buffer's content while it is lent; null otherwise.

@@ -33,3 +33,17 @@ void SceneCanvas::forgetShown()
     shown->lentTo = nullptr;
     shown = nullptr;
 }
+
+SavedContent SceneCanvas::save() const
+{
+    SavedContent saved;
+    saved.capture(*texture, target);
+    return saved;
+}
+
+void SceneCanvas::restore(const SavedContent& saved)
+{
+    target = saved.target;
+    if (saved.drawn())
+        saved.writeTo(*texture);
+}

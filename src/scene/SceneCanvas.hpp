@@ -1,6 +1,7 @@
 #pragma once
 
 #include "scene/DrawTarget.hpp"
+#include "scene/SavedContent.hpp"
 
 #include <SFML/Graphics/RenderTexture.hpp>
 
@@ -28,6 +29,11 @@ public:
     void restart();
     // The buffer whose lent content the texture holds loses it: it becomes unknown.
     void forgetShown();
+
+    // The record and the drawn pixels, for a snapshot of a playing demo. A lent buffer's content
+    // is the canvas's: it is kept once, here. Restoring leaves `shown` to the buffers' owner.
+    SavedContent save() const;
+    void restore(const SavedContent& saved);
 
     std::unique_ptr<sf::RenderTexture> texture;
     DrawTarget target;

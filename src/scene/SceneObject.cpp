@@ -199,60 +199,107 @@ float& SceneObject::field(Property property)
     return this->*PropertyFields[slotOf(property)];
 }
 
-void SceneObject::copyStateFrom(const SceneObject& other)
+namespace
 {
-    name = other.name;
-    x = other.x;
-    y = other.y;
-    alpha = other.alpha;
-    rotation = other.rotation;
-    scaleX = other.scaleX;
-    scaleY = other.scaleY;
-    const sf::Texture* own = renderTexture ? &renderTexture->getTexture() : nullptr;
-    sprite = other.sprite;
-    if (own)
-        sprite.setTexture(*own, false);
-    shader = other.shader;
-    opaque = other.opaque;
-    for (int i = 0; i < UniformSlots; ++i)
-        uniformTweens[i] = other.uniformTweens[i];
-    textureRect = other.textureRect;
-    rectX = other.rectX;
-    rectY = other.rectY;
-    rectW = other.rectW;
-    rectH = other.rectH;
-    originX = other.originX;
-    originY = other.originY;
-    for (int i = 0; i < PropertyCount; ++i)
-        tweens[i] = other.tweens[i];
-
-    animations.animations.clear();
-    for (const auto& entry : other.animations.animations)
+// A copy of `from`'s animations in `to`, and `toAnimator` at `fromAnimator`'s place in the copy.
+// With `own`, the animator plays the collection it is copied with.
+void copyAnimations(const AnimationCollection& from, const Animator& fromAnimator, bool own, AnimationCollection& to,
+                    Animator& toAnimator)
+{
+    to.animations.clear();
+    for (const auto& entry : from.animations)
     {
         auto copy = std::make_unique<Animation>();
         copy->name = entry.second->name;
         copy->loop = entry.second->loop;
         for (const auto& frame : entry.second->frames)
             copy->frames.push_back(std::make_unique<AnimationFrame>(*frame));
-        animations.animations[entry.first] = std::move(copy);
+        to.animations[entry.first] = std::move(copy);
     }
-    // The animator points into the collection: the copy points into this object's copy.
-    const Animator& from = other.animator;
-    animator = from;
-    if (from.collection == &other.animations)
-        animator.collection = &animations;
-    animator.animation = nullptr;
-    animator.frame = nullptr;
-    if (from.animation)
+    // The animator points into the collection: the copy points into the copy.
+    toAnimator = fromAnimator;
+    if (own)
+        toAnimator.collection = &to;
+    toAnimator.animation = nullptr;
+    toAnimator.frame = nullptr;
+    if (fromAnimator.animation)
     {
-        for (const auto& entry : other.animations.animations)
+        for (const auto& entry : from.animations)
         {
-            if (entry.second.get() != from.animation)
+            if (entry.second.get() != fromAnimator.animation)
                 continue;
-            animator.animation = animations.animations[entry.first].get();
-            for (std::size_t i = 0; i < from.animation->frames.size(); ++i)
-                if (from.animation->frames[i].get() == from.frame)
-                    animator.frame = animator.animation->frames[i].get();
+            toAnimator.animation = to.animations[entry.first].get();
+            for (std::size_t i = 0; i < fromAnimator.animation->frames.size(); ++i)
+                if (fromAnimator.animation->frames[i].get() == fromAnimator.frame)
+                    toAnimator.frame = toAnimator.animation->frames[i].get();
         }
     }
+}
+} // namespace
+
+std::size_t SceneObject::Saved::bytes() const
+{
+    // The object's own size with room for its strings and animations; the heap's growth while a
+    // snapshot is taken counts the rest.
+    return sizeof(Saved) + 256;
+}
+
+SceneObject::Saved SceneObject::save() const
+{
+    Saved saved;
+    saved.name = name;
+    saved.x = x;
+    saved.y = y;
+    saved.alpha = alpha;
+    saved.rotation = rotation;
+    saved.scaleX = scaleX;
+    saved.scaleY = scaleY;
+    saved.sprite = sprite;
+    saved.shader = shader;
+    saved.opaque = opaque;
+    for (int i = 0; i < UniformSlots; ++i)
+        saved.uniformTweens[i] = uniformTweens[i];
+    saved.textureRect = textureRect;
+    saved.rectX = rectX;
+    saved.rectY = rectY;
+    saved.rectW = rectW;
+    saved.rectH = rectH;
+    saved.originX = originX;
+    saved.originY = originY;
+    for (int i = 0; i < PropertyCount; ++i)
+        saved.tweens[i] = tweens[i];
+    saved.ownAnimations = animator.collection == &animations;
+    copyAnimations(animations, animator, false, saved.animations, saved.animator);
+    if (saved.ownAnimations)
+        saved.animator.collection = nullptr;
+    return saved;
+}
+
+void SceneObject::restore(const Saved& saved)
+{
+    name = saved.name;
+    x = saved.x;
+    y = saved.y;
+    alpha = saved.alpha;
+    rotation = saved.rotation;
+    scaleX = saved.scaleX;
+    scaleY = saved.scaleY;
+    const sf::Texture* own = renderTexture ? &renderTexture->getTexture() : nullptr;
+    sprite = saved.sprite;
+    if (own)
+        sprite.setTexture(*own, false);
+    shader = saved.shader;
+    opaque = saved.opaque;
+    for (int i = 0; i < UniformSlots; ++i)
+        uniformTweens[i] = saved.uniformTweens[i];
+    textureRect = saved.textureRect;
+    rectX = saved.rectX;
+    rectY = saved.rectY;
+    rectW = saved.rectW;
+    rectH = saved.rectH;
+    originX = saved.originX;
+    originY = saved.originY;
+    for (int i = 0; i < PropertyCount; ++i)
+        tweens[i] = saved.tweens[i];
+    copyAnimations(saved.animations, saved.animator, saved.ownAnimations, animations, animator);
 }

@@ -9,6 +9,7 @@
 #include <SFML/Graphics/Shader.hpp>
 #include <SFML/Graphics/Sprite.hpp>
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -74,10 +75,48 @@ public:
 
     sf::RenderTexture* renderTarget() { return renderTexture.get(); }
 
-    // Everything of `other` but its render texture (a buffer keeps its own, and its sprite keeps
-    // showing it): the fields, the tweens, a copy of its animations and the animator's place in
-    // them. A snapshot of a playing demo keeps its objects this way.
-    void copyStateFrom(const SceneObject& other);
+    // Everything of the object but its render texture: the fields, the tweens, a copy of its
+    // animations and the animator's place in them. A snapshot of a playing demo keeps its objects
+    // this way; a field added to the object is added here and to save and restore.
+    struct Saved
+    {
+        // Moved, never copied: the animations are its own.
+        Saved() = default;
+        Saved(const Saved&) = delete;
+        Saved& operator=(const Saved&) = delete;
+        Saved(Saved&&) = default;
+        Saved& operator=(Saved&&) = default;
+
+        std::string name;
+        float x = 0.f;
+        float y = 0.f;
+        float alpha = 1.f;
+        float rotation = 0.f;
+        float scaleX = 1.f;
+        float scaleY = 1.f;
+        sf::Sprite sprite;
+        sf::Shader* shader = nullptr;
+        bool opaque = false;
+        UniformTween uniformTweens[UniformSlots];
+        sf::IntRect textureRect;
+        float rectX = 0.f;
+        float rectY = 0.f;
+        float rectW = 0.f;
+        float rectH = 0.f;
+        float originX = 0.f;
+        float originY = 0.f;
+        Tween tweens[PropertyCount];
+        AnimationCollection animations;
+        // Its collection is `animations` when `ownAnimations` (the saved copy's address is not kept).
+        Animator animator;
+        bool ownAnimations = false;
+
+        // What the saved state holds, besides what it shares.
+        std::size_t bytes() const;
+    };
+    Saved save() const;
+    // Puts a saved state back; a buffer keeps its render texture, and its sprite keeps showing it.
+    void restore(const Saved& saved);
 
     std::string name;
     float x = 0.f;

@@ -25,6 +25,21 @@ public:
     // Draws the overlay with alpha fadeLevel; without a fade sprite, a black window-sized rectangle.
     void draw(sf::RenderTarget& target);
 
+    // Where a fade is (a snapshot of a playing demo); the sprite is the shell's, not the fade's.
+    struct Saved
+    {
+        float fadeLevel = 0.f;
+        float fadeSpeed = 0.f;
+        int fadeState = Idle;
+    };
+    Saved save() const { return {fadeLevel, fadeSpeed, fadeState}; }
+    void restore(const Saved& saved)
+    {
+        fadeLevel = saved.fadeLevel;
+        fadeSpeed = saved.fadeSpeed;
+        fadeState = saved.fadeState;
+    }
+
     sf::Sprite* fadeSprite = nullptr;
     float fadeLevel = 0.f;
     float fadeSpeed = 0.f;

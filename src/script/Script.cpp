@@ -2,6 +2,7 @@
 
 #include "script/ScriptParams.hpp"
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -155,6 +156,17 @@ int Script::findLabel(const std::string& name) const
         return found->second;
     std::cerr << "Script: Unable to find label [" << name << "]" << std::endl;
     return 0;
+}
+
+const std::string* Script::labelAbove(int line) const
+{
+    for (int i = std::min(line, lineCount() - 1); i >= 0; --i)
+    {
+        const ScriptLine& candidate = lines[static_cast<std::size_t>(i)];
+        if (candidate.command == LabelCommand && !candidate.params.empty())
+            return &candidate.params[0];
+    }
+    return nullptr;
 }
 
 const ScriptLine* Script::outOfBounds()

@@ -56,6 +56,9 @@ public:
 
     int lineCount() const { return static_cast<int>(lines.size()); }
 
+    // The name of the nearest label defined at or above a stored line, or null.
+    const std::string* labelAbove(int line) const;
+
     std::vector<ScriptLine> lines;
     std::unordered_map<std::string, int> labels;
     // The 1-based line of the file that each stored line came from (for diagnostics).

@@ -114,6 +114,22 @@ bool ScriptFlow::reaches(const std::string& label) const
     return found != script.labels.end() && mainFlow[static_cast<std::size_t>(found->second)];
 }
 
+std::vector<int> ScriptFlow::mainFlowLabels() const
+{
+    std::vector<int> found;
+    for (int line = 0; line < count; ++line)
+    {
+        const ScriptLine& text = script.lines[static_cast<std::size_t>(line)];
+        if (text.command != Script::LabelCommand || text.params.empty())
+            continue;
+        // A label's entry is the line after its definition.
+        const auto entry = script.labels.find(text.params[0]);
+        if (entry != script.labels.end() && entry->second == line + 1 && mainFlow[static_cast<std::size_t>(line) + 1])
+            found.push_back(line);
+    }
+    return found;
+}
+
 bool ScriptFlow::runsIntoDefinition(const std::string& label, int& labelLine) const
 {
     // A jump lands after a label's line, so reaching the line itself means running on into it.

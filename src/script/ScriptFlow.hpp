@@ -19,6 +19,11 @@ public:
     // True when the main flow can run on (not jump) into the line that defines the label, so
     // that it runs the lines of that section as its own.
     bool runsIntoDefinition(const std::string& label, int& labelLine) const;
+    // The labels that are places of the main flow, as stored line indexes of their definitions
+    // in the script's order: of a name defined twice the later definition (the one jumps land
+    // on), and only those the main flow can arrive at. Author mode's list of labels and
+    // --timeline both name these.
+    std::vector<int> mainFlowLabels() const;
     // The goto lines that close a loop with no delay in it and no way out of it: once entered,
     // such a loop runs until the interpreter's line cap, every step.
     std::vector<int> endlessLoops() const;

@@ -1,6 +1,9 @@
 #include "script/ScriptInterp.hpp"
 
+#include "script/ScriptEdit.hpp"
+
 #include "catalogs/MusicManager.hpp"
+#include "motion/StepRate.hpp"
 #include "profile/Profiler.hpp"
 #include "script/ScriptParams.hpp"
 
@@ -237,6 +240,16 @@ void ScriptInterp::learnRows(Script& bound) const
     }
 }
 
+int ScriptInterp::mainFlowLine() const
+{
+    int line = delay > 0.f ? pc - 1 : pc;
+    if (!running && stopLine >= 0)
+        line = stopLine;
+    else if (!running)
+        line = script ? script->lineCount() : 0;
+    return std::max(line, 0);
+}
+
 void ScriptInterp::bind(Script* boundScript, GameEntity* boundEntity)
 {
     entity = boundEntity;
@@ -303,7 +316,8 @@ bool ScriptInterp::run(const std::string& label)
     int skipDepth = 0;
     int linesThisRun = 0;
     // Once per run: the lines' loop stays as lean as it is without anyone following it.
-    const bool followed = followers.arrivedLines || followers.touchedLines || followers.arrivalSteps;
+    const bool followed =
+        !followers.arrivedLines.empty() || !followers.touchedLines.empty() || !followers.arrivalSteps.empty();
     for (;;)
     {
         if (delay > 0.f)
@@ -778,7 +792,7 @@ ScriptInterp::Step ScriptInterp::delaySteps(long steps)
     // update counts the delay down by one step's time and runs no line in the step that brings it
     // to 0: a wait of `steps` needs steps - 1 of those. Half a step of margin keeps the float
     // countdown from gaining or losing a step; the count is then checked as update will do it.
-    constexpr float StepTime = 1.f / TempoGrid::StepsPerSecond;
+    constexpr float StepTime = 1.f / StepRate::StepsPerSecond;
     const long quiet = std::max(0L, steps - 1);
     float wait = (static_cast<float>(quiet) - 0.5f) * StepTime;
     for (int attempt = 0; attempt < 4; ++attempt)
@@ -810,23 +824,22 @@ void ScriptInterp::follow(bool arrived)
         return;
     const std::size_t at = static_cast<std::size_t>(pc);
     // One element per line, one for the end (a run that went past the last line).
-    if (f.touchedLines && at + 1 < f.touchedLines->size() && (*f.touchedLines)[at] < 0 && pc <= lineCount)
-        (*f.touchedLines)[at] = f.step;
+    if (at + 1 < f.touchedLines.size() && f.touchedLines[at] < 0 && pc <= lineCount)
+        f.touchedLines[at] = f.step;
     if (!inMainFlow || !arrived)
         return;
-    if (f.arrivedLines && at < f.arrivedLines->size())
-        (*f.arrivedLines)[at] = 1;
-    if (f.arrivalSteps && at < f.arrivalSteps->size() && (*f.arrivalSteps)[at] < 0)
-        (*f.arrivalSteps)[at] = f.step;
+    if (at < f.arrivedLines.size())
+        f.arrivedLines[at] = 1;
+    if (at < f.arrivalSteps.size() && f.arrivalSteps[at] < 0)
+        f.arrivalSteps[at] = f.step;
 }
 
 int ScriptInterp::labelLine(const std::string& name)
 {
-    std::vector<long>* touchedLines = followers.touchedLines;
+    std::vector<long>& touchedLines = followers.touchedLines;
     // A jump to an undefined label goes to line 0; a save that defines it changes that jump.
-    if (touchedLines && !touchedLines->empty() && touchedLines->back() < 0 &&
-        script->labels.find(name) == script->labels.end())
-        touchedLines->back() = followers.step;
+    if (!touchedLines.empty() && touchedLines.back() < 0 && script->labels.find(name) == script->labels.end())
+        touchedLines.back() = followers.step;
     return script->findLabel(name);
 }
 
@@ -908,4 +921,58 @@ ScriptInterp::Step ScriptInterp::ifMore(const Params& params)
 ScriptInterp::Step ScriptInterp::nothing(const Params&)
 {
     return Step::Next;
+}
+
+ScriptInterp::Saved ScriptInterp::save() const
+{
+    Saved saved;
+    saved.script = script;
+    saved.running = running;
+    saved.delay = delay;
+    saved.pc = pc;
+    saved.returnLine = returnLine;
+    saved.lineCount = lineCount;
+    saved.entity = entity;
+    for (int i = 0; i < AliasCount; ++i)
+        saved.aliases[i] = aliases[i];
+    saved.resetRequested = resetRequested;
+    saved.tempo = tempo;
+    saved.executingLine = executingLine;
+    saved.stopLine = stopLine;
+    saved.runawayReported = runawayReported;
+    saved.inMainFlow = inMainFlow;
+    return saved;
+}
+
+void ScriptInterp::restore(const Saved& saved)
+{
+    script = saved.script;
+    running = saved.running;
+    delay = saved.delay;
+    pc = saved.pc;
+    returnLine = saved.returnLine;
+    lineCount = saved.lineCount;
+    entity = saved.entity;
+    for (int i = 0; i < AliasCount; ++i)
+        aliases[i] = saved.aliases[i];
+    resetRequested = saved.resetRequested;
+    tempo = saved.tempo;
+    executingLine = saved.executingLine;
+    stopLine = saved.stopLine;
+    runawayReported = saved.runawayReported;
+    inMainFlow = saved.inMainFlow;
+}
+
+bool ScriptInterp::Saved::moveLines(const ScriptEdit& edit, int newLineCount)
+{
+    const int movedPc = edit.movedNext(pc);
+    const int movedReturn = edit.movedNext(returnLine);
+    const int movedStop = edit.moved(stopLine);
+    if (movedPc == ScriptEdit::Changed || movedReturn == ScriptEdit::Changed || movedStop == ScriptEdit::Changed)
+        return false;
+    pc = movedPc;
+    returnLine = movedReturn;
+    stopLine = movedStop;
+    lineCount = newLineCount;
+    return true;
 }

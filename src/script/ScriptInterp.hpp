@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+class ScriptEdit;
+
 // Runs the lines of a Script in fixed steps on behalf of one GameEntity.
 class ScriptInterp
 {
@@ -79,8 +81,9 @@ public:
     // The musical grid of delay_beats and delay_bars (tempo sets it; 120 BPM in 4 until then).
     TempoGrid tempo;
 
-    // Those who follow the run from outside (a seek, author mode). They are not the run's state:
-    // putting a snapshot back leaves them as they are.
+    // What those who follow the run from outside (a seek, author mode) ask it to record, and the
+    // records, which are kept here: the run writes into nothing it does not hold. They are not the
+    // run's state: putting a snapshot back leaves them as they are.
     struct Followers
     {
         // A main-flow run that arrives at line `watchLine` (by running on to it or by a jump) sets
@@ -88,18 +91,45 @@ public:
         int watchLine = -1;
         bool watchReached = false;
         // The same for many lines at once: a main-flow run that arrives at line i sets element i
-        // (null: none watched).
-        std::vector<char>* arrivedLines = nullptr;
+        // (empty: none watched).
+        std::vector<char> arrivedLines;
         // The first step in which each stored line was looked at by any run (the main flow, the
-        // sections, skipped blocks), written as `step` where it is still -1 (null: not kept); then
+        // sections, skipped blocks), written as `step` where it is still -1 (empty: not kept); then
         // the first step a run went past the last line, and the first step a jump looked for an
         // undefined label. A reload keeps what ran before the first line it changed.
-        std::vector<long>* touchedLines = nullptr;
+        std::vector<long> touchedLines;
         // The same for the main flow's arrivals only (as arrivedLines counts them).
-        std::vector<long>* arrivalSteps = nullptr;
+        std::vector<long> arrivalSteps;
         long step = 0;
     };
     Followers followers;
+
+    // The run's state (its followers are not part of it, nor the buffers a run reuses): a
+    // snapshot of a playing demo keeps it.
+    struct Saved
+    {
+        Script* script = nullptr;
+        bool running = false;
+        float delay = 0.f;
+        int pc = 0;
+        int returnLine = -1;
+        int lineCount = 0;
+        GameEntity* entity = nullptr;
+        std::string aliases[AliasCount];
+        bool resetRequested = false;
+        TempoGrid tempo;
+        int executingLine = -1;
+        int stopLine = -1;
+        bool runawayReported = false;
+        bool inMainFlow = false;
+
+        // After a script save that kept this state: its places moved to the new version's lines;
+        // false when one of them is in the changed run (the state cannot be kept).
+        bool moveLines(const ScriptEdit& edit, int newLineCount);
+    };
+    Saved save() const;
+    // Puts a saved run back; those who follow the run stay.
+    void restore(const Saved& saved);
 
     // The stored line being executed now; -1 between lines. What a command reports while it runs
     // can be placed at its line in the file.
@@ -107,6 +137,11 @@ public:
     // The stored line whose command ended the main flow (its exit); -1 while it runs or when it
     // ran off the script's end.
     int stopLine = -1;
+
+    // The stored line the main flow is at, as the author is shown it: while it waits, the line
+    // before its pc (the delay); once ended, the line that ended it (exit moves the pc back to
+    // the start), or the script's line count when it ran off the end.
+    int mainFlowLine() const;
 
 private:
     // Notes the line at pc as looked at, and (when `arrived`, not within a skipped block) as

@@ -2,11 +2,11 @@
 
 #include "catalogs/DemoPaths.hpp"
 #include "motion/StepRate.hpp"
-#include "player/FrameTimer.hpp"
 #include "player/Player.hpp"
 #include "player/StartPoint.hpp"
 #include "script/Script.hpp"
 #include "script/ScriptFlow.hpp"
+#include "script/TimelineDocument.hpp"
 
 #include <nlohmann/json.hpp>
 
@@ -37,23 +37,18 @@ void LabelTimeline::compute(Player& player)
     Script script;
     std::ifstream file(DemoPaths::Script);
     script.parse(file);
-    const ScriptFlow flow(script);
     // Console lines of the demo are printed once by playing, not by the run here.
     player.markPrinted(StartPoint::MaxSteps);
     std::vector<int> lines;
-    for (std::size_t i = 0; i < script.lines.size(); ++i)
+    for (int definition : ScriptFlow(script).mainFlowLabels())
     {
-        if (script.lines[i].command != Script::LabelCommand || script.lines[i].params.empty())
-            continue;
+        const std::size_t i = static_cast<std::size_t>(definition);
         Arrival arrival;
         arrival.label = script.lines[i].params[0];
         arrival.line = script.fileLines[i];
-        // A later definition of the same name is the one jumps land on; only the main flow's count.
-        const int stored = script.labels.at(arrival.label);
-        if (stored != static_cast<int>(i) + 1 || !flow.reaches(arrival.label))
-            continue;
         arrivals.push_back(arrival);
-        lines.push_back(stored);
+        // A label is arrived at on the line after its definition.
+        lines.push_back(definition + 1);
     }
     // One quiet run from the start notes where the main flow first arrives at every label (the
     // step a seek to that label lands on) and where the demo ends: a seek per label would run the
@@ -87,19 +82,10 @@ void LabelTimeline::print(std::ostream& out) const
 
 nlohmann::json LabelTimeline::json() const
 {
-    nlohmann::json labels = nlohmann::json::array();
+    TimelineDocument document;
+    document.script = DemoPaths::Script;
     for (const Arrival& arrival : arrivals)
-    {
-        nlohmann::json entry = {{"label", arrival.label}, {"line", arrival.line}, {"reached", arrival.step >= 0}};
-        if (arrival.step >= 0)
-        {
-            entry["step"] = arrival.step;
-            entry["seconds"] = static_cast<double>(arrival.step) / FrameTimer::StepsPerSecond;
-        }
-        labels.push_back(entry);
-    }
-    nlohmann::json end = nullptr;
-    if (length >= 0)
-        end = {{"steps", length}, {"seconds", static_cast<double>(length) / FrameTimer::StepsPerSecond}};
-    return {{"script", DemoPaths::Script}, {"labels", labels}, {"length", end}};
+        document.labels.push_back({arrival.label, arrival.line, arrival.step});
+    document.length = length;
+    return document.toJson();
 }

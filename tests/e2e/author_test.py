@@ -1,9 +1,8 @@
 #!/usr/bin/env python3
 """Author mode through the real kestrune binary, driven by key presses on a virtual screen.
 
-usage: author_test.py <kestrune binary> pause|seek|speed|loop|reload_script|reload_files|script_errors|
-                      empty_script|problems_stay|created_file|start_unreached|rerun_problems|
-                      strip_click|strip_drag|strip_loop|label_keys|broken_assets|config_save|label_list
+usage: author_test.py <kestrune binary> CASE
+       author_test.py --list     (the cases, one a line: the table in main() is their only list)
 
 Each test starts `kestrune --author` in a temporary copy of a demo, presses keys with xdotool
 (a press is one keydown and one keyup) and waits for the state lines the program prints
@@ -776,7 +775,14 @@ def test_label_list(binary):
 
 
 def run_named(kind, tests):
-    """Runs the test named on the command line (after the binary) and says PASS or FAIL."""
+    """Runs the test named on the command line (after the binary) and says PASS or FAIL; with
+    --list, names the tests one a line (tests/CMakeLists.txt makes a ctest case of each)."""
+    if sys.argv[1:] == ["--list"]:
+        print("\n".join(sorted(tests)))
+        return 0
+    if len(sys.argv) != 3 or sys.argv[2] not in tests:
+        print("usage: %s <kestrune binary> %s | --list" % (os.path.basename(sys.argv[0]), "|".join(sorted(tests))))
+        return 2
     binary, test = sys.argv[1], sys.argv[2]
     try:
         tests[test](binary)

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Author mode's control channel through the real kestrune binary on a virtual screen.
 
-usage: link_test.py <kestrune binary> seek|line_seek|reload_insert|transport|hostile|end_exit|signals|second_author|long_seek
+usage: link_test.py <kestrune binary> CASE
+       link_test.py --list     (the cases, one a line: the table in main() is their only list)
 
 A test starts `kestrune --author` in a temporary copy of a demo, finds the channel's socket in the
 announcement file of the demo's folder, sends request lines and reads the answer and event lines,

@@ -1,11 +1,14 @@
 #!/usr/bin/env node
 // The player commands ("show this line in the player", "follow the player") against a stand-in
-// for the editor's API and a stand-in player (test/stand-in-player.js) on a real socket.
+// for the editor's API and a stand-in player (test/stand-in-player.js) on a real socket, and the
+// demo folder they work in against what the real player takes for one.
+// usage: player.js KESTRUNE
 'use strict';
 const assert = require('assert');
 const fs = require('fs');
 const Module = require('module');
 const path = require('path');
+const { spawnSync } = require('child_process');
 const { fail, tempDir } = require('./common');
 const { listen } = require('./stand-in-player');
 
@@ -87,8 +90,42 @@ async function showAt(line, character) {
   return editor.commands['kestrune.showLineInPlayer']();
 }
 
+// What makes a demo folder is the player's: for each layout, the extension takes a folder for a
+// demo exactly when kestrune does.
+function demoFolderAsThePlayer(kestrune) {
+  const layouts = {
+    empty: [],
+    assets_folder: [['dir', 'assets']],
+    config_file: [['file', 'config.json']],
+    assets_file: [['file', 'assets']],
+    config_folder: [['dir', 'config.json']],
+    script_only: [['file', 'demo.script']],
+  };
+  const root = tempDir('layouts');
+  const seen = {};
+  for (const [name, entries] of Object.entries(layouts)) {
+    const folder = path.join(root, name);
+    fs.mkdirSync(path.join(folder, 'inside'), { recursive: true });
+    for (const [kind, entry] of entries) {
+      if (kind === 'dir')
+        fs.mkdirSync(path.join(folder, entry));
+      else
+        fs.writeFileSync(path.join(folder, entry), '{}');
+    }
+    const run = spawnSync(kestrune, ['--check', folder], { encoding: 'utf8', env: { ...process.env, ALSOFT_DRIVERS: 'null' } });
+    if (run.error)
+      fail(`player: cannot run ${kestrune}: ${run.error.message}`);
+    const playerSays = !run.stderr.includes('is not a demo folder');
+    const editorSays = player.demoFolder(path.join(folder, 'inside', 'file.script')) === folder;
+    assert.strictEqual(editorSays, playerSays, `${name}: kestrune ${playerSays ? 'plays' : 'refuses'} it as a demo`);
+    seen[name] = playerSays;
+  }
+  assert.deepStrictEqual(Object.values(seen).filter(Boolean).length, 2, `two layouts are demos: ${JSON.stringify(seen)}`);
+}
+
 (async () => {
   assert.strictEqual(player.demoFolder(scriptPath), demo, 'the demo folder of the script');
+  demoFolderAsThePlayer(process.argv[2] || fail('usage: player.js KESTRUNE'));
 
   // No player runs: the command starts one (the stand-in, as kestrune.executable) and seeks it.
   editor.settings['kestrune.executable'] = path.join(__dirname, 'stand-in-player.js');

@@ -28,6 +28,7 @@ TEST(LaunchCheck, ADemoFolderHoldsAssetsOrConfig)
         {"config_only", "config.json", true},  // its own start-up messages say what is missing
         {"assets_is_a_file", "assets", false}, // not a folder of assets
         {"other_files", "demo.script", false}, // a script lying loose is not a demo
+        {"config_is_a_folder", nullptr, false}, // not a configuration file
     };
     for (const Row& row : rows)
     {
@@ -35,6 +36,8 @@ TEST(LaunchCheck, ADemoFolderHoldsAssetsOrConfig)
         fs::create_directories(folder);
         if (std::string(row.folder) == "assets_only")
             fs::create_directories(folder / "assets");
+        if (std::string(row.folder) == "config_is_a_folder")
+            fs::create_directories(folder / "config.json");
         if (row.file)
             std::ofstream(folder / row.file) << "{}";
         std::string error;

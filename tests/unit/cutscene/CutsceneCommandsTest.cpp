@@ -8,73 +8,59 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+#include <cctype>
 #include <tuple>
 #include <utility>
 
 using namespace cutscenetest;
 using CutsceneCommandsTest = CutsceneTest;
 
-TEST(CutsceneCommands, TableHoldsEveryCommandInDispatchOrderWithItsCount)
+// Every command of the table is dispatched by its whole name and runs the parameter-count check
+// with the count its signature needs: one parameter short gives the documented line first and the
+// command still runs; with all it needs, no such line. A name with other case or trailing
+// characters is no command: nothing runs and nothing is printed.
+TEST_F(CutsceneCommandsTest, EveryCommandRunsItsParameterCheckAndOnlyItsWholeNameDispatches)
 {
-    const std::pair<const char*, int> expected[] = {
-        {"create_object", 2},
-        {"add_particles", 2},
-        {"particles_set_active", 2},
-        {"fade_in", 1},
-        {"fade_out", 1},
-        {"set_fade_texture", 1},
-        {"create_buffer", 1},
-        {"clear_buffer", 1},
-        {"draw_object", 2},
-        {"draw_particles", 2},
-        {"draw_buffer", 2},
-        {"display_buffer", 1},
-        {"render_scene", 1},
-        {"object_set_x", 2},
-        {"object_set_y", 2},
-        {"object_set_pos", 3},
-        {"object_set_alpha", 2},
-        {"object_set_rotation", 2},
-        {"object_set_scale", 2},
-        {"object_set_scale_x", 2},
-        {"object_set_scale_y", 2},
-        {"object_set_origin_x", 2},
-        {"object_set_origin_y", 2},
-        {"object_set_rect_x", 2},
-        {"object_set_rect_y", 2},
-        {"object_set_rect_w", 2},
-        {"object_set_rect_h", 2},
-        {"object_set_uniform", 3},
-        {"object_tween_x", 3},
-        {"object_tween_y", 3},
-        {"object_tween_pos", 4},
-        {"object_tween_alpha", 3},
-        {"object_tween_rotation", 3},
-        {"object_tween_scale_x", 3},
-        {"object_tween_scale_y", 3},
-        {"object_tween_scale", 3},
-        {"object_tween_origin", 3},
-        {"object_tween_origin_x", 3},
-        {"object_tween_origin_y", 3},
-        {"object_tween_rect_x", 3},
-        {"object_tween_rect_y", 3},
-        {"object_tween_rect_w", 3},
-        {"object_tween_rect_h", 3},
-        {"object_tween_uniform", 5},
-        {"object_set_shader", 2},
-        {"object_load_animations", 2},
-        {"object_play_animation", 2},
-        {"display_text", 6},
-        {"draw_text", 2},
-    };
-    const CutsceneCommands::Row* previous = nullptr;
-    for (const auto& [name, needs] : expected)
+    const std::vector<const CutsceneCommands::Row*> rows = CutsceneCommands::all();
+    ASSERT_FALSE(rows.empty());
+    ScreenFade fade;
+    cutscene.fade = &fade;
+    load("", "create_buffer B");
+    step();
+    for (const CutsceneCommands::Row* row : rows)
     {
-        const CutsceneCommands::Row* row = CutsceneCommands::find(name);
-        ASSERT_NE(row, nullptr) << name;
-        EXPECT_EQ(row->info.signature.needs, needs) << name;
-        EXPECT_TRUE(previous == nullptr || row == previous + 1) << name;
-        previous = row;
+        const std::string name(row->info.name);
+        const int needs = row->info.signature.needs;
+        EXPECT_EQ(CutsceneCommands::find(name), row) << name;
+
+        bool handled = false;
+        std::vector<std::string> params(static_cast<std::size_t>(std::max(needs - 1, 0)), "B");
+        if (needs > 0)
+        {
+            const Output shortOne = capture([&] { handled = cutscene.extScript(ScriptLine(name, params)); });
+            EXPECT_TRUE(handled) << name;
+            const std::string line = "ScriptInterp: Command [" + name + "] needs " + std::to_string(needs) +
+                                     " parameters. " + std::to_string(needs - 1) + " found.\n";
+            EXPECT_EQ(shortOne.err.substr(0, line.size()), line) << name;
+            EXPECT_EQ(shortOne.err.find(line, 1), std::string::npos) << name << ": the line is printed once";
+        }
+        params.resize(static_cast<std::size_t>(needs), "B");
+        const Output enough = capture([&] { handled = cutscene.extScript(ScriptLine(name, params)); });
+        EXPECT_TRUE(handled) << name;
+        EXPECT_EQ(enough.err.find("ScriptInterp: Command ["), std::string::npos) << name << ": " << enough.err;
+
+        std::string upper = name;
+        for (char& c : upper)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        for (const std::string& other : {upper, name + "_", name + "s", name.substr(0, name.size() - 1)})
+        {
+            if (CutsceneCommands::find(other))
+                continue; // a shorter name that is a command of its own (object_set_scale of object_set_scale_x)
+            const Output unknown = capture([&] { handled = cutscene.extScript(ScriptLine(other, params)); });
+            EXPECT_FALSE(handled) << other;
+            EXPECT_EQ(unknown.out + unknown.err, "") << other;
+        }
     }
 }
 

@@ -239,7 +239,7 @@ exit
     EXPECT_GT(arrived[1], 1);
     EXPECT_EQ(player.steps(), 40);
     EXPECT_EQ(GameCutscene::instance().flags, flagsBefore) << "the render count included";
-    EXPECT_EQ(GameCutscene::instance().interp.followers.arrivedLines, nullptr);
+    EXPECT_TRUE(GameCutscene::instance().interp.followers.arrivedLines.empty());
 
     // With snapshots the arrivals of the steps run so far are remembered and the run goes on
     // from the furthest step: the same steps, the first time and when asked again.
@@ -258,4 +258,93 @@ exit
     EXPECT_EQ(again, landed);
     EXPECT_EQ(steps, 40);
     EXPECT_EQ(tracked.steps(), 40);
+}
+
+// Why a start point cannot be reached comes back as a value, which is exactly the line the
+// printing seek writes, and nothing is printed then: an undefined label, a label the main flow
+// never reaches, a time past the demo's end. A start that lands gives no reason.
+TEST_F(FastForward, TheStartsFailureIsAValueWithThePrintedLine)
+{
+    struct Row
+    {
+        const char* start;
+        bool lands;
+        const char* reason; // a part of the line
+    };
+    const Row rows[] = {
+        {"nowhere", false, "defines no label \"nowhere\""},
+        {"init", false, "before the start point"},
+        {"99", false, "the demo ends after"},
+        {"later", true, ""},
+    };
+    for (const Row& row : rows)
+    {
+        SCOPED_TRACE(row.start);
+        testing::internal::CaptureStdout();
+        load(JumpScript);
+        testing::internal::GetCapturedStdout();
+
+        Player printing;
+        testing::internal::CaptureStderr();
+        const bool printedLanded = printing.seekTo(StartPoint(row.start));
+        const std::string printed = testing::internal::GetCapturedStderr();
+
+        load(JumpScript);
+        Player asValue;
+        std::string failure = "left over";
+        testing::internal::CaptureStderr();
+        const bool landed = asValue.seekTo(StartPoint(row.start), failure);
+        const std::string quiet = testing::internal::GetCapturedStderr();
+
+        EXPECT_EQ(landed, row.lands);
+        EXPECT_EQ(printedLanded, row.lands);
+        EXPECT_EQ(quiet, "");
+        EXPECT_EQ(printing.steps(), asValue.steps());
+        if (row.lands)
+        {
+            EXPECT_EQ(failure, "");
+            EXPECT_EQ(printed, "");
+        }
+        else
+        {
+            EXPECT_EQ(printed, failure + "\n");
+            EXPECT_EQ(failure.rfind("kestrune: --start ", 0), 0u) << failure;
+            EXPECT_NE(failure.find(row.reason), std::string::npos) << failure;
+        }
+    }
+}
+
+// The interpreter keeps what it records for a player's seeks; a player that goes leaves no record
+// behind for the run to write into or the next player to read.
+TEST_F(FastForward, ThePlayersRecordsGoWithIt)
+{
+    testing::internal::CaptureStdout();
+    load(JumpScript);
+    testing::internal::GetCapturedStdout();
+    GameCutscene& cutscene = GameCutscene::instance();
+    {
+        Player player;
+        const int here = cutscene.script.labels.at("here");
+        std::vector<long> arrived;
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        player.keepSnapshots(std::size_t(64) << 20);
+        arrived = player.arrivals({here});
+        player.seekTo(30);
+        testing::internal::GetCapturedStderr();
+        testing::internal::GetCapturedStdout();
+        ASSERT_EQ(arrived.size(), 1u);
+        EXPECT_GT(arrived[0], 0);
+        ASSERT_GT(cutscene.interp.followers.arrivalSteps.size(), static_cast<std::size_t>(here));
+        EXPECT_EQ(cutscene.interp.followers.arrivalSteps[static_cast<std::size_t>(here)], arrived[0]);
+        EXPECT_FALSE(cutscene.interp.followers.touchedLines.empty());
+    }
+    EXPECT_TRUE(cutscene.interp.followers.touchedLines.empty());
+    EXPECT_TRUE(cutscene.interp.followers.arrivalSteps.empty());
+    EXPECT_TRUE(cutscene.interp.followers.arrivedLines.empty());
+    // The run goes on without anyone following it.
+    testing::internal::CaptureStdout();
+    cutscene.interp.update(1.f / 60.f);
+    testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(cutscene.interp.followers.touchedLines.empty());
 }

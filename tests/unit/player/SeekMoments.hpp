@@ -122,10 +122,10 @@ inline std::string stateOf(const Player& app)
         }
         out << '\n';
     }
-    for (const char* key : {"headline", "caption"})
+    for (const auto& entry : TextManager::instance().all())
     {
-        const TextSystem* text = TextManager::instance().getTextSystem(key);
-        for (const auto& instance : text->instances)
+        const std::string& key = entry.first;
+        for (const auto& instance : entry.second->instances)
         {
             out << "text " << key << ' ' << instance->busy << ' ' << instance->remaining << ' ' << instance->delay;
             for (const TextLetter& letter : instance->letters)

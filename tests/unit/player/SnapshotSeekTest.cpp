@@ -1,4 +1,5 @@
 #include "player/Player.hpp"
+#include "player/PlayState.hpp"
 #include "cutscene/GameCutscene.hpp"
 #include "scene/PassElision.hpp"
 

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
+#include <vector>
 
 namespace
 {
@@ -16,63 +18,94 @@ void runSteps(ScreenFade& fade, int steps)
 }
 } // namespace
 
-TEST(ScreenFade, FadeOutThenFadeInHalfWay)
+// A fade driven step by step: each row a sequence of moves, each followed by the level and state
+// it leaves.
+namespace
 {
-    ScreenFade fade;
-    fade.fadeOut(2.f);
-    EXPECT_EQ(fade.fadeLevel, 0.f);
-    EXPECT_EQ(fade.fadeState, ScreenFade::FadingOut);
-    runSteps(fade, 60);
-    EXPECT_NEAR(fade.fadeLevel, 0.5f, 1e-4f);
-
-    // The fade-in covers the picture at once and uncovers it over its own duration.
-    fade.fadeIn(2.f);
-    EXPECT_EQ(fade.fadeLevel, 1.f);
-    EXPECT_EQ(fade.fadeState, ScreenFade::FadingIn);
-    runSteps(fade, 60);
-    EXPECT_NEAR(fade.fadeLevel, 0.5f, 1e-4f);
-    runSteps(fade, 61);
-    EXPECT_EQ(fade.fadeLevel, 0.f);
-    EXPECT_EQ(fade.fadeState, ScreenFade::Idle);
-}
-
-TEST(ScreenFade, EndsClampedAndIdle)
+struct Move
 {
-    ScreenFade fade;
-    fade.fadeOut(0.5f);
-    runSteps(fade, 31);
-    EXPECT_EQ(fade.fadeLevel, 1.f);
-    EXPECT_EQ(fade.fadeState, ScreenFade::Idle);
-    runSteps(fade, 5);
-    EXPECT_EQ(fade.fadeLevel, 1.f);
-}
+    enum Kind
+    {
+        Out,   // fadeOut(amount)
+        In,    // fadeIn(amount)
+        Steps, // amount steps of 1/60 s
+        Reset
+    } kind;
+    float amount;
+    float level;
+    int state;
+    float tolerance = 0.f;
+};
 
-TEST(ScreenFade, ZeroNegativeAndNanDurationsEndAtTheNextStep)
+struct FadeCase
 {
-    for (float duration : {0.f, -2.f, std::nanf("")})
+    const char* what;
+    std::vector<Move> moves;
+};
+
+const float Nan = std::nanf("");
+
+// The fade-in covers the picture at once and uncovers it over its own duration.
+const FadeCase FadeCases[] = {
+    {"fade out, then fade in, half way each",
+     {{Move::Out, 2.f, 0.f, ScreenFade::FadingOut},
+      {Move::Steps, 60, 0.5f, ScreenFade::FadingOut, 1e-4f},
+      {Move::In, 2.f, 1.f, ScreenFade::FadingIn},
+      {Move::Steps, 60, 0.5f, ScreenFade::FadingIn, 1e-4f},
+      {Move::Steps, 61, 0.f, ScreenFade::Idle}}},
+    {"ends clamped and idle",
+     {{Move::Out, 0.5f, 0.f, ScreenFade::FadingOut},
+      {Move::Steps, 31, 1.f, ScreenFade::Idle},
+      {Move::Steps, 5, 1.f, ScreenFade::Idle}}},
+    {"a zero duration ends at the next step",
+     {{Move::Out, 0.f, 0.f, ScreenFade::FadingOut},
+      {Move::Steps, 1, 1.f, ScreenFade::Idle},
+      {Move::In, 0.f, 1.f, ScreenFade::FadingIn},
+      {Move::Steps, 1, 0.f, ScreenFade::Idle}}},
+    {"a negative duration ends at the next step",
+     {{Move::Out, -2.f, 0.f, ScreenFade::FadingOut},
+      {Move::Steps, 1, 1.f, ScreenFade::Idle},
+      {Move::In, -2.f, 1.f, ScreenFade::FadingIn},
+      {Move::Steps, 1, 0.f, ScreenFade::Idle}}},
+    {"a NaN duration ends at the next step",
+     {{Move::Out, Nan, 0.f, ScreenFade::FadingOut},
+      {Move::Steps, 1, 1.f, ScreenFade::Idle},
+      {Move::In, Nan, 1.f, ScreenFade::FadingIn},
+      {Move::Steps, 1, 0.f, ScreenFade::Idle}}},
+    // Reset clears the level, the speed and the state.
+    {"reset in the middle of a fade in",
+     {{Move::In, 3.f, 1.f, ScreenFade::FadingIn},
+      {Move::Steps, 10, 1.f - 10.f / 180.f, ScreenFade::FadingIn, 1e-4f},
+      {Move::Reset, 0, 0.f, ScreenFade::Idle}}},
+};
+} // namespace
+
+TEST(ScreenFade, LevelAndStateStepByStep)
+{
+    for (const FadeCase& c : FadeCases)
     {
         ScreenFade fade;
-        fade.fadeOut(duration);
-        runSteps(fade, 1);
-        EXPECT_EQ(fade.fadeLevel, 1.f) << duration;
-        EXPECT_EQ(fade.fadeState, ScreenFade::Idle) << duration;
-
-        fade.fadeIn(duration);
-        runSteps(fade, 1);
-        EXPECT_EQ(fade.fadeLevel, 0.f) << duration;
-        EXPECT_EQ(fade.fadeState, ScreenFade::Idle) << duration;
+        for (std::size_t i = 0; i < c.moves.size(); ++i)
+        {
+            const Move& move = c.moves[i];
+            switch (move.kind)
+            {
+            case Move::Out: fade.fadeOut(move.amount); break;
+            case Move::In: fade.fadeIn(move.amount); break;
+            case Move::Steps: runSteps(fade, static_cast<int>(move.amount)); break;
+            case Move::Reset:
+                fade.reset();
+                EXPECT_EQ(fade.fadeSpeed, 0.f) << c.what;
+                break;
+            }
+            const std::string where = std::string(c.what) + ", after move " + std::to_string(i + 1);
+            if (move.tolerance > 0.f)
+                EXPECT_NEAR(fade.fadeLevel, move.level, move.tolerance) << where;
+            else
+                EXPECT_EQ(fade.fadeLevel, move.level) << where;
+            EXPECT_EQ(fade.fadeState, move.state) << where;
+        }
     }
-}
-
-TEST(ScreenFade, ResetClearsLevelSpeedAndState)
-{
-    ScreenFade fade;
-    fade.fadeIn(3.f);
-    runSteps(fade, 10);
-    fade.reset();
-    EXPECT_EQ(fade.fadeLevel, 0.f);
-    EXPECT_EQ(fade.fadeSpeed, 0.f);
-    EXPECT_EQ(fade.fadeState, ScreenFade::Idle);
 }
 
 TEST(ScreenFade, DrawCoversWithLevelAndRestoresSpriteAlpha)

@@ -74,3 +74,38 @@ TEST(ScriptFlow, ReachesRunsIntoAndEndlessLoops)
         EXPECT_EQ(flow.endlessLoops(), c.endless) << c.what;
     }
 }
+
+// The labels author mode lists and --timeline prints: those the main flow can arrive at, in the
+// script's order, a name defined twice at its later definition (where jumps land).
+TEST(ScriptFlow, TheLabelsOfTheMainFlow)
+{
+    const struct
+    {
+        const char* what;
+        const char* script;
+        const char* labels;     // names of the definitions found, space-separated, in order
+        std::vector<int> lines; // their stored lines
+    } cases[] = {
+        {"sections kept off the path", "log a\ndelay 1\n:middle\nexit\n:init\nexit\n:render\nexit\n", "middle", {2}},
+        {"running on into init", "log a\n:init\ncreate_buffer main\nexit\n:render\nexit\n", "init", {1}},
+        {"script order, not order of arrival",
+         "gosub sub\n:back\nexit\n:sub\nreturn\n:never\nexit\n",
+         "back sub",
+         {1, 3}},
+        {"the later of two definitions", ":twice\nlog a\n:twice\ndelay 1\n:after\nexit\n", "twice after", {2, 4}},
+        {"the earlier definition only, unreached", "goto twice\n:twice\nexit\n:twice\nexit\n", "twice", {3}},
+        {"a label only a section jumps to", "log a\nexit\n:init\ngoto inner\n:inner\nexit\n:render\nexit\n", "", {}},
+        {"a jump built from a flag may go anywhere", "goto %flag_0\nexit\n:x\nexit\n:y\nexit\n", "x y", {2, 4}},
+        {"no labels", "log a\nexit\n", "", {}},
+    };
+    for (const auto& c : cases)
+    {
+        const Script script = parsed(c.script);
+        const std::vector<int> lines = ScriptFlow(script).mainFlowLabels();
+        EXPECT_EQ(lines, c.lines) << c.what;
+        std::string names;
+        for (int line : lines)
+            names += (names.empty() ? "" : " ") + script.lines[static_cast<std::size_t>(line)].params[0];
+        EXPECT_EQ(names, c.labels) << c.what;
+    }
+}

@@ -781,3 +781,32 @@ TEST(ScriptInterpEnd, StopLineIsTheExitThatEndedTheMainFlow)
         EXPECT_EQ(bound.interp.stopLine, -1) << "a rewind forgets it: " << c.script;
     }
 }
+
+// ---- where the main flow is ----
+
+// The line author mode shows and the control channel reports: the delay it waits at, the exit that
+// ended it, or the end of a script it ran off.
+TEST(ScriptInterpPosition, TheLineTheMainFlowIsAt)
+{
+    const struct
+    {
+        const char* what;
+        const char* script;
+        int steps; // -1: until the run ends
+        int line;
+    } rows[] = {
+        {"before the first step", "log a\ndelay 1\nexit\n", 0, 0},
+        {"waiting in a delay", "log a\ndelay 1\nlog b\nexit\n", 1, 1},
+        {"still waiting", "log a\ndelay 1\nlog b\nexit\n", 30, 1},
+        {"ended by exit", "log a\ndelay 1\nlog b\nexit\nlog never\n", -1, 3},
+        {"ran off the end", "log a\ndelay 0.1\nlog b\n", -1, 3},
+        {"a delay on the first line", "delay 1\nexit\n", 1, 0},
+    };
+    for (const auto& row : rows)
+    {
+        Bound<> bound(row.script);
+        for (int i = 0; row.steps < 0 ? bound.interp.running && i < 600 : i < row.steps; ++i)
+            step(bound);
+        EXPECT_EQ(bound.interp.mainFlowLine(), row.line) << row.what;
+    }
+}

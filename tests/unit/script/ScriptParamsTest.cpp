@@ -32,51 +32,107 @@ TEST_F(ScriptParams, GetStringInsideAndOutsideTheParameters)
     EXPECT_EQ(output.err, "");
 }
 
-TEST_F(ScriptParams, GetIntReadsLikeStrtol)
+// One parameter read as a number or a flag: what it reads as, and the console line it gives (the
+// messages name the parameter's place and the executing command and line).
+namespace
 {
-    const std::vector<std::string> p =
-        params({" \t42", "12abc", "1.9", "-7", "+5", "2147483647", "-2147483648", "0x10"});
-    const Output output = capture([&] {
-        EXPECT_EQ(getInt(p, 0), 42);
-        EXPECT_EQ(getInt(p, 1), 12);
-        EXPECT_EQ(getInt(p, 2), 1);
-        EXPECT_EQ(getInt(p, 3), -7);
-        EXPECT_EQ(getInt(p, 4), 5);
-        EXPECT_EQ(getInt(p, 5), INT_MAX);
-        EXPECT_EQ(getInt(p, 6), INT_MIN);
-        EXPECT_EQ(getInt(p, 7), 0);
-    });
-    EXPECT_EQ(output.err, "");
-}
+enum class Read
+{
+    Int,
+    Float,
+    Bool
+};
 
-TEST_F(ScriptParams, GetIntReportsTextsWithoutDigits)
+struct ReadCase
 {
-    const std::vector<std::string> p = params({"x", "abc", "", " +"});
-    int values[3] = {-1, -1, -1};
-    const Output output = capture([&] {
-        values[0] = getInt(p, 1);
-        values[1] = getInt(p, 2);
-        values[2] = getInt(p, 3);
-    });
-    EXPECT_EQ(values[0], 0);
-    EXPECT_EQ(values[1], 0);
-    EXPECT_EQ(values[2], 0);
-    EXPECT_EQ(output.err, "ScriptInterp: (cmd @3) param 1 abc is not a valid integer.\n"
-                          "ScriptInterp: (cmd @3) param 2  is not a valid integer.\n"
-                          "ScriptInterp: (cmd @3) param 3  + is not a valid integer.\n");
-}
+    Read read;
+    const char* text;
+    int index;       // where the text stands among the parameters
+    double value;    // what it reads as; NaN: not a number
+    const char* err; // the console line, or ""
+    const char* command = "cmd";
+    int line = 3;
+};
 
-TEST_F(ScriptParams, GetIntReportsValuesBeyondThirtyTwoBits)
+const ReadCase ReadCases[] = {
+    // getInt reads like strtol.
+    {Read::Int, " \t42", 0, 42, ""},
+    {Read::Int, "12abc", 1, 12, ""},
+    {Read::Int, "1.9", 2, 1, ""},
+    {Read::Int, "-7", 3, -7, ""},
+    {Read::Int, "+5", 4, 5, ""},
+    {Read::Int, "2147483647", 5, INT_MAX, ""},
+    {Read::Int, "-2147483648", 6, INT_MIN, ""},
+    {Read::Int, "0x10", 7, 0, ""},
+    // getInt reports texts without digits.
+    {Read::Int, "abc", 1, 0, "ScriptInterp: (cmd @3) param 1 abc is not a valid integer.\n"},
+    {Read::Int, "", 2, 0, "ScriptInterp: (cmd @3) param 2  is not a valid integer.\n"},
+    {Read::Int, " +", 3, 0, "ScriptInterp: (cmd @3) param 3  + is not a valid integer.\n"},
+    // getInt reports values beyond 32 bits.
+    {Read::Int, "99999999999", 0, 0, "ScriptInterp: (cmd) param 0 99999999999 is out of range.\n"},
+    {Read::Int, "2147483648", 1, 0, "ScriptInterp: (cmd) param 1 2147483648 is out of range.\n"},
+    {Read::Int, "-2147483649", 2, 0, "ScriptInterp: (cmd) param 2 -2147483649 is out of range.\n"},
+    {Read::Int, "999999999999999999999999", 3, 0,
+     "ScriptInterp: (cmd) param 3 999999999999999999999999 is out of range.\n"},
+    // getFloat reads like strtof.
+    {Read::Float, "1.5e2", 0, 150, ""},
+    {Read::Float, " -0.25", 1, -0.25, ""},
+    {Read::Float, "0x1p4", 2, 16, ""},
+    {Read::Float, "inf", 3, INFINITY, ""},
+    {Read::Float, "-INF", 4, -INFINITY, ""},
+    {Read::Float, "nan", 5, NAN, ""},
+    {Read::Float, "2.5xyz", 6, 2.5, ""},
+    {Read::Float, "7", 7, 7, ""},
+    // getFloat reports unreadable and out-of-range texts.
+    {Read::Float, "", 0, 0, "ScriptInterp: (delay @12) param 0  is not a valid float.\n", "delay", 12},
+    {Read::Float, "abc", 1, 0, "ScriptInterp: (delay @12) param 1 abc is not a valid float.\n", "delay", 12},
+    {Read::Float, "1e50", 2, 0, "ScriptInterp: (delay) param 2 1e50 is out of range.\n", "delay", 12},
+    {Read::Float, "-1e50", 3, 0, "ScriptInterp: (delay) param 3 -1e50 is out of range.\n", "delay", 12},
+    {Read::Float, "1e-50", 4, 0, "ScriptInterp: (delay) param 4 1e-50 is out of range.\n", "delay", 12},
+    // getBool is true only for one.
+    {Read::Bool, "1", 0, 1, ""},
+    {Read::Bool, " 1", 1, 1, ""},
+    {Read::Bool, "0", 2, 0, ""},
+    {Read::Bool, "2", 3, 0, ""},
+    {Read::Bool, "-1", 4, 0, ""},
+    {Read::Bool, "1abc", 5, 1, ""},
+    // getBool reports what getInt reports.
+    {Read::Bool, "true", 0, 0, "ScriptInterp: (cmd @3) param 0 true is not a valid integer.\n"},
+    {Read::Bool, "4294967297", 1, 0, "ScriptInterp: (cmd) param 1 4294967297 is out of range.\n"},
+};
+} // namespace
+
+TEST_F(ScriptParams, EachParameterReadsAsStrtolOrStrtofAndReportsWhatItCannotRead)
 {
-    const std::vector<std::string> p = params({"99999999999", "2147483648", "-2147483649", "999999999999999999999999"});
-    const Output output = capture([&] {
-        for (int i = 0; i < 4; ++i)
-            EXPECT_EQ(getInt(p, i), 0);
-    });
-    EXPECT_EQ(output.err, "ScriptInterp: (cmd) param 0 99999999999 is out of range.\n"
-                          "ScriptInterp: (cmd) param 1 2147483648 is out of range.\n"
-                          "ScriptInterp: (cmd) param 2 -2147483649 is out of range.\n"
-                          "ScriptInterp: (cmd) param 3 999999999999999999999999 is out of range.\n");
+    for (const ReadCase& c : ReadCases)
+    {
+        currentCommand = c.command;
+        currentLineNumber = c.line;
+        // Other parameters before it: a reader looks at its own place only.
+        std::vector<std::string> p(static_cast<std::size_t>(c.index), "9");
+        p.push_back(c.text);
+        double value = 0.0;
+        const Output output = capture([&] {
+            switch (c.read)
+            {
+            case Read::Int: value = getInt(p, c.index); break;
+            case Read::Float: value = getFloat(p, c.index); break;
+            case Read::Bool: value = getBool(p, c.index) ? 1.0 : 0.0; break;
+            }
+        });
+        const std::string what = std::string(c.read == Read::Int     ? "getInt"
+                                             : c.read == Read::Float ? "getFloat"
+                                                                     : "getBool") +
+                                 " of \"" + c.text + "\" at " + std::to_string(c.index);
+        if (std::isnan(c.value))
+            EXPECT_TRUE(std::isnan(value)) << what;
+        else if (c.read == Read::Float)
+            EXPECT_EQ(static_cast<float>(value), static_cast<float>(c.value)) << what;
+        else
+            EXPECT_EQ(value, c.value) << what;
+        EXPECT_EQ(output.err, c.err) << what;
+        EXPECT_EQ(output.out, "") << what;
+    }
 }
 
 TEST_F(ScriptParams, MissingParametersReadAsZeroSilently)
@@ -89,63 +145,6 @@ TEST_F(ScriptParams, MissingParametersReadAsZeroSilently)
         EXPECT_FALSE(getBool(p, 1));
     });
     EXPECT_EQ(output.err, "");
-}
-
-TEST_F(ScriptParams, GetFloatReadsLikeStrtof)
-{
-    const std::vector<std::string> p = params({"1.5e2", " -0.25", "0x1p4", "inf", "-INF", "nan", "2.5xyz", "7"});
-    const Output output = capture([&] {
-        EXPECT_EQ(getFloat(p, 0), 150.f);
-        EXPECT_EQ(getFloat(p, 1), -0.25f);
-        EXPECT_EQ(getFloat(p, 2), 16.f);
-        EXPECT_EQ(getFloat(p, 3), INFINITY);
-        EXPECT_EQ(getFloat(p, 4), -INFINITY);
-        EXPECT_TRUE(std::isnan(getFloat(p, 5)));
-        EXPECT_EQ(getFloat(p, 6), 2.5f);
-        EXPECT_EQ(getFloat(p, 7), 7.f);
-    });
-    EXPECT_EQ(output.err, "");
-}
-
-TEST_F(ScriptParams, GetFloatReportsUnreadableAndOutOfRangeTexts)
-{
-    currentCommand = "delay";
-    currentLineNumber = 12;
-    const std::vector<std::string> p = params({"", "abc", "1e50", "-1e50", "1e-50"});
-    const Output output = capture([&] {
-        for (int i = 0; i < 5; ++i)
-            EXPECT_EQ(getFloat(p, i), 0.f);
-    });
-    EXPECT_EQ(output.err, "ScriptInterp: (delay @12) param 0  is not a valid float.\n"
-                          "ScriptInterp: (delay @12) param 1 abc is not a valid float.\n"
-                          "ScriptInterp: (delay) param 2 1e50 is out of range.\n"
-                          "ScriptInterp: (delay) param 3 -1e50 is out of range.\n"
-                          "ScriptInterp: (delay) param 4 1e-50 is out of range.\n");
-}
-
-TEST_F(ScriptParams, GetBoolIsTrueOnlyForOne)
-{
-    const std::vector<std::string> p = params({"1", " 1", "0", "2", "-1", "1abc"});
-    const Output output = capture([&] {
-        EXPECT_TRUE(getBool(p, 0));
-        EXPECT_TRUE(getBool(p, 1));
-        EXPECT_FALSE(getBool(p, 2));
-        EXPECT_FALSE(getBool(p, 3));
-        EXPECT_FALSE(getBool(p, 4));
-        EXPECT_TRUE(getBool(p, 5));
-    });
-    EXPECT_EQ(output.err, "");
-}
-
-TEST_F(ScriptParams, GetBoolReportsWhatGetIntReports)
-{
-    const std::vector<std::string> p = params({"true", "4294967297"});
-    const Output output = capture([&] {
-        EXPECT_FALSE(getBool(p, 0));
-        EXPECT_FALSE(getBool(p, 1));
-    });
-    EXPECT_EQ(output.err, "ScriptInterp: (cmd @3) param 0 true is not a valid integer.\n"
-                          "ScriptInterp: (cmd) param 1 4294967297 is out of range.\n");
 }
 
 TEST_F(ScriptParams, CheckParamCountReportsAShortfall)

@@ -16,67 +16,97 @@ void expectLine(const ScriptLine& line, const std::string& command, const std::v
     EXPECT_EQ(line.command, command);
     EXPECT_EQ(line.params, params);
 }
+
+// How a script's text is stored: each row a script, the lines it stores (command, then
+// parameters) and the labels it defines with the stored line each leads to.
+struct LoadCase
+{
+    const char* what;
+    std::string text;
+    std::vector<std::vector<std::string>> lines;
+    std::vector<std::pair<std::string, int>> labels;
+};
+
+const std::string Bom = "\xEF\xBB\xBF";
+
+const LoadCase LoadCases[] = {
+    {"example lines cut into command and parameters",
+     "delay 1.5\n"
+     "endif\n"
+     "log \"a, b\"\n"
+     "log hello world\n"
+     "set_var speed, 10\n"
+     "cmd a,,b\n"
+     "cmd a,\n"
+     "a,b c\n",
+     {{"delay", "1.5"},
+      {"endif"},
+      {"log", "a, b"},
+      {"log", "hello world"},
+      {"set_var", "speed", "10"},
+      {"cmd", "a", "", "b"},
+      {"cmd", "a", ""},
+      {"a", "b", "c"}},
+     {}},
+    // The first space separates even inside quotes; later ones are ordinary characters.
+    {"quotes and spaces",
+     "log \"\"\n"
+     "cmd \"x,y\",z\n"
+     "\"log x\" y\n"
+     "cmd   a , b \n"
+     "cmd \"a\"\"b\"\n",
+     {{"log", ""}, {"cmd", "x,y", "z"}, {"log", "x y"}, {"cmd", "a", "b"}, {"cmd", "ab"}},
+     {}},
+    {"a tab is not a separator", "log\thello\ncmd\ta b\n", {{"log\thello"}, {"cmd\ta", "b"}}, {}},
+    {"comments and blank lines are not stored",
+     "; top\n\n   ; spaces\n\t; tab\n \t \nlog a ; not a comment\n",
+     {{"log", "a ; not a comment"}},
+     {}},
+    {"only comments and blank lines", ";a\n\n  ;b\n", {}, {}},
+    {"a byte-order mark stays in front of a comment",
+     Bom + "; comment\nlog a\n",
+     {{Bom + ";", "comment"}, {"log", "a"}},
+     {}},
+    {"a byte-order mark stays in front of a label", Bom + ":init\nlog a\n", {{Bom + ":init"}, {"log", "a"}}, {}},
+    {"a definition is stored and points past itself",
+     "log a\n:init\nlog b\n",
+     {{"log", "a"}, {"_label", "init"}, {"log", "b"}},
+     {{"init", 2}}},
+    {"the name is the second colon piece, untrimmed",
+     ":init:extra\n: init\n:\n:a ; note\n:x,y z\n",
+     {{"_label", "init"}, {"_label", " init"}, {"_label", ""}, {"_label", "a ; note"}, {"_label", "x,y z"}},
+     {{"init", 1}, {" init", 2}, {"", 3}, {"a ; note", 4}, {"x,y z", 5}}},
+    {"a label on the last line leads to the line count",
+     "log a\n:end",
+     {{"log", "a"}, {"_label", "end"}},
+     {{"end", 2}}},
+    {"a redefinition uses the last one",
+     ":a\nlog 1\n:a\nlog 2\n",
+     {{"_label", "a"}, {"log", "1"}, {"_label", "a"}, {"log", "2"}},
+     {{"a", 3}}},
+    {"a definition stored at seven continues at eight",
+     "a\nb\n;skip\nc\nd\n\ne\nf\ng\n:here\nh\n",
+     {{"a"}, {"b"}, {"c"}, {"d"}, {"e"}, {"f"}, {"g"}, {"_label", "here"}, {"h"}},
+     {{"here", 8}}},
+};
 } // namespace
 
-TEST(ScriptLoad, ExampleLinesCutIntoCommandAndParameters)
+TEST(ScriptLoad, LinesAndLabelsAsStored)
 {
     TempDir dir;
-    const Script script = loaded(dir, "delay 1.5\n"
-                                      "endif\n"
-                                      "log \"a, b\"\n"
-                                      "log hello world\n"
-                                      "set_var speed, 10\n"
-                                      "cmd a,,b\n"
-                                      "cmd a,\n"
-                                      "a,b c\n");
-    ASSERT_EQ(script.lineCount(), 8);
-    expectLine(script.lines[0], "delay", {"1.5"});
-    expectLine(script.lines[1], "endif", {});
-    expectLine(script.lines[2], "log", {"a, b"});
-    expectLine(script.lines[3], "log", {"hello world"});
-    expectLine(script.lines[4], "set_var", {"speed", "10"});
-    expectLine(script.lines[5], "cmd", {"a", "", "b"});
-    expectLine(script.lines[6], "cmd", {"a", ""});
-    expectLine(script.lines[7], "a", {"b", "c"});
-    EXPECT_TRUE(script.labels.empty());
-}
-
-TEST(ScriptLoad, QuotesAndSpaces)
-{
-    TempDir dir;
-    const Script script = loaded(dir, "log \"\"\n"
-                                      "cmd \"x,y\",z\n"
-                                      "\"log x\" y\n"
-                                      "cmd   a , b \n"
-                                      "cmd \"a\"\"b\"\n");
-    ASSERT_EQ(script.lineCount(), 5);
-    expectLine(script.lines[0], "log", {""});
-    expectLine(script.lines[1], "cmd", {"x,y", "z"});
-    // The first space separates even inside quotes; later ones are ordinary characters.
-    expectLine(script.lines[2], "log", {"x y"});
-    expectLine(script.lines[3], "cmd", {"a", "b"});
-    expectLine(script.lines[4], "cmd", {"ab"});
-}
-
-TEST(ScriptLoad, TabIsNotASeparator)
-{
-    TempDir dir;
-    const Script script = loaded(dir, "log\thello\ncmd\ta b\n");
-    ASSERT_EQ(script.lineCount(), 2);
-    expectLine(script.lines[0], "log\thello", {});
-    expectLine(script.lines[1], "cmd\ta", {"b"});
-}
-
-TEST(ScriptLoad, CommentsAndBlankLinesAreNotStored)
-{
-    TempDir dir;
-    const Script script = loaded(dir, "; top\n\n   ; spaces\n\t; tab\n \t \nlog a ; not a comment\n");
-    ASSERT_EQ(script.lineCount(), 1);
-    expectLine(script.lines[0], "log", {"a ; not a comment"});
-
-    const Script empty = loaded(dir, ";a\n\n  ;b\n");
-    EXPECT_EQ(empty.lineCount(), 0);
-    EXPECT_TRUE(empty.labels.empty());
+    for (const LoadCase& c : LoadCases)
+    {
+        const Script script = loaded(dir, c.text);
+        ASSERT_EQ(script.lineCount(), static_cast<int>(c.lines.size())) << c.what;
+        for (std::size_t i = 0; i < c.lines.size(); ++i)
+        {
+            SCOPED_TRACE(std::string(c.what) + ", line " + std::to_string(i));
+            expectLine(script.lines[i], c.lines[i][0], {c.lines[i].begin() + 1, c.lines[i].end()});
+        }
+        EXPECT_EQ(script.labels, (std::unordered_map<std::string, int>(c.labels.begin(), c.labels.end()))) << c.what;
+        for (const auto& label : c.labels)
+            EXPECT_EQ(script.findLabel(label.first), label.second) << c.what << ": " << label.first;
+    }
 }
 
 TEST(ScriptLoad, CarriageReturnLineEndsParseLikeNewlines)
@@ -93,69 +123,6 @@ TEST(ScriptLoad, CarriageReturnLineEndsParseLikeNewlines)
         expectLine(windows.lines[i], plain.lines[i].command, plain.lines[i].params);
     EXPECT_EQ(windows.labels, plain.labels);
     EXPECT_EQ(windows.labels.at("end"), 4);
-}
-
-TEST(ScriptLoad, ByteOrderMarkStaysInFrontOfFirstLine)
-{
-    TempDir dir;
-    const std::string bom = "\xEF\xBB\xBF";
-    const Script comment = loaded(dir, bom + "; comment\nlog a\n");
-    ASSERT_EQ(comment.lineCount(), 2);
-    expectLine(comment.lines[0], bom + ";", {"comment"});
-
-    const Script label = loaded(dir, bom + ":init\nlog a\n");
-    ASSERT_EQ(label.lineCount(), 2);
-    expectLine(label.lines[0], bom + ":init", {});
-    EXPECT_TRUE(label.labels.empty());
-}
-
-TEST(ScriptLabels, DefinitionIsStoredAndPointsPastItself)
-{
-    TempDir dir;
-    const Script script = loaded(dir, "log a\n:init\nlog b\n");
-    ASSERT_EQ(script.lineCount(), 3);
-    expectLine(script.lines[1], "_label", {"init"});
-    EXPECT_EQ(script.findLabel("init"), 2);
-}
-
-TEST(ScriptLabels, NameIsTheSecondColonPieceUntrimmed)
-{
-    TempDir dir;
-    const Script script = loaded(dir, ":init:extra\n: init\n:\n:a ; note\n:x,y z\n");
-    ASSERT_EQ(script.lineCount(), 5);
-    expectLine(script.lines[0], "_label", {"init"});
-    expectLine(script.lines[1], "_label", {" init"});
-    expectLine(script.lines[2], "_label", {""});
-    expectLine(script.lines[3], "_label", {"a ; note"});
-    expectLine(script.lines[4], "_label", {"x,y z"});
-    EXPECT_EQ(script.labels.at("init"), 1);
-    EXPECT_EQ(script.labels.at(" init"), 2);
-    EXPECT_EQ(script.labels.at(""), 3);
-    EXPECT_EQ(script.labels.at("a ; note"), 4);
-    EXPECT_EQ(script.labels.at("x,y z"), 5);
-}
-
-TEST(ScriptLabels, LabelOnLastLineMapsToLineCount)
-{
-    TempDir dir;
-    const Script script = loaded(dir, "log a\n:end");
-    EXPECT_EQ(script.findLabel("end"), script.lineCount());
-    EXPECT_EQ(script.lineCount(), 2);
-}
-
-TEST(ScriptLabels, RedefinitionUsesTheLastOne)
-{
-    TempDir dir;
-    const Script script = loaded(dir, ":a\nlog 1\n:a\nlog 2\n");
-    EXPECT_EQ(script.findLabel("a"), 3);
-}
-
-TEST(ScriptLabels, DefinitionStoredAtSevenContinuesAtEight)
-{
-    TempDir dir;
-    const Script script = loaded(dir, "a\nb\n;skip\nc\nd\n\ne\nf\ng\n:here\nh\n");
-    ASSERT_EQ(script.lines[7].command, "_label");
-    EXPECT_EQ(script.findLabel("here"), 8);
 }
 
 TEST(ScriptLabels, NamesAreCaseSensitiveAndMissingOnesGiveZero)
@@ -245,4 +212,24 @@ TEST(ScriptSplit, PiecesKeepWhereTheyWereWritten)
             EXPECT_EQ(pieces[i].end, row.spans[i].second);
         }
     }
+}
+
+// Author mode's position line and the control channel's state both name the label above the line
+// the main flow is at.
+TEST(ScriptLabels, TheLabelAboveAStoredLine)
+{
+    const Script script = parsed("log a\n:first\nlog b\n:second\n:third\nlog c\n");
+    const struct
+    {
+        int line;
+        const char* label; // null: none above
+    } rows[] = {{-1, nullptr}, {0, nullptr}, {1, "first"}, {2, "first"}, {3, "second"},
+                {4, "third"},  {5, "third"}, {6, "third"}, {99, "third"}};
+    for (const auto& row : rows)
+    {
+        const std::string* above = script.labelAbove(row.line);
+        EXPECT_EQ(above ? above->c_str() : "(none)", std::string(row.label ? row.label : "(none)"))
+            << "line " << row.line;
+    }
+    EXPECT_EQ(Script().labelAbove(0), nullptr);
 }
