@@ -6,7 +6,7 @@ JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 CHECK_FUZZ_SECONDS ?= 30
 
-.PHONY: play test test-sanitize fuzz bench bench-frames build build-fuzz setup
+.PHONY: play test test-sanitize fuzz bench bench-frames build build-fuzz setup profile-screenshot
 
 play: build
 	@bash tools/play.sh $(BUILD_DIR)/kestrune
@@ -60,3 +60,13 @@ setup:
 bench-frames: build
 	cmake --build $(BUILD_DIR) --target bench_frames -j$(JOBS)
 	@bash tools/bench_frames.sh $(BUILD_DIR)/bench_frames
+
+# docs/profile-trace.png: 40 frames of the bundled demo rendered with --profile, the trace opened
+# in the pinned viewer (tools/viewer) in headless Chromium.
+profile-screenshot: build
+	@dir=$$(mktemp -d /tmp/kestrune-profile-XXXXXX) && cp -r assets "$$dir/" && \
+	    echo '{ "vsync": false, "music": false }' > "$$dir/config.json" && \
+	    (cd "$$dir" && ALSOFT_DRIVERS=null xvfb-run -a -s "-screen 0 1920x1080x24" \
+	        $(abspath $(BUILD_DIR))/kestrune --render out --frames 40 --profile trace.json) && \
+	    python3 tools/check_trace.py "$$dir/trace.json" && \
+	    python3 tools/trace_screenshot.py "$$dir/trace.json" docs/profile-trace.png; status=$$?; rm -rf "$$dir"; exit $$status

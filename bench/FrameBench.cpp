@@ -2,10 +2,11 @@
 // window) against a minimal hand-written SFML loop that draws the same benchmark picture with
 // the same passes. Prints the median frame time in milliseconds; tools/bench_frames.sh runs it.
 //
-//   bench_frames player DIR FRAMES [START] [--draw-all]
+//   bench_frames player DIR FRAMES [START] [--draw-all] [--profile]
 //   bench_frames handwritten DIR FRAMES
 
 #include "player/Player.hpp"
+#include "profile/ProfileScope.hpp"
 #include "play/DemoWindow.hpp"
 #include "player/FrameTimer.hpp"
 #include "scene/PassElision.hpp"
@@ -18,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -61,10 +63,18 @@ int player(int frames, const char* start)
     if (start && demo.start(start) != 0)
         return 1;
     const double ms = measure(frames, [&] {
+        Profiler* profiler = Profiler::active;
+        if (profiler)
+            profiler->beginFrame();
         app.update();
         app.renderScene();
         app.present(window);
-        window.display();
+        {
+            ProfileScope wait("display wait", Profiler::Display);
+            window.display();
+        }
+        if (profiler)
+            profiler->endFrame();
     });
     std::printf("median_ms %.2f\n", ms);
     return 0;
@@ -132,15 +142,22 @@ int main(int argc, char** argv)
 {
     if (argc < 4 || chdir(argv[2]) != 0)
     {
-        std::fprintf(stderr, "usage: bench_frames player|handwritten DIR FRAMES [START] [--draw-all]\n");
+        std::fprintf(stderr, "usage: bench_frames player|handwritten DIR FRAMES [START] [--draw-all] [--profile]\n");
         return 2;
     }
     const int frames = std::max(1, std::atoi(argv[3]));
     const char* start = nullptr;
+    // --profile: the frames as kestrune --profile plays them.
+    std::unique_ptr<Profiler> profiler;
     for (int i = 4; i < argc; ++i)
     {
         if (std::strcmp(argv[i], "--draw-all") == 0)
             PassElision::enabled = false;
+        else if (std::strcmp(argv[i], "--profile") == 0)
+        {
+            profiler = std::make_unique<Profiler>(std::size_t(1) << 20);
+            Profiler::active = profiler.get();
+        }
         else
             start = argv[i];
     }

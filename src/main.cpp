@@ -11,6 +11,7 @@
 #include "player/FrameStats.hpp"
 #include "player/Player.hpp"
 #include "player/StartPoint.hpp"
+#include "profile/Profiler.hpp"
 #include "render/OfflineRenderer.hpp"
 #include "render/RenderJobs.hpp"
 #include "render/RenderJoin.hpp"
@@ -23,11 +24,52 @@
 #include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 
 #include <unistd.h>
 
 namespace
 {
+// Events a --profile trace keeps (the latest, about a minute of a busy demo), and those author
+// mode keeps for its panel and timeline without one.
+constexpr std::size_t TraceEvents = std::size_t(1) << 20;
+constexpr std::size_t RecentEvents = std::size_t(1) << 16;
+
+// The profiler of this run: for --profile, --stats and author mode; off otherwise.
+std::unique_ptr<Profiler> startProfiler(const CommandLine& options)
+{
+    if (options.profileOut.empty() && !options.stats && !options.author)
+        return nullptr;
+    auto profiler = std::make_unique<Profiler>(options.profileOut.empty() ? RecentEvents : TraceEvents);
+    Profiler::active = profiler.get();
+    return profiler;
+}
+
+// At exit: the costliest lines after --stats's figures, and the trace of --profile.
+int finishProfiler(const CommandLine& options, std::unique_ptr<Profiler>& profiler, int status)
+{
+    if (!profiler)
+        return status;
+    Profiler::active = nullptr;
+    if (options.stats)
+        for (const std::string& line : profiler->statsLines(5))
+            std::cerr << line << std::endl;
+    if (!options.profileOut.empty())
+    {
+        std::string error;
+        if (profiler->writeTrace(options.profileOut, error))
+            std::cerr << "kestrune: profile: " << profiler->frames() << " frames written to " << options.profileOut
+                      << " (clock: " << profiler->clockText() << ")" << std::endl;
+        else
+        {
+            std::cerr << "kestrune: --profile: " << error << std::endl;
+            status = status == 0 ? 1 : status;
+        }
+    }
+    profiler.reset();
+    return status;
+}
+
 // The window's frame loop or author mode, in a window opened as the demo's config.json says.
 int playInWindow(const CommandLine& options)
 {
@@ -45,6 +87,7 @@ int playInWindow(const CommandLine& options)
     {
         // A start point that cannot be reached is shown to the author instead of ending.
         AuthorMode author(player);
+        author.budget(options.budgetMs / 1000.0);
         author.start(options.start);
         author.run(window.window());
     }
@@ -109,6 +152,8 @@ int main(int argc, char** argv)
     // The output is named from where the command runs, before the player moves into the demo.
     if (!options.renderOut.empty())
         options.renderOut = std::filesystem::absolute(options.renderOut).lexically_normal().string();
+    if (!options.profileOut.empty())
+        options.profileOut = std::filesystem::absolute(options.profileOut).lexically_normal().string();
     // Every path of a demo is relative to its folder, so the player works inside it.
     if (!options.dir.empty() && chdir(options.dir.c_str()) != 0)
     {
@@ -173,9 +218,14 @@ int main(int argc, char** argv)
         const RenderSettings settings = OptionTable::renderSettings(options);
         if (options.jobs > 0)
             return RenderJobs(settings, options.jobs, OptionTable::renderArguments).run();
-        OfflineRenderer renderer(settings);
-        Player player;
-        return renderer.run(player);
+        std::unique_ptr<Profiler> profiler = startProfiler(options);
+        int status = 0;
+        {
+            OfflineRenderer renderer(settings);
+            Player player;
+            status = renderer.run(player);
+        }
+        return finishProfiler(options, profiler, status);
     }
     // Without a display the library would abort with a core dump when the window opens.
     if (!LaunchCheck::hasDisplay(error))
@@ -184,5 +234,7 @@ int main(int argc, char** argv)
                   << LaunchCheck::underVirtualScreen(options.commandLine) << std::endl;
         return 1;
     }
-    return playInWindow(options);
+    std::unique_ptr<Profiler> profiler = startProfiler(options);
+    const int status = playInWindow(options);
+    return finishProfiler(options, profiler, status);
 }

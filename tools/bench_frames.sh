@@ -2,7 +2,8 @@
 # Frame benchmark: median frame times of the player on a fixed benchmark scene (a full-screen
 # background and 200 tweening sprites in one buffer, through the post pass) and on the bundled
 # demo, each with every pass drawn (--draw-all) and with the elided passes left out, beside a
-# minimal hand-written SFML loop drawing the benchmark picture with the same passes.
+# minimal hand-written SFML loop drawing the benchmark picture with the same passes; then the
+# player again with the profiler on (as --profile plays).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bench=${1:-build/bench_frames}
@@ -53,12 +54,16 @@ for round in 1 2; do
     runs[scene_hand]+=" $(median handwritten "$scene" "$frames")"
     runs[demo_all]+=" $(median player "$demo" "$frames" 8 --draw-all)"
     runs[demo_player]+=" $(median player "$demo" "$frames" 8)"
+    runs[scene_profiled]+=" $(median player "$scene" "$frames" --profile)"
+    runs[demo_profiled]+=" $(median player "$demo" "$frames" 8 --profile)"
 done
 scene_all=$(best ${runs[scene_all]})
 scene_player=$(best ${runs[scene_player]})
 scene_hand=$(best ${runs[scene_hand]})
 demo_all=$(best ${runs[demo_all]})
 demo_player=$(best ${runs[demo_player]})
+scene_profiled=$(best ${runs[scene_profiled]})
+demo_profiled=$(best ${runs[demo_profiled]})
 
 ratio() { python3 -c "print('%.2f' % ($1 / $2))"; }
 printf '  benchmark scene, player, every pass drawn:   %8s ms   ratio to hand-written %s   (rounds:%s)\n' "$scene_all" "$(ratio "$scene_all" "$scene_hand")" "${runs[scene_all]}"
@@ -66,3 +71,5 @@ printf '  benchmark scene, player:                     %8s ms   ratio to hand-wr
 printf '  benchmark scene, hand-written SFML loop:     %8s ms                              (rounds:%s)\n' "$scene_hand" "${runs[scene_hand]}"
 printf '  bundled demo from 8 s, every pass drawn:     %8s ms                              (rounds:%s)\n' "$demo_all" "${runs[demo_all]}"
 printf '  bundled demo from 8 s, player:               %8s ms                              (rounds:%s)\n' "$demo_player" "${runs[demo_player]}"
+printf '  benchmark scene, player, profiling on:       %8s ms   ratio to profiling off %s   (rounds:%s)\n' "$scene_profiled" "$(ratio "$scene_profiled" "$scene_player")" "${runs[scene_profiled]}"
+printf '  bundled demo from 8 s, profiling on:         %8s ms   ratio to profiling off %s   (rounds:%s)\n' "$demo_profiled" "$(ratio "$demo_profiled" "$demo_player")" "${runs[demo_profiled]}"

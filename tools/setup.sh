@@ -7,7 +7,7 @@ packages=(cmake g++ make pkg-config libsfml-dev nlohmann-json3-dev libgtest-dev
           xvfb xauth libgl1-mesa-dri libopenal1 fonts-dejavu-core imagemagick xdotool python3
           libbenchmark-dev zlib1g-dev clang libclang-rt-14-dev ffmpeg libstb-dev libx11-dev
           libssl-dev parallel libkissfft-dev neovim openssh-server openssh-client rsync
-          groff-base man-db bash zsh fish)
+          groff-base man-db bash zsh fish chromium)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -38,4 +38,13 @@ if ! cmp -s "$extension/package-lock.json" "$extension/node_modules/.kestrune-lo
     echo "setup: installing the editor extension's npm packages"
     (cd "$extension" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
     cp "$extension/package-lock.json" "$extension/node_modules/.kestrune-lock.json"
+fi
+
+# The trace viewer that the profiler's screenshot opens in headless Chromium (tools/viewer),
+# pinned by its lock file, the same way.
+viewer="$(dirname "$0")/viewer"
+if ! cmp -s "$viewer/package-lock.json" "$viewer/node_modules/.kestrune-lock.json"; then
+    echo "setup: installing the trace viewer's npm packages"
+    (cd "$viewer" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
+    cp "$viewer/package-lock.json" "$viewer/node_modules/.kestrune-lock.json"
 fi

@@ -10,6 +10,7 @@
 #include "effects/ParticleManager.hpp"
 #include "effects/TextManager.hpp"
 #include "motion/StepRate.hpp"
+#include "profile/ProfileScope.hpp"
 #include "script/Problem.hpp"
 #include "script/Script.hpp"
 #include "script/ScriptFlow.hpp"
@@ -29,6 +30,9 @@
 namespace
 {
 constexpr std::size_t LongestShownLine = 72;
+// The F4 panel: how many lines and passes it ranks, and how often its figures change.
+constexpr std::size_t ProfileRows = 10;
+constexpr double ProfileRefreshSeconds = 0.25;
 // The panel's key for why --start could not land (no file has this name).
 const char* const StartKey = "--start";
 
@@ -107,6 +111,9 @@ void AuthorMode::run(sf::RenderWindow& window)
     while (!quit)
     {
         const float frameTime = frameClock.restart().asSeconds();
+        Profiler* const profiler = Profiler::active;
+        if (profiler)
+            profiler->beginFrame();
         // The timeline marks the labels: their steps are found once per version of the demo.
         if (showOverlay && !labelStepsKnown)
             findLabelSteps();
@@ -126,6 +133,15 @@ void AuthorMode::run(sf::RenderWindow& window)
         if (loopStart >= 0)
             seek(loopStart);
         drawFrame(window);
+        if (profiler)
+        {
+            profiler->endFrame();
+            // The timeline shows what the frame's work took, not its wait for the display.
+            if (stepped)
+                strip.recordFrameTime(player.steps(), static_cast<double>(profiler->lastFrameWork()) * 1e-9);
+            if (showProfile && wallClock.getElapsedTime().asSeconds() - profileShownAt >= ProfileRefreshSeconds)
+                refreshProfile();
+        }
         link.publish();
         // Frame times say how playing keeps up; a held picture keeps its figures still.
         if (stepped)
@@ -274,6 +290,15 @@ void AuthorMode::carryOut(const Transport::Request& request)
     case Kind::None: return;
     case Kind::ToggleHelp: showHelp = !showHelp; return;
     case Kind::ToggleOverlay: showOverlay = !showOverlay; return;
+    case Kind::ToggleProfile:
+        showProfile = !showProfile;
+        if (showProfile)
+        {
+            refreshProfile();
+            for (const std::string& line : profileLines)
+                std::cout << "author: profile: " << line << std::endl;
+        }
+        return;
     case Kind::ToggleLabels: toggleLabels(); return;
     case Kind::Changed:
         // Past the demo's end there is nothing to play: it stays paused there.
@@ -690,7 +715,29 @@ void AuthorMode::drawFrame(sf::RenderWindow& window)
         overlay.drawHelp(window);
     else if (labels.isOpen())
         overlay.drawCentred(window, labels.lines(), labels.chosenLine());
+    else if (showProfile)
+        overlay.drawCentred(window, profileLines);
+    ProfileScope wait("display wait", Profiler::Display);
     window.display();
+}
+
+void AuthorMode::refreshProfile()
+{
+    profileShownAt = wallClock.getElapsedTime().asSeconds();
+    profileLines.clear();
+    Profiler* profiler = Profiler::active;
+    if (!profiler)
+    {
+        profileLines.push_back("no profile: the profiler is off");
+        return;
+    }
+    profileLines.push_back("costliest lines and passes of the last second (ms per frame, share of the frame)");
+    const std::vector<Profiler::Cost> costs = profiler->costliestRecent(ProfileRows, 1.0);
+    for (std::size_t i = 0; i < costs.size(); ++i)
+        profileLines.push_back(std::to_string(i + 1) + ". " + Profiler::costText(profiler->nameAt(costs[i].name), costs[i]));
+    if (costs.empty())
+        profileLines.push_back("nothing ran in the last second");
+    profileLines.push_back("clock: " + profiler->clockText());
 }
 
 std::vector<std::string> AuthorMode::statusLines() const

@@ -46,6 +46,9 @@ public:
     // fast-forward stopped, with the reason on standard error and on screen.
     void start(const std::string& point);
 
+    // The frame time over which the timeline marks a step (seconds; a sixtieth by default).
+    void budget(double seconds) { strip.setBudget(seconds); }
+
     // The author's frame loop, after start-up (and --start); returns when the window is closed or
     // Escape is pressed. The end of the demo does not end it: the picture holds at the last step.
     void run(sf::RenderWindow& window);
@@ -73,6 +76,8 @@ private:
     // Music is held (silent, its position kept in step) while paused or not at normal speed.
     void followMusic();
     void drawFrame(sf::RenderWindow& window);
+    // F4: the costliest lines and passes of the last second, as the panel shows them.
+    void refreshProfile();
     // G: the labels of the main flow with the steps playing first arrives at them, found once
     // per version of the demo by a quiet run from the start.
     void toggleLabels();
@@ -149,6 +154,9 @@ private:
     bool showOverlay = true;
     bool showHelp = false;
     bool musicHeld = false;
+    bool showProfile = false;
+    std::vector<std::string> profileLines;
+    double profileShownAt = 0.0;
 
     SaveWatcher saves;
     std::set<std::string> saved;  // saved since the last reload, waiting until all are good

@@ -18,6 +18,7 @@ constexpr float ProblemTop = 86.f; // problem marks: small triangles along the b
 constexpr float ProblemSize = 8.f;
 constexpr float NameGap = 6.f;
 constexpr std::size_t MostProblems = 256;
+constexpr float FrameBarHeight = 20.f; // frame times rise from the bottom edge: this at twice the budget
 
 const sf::Color PlateColour(0, 0, 0, 176);
 const sf::Color UnknownColour(70, 70, 80, 110);
@@ -28,6 +29,8 @@ const sf::Color ProblemColour(235, 70, 70);
 const sf::Color PlayheadColour(255, 255, 255);
 const sf::Color LoopColour(80, 140, 255, 90);
 const sf::Color PendingLoopColour(80, 140, 255, 55);
+const sf::Color FrameColour(200, 200, 200, 120);
+const sf::Color OverBudgetColour(255, 150, 30);
 } // namespace
 
 TimelineStrip::Track TimelineStrip::trackFor(unsigned windowWidth, unsigned windowHeight)
@@ -83,6 +86,7 @@ TimelineStrip::TimelineStrip()
 {
     // The first hour's steps, so that recording while playing never allocates.
     amplitude.reserve(static_cast<std::size_t>(StartPoint::MaxSteps) + 1);
+    frameTimes.reserve(static_cast<std::size_t>(StartPoint::MaxSteps) + 1);
     problems.reserve(MostProblems);
     plate.setFillColor(PlateColour);
     unknown.setFillColor(UnknownColour);
@@ -122,8 +126,33 @@ void TimelineStrip::forget(long from)
 {
     if (static_cast<std::size_t>(std::max(from, 0L)) < amplitude.size())
         amplitude.resize(static_cast<std::size_t>(std::max(from, 0L)));
+    if (static_cast<std::size_t>(std::max(from, 0L)) < frameTimes.size())
+        frameTimes.resize(static_cast<std::size_t>(std::max(from, 0L)));
     problems.erase(std::lower_bound(problems.begin(), problems.end(), from), problems.end());
     span = -1;
+}
+
+void TimelineStrip::recordFrameTime(long step, double seconds)
+{
+    if (step < 0 || static_cast<std::size_t>(step) >= frameTimes.capacity())
+        return;
+    if (static_cast<std::size_t>(step) >= frameTimes.size())
+        frameTimes.resize(static_cast<std::size_t>(step) + 1, 0.f);
+    frameTimes[static_cast<std::size_t>(step)] = static_cast<float>(std::max(seconds, 0.0));
+    dirtyFrom = dirtyFrom < 0 ? step : std::min(dirtyFrom, step);
+    dirtyTo = std::max(dirtyTo, step);
+}
+
+void TimelineStrip::setBudget(double seconds)
+{
+    budgetSeconds = seconds > 0.0 ? seconds : budgetSeconds;
+    span = -1;
+}
+
+bool TimelineStrip::overBudget(long step) const
+{
+    return step >= 0 && static_cast<std::size_t>(step) < frameTimes.size() &&
+           frameTimes[static_cast<std::size_t>(step)] > static_cast<float>(budgetSeconds);
 }
 
 void TimelineStrip::record(long step, float level)
@@ -145,6 +174,7 @@ void TimelineStrip::layout(const Track& at, long steps)
     plate.setPosition(0.f, static_cast<float>(track.top));
     plate.setSize(sf::Vector2f(static_cast<float>(track.left * 2 + track.width), static_cast<float>(Height)));
     waveform.resize(static_cast<std::size_t>(track.width) * 2);
+    frameBars.resize(static_cast<std::size_t>(track.width) * 2);
     buildColumns(0, static_cast<std::size_t>(track.width) - 1);
     dirtyFrom = dirtyTo = -1;
     marksDirty = true;
@@ -170,6 +200,23 @@ void TimelineStrip::buildColumns(std::size_t first, std::size_t last)
         colour.a = peak == 0 ? 0 : 255;
         waveform[column * 2] = sf::Vertex(sf::Vector2f(x, middle - half), colour);
         waveform[column * 2 + 1] = sf::Vertex(sf::Vector2f(x, middle + half + 1.f), colour);
+
+        // The slowest frame among the column's steps; over the budget it is marked.
+        float slowest = 0.f;
+        bool over = false;
+        for (std::int64_t step = from; step < to && step < static_cast<std::int64_t>(frameTimes.size()); ++step)
+        {
+            slowest = std::max(slowest, frameTimes[static_cast<std::size_t>(step)]);
+            over = over || overBudget(step);
+        }
+        const float bottom = static_cast<float>(track.top + Height);
+        const float height =
+            slowest <= 0.f ? 0.f
+                           : std::max(1.f, FrameBarHeight * std::min(1.f, slowest / static_cast<float>(2.0 * budgetSeconds)));
+        sf::Color bar = over ? OverBudgetColour : FrameColour;
+        bar.a = slowest <= 0.f ? 0 : bar.a;
+        frameBars[column * 2] = sf::Vertex(sf::Vector2f(x, bottom - height), bar);
+        frameBars[column * 2 + 1] = sf::Vertex(sf::Vector2f(x, bottom), bar);
     }
 }
 
@@ -243,6 +290,7 @@ void TimelineStrip::draw(sf::RenderTarget& target, const State& state)
         target.draw(loop);
     }
     target.draw(waveform);
+    target.draw(frameBars);
     target.draw(labelMarks);
     for (std::size_t i = 0; i < names.size(); ++i)
         if (nameShown[i])

@@ -59,6 +59,13 @@ public:
     void forget(long from);
     // What the music had at the end of a step, 0..1.
     void record(long step, float amplitude);
+    // How long the frame that showed a step took, in seconds; shown along the strip, and marked
+    // where it is over the budget.
+    void recordFrameTime(long step, double seconds);
+    void setBudget(double seconds);
+    double budget() const { return budgetSeconds; }
+    // The frame that showed the step took longer than the budget.
+    bool overBudget(long step) const;
 
     // The pointer at y (in the target's coordinates) is on the strip of this track.
     static bool contains(float y, const Track& track) { return y >= static_cast<float>(track.top); }
@@ -87,6 +94,9 @@ private:
     std::vector<long> problems;
     // The music's peak per step, 0..255, for the steps run so far (reserved for the first hour).
     std::vector<std::uint8_t> amplitude;
+    // The frame time per step in seconds, 0 where none was recorded (reserved as amplitude is).
+    std::vector<float> frameTimes;
+    double budgetSeconds = 1.0 / 60.0;
     long dirtyFrom = -1; // steps recorded since the columns were made
     long dirtyTo = -1;
     bool marksDirty = true;
@@ -98,6 +108,7 @@ private:
     sf::RectangleShape loop;
     sf::RectangleShape playhead;
     sf::VertexArray waveform{sf::Lines};
+    sf::VertexArray frameBars{sf::Lines};
     sf::VertexArray labelMarks{sf::Lines};
     sf::VertexArray problemMarks{sf::Triangles};
 };

@@ -39,6 +39,7 @@ const std::vector<Transport::KeyHelp>& Transport::keyHelp()
         {"mouse", "timeline: click or drag seeks; Shift+drag sets the loop", nullptr},
         {"F1", "this help", "F1 help"},
         {"F3", "show / hide the overlay and timeline (problems stay shown)", "F3 overlay"},
+        {"F4", "show / hide the costliest script lines and passes of the last second", "F4 profile"},
         {"Escape", "quit; during a long seek: stop it there", nullptr},
     };
     return keys;
@@ -79,6 +80,7 @@ Transport::Request Transport::press(sf::Keyboard::Key key, bool shift, long step
     case sf::Keyboard::PageUp: return {Kind::SeekBar, -1};
     case sf::Keyboard::F1: return {Kind::ToggleHelp, 0};
     case sf::Keyboard::F3: return {Kind::ToggleOverlay, 0};
+    case sf::Keyboard::F4: return {Kind::ToggleProfile, 0};
     default: return {};
     }
 }

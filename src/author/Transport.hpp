@@ -29,7 +29,8 @@ public:
             ToggleOverlay, // show or hide the overlay
             SeekBar,       // to the neighbouring bar of the tempo grid: `step` is 1 (next) or -1
             ToggleLabels,  // show or hide the labels to warp to
-            SeekLabel      // to the neighbouring label of the main flow: `step` is 1 (next) or -1
+            SeekLabel,     // to the neighbouring label of the main flow: `step` is 1 (next) or -1
+            ToggleProfile  // show or hide the costliest lines and passes of the last second
         };
         Kind kind = Kind::None;
         long step = 0;

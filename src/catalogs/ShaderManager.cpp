@@ -203,3 +203,11 @@ void ShaderManager::clear()
     asLoaded.clear();
     shaders.clear();
 }
+
+std::string ShaderManager::keyOf(const sf::Shader* shader) const
+{
+    for (const auto& entry : shaders)
+        if (entry.second.get() == shader)
+            return entry.first;
+    return std::string();
+}

@@ -39,6 +39,8 @@ public:
     void clear();
     sf::Shader* addShader(const std::string& key, const std::string& fragmentPath);
     bool hasShader(const std::string& key) const;
+    // The key of a shader of the catalog ("" when it is none of them).
+    std::string keyOf(const sf::Shader* shader) const;
     // Every shader of the catalog, in no particular order.
     std::vector<sf::Shader*> all() const;
 

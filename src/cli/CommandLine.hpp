@@ -35,6 +35,9 @@ public:
     std::string joinOut;       // --join OUT; empty = none
     std::vector<std::string> joinParts; // the part folders after --join OUT
     bool stats = false;        // --stats
+    std::string profileOut;    // --profile OUT.json; empty = none
+    double budgetMs = 1000.0 / StepRate::StepsPerSecond; // --budget MS (with --author)
+    bool budgetGiven = false;
     bool drawAll = false;      // --draw-all
     bool author = false;       // --author
     long snapshotMegabytes = DefaultSnapshotMegabytes; // --snapshot-memory MB (with --author)

@@ -443,12 +443,43 @@ const std::vector<OptionTable::Option>& OptionTable::options()
              }
              return true;
          }},
-        {"--stats", "", "", 0, Driver::Play, Values::None, "print frame-time figures at exit",
-         "at exit, frame-time figures on standard error",
+        {"--stats", "", "", 0, Driver::Play, Values::None, "print frame-time figures and the five costliest lines at exit",
+         "at exit, frame-time figures and the five costliest script lines on standard error",
          "at exit, one summary of frame times on standard error (median, 90th percentile, worst, share of frames "
-         "behind real time); every render ends with it too",
+         "behind real time), then the five costliest script lines; every render ends with the summary too",
          [](CommandLine& line, const std::string&, const std::string&, std::string&) {
              line.stats = true;
+             return true;
+         }},
+        {"--profile", "", "OUT.json", 1, Driver::Play, Values::Number,
+         "write where each frame's time goes (script lines, passes, the display) as a trace that trace viewers "
+         "open, at exit",
+         "write where each frame's time goes as a trace that trace viewers open (Profiling)",
+         "at exit, write where each frame's time went (the step's script lines, particle systems, text instances "
+         "and tweens, each draw and pass, the post pass, the display wait, with --render the read-back) to "
+         "OUT.json in the Trace Event Format; with plain play, --render or --author",
+         [](CommandLine& line, const std::string& value, const std::string&, std::string& error) {
+             if (value.empty() || std::filesystem::path(value).filename().empty())
+             {
+                 error = "option --profile needs the name of a file to write the trace to";
+                 return false;
+             }
+             line.profileOut = value;
+             return true;
+         }},
+        {"--budget", "", "MS", 1, Driver::Author, Values::Number,
+         "with --author: the frame time over which the timeline marks a step (default 16.67, a sixtieth of a "
+         "second)",
+         "the frame time over which the timeline marks a step (default 16.67 ms)",
+         "the frame time in milliseconds over which author mode's timeline strip marks a step (default 16.67, a "
+         "sixtieth of a second)",
+         [](CommandLine& line, const std::string& value, const std::string&, std::string& error) {
+             if (!parseSeconds(value, line.budgetMs))
+             {
+                 error = "option --budget needs a positive number of milliseconds, not '" + value + "'";
+                 return false;
+             }
+             line.budgetGiven = true;
              return true;
          }},
         {"--draw-all", "", "", 0, Driver::Play, Values::None,
@@ -548,6 +579,21 @@ const std::vector<OptionTable::Rule>& OptionTable::rules()
         {Relation::Excludes, {"--send"}, {"any other option"},
          [](const CommandLine& line) { return line.send && line.words != 4; },
          [](const CommandLine&) { return std::string("--send DIR REQUEST takes no other options"); }},
+        {Relation::GoesWith, {"--budget"}, {"--author"},
+         [](const CommandLine& line) { return line.budgetGiven && !line.author; },
+         [](const CommandLine&) { return std::string("--budget goes with --author"); }},
+        {Relation::Excludes, {"--profile"}, {"--check", "--timeline", "--lsp", "--list-commands", "--send", "--join"},
+         [](const CommandLine& line) {
+             return !line.profileOut.empty() &&
+                    (line.check || line.timeline || line.lsp || line.listCommands || line.send || !line.joinOut.empty());
+         },
+         [](const CommandLine&) { return std::string("--profile goes with playing, --render or --author"); }},
+        // A trace is of one process; the parts of --jobs are several.
+        {Relation::Excludes, {"--profile"}, {"--jobs"},
+         [](const CommandLine& line) { return !line.profileOut.empty() && line.jobs > 0; },
+         [](const CommandLine&) {
+             return std::string("--profile cannot be combined with --jobs: the trace is of one process");
+         }},
         // Without author mode nothing keeps snapshots: saying so beats ignoring the option.
         {Relation::GoesWith, {"--snapshot-memory"}, {"--author"},
          [](const CommandLine& line) { return line.snapshotMemoryGiven && !line.author; },

@@ -1,11 +1,15 @@
 #include "cutscene/GameCutscene.hpp"
 
+#include "catalogs/DemoPaths.hpp"
+#include "catalogs/ShaderManager.hpp"
 #include "cutscene/CutsceneCommands.hpp"
 #include "motion/Tween.hpp"
+#include "profile/ProfileScope.hpp"
 #include "scene/SceneCanvas.hpp"
 #include "script/ScriptParams.hpp"
 
 #include <algorithm>
+#include <cstring>
 #include <iostream>
 #include <vector>
 
@@ -111,6 +115,30 @@ std::string GameCutscene::easingConstant(const EasingCurve& curve)
     return curve.scriptConstant ? EasingPrefix + std::string(curve.name) : std::string();
 }
 
+namespace
+{
+const char* const ParticlesPrefix = "particles ";
+
+// A name as a JSON string's contents: only quotes and backslashes can be in a script's words.
+std::string jsonText(const std::string& text)
+{
+    std::string out;
+    for (const char c : text)
+    {
+        if (c == '"' || c == '\\')
+            out += '\\';
+        if (static_cast<unsigned char>(c) >= 0x20)
+            out += c;
+    }
+    return out;
+}
+
+void addArg(std::string& args, const char* key, const std::string& value)
+{
+    args += std::string(",\"") + key + "\":\"" + jsonText(value) + "\"";
+}
+} // namespace
+
 void GameCutscene::update(float dt)
 {
     if (waitingForScript)
@@ -122,13 +150,83 @@ void GameCutscene::update(float dt)
         interp.executeSub(Script::InitSection);
     }
     interp.update(dt);
-    for (auto& entry : objects)
-        entry.second->update(dt);
-    for (auto& entry : buffers)
-        entry.second->update(dt);
+    {
+        ProfileScope tweens("tweens", Profiler::Step, Profiler::Kind::Line);
+        for (auto& entry : objects)
+            entry.second->update(dt);
+        for (auto& entry : buffers)
+            entry.second->update(dt);
+    }
     // A system bound under two names advances twice per step.
+    if (Profiler* profiler = Profiler::active)
+    {
+        for (auto& entry : particleSystems)
+        {
+            const auto describe = [&](Profiler::Name& fresh) {
+                fresh.text = ParticlesPrefix + entry.first;
+                fresh.kind = Profiler::Kind::Line;
+                fresh.args = "\"particle_system\":\"" + jsonText(entry.first) + "\"";
+            };
+            std::uint32_t name = profiler->nameOf(&entry, describe);
+            // A binding made after a clear may sit where another name's was.
+            const std::string& known = profiler->nameAt(name).text;
+            const std::size_t prefix = std::strlen(ParticlesPrefix);
+            if (known.size() != prefix + entry.first.size() || known.compare(prefix, std::string::npos, entry.first) != 0)
+            {
+                profiler->forgetKey(&entry);
+                name = profiler->nameOf(&entry, describe);
+            }
+            const Profiler::Open open = profiler->begin(name, Profiler::Step);
+            entry.second->update(dt);
+            profiler->end(open);
+        }
+        return;
+    }
     for (auto& entry : particleSystems)
         entry.second->update(dt);
+}
+
+
+void GameCutscene::describeLine(int line, Profiler::Name& out)
+{
+    out.kind = Profiler::Kind::Line;
+    const ScriptLine* stored = script.getLine(line);
+    const std::size_t at = static_cast<std::size_t>(std::max(line, 0));
+    const int fileLine = at < script.fileLines.size() ? script.fileLines[at] : line + 1;
+    const std::string place = std::string(DemoPaths::Script).substr(std::string(DemoPaths::Script).rfind('/') + 1) +
+                              ":" + std::to_string(fileLine);
+    out.text = place;
+    out.args = "\"file\":\"" + jsonText(DemoPaths::Script) + "\",\"line\":" + std::to_string(fileLine);
+    if (!stored)
+        return;
+    out.text += " " + stored->command;
+    for (std::size_t i = 0; i < stored->params.size(); ++i)
+        out.text += (i == 0 ? " " : ", ") + stored->params[i];
+    addArg(out.args, "command", stored->command);
+    const std::string& command = stored->command;
+    const auto param = [&](std::size_t i) { return i < stored->params.size() ? stored->params[i] : std::string(); };
+    const auto shaderOf = [&](const SceneObject* object) {
+        return object && object->shader ? ShaderManager::instance().keyOf(object->shader) : std::string();
+    };
+    if (command == "clear_buffer" || command == "display_buffer" || command == "render_scene")
+        addArg(out.args, "buffer", param(0));
+    else if (command == "draw_object" || command == "draw_buffer")
+    {
+        addArg(out.args, "buffer", param(0));
+        addArg(out.args, "object", param(1));
+        const auto object = objects.find(param(1));
+        const auto buffer = buffers.find(param(1));
+        const std::string shader = command == "draw_object"
+                                       ? (object != objects.end() ? shaderOf(object->second.get()) : std::string())
+                                       : (buffer != buffers.end() ? shaderOf(buffer->second.get()) : std::string());
+        if (!shader.empty())
+            addArg(out.args, "shader", shader);
+    }
+    else if (command == "draw_particles")
+    {
+        addArg(out.args, "buffer", param(0));
+        addArg(out.args, "object", param(1));
+    }
 }
 
 void GameCutscene::clearScene()
@@ -163,6 +261,9 @@ bool GameCutscene::loadScript(const std::string& path)
 {
     if (!script.load(path))
         return false;
+    // Lines of the script read before are other lines now.
+    if (Profiler::active)
+        Profiler::active->forgetKeys();
     CutsceneCommands::learnRows(script);
     interp.bind(&script, this);
     waitingForScript = false;

@@ -3,6 +3,7 @@
 #include "cutscene/DrawTracker.hpp"
 #include "effects/ParticleSystem.hpp"
 #include "motion/Tween.hpp"
+#include "profile/LineSource.hpp"
 #include "scene/RenderBuffer.hpp"
 #include "scene/SavedContent.hpp"
 #include "scene/SceneObject.hpp"
@@ -26,7 +27,7 @@ class ScriptEdit;
 
 // The one scene the demo script drives: owns the script, its interpreter, the named scene
 // objects and render buffers, binds catalog particle systems, and performs every scene command.
-class GameCutscene : public GameEntity
+class GameCutscene : public GameEntity, public LineSource
 {
 public:
     static GameCutscene& instance();
@@ -41,6 +42,9 @@ public:
     static std::string easingConstant(const EasingCurve& curve);
 
     void update(float dt);
+    // The profiler's name of a stored line: file:line and the line as written; what a drawing
+    // line draws into, with and through (buffer, object, shader) goes with it.
+    void describeLine(int line, Profiler::Name& out) override;
     void clearScene();
     bool loadScript(const std::string& path);
     // As right after start-up's load, without reading the script again: the scene cleared, the

@@ -2,6 +2,7 @@
 
 #include "catalogs/CatalogJson.hpp"
 #include "effects/ParticleManager.hpp"
+#include "profile/Profiler.hpp"
 
 #include <nlohmann/json.hpp>
 
@@ -58,6 +59,24 @@ TextSystem* TextManager::getTextSystem(const std::string& key)
 
 void TextManager::update(float dt)
 {
+    if (Profiler* profiler = Profiler::active)
+    {
+        for (const auto& entry : systems)
+        {
+            const std::vector<std::unique_ptr<TextInstance>>& instances = entry.second->instances;
+            for (std::size_t i = 0; i < instances.size(); ++i)
+            {
+                const std::uint32_t name = profiler->nameOf(instances[i].get(), [&](Profiler::Name& fresh) {
+                    fresh.text = "text " + entry.first + " #" + std::to_string(i + 1);
+                    fresh.kind = Profiler::Kind::Line;
+                });
+                const Profiler::Open open = profiler->begin(name, Profiler::Step);
+                instances[i]->update(dt);
+                profiler->end(open);
+            }
+        }
+        return;
+    }
     for (const auto& entry : systems)
         entry.second->update(dt);
 }

@@ -4,6 +4,7 @@
 #include "player/FrameStats.hpp"
 #include "player/FrameTimer.hpp"
 #include "player/Player.hpp"
+#include "profile/ProfileScope.hpp"
 
 #include <SFML/System/Clock.hpp>
 
@@ -20,6 +21,9 @@ int PlayLoop::run(FrameStats* stats)
     while (player.running())
     {
         const float frameTime = clock.restart().asSeconds();
+        Profiler* profiler = Profiler::active;
+        if (profiler)
+            profiler->beginFrame();
         if (window.closeRequested())
             player.close();
         const int steps = timer.advance(frameTime);
@@ -33,7 +37,12 @@ int PlayLoop::run(FrameStats* stats)
             player.renderScene();
         sceneReady = false;
         player.present(screen);
-        screen.display();
+        {
+            ProfileScope wait("display wait", Profiler::Display);
+            screen.display();
+        }
+        if (profiler)
+            profiler->endFrame();
         if (stats)
             stats->addFrame(clock.getElapsedTime().asSeconds(), steps > 0);
     }

@@ -17,6 +17,7 @@
 #include "player/FrameTimer.hpp"
 #include "player/StartPoint.hpp"
 #include "player/StepObserver.hpp"
+#include "profile/ProfileScope.hpp"
 #include "scene/PassElision.hpp"
 #include "script/Script.hpp"
 #include "script/ScriptEdit.hpp"
@@ -41,6 +42,19 @@ const char* fileName(const char* path)
     const char* slash = std::strrchr(path, '/');
     return slash ? slash + 1 : path;
 }
+
+// The steps a seek runs are not frames anyone sees: the profiler hears none of them.
+class Unprofiled
+{
+public:
+    Unprofiled() : saved(Profiler::active) { Profiler::active = nullptr; }
+    ~Unprofiled() { Profiler::active = saved; }
+    Unprofiled(const Unprofiled&) = delete;
+    Unprofiled& operator=(const Unprofiled&) = delete;
+
+private:
+    Profiler* saved;
+};
 } // namespace
 
 void Player::loadConfig()
@@ -72,6 +86,11 @@ bool Player::load()
     scene.create(Width, Height);
     postSprite.setTexture(scene.texture->getTexture(), false);
 
+    if (Profiler* profiler = Profiler::active)
+    {
+        profiler->useGl();
+        profiler->describeLinesWith(&GameCutscene::instance());
+    }
     if (!loadPostShader())
     {
         std::cerr << "Unable to load " << fileName(DemoPaths::PostFragment) << std::endl;
@@ -218,6 +237,7 @@ void Player::close()
 
 void Player::update()
 {
+    ProfileScope scope("step", Profiler::Step);
     unrendered = unrendered || renderedStep < stepCount;
     ++stepCount;
     GameCutscene::instance().interp.followers.step = stepCount;
@@ -263,11 +283,16 @@ Player::~Player()
 void Player::renderScene()
 {
     GameCutscene& cutscene = GameCutscene::instance();
+    ProfileScope scope("render", Profiler::Render);
     cutscene.drawing.canvas = &scene;
     if (cutscene.started)
     {
         cutscene.sceneTarget = scene.texture.get();
+        if (Profiler* profiler = Profiler::active)
+            profiler->lineTrack = Profiler::Render;
         cutscene.interp.executeSub(Script::RenderSection);
+        if (Profiler* profiler = Profiler::active)
+            profiler->lineTrack = Profiler::Step;
     }
     cutscene.drawing.finishCanvas();
     renderedStep = stepCount;
@@ -321,14 +346,21 @@ void Player::present(sf::RenderTarget& screen)
     // Presenting a buffer may have given the scene another texture.
     postSprite.setTexture(scene.texture->getTexture(), false);
     sf::RenderStates post(&postShader);
-    // The post pass covers the whole screen: it can blend as onto the cleared screen instead.
-    if (PassElision::enabled && screen.getSize() == scene.texture->getSize())
-        post.blendMode = PassElision::OntoCleared;
-    else
-        screen.clear(sf::Color(0, 0, 0, 0));
-    screen.draw(postSprite, post);
-    // Text lands on the finished picture, untouched by the post-processing.
-    TextManager::instance().draw(screen);
+    {
+        ProfileScope pass("post pass", Profiler::Post, Profiler::Kind::Pass, true);
+        // The post pass covers the whole screen: it can blend as onto the cleared screen instead.
+        if (PassElision::enabled && screen.getSize() == scene.texture->getSize())
+            post.blendMode = PassElision::OntoCleared;
+        else
+            screen.clear(sf::Color(0, 0, 0, 0));
+        screen.draw(postSprite, post);
+    }
+    {
+        // Text lands on the finished picture, untouched by the post-processing.
+        ProfileScope pass("text", Profiler::Post, Profiler::Kind::Pass, true);
+        TextManager::instance().draw(screen);
+    }
+    ProfileScope pass("fade", Profiler::Post, Profiler::Kind::Pass, true);
     fade.draw(screen);
 }
 
@@ -376,6 +408,7 @@ bool Player::seekTo(const StartPoint& start, std::string& failure)
 
 std::vector<long> Player::arrivals(const std::vector<int>& lines, long* end)
 {
+    const Unprofiled unprofiled;
     const long back = stepCount;
     const long printed = printedSteps;
     GameCutscene& cutscene = GameCutscene::instance();
@@ -499,6 +532,7 @@ void Player::rewind()
 
 bool Player::seek(long target, bool toLabel)
 {
+    const Unprofiled unprofiled;
     GameCutscene& cutscene = GameCutscene::instance();
     ScriptInterp& interp = cutscene.interp;
     MusicManager& music = MusicManager::instance();

@@ -4,6 +4,7 @@
 #include "motion/StepRate.hpp"
 #include "player/Player.hpp"
 #include "player/StartPoint.hpp"
+#include "profile/ProfileScope.hpp"
 #include "render/Ffmpeg.hpp"
 #include "render/FrameFile.hpp"
 #include "render/FrameWriter.hpp"
@@ -292,6 +293,9 @@ bool OfflineRenderer::renderFrames(Player& player, FrameWriter& writer)
     for (long iteration = (firstFrame - 1) * stride + 1;; ++iteration)
     {
         const auto frameStart = Clock::now();
+        Profiler* profiler = Profiler::active;
+        if (profiler)
+            profiler->beginFrame();
         const bool stepped = stepFirst;
         if (stepped)
         {
@@ -311,17 +315,34 @@ bool OfflineRenderer::renderFrames(Player& player, FrameWriter& writer)
         if (kept)
         {
             screen.setActive(true);
-            glFinish();
+            {
+                ProfileScope wait("finish", Profiler::Display);
+                glFinish();
+            }
             drawSeconds += secondsSince(drawStart);
-            std::uint8_t* pixels = writer.acquire();
+            std::uint8_t* pixels = nullptr;
+            {
+                // The encoders work on their own threads: what the frame pays is the wait for a
+                // free buffer.
+                ProfileScope wait("wait for the encoders", Profiler::Output);
+                pixels = writer.acquire();
+            }
             const auto readStart = Clock::now();
-            glReadPixels(0, 0, Player::Width, Player::Height, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
-            writer.submit(pixels);
+            {
+                ProfileScope readBack("read-back", Profiler::Output);
+                glReadPixels(0, 0, Player::Width, Player::Height, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+            }
+            {
+                ProfileScope encode("hand to the encoders", Profiler::Output);
+                writer.submit(pixels);
+            }
             readbackSeconds += secondsSince(readStart);
             ++framesWritten;
         }
         else
             drawSeconds += secondsSince(drawStart);
+        if (profiler)
+            profiler->endFrame();
         stats.addFrame(secondsSince(frameStart), stepped);
 
         if ((progress || progressFd >= 0) && (secondsSince(lastProgress) >= 0.25))

@@ -4,6 +4,7 @@
 
 #include "catalogs/MusicManager.hpp"
 #include "motion/StepRate.hpp"
+#include "profile/Profiler.hpp"
 #include "script/ScriptParams.hpp"
 
 #include <algorithm>
@@ -354,7 +355,15 @@ bool ScriptInterp::run(const std::string& label)
         currentLineNumber = pc + 1;
         executingLine = pc;
         const int ran = pc; // exit moves pc back to the start
-        const Step step = execute(line, params);
+        Step step;
+        if (Profiler* profiler = Profiler::active)
+        {
+            const Profiler::Open open = profiler->beginLine(ran, stored);
+            step = execute(line, params);
+            profiler->end(open);
+        }
+        else
+            step = execute(line, params);
         executingLine = -1;
         switch (step)
         {

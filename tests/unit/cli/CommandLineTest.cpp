@@ -26,7 +26,8 @@ std::string fields(const CommandLine& line)
         << " json=" << line.json << " range=" << line.rangeFirst << ":" << line.rangeLast << " part=" << line.part
         << "/" << line.parts << " jobs=" << line.jobs << " size='" << line.size << "' manifest=" << line.manifest
         << " join='" << line.joinOut << "' snapshotMegabytes=" << line.snapshotMegabytes << " timeline=" << line.timeline
-        << " lsp=" << line.lsp << " send=" << line.send << " request='" << line.sendRequest << "'";
+        << " lsp=" << line.lsp << " send=" << line.send << " request='" << line.sendRequest << "' profile='"
+        << line.profileOut << "' budget=" << line.budgetMs << "/" << line.budgetGiven;
     for (const std::string& part : line.joinParts)
         out << " '" << part << "'";
     out << " commandLine=" << line.commandLine;
@@ -72,6 +73,11 @@ TEST(CommandLine, ParsesOptionsOrSaysWhatIsWrong)
         {{"--author", "--snapshot-memory", "256"}, "",
          [](CommandLine& c) { c.author = true; c.snapshotMegabytes = 256; c.snapshotMemoryGiven = true; }},
         {{"--stats", "--draw-all"}, "", [](CommandLine& c) { c.stats = true; c.drawAll = true; }},
+        {{"--profile", "trace.json"}, "", [](CommandLine& c) { c.profileOut = "trace.json"; }},
+        {{"--render", "out", "--profile=t.json", "--stats"}, "",
+         [](CommandLine& c) { c.renderOut = "out"; c.profileOut = "t.json"; c.stats = true; }},
+        {{"--author", "--budget", "8.5", "--profile", "t.json"}, "",
+         [](CommandLine& c) { c.author = true; c.budgetMs = 8.5; c.budgetGiven = true; c.profileOut = "t.json"; }},
         {{"--list-commands", "--json"}, "", [](CommandLine& c) { c.listCommands = true; c.json = true; }},
         {{"--render", "clip.mkv"}, "", [](CommandLine& c) { c.renderOut = "clip.mkv"; }},
         {{"--render", "clip.MOV"}, "", [](CommandLine& c) { c.renderOut = "clip.MOV"; }},
@@ -146,6 +152,14 @@ TEST(CommandLine, ParsesOptionsOrSaysWhatIsWrong)
         {{"--author", "--snapshot-memory", "1.5"},
          "option --snapshot-memory needs a positive whole number of megabytes, not '1.5'"},
         {{"--snapshot-memory", "64"}, "--snapshot-memory goes with --author"},
+        {{"--profile"}, "option --profile needs a value"},
+        {{"--profile", "traces/"}, "option --profile needs the name of a file to write the trace to"},
+        {{"--check", "--profile", "t.json"}, "--profile goes with playing, --render or --author"},
+        {{"--render", "out", "--jobs", "2", "--profile", "t.json"},
+         "--profile cannot be combined with --jobs: the trace is of one process"},
+        {{"--budget", "8"}, "--budget goes with --author"},
+        {{"--author", "--budget", "0"}, "option --budget needs a positive number of milliseconds, not '0'"},
+        {{"--author", "--budget", "fast"}, "option --budget needs a positive number of milliseconds, not 'fast'"},
         {{"--render", "out", "--frames", "-3"}, "option --frames needs a positive whole number, not '-3'"},
         {{"--render", "out", "--frames", "2.5"}, "option --frames needs a positive whole number, not '2.5'"},
         {{"--render", "out", "--frames", "ten"}, "option --frames needs a positive whole number, not 'ten'"},

@@ -111,7 +111,10 @@ TEST(OptionTable, RulesSayWhatGoesTogether)
     EXPECT_EQ(joined(OptionTable::goesWith("--fps")), "--render");
     EXPECT_EQ(joined(OptionTable::goesWith("--json")), "--list-commands --timeline");
     EXPECT_EQ(joined(OptionTable::goesWith("--snapshot-memory")), "--author");
-    EXPECT_EQ(joined(OptionTable::excludes("--check")), "--lsp --timeline --join --render --start --author");
+    EXPECT_EQ(joined(OptionTable::excludes("--check")), "--profile --lsp --timeline --join --render --start --author");
+    EXPECT_EQ(joined(OptionTable::goesWith("--budget")), "--author");
+    EXPECT_EQ(joined(OptionTable::excludes("--profile")),
+              "--check --timeline --lsp --list-commands --send --join --jobs");
     EXPECT_EQ(joined(OptionTable::excludes("--part")), "--join --jobs");
     EXPECT_EQ(joined(OptionTable::goesWith("--start")), "");
     // Every option a rule names is in the table (or is the folder).

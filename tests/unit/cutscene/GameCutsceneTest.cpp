@@ -99,3 +99,39 @@ TEST_F(GameCutsceneTest, LookupsReportTheMapTheySearched)
                           "GameCutscene: No such buffer [ghost]\n"
                           "GameCutscene: No such buffer [ghost]\n");
 }
+
+// The profiler's names of lines: the file and line, the line as written, and what a drawing line
+// draws into and with.
+TEST_F(GameCutsceneTest, LinesAreDescribedForTheProfiler)
+{
+    load("log main", "create_buffer B", "clear_buffer B\ndraw_object B, thing\ndraw_buffer B, src\nrender_scene B");
+    const struct
+    {
+        const char* command;
+        const char* text;
+        const char* args;
+    } cases[] = {
+        {"log", "demo.script:1 log main", R"("file":"assets/demo.script","line":1,"command":"log")"},
+        {"clear_buffer", "demo.script:8 clear_buffer B",
+         R"("file":"assets/demo.script","line":8,"command":"clear_buffer","buffer":"B")"},
+        {"draw_object", "demo.script:9 draw_object B, thing",
+         R"("file":"assets/demo.script","line":9,"command":"draw_object","buffer":"B","object":"thing")"},
+        {"draw_buffer", "demo.script:10 draw_buffer B, src",
+         R"("file":"assets/demo.script","line":10,"command":"draw_buffer","buffer":"B","object":"src")"},
+        {"render_scene", "demo.script:11 render_scene B",
+         R"("file":"assets/demo.script","line":11,"command":"render_scene","buffer":"B")"},
+    };
+    for (const auto& c : cases)
+    {
+        int line = -1;
+        for (int i = 0; i < cutscene.script.lineCount(); ++i)
+            if (cutscene.script.lines[static_cast<std::size_t>(i)].command == c.command && line < 0)
+                line = i;
+        ASSERT_GE(line, 0) << c.command;
+        Profiler::Name name;
+        cutscene.describeLine(line, name);
+        EXPECT_EQ(name.text, c.text);
+        EXPECT_EQ(name.args, c.args);
+        EXPECT_EQ(name.kind, Profiler::Kind::Line);
+    }
+}
