@@ -176,6 +176,10 @@ const std::string& CommandLine::usage()
                     "  --send DIR REQUEST     send one request line to the author-mode player of\n"
                     "                         the demo in DIR and print its answer: exit status 0\n"
                     "                         on ok, 1 on an error, 2 when no player runs there\n"
+                    "  --export DIR OUT       make the demo in DIR into a folder OUT (and OUT.tar.gz)\n"
+                    "                         that plays without Kestrune: the demo, the player, the\n"
+                    "                         libraries it needs and a ./play launcher; refused when\n"
+                    "                         --check finds errors\n"
                     "  --help                 show this help and exit\n"
                     "  --version              show the version and exit\n");
     return text;
@@ -257,6 +261,17 @@ bool CommandLine::parse(int argc, const char* const* argv, std::string& error)
             send = true;
             dir = argv[++i];
             sendRequest = argv[++i];
+        }
+        else if (name == "--export")
+        {
+            // --export DIR OUT: both follow, the folder first.
+            if (hasValue || i + 2 >= argc || argv[i + 2][0] == '\0')
+            {
+                error = "option --export needs a demo folder and an output folder, as in --export DIR OUT";
+                return false;
+            }
+            dir = argv[++i];
+            exportOut = argv[++i];
         }
         else if (name == "--render")
         {
@@ -395,6 +410,11 @@ bool CommandLine::parse(int argc, const char* const* argv, std::string& error)
         }
     }
 
+    if (!exportOut.empty() && argc != 4)
+    {
+        error = "--export DIR OUT takes no other options";
+        return false;
+    }
     if (send && (argc != 4))
     {
         error = "--send DIR REQUEST takes no other options";
