@@ -25,7 +25,9 @@ function(kestrune_gzip target source name)
     add_custom_target(${target} ALL DEPENDS ${packaging_out}/${name})
 endfunction()
 
-kestrune_gzip(package_changelog ${CMAKE_SOURCE_DIR}/packaging/changelog changelog.Debian.gz)
+# The changelog's version is the project's.
+configure_file(${CMAKE_SOURCE_DIR}/packaging/changelog.in ${packaging_out}/changelog @ONLY)
+kestrune_gzip(package_changelog ${packaging_out}/changelog changelog.Debian.gz)
 install(FILES ${packaging_out}/changelog.Debian.gz DESTINATION ${doc_dir})
 
 # The manual page and the completions come from the option table through the `manuals` target.
@@ -48,6 +50,8 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_CONTACT "${KESTRUNE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${KESTRUNE_MAINTAINER}")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# A Debian revision: the changelog.Debian.gz that lintian asks of a package that is not native.
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Depends: from the libraries the binary links, through dpkg-shlibdeps.

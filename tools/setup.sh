@@ -18,7 +18,7 @@ play=("${build[@]}" libgl1-mesa-dri libopenal1 xvfb xauth)
 # dpkg-shlibdeps computes Depends; CPack looks at binaries with `file`.
 package=("${play[@]}" dpkg-dev file lintian)
 test=("${package[@]}" libgtest-dev fonts-dejavu-core imagemagick xdotool python3 libbenchmark-dev clang
-      libclang-rt-14-dev ffmpeg parallel neovim openssh-server openssh-client rsync mmdebstrap man-db)
+      libclang-rt-14-dev ffmpeg parallel neovim openssh-server openssh-client rsync mmdebstrap man-db ccache)
 
 case "$task" in
     build) packages=("${build[@]}") ;;

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 #include <sstream>
 #include <system_error>
@@ -169,8 +170,8 @@ bool DemoExport::carried(const std::string& lddOutput, std::vector<Library>& lib
 std::string DemoExport::packageOf(const std::string& dpkgOutput)
 {
     // "libsfml-graphics2.5:amd64: /usr/lib/x86_64-linux-gnu/libsfml-graphics.so.2.5"
-    const std::string::size_type end = dpkgOutput.find(": ");
-    if (end == std::string::npos || dpkgOutput.find('\n') < end)
+    const std::string::size_type end = dpkgOutput.find(": /");
+    if (end == std::string::npos || dpkgOutput.find_first_of(" \n") < end)
         return "";
     const std::string package = dpkgOutput.substr(0, end);
     return package.substr(0, package.find(':'));
@@ -286,9 +287,31 @@ bool DemoExport::carryLibraries(const std::string& bundle, std::ostream& err)
     }
     std::error_code code;
     fs::create_directories(fs::path(bundle) / "lib", code);
-    std::set<std::string> packages;
+    // dpkg knows a file by the path its package installed it at: with /usr merged, the loader's
+    // path may lack or have the /usr in front. One dpkg call asks for all of them.
+    std::vector<std::vector<std::string>> candidates;
+    std::vector<std::string> query{"dpkg", "-S"};
     for (const Library& library : libraries)
     {
+        const std::string real = fs::canonical(library.path, code).string();
+        candidates.push_back({library.path, real, real.rfind("/usr/", 0) == 0 ? real.substr(4) : "/usr" + real});
+        query.insert(query.end(), candidates.back().begin(), candidates.back().end());
+    }
+    std::string owners;
+    runProgram(query, owners); // not 0 when some of the paths are unknown
+    std::map<std::string, std::string> packageByPath;
+    std::istringstream ownerLines(owners);
+    std::string line;
+    while (std::getline(ownerLines, line))
+    {
+        const std::string package = packageOf(line);
+        if (!package.empty())
+            packageByPath[line.substr(line.find(": /") + 2)] = package;
+    }
+    std::set<std::string> packages;
+    for (std::size_t i = 0; i < libraries.size(); ++i)
+    {
+        const Library& library = libraries[i];
         const fs::path target = fs::path(bundle) / "lib" / library.soname;
         fs::copy_file(library.path, target, fs::copy_options::overwrite_existing, code);
         if (!code)
@@ -298,16 +321,10 @@ bool DemoExport::carryLibraries(const std::string& bundle, std::ostream& err)
             err << "kestrune: --export: cannot copy " << library.path << ": " << code.message() << std::endl;
             return false;
         }
-        // dpkg knows a file by the path its package installed it at: with /usr merged, the
-        // loader's path may lack or have the /usr in front.
-        const std::string real = fs::canonical(library.path, code).string();
         std::string package;
-        for (const std::string& path : {library.path, real, real.rfind("/usr/", 0) == 0 ? real.substr(4) : "/usr" + real})
-        {
-            std::string owner;
-            if (runProgram({"dpkg", "-S", path}, owner) == 0 && !(package = packageOf(owner)).empty())
-                break;
-        }
+        for (const std::string& path : candidates[i])
+            if (package.empty() && packageByPath.count(path) != 0)
+                package = packageByPath[path];
         if (package.empty())
         {
             err << "kestrune: --export: no installed package holds " << library.path
@@ -365,7 +382,10 @@ bool DemoExport::build(std::ostream& err)
     }
     if (!copyDemo((bundle / "demo").string(), err))
         return false;
-    fs::copy_file(player, bundle / "bin/kestrune", code);
+    // A build tree's player carries its debugging information: the viewer needs none of it.
+    std::string ignored;
+    if (runProgram({"strip", "-o", (bundle / "bin/kestrune").string(), player}, ignored) != 0)
+        fs::copy_file(player, bundle / "bin/kestrune", fs::copy_options::overwrite_existing, code);
     if (!code)
         fs::permissions(bundle / "bin/kestrune", Executable, code);
     if (code)
@@ -421,7 +441,8 @@ int DemoExport::run(std::ostream& err)
     {
         // An earlier export moves aside before the new one takes its name, then goes.
         const std::string old = stage + ".replaced";
-        const bool hadOld = fs::exists(fs::symlink_status(out, code));
+        std::error_code missing;
+        const bool hadOld = fs::exists(fs::symlink_status(out, missing));
         if (hadOld)
             fs::rename(out, old, code);
         if (!code)
