@@ -131,11 +131,12 @@ const char* DemoExport::launcher()
 
 bool DemoExport::assumed(const std::string& soname)
 {
-    // The C and C++ runtimes, the X client libraries and the OpenGL dispatch, which the system's
-    // graphics driver needs in its own versions; and what every Debian or Ubuntu system has.
+    // The C and C++ runtimes, the X client libraries and libGL with its dispatch, which the
+    // system's graphics driver needs in its own versions; and what every Debian or Ubuntu system
+    // has. (glvnd's libOpenGL is carried: a desktop need not have it.)
     static const char* const system[] = {
         "ld-linux",  "libc.so",    "libm.so",   "libdl.so",     "libpthread.so", "librt.so",
-        "libstdc++.so", "libgcc_s.so", "libGL.so", "libGLX.so", "libGLdispatch.so", "libOpenGL.so",
+        "libstdc++.so", "libgcc_s.so", "libGL.so", "libGLX.so", "libGLdispatch.so",
         "libX11.so", "libxcb.so",  "libXau.so", "libXdmcp.so",  "libXext.so",    "libz.so",
         "libbsd.so", "libmd.so",   "libudev.so", "linux-vdso.so"};
     for (const char* name : system)
