@@ -59,13 +59,13 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Renders to video call ffmpeg; on a machine without a screen, xvfb-run gives a virtual one.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "ffmpeg, xvfb, xauth")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "scripted demo and cutscene player")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "scripted demo and cutscene player
- Kestrune plays a demo written as a plain-text script and a few JSON
- catalogs: scene objects with tweened properties, particle systems, animated
- text, off-screen buffers, shaders, sprite-sheet animations and music,
- advanced in fixed steps of 1/60 s.
- .
- It also checks a demo without playing it, renders it offline to PNG frames
- or video, serves the Language Server Protocol for editors, and exports a
- demo as a folder that plays on a machine without Kestrune.")
+# CPack puts the summary first and indents these lines as the control file wants them.
+set(CPACK_PACKAGE_DESCRIPTION "Kestrune plays a demo written as a plain-text script and a few JSON
+catalogs: scene objects with tweened properties, particle systems, animated
+text, off-screen buffers, shaders, sprite-sheet animations and music,
+advanced in fixed steps of 1/60 s.
+
+It also checks a demo without playing it, renders it offline to PNG frames
+or video, serves the Language Server Protocol for editors, and exports a
+demo as a folder that plays on a machine without Kestrune.")
 include(CPack)
