@@ -106,7 +106,7 @@ const char* const BundleReadme =
     "  ./play                          plays it full screen (Escape ends it)\n"
     "  ./play --render out --frames 30 renders its first 30 frames into the folder out\n"
     "\n"
-    "It runs on 64-bit x86 Debian 12 or later and Ubuntu 23.04 or later with an X display\n"
+    "It runs on 64-bit x86 Debian 12 or later and Ubuntu 22.04 or later with an X display\n"
     "(Xorg, or XWayland under Wayland) and OpenGL (Mesa or a vendor driver). The player is in\n"
     "bin/, the libraries such a system may lack in lib/, the demo in demo/, and the licences of\n"
     "everything carried in licences/.\n";
