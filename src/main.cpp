@@ -3,6 +3,7 @@
 #include "cli/CommandLine.hpp"
 #include "cli/CommandListing.hpp"
 #include "cli/LaunchCheck.hpp"
+#include "cli/OptionTable.hpp"
 #include "link/LinkClient.hpp"
 #include "lsp/StdioServer.hpp"
 #include "play/DemoWindow.hpp"
@@ -185,21 +186,9 @@ int main(int argc, char** argv)
     {
         if (!LaunchCheck::canRender(!OfflineRenderer::videoFormat(options.renderOut).empty(), options.commandLine))
             return 1;
-        RenderSettings settings;
-        settings.out = options.renderOut;
-        settings.start = options.start;
-        settings.frames = options.frames;
-        settings.seconds = options.seconds;
-        settings.fps = options.fps;
-        settings.rangeFirst = options.rangeFirst;
-        settings.rangeLast = options.rangeLast;
-        settings.part = options.part;
-        settings.parts = options.parts;
-        settings.size = options.size;
-        settings.manifest = options.manifest;
-        settings.drawAll = options.drawAll;
+        const RenderSettings settings = OptionTable::renderSettings(options);
         if (options.jobs > 0)
-            return RenderJobs(settings, options.jobs).run();
+            return RenderJobs(settings, options.jobs, OptionTable::renderArguments).run();
         OfflineRenderer renderer(settings);
         Player player;
         return renderer.run(player);

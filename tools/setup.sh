@@ -18,7 +18,8 @@ play=("${build[@]}" libgl1-mesa-dri libopenal1 xvfb xauth)
 # dpkg-shlibdeps computes Depends; CPack looks at binaries with `file`.
 package=("${play[@]}" dpkg-dev file lintian)
 test=("${package[@]}" libgtest-dev fonts-dejavu-core imagemagick xdotool python3 libbenchmark-dev clang
-      libclang-rt-14-dev ffmpeg parallel neovim openssh-server openssh-client rsync mmdebstrap man-db ccache)
+      libclang-rt-14-dev ffmpeg parallel neovim openssh-server openssh-client rsync groff-base man-db bash zsh
+      fish mmdebstrap ccache)
 
 case "$task" in
     build) packages=("${build[@]}") ;;

@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-// The author's options. Without any, the player plays the current folder exactly as before.
+// The author's options, as OptionTable lists them. Without any, the player plays the current folder
+// exactly as before.
 class CommandLine
 {
 public:
@@ -49,6 +50,9 @@ public:
     std::string commandLine;   // the whole command as typed, quoted for the shell
 
 private:
+    // The table's parsers and rules set and read the fields below.
+    friend class OptionTable;
+    int words = 0; // the words of the command line, the program's name included
     std::string rangeText;
     double rangeFirstSeconds = -1.0;
     double rangeLastSeconds = -1.0;

@@ -43,23 +43,59 @@ const std::vector<std::string> Bt709Tags = {"-colorspace", "bt709", "-color_prim
                                             "-color_trc",  "bt709", "-color_range",     "tv"};
 } // namespace
 
+const std::vector<OutputFormat::Container>& OutputFormat::containers()
+{
+    // Lossless RGB with every frame a key frame (.mkv, and a GIF before its palette is made from
+    // the whole clip): it decodes to exactly the pixels drawn, and parts join at any frame.
+    static const std::vector<std::string> lossless = {"-pix_fmt", "bgr0", "-c:v", "ffv1", "-level", "3", "-g", "1"};
+    static const std::vector<Container> rows = {
+        {Kind::Mp4, "mp4", "", "yuv420p", {"-c:v", "libx264", "-preset", "veryfast", "-crf", "18"},
+         {"-c:a", "aac", "-b:a", "192k"}, "mp4", "mp4", true, true},
+        {Kind::Webm, "webm", "", "yuv420p",
+         {"-c:v", "libvpx", "-deadline", "realtime", "-cpu-used", "8", "-b:v", "16M"},
+         {"-c:a", "libopus", "-b:a", "192k"}, "webm", "webm", true, true},
+        {Kind::Mkv, "mkv", "lossless", "", lossless, {"-c:a", "flac"}, "matroska", "mkv", true, false},
+        // ProRes 422 HQ, what editing suites take in; the mov muxer writes the colour tags only
+        // when asked.
+        {Kind::Mov, "mov", "ProRes", "yuv422p10le", {"-c:v", "prores_ks", "-profile:v", "3", "-movflags", "+write_colr"},
+         {"-c:a", "pcm_s16le"}, "mov", "mov", true, true},
+        {Kind::Gif, "gif", "", "", lossless, {"-c:a", "aac", "-b:a", "192k"}, "matroska", "mkv", false, false},
+    };
+    return rows;
+}
+
 OutputFormat::OutputFormat(const std::string& path)
 {
     extension = lowerExtension(path);
     if (extension.empty())
+    {
         which = Kind::Frames;
-    else if (extension == "mp4")
-        which = Kind::Mp4;
-    else if (extension == "webm")
-        which = Kind::Webm;
-    else if (extension == "mkv")
-        which = Kind::Mkv;
-    else if (extension == "mov")
-        which = Kind::Mov;
-    else if (extension == "gif")
-        which = Kind::Gif;
-    else
-        extension.clear();
+        return;
+    }
+    for (const Container& row : containers())
+        if (extension == row.extension)
+        {
+            which = row.kind;
+            return;
+        }
+    extension.clear();
+}
+
+const OutputFormat::Container* OutputFormat::container() const
+{
+    for (const Container& row : containers())
+        if (row.kind == which)
+            return &row;
+    return nullptr;
+}
+
+std::string OutputFormat::outputKinds()
+{
+    const std::vector<Container>& rows = containers();
+    std::string text = "a folder (a name without an extension) or a ";
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        text += std::string(i == 0 ? "" : i + 1 == rows.size() ? " or " : ", ") + "." + rows[i].extension;
+    return text + " file";
 }
 
 std::string OutputFormat::videoName(const std::string& path)
@@ -70,31 +106,14 @@ std::string OutputFormat::videoName(const std::string& path)
 
 std::vector<std::string> OutputFormat::encodeVideo(const std::string& size, const std::string& path) const
 {
-    std::vector<std::string> args;
-    switch (which)
-    {
-    case Kind::Webm:
-        args = {"-vf", filters(size, "yuv420p"), "-c:v", "libvpx", "-deadline", "realtime", "-cpu-used", "8",
-                "-b:v", "16M"};
+    const Container* row = container();
+    if (!row)
+        row = &containers().front();
+    std::vector<std::string> args = {"-vf", filters(size, row->pixels)};
+    args.insert(args.end(), row->codec.begin(), row->codec.end());
+    // A YUV picture is converted as BT.709 by filters(), which the tags say.
+    if (std::string(row->pixels).rfind("yuv", 0) == 0)
         args.insert(args.end(), Bt709Tags.begin(), Bt709Tags.end());
-        break;
-    case Kind::Mkv:
-    case Kind::Gif:
-        // Lossless RGB, every frame a key frame: it decodes to exactly the pixels drawn, and parts
-        // join at any frame.
-        args = {"-vf", filters(size), "-pix_fmt", "bgr0", "-c:v", "ffv1", "-level", "3", "-g", "1"};
-        break;
-    case Kind::Mov:
-        // ProRes 422 HQ, what editing suites take in.
-        // The mov muxer writes the colour tags only when asked.
-        args = {"-vf", filters(size, "yuv422p10le"), "-c:v", "prores_ks", "-profile:v", "3", "-movflags", "+write_colr"};
-        args.insert(args.end(), Bt709Tags.begin(), Bt709Tags.end());
-        break;
-    default:
-        args = {"-vf", filters(size, "yuv420p"), "-c:v", "libx264", "-preset", "veryfast", "-crf", "18"};
-        args.insert(args.end(), Bt709Tags.begin(), Bt709Tags.end());
-        break;
-    }
     args.insert(args.end(), {"-f", muxer(), path});
     return args;
 }
@@ -108,32 +127,18 @@ std::vector<std::string> OutputFormat::encodeFrames(const std::string& size, lon
 
 std::string OutputFormat::videoExtension() const
 {
-    return which == Kind::Gif ? "mkv" : extension;
+    const Container* row = container();
+    return row ? row->encoded : extension;
 }
 
 std::vector<std::string> OutputFormat::audioCodec() const
 {
-    switch (which)
-    {
-    case Kind::Webm:
-        return {"-c:a", "libopus", "-b:a", "192k"};
-    case Kind::Mkv:
-        return {"-c:a", "flac"};
-    case Kind::Mov:
-        return {"-c:a", "pcm_s16le"};
-    default:
-        return {"-c:a", "aac", "-b:a", "192k"};
-    }
+    const Container* row = container();
+    return row ? row->audio : containers().front().audio;
 }
 
 std::string OutputFormat::muxer() const
 {
-    switch (which)
-    {
-    case Kind::Mkv:
-    case Kind::Gif:
-        return "matroska";
-    default:
-        return extension;
-    }
+    const Container* row = container();
+    return row ? row->muxer : extension;
 }

@@ -17,6 +17,7 @@
 #include <regex>
 #include <set>
 #include <sstream>
+#include <utility>
 
 #include <poll.h>
 #include <spawn.h>
@@ -65,7 +66,8 @@ std::vector<std::string> lastLines(const std::string& path, std::size_t count)
 }
 } // namespace
 
-RenderJobs::RenderJobs(const RenderSettings& settings, int count) : options(settings), jobs(count)
+RenderJobs::RenderJobs(const RenderSettings& settings, int count, Spelling spell)
+    : options(settings), jobs(count), spelling(std::move(spell))
 {
     // The frame count is decided here, once, as one process decides it, and handed on exactly:
     // a time passed on as text could round to another frame.
@@ -84,24 +86,10 @@ RenderJobs::RenderJobs(const RenderSettings& settings, int count) : options(sett
 
 std::vector<std::string> RenderJobs::partArguments(int part) const
 {
-    std::vector<std::string> args = {"--render", options.out, "--part",
-                                     std::to_string(part) + "/" + std::to_string(jobs)};
-    if (!options.start.empty())
-        args.insert(args.end(), {"--start", options.start});
-    if (options.frames > 0)
-        args.insert(args.end(), {"--frames", std::to_string(options.frames)});
-    if (options.rangeFirst > 0)
-        args.insert(args.end(), {"--range", std::to_string(options.rangeFirst) + ":" +
-                                                 (options.rangeLast > 0 ? std::to_string(options.rangeLast) : "")});
-    if (options.fps != FrameTimer::StepsPerSecond)
-        args.insert(args.end(), {"--fps", std::to_string(options.fps)});
-    if (!options.size.empty())
-        args.insert(args.end(), {"--size", options.size});
-    if (options.manifest)
-        args.push_back("--manifest");
-    if (options.drawAll)
-        args.push_back("--draw-all");
-    return args;
+    RenderSettings mine = options;
+    mine.part = part;
+    mine.parts = jobs;
+    return spelling(mine);
 }
 
 int RenderJobs::run()

@@ -3,6 +3,7 @@
 #include "render/OfflineRenderer.hpp"
 #include "render/RenderPart.hpp"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,7 +13,11 @@
 class RenderJobs
 {
 public:
-    RenderJobs(const RenderSettings& settings, int jobs);
+    // How the program spells a render's settings as its own options (the option table lives in a
+    // room above this one, so the caller hands its spelling down).
+    using Spelling = std::function<std::vector<std::string>(const RenderSettings& settings)>;
+
+    RenderJobs(const RenderSettings& settings, int jobs, Spelling spelling);
 
     // The exit status: as a render's (the first failing part's status).
     int run();
@@ -27,4 +32,5 @@ private:
 
     RenderSettings options;
     int jobs;
+    Spelling spelling;
 };

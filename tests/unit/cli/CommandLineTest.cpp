@@ -25,7 +25,8 @@ std::string fields(const CommandLine& line)
         << " drawAll=" << line.drawAll << " author=" << line.author << " listCommands=" << line.listCommands
         << " json=" << line.json << " range=" << line.rangeFirst << ":" << line.rangeLast << " part=" << line.part
         << "/" << line.parts << " jobs=" << line.jobs << " size='" << line.size << "' manifest=" << line.manifest
-        << " join='" << line.joinOut << "' snapshotMegabytes=" << line.snapshotMegabytes << " export='"
+        << " join='" << line.joinOut << "' snapshotMegabytes=" << line.snapshotMegabytes << " timeline=" << line.timeline
+        << " lsp=" << line.lsp << " send=" << line.send << " request='" << line.sendRequest << "' export='"
         << line.exportOut << "'";
     for (const std::string& part : line.joinParts)
         out << " '" << part << "'";
@@ -195,6 +196,22 @@ TEST(CommandLine, ParsesOptionsOrSaysWhatIsWrong)
         {{"--join", "out", "a", "--fps", "30"}, "--frames, --seconds and --fps go with --render"},
         {{"--join", "out", "a", "--render", "x"}, "--join takes only OUT and the part folders: the parts hold the render's settings"},
         {{"demo", "--join", "out", "a"}, "--join takes only OUT and the part folders: the parts hold the render's settings"},
+        {{"--send", "demo", "{}", "--check"}, "--send DIR REQUEST takes no other options"},
+        {{"--send", "demo"}, "option --send needs a folder and a request, as in --send DIR '{\"state\": true}'"},
+        {{"--send=demo", "a", "b"}, "option --send needs a folder and a request, as in --send DIR '{\"state\": true}'"},
+        {{"--lsp", "demo"}, "--lsp takes no other option and no folder (the editor names the files)"},
+        {{"--lsp", "--render", "out"}, "--lsp takes no other option and no folder (the editor names the files)"},
+        {{"--timeline", "--start", "intro"}, "--timeline cannot be combined with --check, --author, --render or --start"},
+        {{"--timeline", "--author"}, "--timeline cannot be combined with --check, --author, --render or --start"},
+        // Two faults on one line: the first rule in the table's order is the one reported.
+        {{"--check", "--render", "out", "--range", "9:3"}, "option --range 9:3 ends before it starts"},
+        {{"--json", "--frames", "3"}, "--json goes with --list-commands or --timeline"},
+        {{"--render", "out.webm", "--size", "3x4", "--check"}, "option --size 3x4: a .webm video needs an even width and height"},
+        {{"--render", "out.mov", "--size", "4x3"}, "option --size 4x3: a .mov video needs an even width and height"},
+        {{"--render", "out.mkv", "--size", "3x3"}, "", [](CommandLine& c) { c.renderOut = "out.mkv"; c.size = "3x3"; }},
+        {{"--fps", "60"}, "", [](CommandLine&) {}}, // the player's own rate changes nothing
+        {{"--check=yes"}, "", [](CommandLine& c) { c.check = true; }}, // a switch ignores a value
+        {{"--timeline", "--json", "demo"}, "", [](CommandLine& c) { c.timeline = true; c.json = true; c.dir = "demo"; }},
     };
     for (const Row& row : rows)
     {
