@@ -113,7 +113,9 @@ class Chroot:
 
     def __exit__(self, *exc):
         for where in reversed(self.mounts):
-            subprocess.run(["umount", "-R", where], check=False)
+            # /dev's submounts can stay busy for a moment after the last process inside has gone;
+            # then it is detached lazily.
+            subprocess.run(["umount", "-R", where], check=False, stderr=subprocess.DEVNULL)
             if os.path.ismount(where):
                 subprocess.run(["umount", "-R", "-l", where], check=False)
         still = [m for m in self.mounts if os.path.ismount(m)]
