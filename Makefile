@@ -1,14 +1,20 @@
-# The two commands of the README. Both install what is missing, configure and build first.
+# The two commands of the README. Both install what is missing, configure and build first:
+# `make play` only what building and playing need, `make test` everything.
 BUILD_DIR ?= build
+# The tree the Debian package is built in: the player alone, no tests, no benchmarks.
+PACKAGE_DIR ?= build-package
 FUZZ_DIR ?= build-fuzz
 JOBS ?= $(shell nproc)
 # Seconds per fuzz target: `make fuzz` runs each for FUZZ_SECONDS, `make test` for CHECK_FUZZ_SECONDS.
 FUZZ_SECONDS ?= 60
 CHECK_FUZZ_SECONDS ?= 30
 
-.PHONY: play test test-sanitize fuzz bench bench-frames build build-fuzz setup profile-screenshot
+.PHONY: play test test-sanitize fuzz bench bench-frames build build-fuzz setup package test-package  vsix profile-screenshot
 
-play: build
+play:
+	@bash tools/setup.sh play
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRUNE_TESTS=OFF -DKESTRUNE_BENCH=OFF
+	cmake --build $(BUILD_DIR) -j$(JOBS) --target kestrune
 	@bash tools/play.sh $(BUILD_DIR)/kestrune
 
 # Every test of the release build, then the unit tests under AddressSanitizer and UBSan and a
@@ -17,6 +23,8 @@ test: build build-fuzz
 	@bash tools/test.sh $(BUILD_DIR)
 	@bash tools/test.sh $(FUZZ_DIR) -L unit
 	@FUZZ_SECONDS=$(CHECK_FUZZ_SECONDS) bash tools/fuzz.sh $(FUZZ_DIR)
+	@if [ "$$(id -u)" -eq 0 ]; then $(MAKE) --no-print-directory test-package; \
+	else echo "test-package: skipped: making the Debian 12 chroots needs root (run sudo make test-package)"; fi
 
 # The unit tests again with GCC's AddressSanitizer and UBSan (a separate build tree).
 test-sanitize: setup
@@ -45,7 +53,7 @@ bench: build
 	@node bench/lsp_bench.js $(BUILD_DIR)/kestrune
 
 build: setup
-	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRUNE_TESTS=ON -DKESTRUNE_BENCH=ON
 	cmake --build $(BUILD_DIR) -j$(JOBS)
 
 # clang with libFuzzer, AddressSanitizer and UBSan; holds the unit tests and the fuzz targets.
@@ -54,7 +62,27 @@ build-fuzz: setup
 	cmake --build $(FUZZ_DIR) -j$(JOBS)
 
 setup:
-	@bash tools/setup.sh
+	@bash tools/setup.sh test
+
+# The Debian package, in $(PACKAGE_DIR)/package/, checked by lintian. Its files take the time of the
+# last commit, and no build path reaches the binary, so that the same commit gives the same package.
+package:
+	@bash tools/setup.sh package
+	@bash tools/package.sh $(PACKAGE_DIR)
+
+# The package installed, run and rendered in a pristine Debian 12, an exported demo played in
+# another, and the package built twice to the same files (needs root: mmdebstrap and chroot).
+test-package: package
+	@bash tools/setup.sh test
+	cmake --build $(BUILD_DIR) -j$(JOBS) --target kestrune
+	python3 tests/package/package_test.py --build $(BUILD_DIR) --package $(PACKAGE_DIR)
+
+# The VS Code extension as a .vsix, packed by the pinned @vscode/vsce.
+vsix:
+	@bash tools/setup.sh vsix
+	@mkdir -p $(BUILD_DIR)
+	cd editors/vscode && ./node_modules/.bin/vsce package --allow-missing-repository --skip-license \
+	    --no-rewrite-relative-links -o $(CURDIR)/$(BUILD_DIR)/
 
 # Median frame times: a benchmark scene and the bundled demo, against a hand-written SFML loop.
 bench-frames: build

@@ -16,6 +16,7 @@
 #include "render/RenderJobs.hpp"
 #include "render/RenderJoin.hpp"
 #include "scene/PassElision.hpp"
+#include "ship/DemoExport.hpp"
 #include "timeline/LabelTimeline.hpp"
 
 #include <nlohmann/json.hpp>
@@ -154,6 +155,8 @@ int main(int argc, char** argv)
         options.renderOut = std::filesystem::absolute(options.renderOut).lexically_normal().string();
     if (!options.profileOut.empty())
         options.profileOut = std::filesystem::absolute(options.profileOut).lexically_normal().string();
+    if (!options.exportOut.empty())
+        options.exportOut = std::filesystem::absolute(options.exportOut).lexically_normal().string();
     // Every path of a demo is relative to its folder, so the player works inside it.
     if (!options.dir.empty() && chdir(options.dir.c_str()) != 0)
     {
@@ -174,6 +177,19 @@ int main(int argc, char** argv)
         std::cerr << "kestrune: --author: the demo in this folder is already open in author mode (pid " << running
                   << "); quit that player first" << std::endl;
         return 2;
+    }
+    if (!options.exportOut.empty())
+    {
+        char self[4096];
+        const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+        if (length <= 0)
+        {
+            std::cerr << "kestrune: --export cannot find its own program: " << std::strerror(errno) << std::endl;
+            return 1;
+        }
+        DemoExport exporter(options.exportOut, std::string(self, static_cast<std::size_t>(length)));
+        exporter.canOpenDisplay = LaunchCheck::hasDisplay(error);
+        return exporter.run(std::cerr);
     }
     if (options.check)
     {

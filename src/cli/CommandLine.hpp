@@ -49,6 +49,7 @@ public:
     bool send = false;
     bool lsp = false;          // --lsp
     bool timeline = false;     // --timeline
+    std::string exportOut;     // --export DIR OUT: OUT (DIR is `dir`); empty = none
     std::string commandLine;   // the whole command as typed, quoted for the shell
 
 private:

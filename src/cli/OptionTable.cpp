@@ -182,6 +182,7 @@ const char* OptionTable::driverName(Driver driver)
     case Driver::Listing: return "listing";
     case Driver::Lsp: return "language server";
     case Driver::Send: return "channel";
+    case Driver::Export: return "export";
     case Driver::Info: return "information";
     }
     return "";
@@ -547,8 +548,23 @@ const std::vector<OptionTable::Option>& OptionTable::options()
              return true;
          },
          nullptr, nullptr, "option --send needs a folder and a request, as in --send DIR '{\"state\": true}'"},
-        // Options that make something to hand on (--export DIR OUT, a demo for viewers) go here, before
-        // the two that only say something.
+        {"--export", "", "DIR OUT", 2, Driver::Export, Values::Folder,
+         "make the demo in DIR into a folder OUT (and OUT.tar.gz) that plays without Kestrune: the demo, the "
+         "player, the libraries it needs and a ./play launcher; refused when --check finds errors",
+         "make the demo in DIR into a folder OUT (and `OUT.tar.gz`) that plays without Kestrune: `OUT/play` (see "
+         "Exporting a demo)",
+         "",
+         [](CommandLine& line, const std::string& folder, const std::string& out, std::string& error) {
+             if (out.empty())
+             {
+                 error = "option --export needs a demo folder and an output folder, as in --export DIR OUT";
+                 return false;
+             }
+             line.dir = folder;
+             line.exportOut = out;
+             return true;
+         },
+         nullptr, nullptr, "option --export needs a demo folder and an output folder, as in --export DIR OUT"},
         {"--help", "-h", "", 0, Driver::Info, Values::None, "show this help and exit", "show the options and exit", "",
          [](CommandLine& line, const std::string&, const std::string&, std::string&) {
              line.help = true;
@@ -579,6 +595,9 @@ const std::vector<OptionTable::Rule>& OptionTable::rules()
         {Relation::Excludes, {"--send"}, {"any other option"},
          [](const CommandLine& line) { return line.send && line.words != 4; },
          [](const CommandLine&) { return std::string("--send DIR REQUEST takes no other options"); }},
+        {Relation::Excludes, {"--export"}, {"any other option"},
+         [](const CommandLine& line) { return !line.exportOut.empty() && line.words != 4; },
+         [](const CommandLine&) { return std::string("--export DIR OUT takes no other options"); }},
         {Relation::GoesWith, {"--budget"}, {"--author"},
          [](const CommandLine& line) { return line.budgetGiven && !line.author; },
          [](const CommandLine&) { return std::string("--budget goes with --author"); }},

@@ -24,6 +24,7 @@ public:
         Listing,
         Lsp,
         Send,
+        Export,
         Info
     };
     static const char* driverName(Driver driver);

@@ -27,7 +27,8 @@ std::string fields(const CommandLine& line)
         << "/" << line.parts << " jobs=" << line.jobs << " size='" << line.size << "' manifest=" << line.manifest
         << " join='" << line.joinOut << "' snapshotMegabytes=" << line.snapshotMegabytes << " timeline=" << line.timeline
         << " lsp=" << line.lsp << " send=" << line.send << " request='" << line.sendRequest << "' profile='"
-        << line.profileOut << "' budget=" << line.budgetMs << "/" << line.budgetGiven;
+        << line.profileOut << "' budget=" << line.budgetMs << "/" << line.budgetGiven << " export='"
+        << line.exportOut << "'";
     for (const std::string& part : line.joinParts)
         out << " '" << part << "'";
     out << " commandLine=" << line.commandLine;
@@ -103,6 +104,8 @@ TEST(CommandLine, ParsesOptionsOrSaysWhatIsWrong)
         {{"--render", "out.mp4", "--size=1280x720"}, "", [](CommandLine& c) { c.renderOut = "out.mp4"; c.size = "1280x720"; }},
         {{"--join", "out.mp4", "a", "b"}, "",
          [](CommandLine& c) { c.joinOut = "out.mp4"; c.joinParts = {"a", "b"}; }},
+        {{"--export", "demo", "viewer"}, "", [](CommandLine& c) { c.dir = "demo"; c.exportOut = "viewer"; }},
+        {{"--export", "demo", "-"}, "", [](CommandLine& c) { c.dir = "demo"; c.exportOut = "-"; }},
 
         // An option whose value is missing.
         {{"--start"}, "option --start needs a value"},
@@ -118,6 +121,12 @@ TEST(CommandLine, ParsesOptionsOrSaysWhatIsWrong)
         {{"--render", "out", "--jobs"}, "option --jobs needs a value"},
         {{"--render", "out", "--size"}, "option --size needs a value"},
         {{"--join"}, "option --join needs a value"},
+        {{"--export"}, "option --export needs a demo folder and an output folder, as in --export DIR OUT"},
+        {{"--export", "demo"}, "option --export needs a demo folder and an output folder, as in --export DIR OUT"},
+        {{"--export=demo", "viewer"}, "option --export needs a demo folder and an output folder, as in --export DIR OUT"},
+        {{"--export", "demo", ""}, "option --export needs a demo folder and an output folder, as in --export DIR OUT"},
+        {{"--export", "demo", "viewer", "--check"}, "--export DIR OUT takes no other options"},
+        {{"--check", "--export", "demo", "viewer"}, "--export DIR OUT takes no other options"},
         {{"--author", "--snapshot-memory"}, "option --snapshot-memory needs a value"},
 
         // Values that are not accepted.
