@@ -90,6 +90,8 @@ void Profiler::useGl()
     // The CPU clock alone can be asked for, to see a driver without timer queries.
     const char* off = std::getenv("KESTRUNE_PROFILE_CPU_ONLY");
     gpuTimers = false;
+    // Made once: the queries of a context are made on first use there.
+    contexts.resize(MaxContexts);
     if (timerQuery && !(off && *off && std::strcmp(off, "0") != 0))
     {
         GLint bits = 0;
@@ -102,7 +104,8 @@ std::string Profiler::clockText() const
 {
     if (!gl)
         return "cpu";
-    return gpuTimers ? "gpu timer queries (GL_TIME_ELAPSED) and cpu" : "cpu (no timer queries: passes finished and timed on the cpu)";
+    return gpuTimers ? "gpu timer queries (GL_TIME_ELAPSED, read a frame later) and cpu"
+                     : "cpu (no timer queries: passes finished and timed on the cpu)";
 }
 
 std::uint32_t Profiler::name(const std::string& textOfName, Kind kind, const std::string& args)
@@ -113,10 +116,8 @@ std::uint32_t Profiler::name(const std::string& textOfName, Kind kind, const std
     const std::uint32_t id = static_cast<std::uint32_t>(names.size());
     names.push_back({textOfName, args, kind});
     byText.emplace(textOfName, id);
-    cpuTotal.push_back(0);
-    gpuTotal.push_back(0);
-    recentCpu.push_back(0);
-    recentGpu.push_back(0);
+    totals.grow();
+    recent.grow();
     return id;
 }
 
@@ -127,32 +128,82 @@ void Profiler::forgetKeys()
         line = LineName();
 }
 
-unsigned* Profiler::queryHere()
+Profiler::ContextQueries* Profiler::queriesHere()
 {
     void* context = glXGetCurrentContext();
     if (!context)
         return nullptr;
     for (std::size_t i = 0; i < contextCount; ++i)
         if (contexts[i].context == context)
-            return &contexts[i].query;
-    if (contextCount == MaxContexts)
+            return &contexts[i];
+    if (contextCount == contexts.size())
         return nullptr;
-    ContextQuery& made = contexts[contextCount++];
+    ContextQueries& made = contexts[contextCount++];
     made.context = context;
-    glGenQueries(1, &made.query);
-    return &made.query;
+    glGenQueries(static_cast<GLsizei>(QueriesPerContext), made.ids);
+    return &made;
+}
+
+void Profiler::collect(ContextQueries& queries, bool finished)
+{
+    while (queries.first != queries.end)
+    {
+        const std::size_t slot = queries.first % QueriesPerContext;
+        if (!finished)
+        {
+            // Asking about a pass of this frame would make the driver flush it now.
+            if (queries.frames[slot] >= frameCount)
+                break;
+            GLint ready = 0;
+            glGetQueryObjectiv(queries.ids[slot], GL_QUERY_RESULT_AVAILABLE, &ready);
+            if (!ready)
+                break;
+        }
+        GLint64 elapsed = 0;
+        glGetQueryObjecti64v(queries.ids[slot], GL_QUERY_RESULT, &elapsed);
+        gpuResult(queries.serials[slot], std::max<std::int64_t>(0, static_cast<std::int64_t>(elapsed)));
+        ++queries.first;
+    }
+}
+
+void Profiler::gpuResult(std::uint64_t serial, std::int64_t nanoseconds)
+{
+    if (serial >= recorded || recorded - serial > stored)
+        return;
+    Event& kept = ring[serial % ring.size()];
+    kept.gpuDuration = nanoseconds;
+    totals.gpu[kept.name] += nanoseconds;
+    ++totals.gpuRuns[kept.name];
+}
+
+void Profiler::finishDrawing()
+{
+    drawingFinished = true;
+    const std::int64_t start = clock();
+    glFinish();
+    const std::uint32_t id = fixedName("wait for the gpu", Kind::Section);
+    record({start, std::max<std::int64_t>(0, clock() - start), start, -1, id, static_cast<std::uint32_t>(frameCount), Render});
+    if (ContextQueries* queries = queriesHere())
+        collect(*queries, true);
 }
 
 Profiler::Open Profiler::begin(std::uint32_t id, Track track, bool pass)
 {
+    // The frame's drawing is done before its wait for the display: what the GPU still had to do
+    // is the frame's work, not the display's.
+    if (track == Display && gpuTimers && !drawingFinished)
+        finishDrawing();
     Open open{0, -1, id, static_cast<std::uint8_t>(track), pass && gl};
     // One elapsed-time query runs at a time per context: passes do not nest.
-    if (open.pass && gpuTimers && !timing)
+    if (open.pass && gpuTimers && !timing && (passesThisFrame++ + frameCount) % sampleEvery == 0)
     {
-        if (unsigned* query = queryHere())
+        if (ContextQueries* queries = queriesHere())
         {
-            glBeginQuery(GL_TIME_ELAPSED, *query);
-            timing = query;
+            collect(*queries, false);
+            if (queries->end - queries->first == QueriesPerContext)
+                collect(*queries, true); // every query is in flight: wait for them
+            glBeginQuery(GL_TIME_ELAPSED, queries->ids[queries->end % QueriesPerContext]);
+            timing = queries;
             open.gpuStart = 0;
         }
     }
@@ -182,27 +233,26 @@ Profiler::Open Profiler::beginLine(int line, const void* key)
 
 void Profiler::end(const Open& open)
 {
-    Event event{open.start, 0, 0, -1, open.name, static_cast<std::uint32_t>(frameCount), open.track};
+    Event event{open.start, 0, open.start, -1, open.name, static_cast<std::uint32_t>(frameCount), open.track};
     if (open.pass)
     {
-        unsigned* query = open.gpuStart == 0 && timing == queryHere() ? timing : nullptr;
         if (open.gpuStart == 0 && timing)
         {
+            // Its result is read once the GPU has done the pass, and lands on this event.
             glEndQuery(GL_TIME_ELAPSED);
+            ContextQueries& queries = *timing;
+            const std::size_t slot = queries.end % QueriesPerContext;
+            queries.serials[slot] = recorded;
+            queries.frames[slot] = frameCount;
+            ++queries.end;
             timing = nullptr;
         }
-        // The pass is done when its scope ends: its cost is its own, not the next wait's.
-        glFinish();
-        if (query)
-        {
-            GLint64 elapsed = 0;
-            glGetQueryObjecti64v(*query, GL_QUERY_RESULT, &elapsed);
-            event.gpuDuration = std::max<std::int64_t>(0, static_cast<std::int64_t>(elapsed));
-        }
+        // Without the GPU's clock, the pass is done when its scope ends: its cost is its own,
+        // not the next wait's.
+        if (!gpuTimers)
+            glFinish();
     }
     event.duration = std::max<std::int64_t>(0, clock() - open.start);
-    // The GPU's work ends when the finish returns.
-    event.gpuStart = open.start + event.duration - std::max<std::int64_t>(0, event.gpuDuration);
     record(event);
 }
 
@@ -210,15 +260,14 @@ void Profiler::record(const Event& event)
 {
     ring[next] = event;
     next = (next + 1) % ring.size();
+    ++recorded;
     if (stored < ring.size())
         ++stored;
     else
         ++dropped;
     if (event.track == Display)
         frameWait += event.duration;
-    cpuTotal[event.name] += event.duration;
-    if (event.gpuDuration >= 0)
-        gpuTotal[event.name] += event.gpuDuration;
+    totals.add(event);
 }
 
 const Profiler::Event& Profiler::event(std::size_t i) const
@@ -231,6 +280,8 @@ void Profiler::beginFrame()
 {
     frameStart = clock();
     frameWait = 0;
+    drawingFinished = false;
+    passesThisFrame = 0;
     inFrame = true;
 }
 
@@ -243,13 +294,42 @@ std::int64_t Profiler::endFrame()
     frameMarks[frameCount % frameMarks.size()] = {frameStart, duration};
     frameTotal += duration;
     lastWork = std::max<std::int64_t>(0, duration - frameWait);
+    sampleEvery = std::max<std::uint32_t>(1, (passesThisFrame + TimedPassesPerFrame - 1) / TimedPassesPerFrame);
     ++frameCount;
     return duration;
 }
 
-std::vector<Profiler::Cost> Profiler::rank(const std::vector<std::int64_t>& cpu, const std::vector<std::int64_t>& gpu,
-                                           std::int64_t time, std::uint64_t count, std::size_t limit) const
+void Profiler::Totals::grow()
 {
+    cpu.push_back(0);
+    gpu.push_back(0);
+    runs.push_back(0);
+    gpuRuns.push_back(0);
+}
+
+void Profiler::Totals::clear()
+{
+    std::fill(cpu.begin(), cpu.end(), 0);
+    std::fill(gpu.begin(), gpu.end(), 0);
+    std::fill(runs.begin(), runs.end(), 0);
+    std::fill(gpuRuns.begin(), gpuRuns.end(), 0);
+}
+
+void Profiler::Totals::add(const Event& event)
+{
+    cpu[event.name] += event.duration;
+    ++runs[event.name];
+    if (event.gpuDuration >= 0)
+    {
+        gpu[event.name] += event.gpuDuration;
+        ++gpuRuns[event.name];
+    }
+}
+
+std::vector<Profiler::Cost> Profiler::rank(const Totals& sums, std::int64_t time, std::uint64_t count,
+                                           std::size_t limit) const
+{
+    const std::vector<std::int64_t>& cpu = sums.cpu;
     std::vector<Cost> costs;
     if (count == 0)
         return costs;
@@ -258,12 +338,19 @@ std::vector<Profiler::Cost> Profiler::rank(const std::vector<std::int64_t>& cpu,
     {
         if (names[id].kind == Kind::Section || cpu[id] <= 0)
             continue;
-        const bool timed = gpu[id] > 0;
-        costs.push_back({id, static_cast<double>(cpu[id]) * perFrame, timed ? static_cast<double>(gpu[id]) * perFrame : -1.0,
-                         time > 0 ? static_cast<double>(cpu[id]) / static_cast<double>(time) : 0.0});
+        const bool timed = sums.gpuRuns[id] > 0;
+        // Timed in some of its runs: their mean, for every run.
+        const double gpu = timed ? static_cast<double>(sums.gpu[id]) / static_cast<double>(sums.gpuRuns[id]) *
+                                       static_cast<double>(std::max(sums.runs[id], sums.gpuRuns[id]))
+                                 : -1.0;
+        // A pass's CPU time is its submit and its waits for passes before it: the GPU's clock
+        // says what the pass itself costs.
+        const double cost = timed ? gpu : static_cast<double>(cpu[id]);
+        costs.push_back({id, cost * perFrame, static_cast<double>(cpu[id]) * perFrame, timed ? gpu * perFrame : -1.0,
+                         time > 0 ? std::min(1.0, cost / static_cast<double>(time)) : 0.0});
     }
     // The costliest first; equal costs in the order the names were first met.
-    std::stable_sort(costs.begin(), costs.end(), [](const Cost& a, const Cost& b) { return a.cpuMs > b.cpuMs; });
+    std::stable_sort(costs.begin(), costs.end(), [](const Cost& a, const Cost& b) { return a.ms > b.ms; });
     if (costs.size() > limit)
         costs.resize(limit);
     return costs;
@@ -271,13 +358,12 @@ std::vector<Profiler::Cost> Profiler::rank(const std::vector<std::int64_t>& cpu,
 
 std::vector<Profiler::Cost> Profiler::costliest(std::size_t count) const
 {
-    return rank(cpuTotal, gpuTotal, frameTotal, frameCount, count);
+    return rank(totals, frameTotal, frameCount, count);
 }
 
 std::vector<Profiler::Cost> Profiler::costliestRecent(std::size_t count, double seconds)
 {
-    std::fill(recentCpu.begin(), recentCpu.end(), 0);
-    std::fill(recentGpu.begin(), recentGpu.end(), 0);
+    recent.clear();
     const std::int64_t since = clock() - static_cast<std::int64_t>(seconds * 1e9);
     // The frames of the window, newest first, as far back as the marks reach.
     std::uint64_t first = frameCount;
@@ -297,21 +383,19 @@ std::vector<Profiler::Cost> Profiler::costliestRecent(std::size_t count, double 
             break;
         if (kept.frame >= frameCount)
             continue;
-        recentCpu[kept.name] += kept.duration;
-        if (kept.gpuDuration >= 0)
-            recentGpu[kept.name] += kept.gpuDuration;
+        recent.add(kept);
     }
-    return rank(recentCpu, recentGpu, time, frameCount - first, count);
+    return rank(recent, time, frameCount - first, count);
 }
 
 std::string Profiler::costText(const Name& named, const Cost& cost)
 {
     char figures[128];
     if (cost.gpuMs >= 0.0)
-        std::snprintf(figures, sizeof figures, ": %.2f ms per frame, %.1f%% of the frame (gpu %.2f ms)", cost.cpuMs,
-                      cost.share * 100.0, cost.gpuMs);
+        std::snprintf(figures, sizeof figures, ": %.2f ms per frame, %.1f%% of the frame (cpu %.2f ms, gpu %.2f ms)",
+                      cost.ms, cost.share * 100.0, cost.cpuMs, cost.gpuMs);
     else
-        std::snprintf(figures, sizeof figures, ": %.2f ms per frame, %.1f%% of the frame", cost.cpuMs, cost.share * 100.0);
+        std::snprintf(figures, sizeof figures, ": %.2f ms per frame, %.1f%% of the frame", cost.ms, cost.share * 100.0);
     return named.text + figures;
 }
 
@@ -351,14 +435,15 @@ bool Profiler::writeTrace(const std::string& path, std::string& error) const
             return a.start < b.start;
         return a.duration > b.duration;
     });
-    // A GPU time is placed to end where its pass was finished; a reading longer than the CPU's
-    // wait would run into the pass before, so it starts when that one ended.
+    // The GPU runs the passes in the order they were submitted, each no sooner than its submit
+    // began: a pass starts when the one before it ended. A nanosecond apart, so that a reader's
+    // sums in floating point do not make one pass hold the next.
     std::int64_t gpuEnd = 0;
     for (Row& row : rows)
     {
         if (row.track != Gpu)
             continue;
-        row.start = std::max(row.start, gpuEnd);
+        row.start = std::max(row.start, gpuEnd + 1);
         gpuEnd = row.start + row.duration;
     }
     // Time 0 is the first event kept.
@@ -404,7 +489,14 @@ bool Profiler::writeTrace(const std::string& path, std::string& error) const
     }
     std::fputs("\n],\n\"displayTimeUnit\":\"ms\",\n\"metadata\":{\"clock\":", out);
     writeString(out, clockText());
-    std::fprintf(out, ",\"gpu_timer_queries\":%s,\"gl_renderer\":", gpuTimers ? "true" : "false");
+    std::fprintf(out, ",\"gpu_timer_queries\":%s", gpuTimers ? "true" : "false");
+    if (gpuTimers)
+        std::fprintf(out,
+                     ",\"gpu_placement\":\"durations from the timer queries; passes placed in the order they were "
+                     "submitted\",\"gpu_sampling\":\"each pass timed in one frame of every n, in turns, so that "
+                     "at most %u passes per frame are timed; costs per frame are the mean of the timed runs\"",
+                     TimedPassesPerFrame);
+    std::fputs(",\"gl_renderer\":", out);
     writeString(out, renderer);
     std::fputs(",\"gl_vendor\":", out);
     writeString(out, vendor);

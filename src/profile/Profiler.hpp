@@ -12,9 +12,11 @@ class LineSource;
 // and tweens; the render section's lines; the post pass; the wait for the display; read-back and
 // encoding) recorded into a ring of events allocated once, with running totals per name. The
 // rooms below the player report to the one active profiler; with none, each hook is one branch.
-// Passes drawn by the render section, the post pass and the overlays are finished before their
-// scope ends, so that a heavy shader costs its own line on the CPU clock too, and are timed on the
-// GPU clock with the driver's timer queries where it has them.
+// Passes drawn by the render section, the post pass and the overlays are timed on the GPU clock
+// with the driver's timer queries where it has them: the results are read a frame later, so that
+// the GPU keeps working while the CPU goes on, and the frame's drawing is finished once, before its
+// wait for the display. Without timer queries each pass is finished before its scope ends, so that
+// a heavy shader costs its own line on the CPU clock.
 class Profiler
 {
 public:
@@ -51,8 +53,9 @@ public:
     Profiler(const Profiler&) = delete;
     Profiler& operator=(const Profiler&) = delete;
 
-    // With a GL context current: passes are finished at the end of their scope, and timed on the
-    // GPU clock when the driver has timer queries. Notes the driver's names for the trace.
+    // With a GL context current: passes are timed on the GPU clock when the driver has timer
+    // queries, and finished at the end of their scope when it has not. Notes the driver's names
+    // for the trace.
     void useGl();
     bool gpuTimed() const { return gpuTimers; }
     // What the trace's metadata and the panel say of the clocks.
@@ -129,11 +132,20 @@ public:
     struct Cost
     {
         std::uint32_t name;
+        double ms; // what it costs the frame: its GPU time where it has one
         double cpuMs;
         double gpuMs;
         double share;
     };
-    // The `count` costliest lines and passes over the whole run.
+    // A pass's GPU time, read from its timer query after the event `serial` (counted from the
+    // first event ever recorded) was recorded; nothing once the ring has dropped that event.
+    // A name's GPU cost per frame is the mean of its timed runs times its runs.
+    void gpuResult(std::uint64_t serial, std::int64_t nanoseconds);
+    // The serial number the next recorded event gets.
+    std::uint64_t nextSerial() const { return recorded; }
+
+    // The `count` costliest lines and passes over the whole run: passes by their GPU time where
+    // it was measured, everything else by its CPU time.
     std::vector<Cost> costliest(std::size_t count) const;
     // The same over the frames of the last `seconds` of the profiler's clock.
     std::vector<Cost> costliestRecent(std::size_t count, double seconds);
@@ -154,7 +166,7 @@ public:
     {
         std::int64_t start;
         std::int64_t duration;
-        std::int64_t gpuStart; // on the profiler's clock: the pass's GPU time ends where its finish returned
+        std::int64_t gpuStart; // on the profiler's clock: the GPU runs a pass no sooner than it was submitted
         std::int64_t gpuDuration; // -1: not timed on the GPU
         std::uint32_t name;
         std::uint32_t frame;
@@ -165,15 +177,32 @@ public:
 
 private:
     void record(const Event& event);
-    std::vector<Cost> rank(const std::vector<std::int64_t>& cpu, const std::vector<std::int64_t>& gpu,
-                           std::int64_t frameTime, std::uint64_t frameCount, std::size_t count) const;
-    // GL: the elapsed-time query of the current context (made on first use there).
-    unsigned* queryHere();
+    // Per name: its time on each clock, and how often it ran and was timed on the GPU.
+    struct Totals
+    {
+        std::vector<std::int64_t> cpu;
+        std::vector<std::int64_t> gpu;
+        std::vector<std::uint64_t> runs;
+        std::vector<std::uint64_t> gpuRuns;
+        void grow();
+        void clear();
+        void add(const Event& event);
+    };
+    std::vector<Cost> rank(const Totals& totals, std::int64_t frameTime, std::uint64_t frameCount,
+                           std::size_t count) const;
+    // GL: the timer queries of the current context (made on first use there), or null.
+    struct ContextQueries;
+    ContextQueries* queriesHere();
+    // Reads the results of `queries` that are ready (all of them when the context was finished).
+    void collect(ContextQueries& queries, bool finished);
+    // Finishes the frame's drawing before its wait for the display, timed as the render's.
+    void finishDrawing();
 
     Clock clock;
     std::vector<Event> ring;
     std::size_t next = 0;
     std::size_t stored = 0;
+    std::uint64_t recorded = 0;
     std::uint64_t dropped = 0;
 
     std::vector<Name> names;
@@ -188,10 +217,8 @@ private:
     std::vector<LineName> lines;
     LineSource* lineSource = nullptr;
 
-    std::vector<std::int64_t> cpuTotal;
-    std::vector<std::int64_t> gpuTotal;
-    std::vector<std::int64_t> recentCpu;
-    std::vector<std::int64_t> recentGpu;
+    Totals totals;
+    Totals recent;
     std::uint64_t frameCount = 0;
     std::int64_t frameStart = 0;
     std::int64_t frameTotal = 0;
@@ -208,16 +235,29 @@ private:
 
     bool gl = false;
     bool gpuTimers = false;
-    unsigned* timing = nullptr; // the query running now
+    bool drawingFinished = false;
+    // Passes are timed on the GPU in one frame of every `sampleEvery`, in turns, so that a frame
+    // holds a few queries however many passes it draws (some drivers bin each query into every
+    // tile of the target).
+    static constexpr std::uint32_t TimedPassesPerFrame = 16;
+    std::uint32_t sampleEvery = 1;
+    std::uint32_t passesThisFrame = 0;
+    ContextQueries* timing = nullptr; // whose query runs now
     std::string renderer;
     std::string vendor;
     std::string version;
-    struct ContextQuery
+    // Queries in flight per context: a ring, oldest first; each knows its event and its frame.
+    static constexpr std::size_t QueriesPerContext = 1024;
+    struct ContextQueries
     {
-        void* context;
-        unsigned query;
+        void* context = nullptr;
+        unsigned ids[QueriesPerContext] = {};
+        std::uint64_t serials[QueriesPerContext] = {};
+        std::uint64_t frames[QueriesPerContext] = {};
+        std::uint64_t first = 0; // the oldest in flight
+        std::uint64_t end = 0; // one past the newest
     };
     static constexpr std::size_t MaxContexts = 8;
-    ContextQuery contexts[MaxContexts] = {};
+    std::vector<ContextQueries> contexts;
     std::size_t contextCount = 0;
 };

@@ -208,6 +208,66 @@ TEST(Profiler, TheCostliestLineComesFirst)
     EXPECT_EQ(stats[0].rfind("kestrune: stats: costliest 1: demo.script:2 line: 0.30 ms per frame, ", 0), 0u) << stats[0];
 }
 
+TEST(Profiler, AGpuTimeReadLaterRanksItsPassAndNothingElse)
+{
+    Profiler profiler(64, &countingClock);
+    Active on(profiler);
+    Lines lines;
+    profiler.describeLinesWith(&lines);
+    // Line 0 is cheap to submit and slow on the GPU; line 1 waits on the CPU for what came before
+    // it and is quick on the GPU. Their times arrive after the frame.
+    for (int i = 0; i < 4; ++i)
+    {
+        profiler.beginFrame();
+        const Profiler::Open open = profiler.beginLine(0, &lineKeys[0]);
+        const std::uint64_t serial = profiler.nextSerial();
+        profiler.end(open);
+        const Profiler::Open other = profiler.beginLine(1, &lineKeys[1]);
+        counted += 50000; // 50 us on the CPU
+        const std::uint64_t otherSerial = profiler.nextSerial();
+        profiler.end(other);
+        profiler.endFrame();
+        profiler.gpuResult(serial, 3000000);
+        profiler.gpuResult(otherSerial, 10000);
+    }
+    std::vector<Profiler::Cost> costs = profiler.costliest(2);
+    ASSERT_EQ(costs.size(), 2u);
+    EXPECT_EQ(profiler.nameAt(costs[0].name).text, "demo.script:1 line");
+    EXPECT_NEAR(costs[0].ms, 3.0, 1e-9);
+    EXPECT_NEAR(costs[0].gpuMs, 3.0, 1e-9);
+    EXPECT_NEAR(costs[0].cpuMs, 0.001, 1e-9);
+    EXPECT_NEAR(costs[1].ms, 0.010, 1e-9); // its GPU time, not its longer CPU time
+    EXPECT_NEAR(costs[1].cpuMs, 0.051, 1e-9);
+    EXPECT_EQ(Profiler::costText(profiler.nameAt(costs[0].name), costs[0]).rfind(
+                  "demo.script:1 line: 3.00 ms per frame, 100.0% of the frame (cpu 0.00 ms, gpu 3.00 ms)", 0),
+              0u);
+    // Timed in two frames of eight, a pass costs the mean of its timed runs in every frame.
+    Profiler sampled(256, &countingClock);
+    Active onSampled(sampled);
+    sampled.describeLinesWith(&lines);
+    for (int i = 0; i < 8; ++i)
+    {
+        sampled.beginFrame();
+        const Profiler::Open open = sampled.beginLine(0, &lineKeys[0]);
+        const std::uint64_t serial = sampled.nextSerial();
+        sampled.end(open);
+        sampled.endFrame();
+        if (i % 4 == 0)
+            sampled.gpuResult(serial, 1000000 + 500000 * i);
+    }
+    ASSERT_EQ(sampled.costliest(1).size(), 1u);
+    EXPECT_NEAR(sampled.costliest(1)[0].gpuMs, 2.0, 1e-9);
+    Profiler::active = &profiler;
+    // A result for an event the ring dropped, or for one not recorded yet, changes nothing.
+    const std::uint64_t old = profiler.nextSerial() - 1;
+    for (int i = 0; i < 50; ++i)
+        frame(profiler, 2, 5, 0);
+    const double before = profiler.costliest(1)[0].ms;
+    profiler.gpuResult(old, 900000000);
+    profiler.gpuResult(profiler.nextSerial(), 900000000);
+    EXPECT_EQ(profiler.costliest(1)[0].ms, before);
+}
+
 TEST(Profiler, TheLastSecondOnlyCountsItsFrames)
 {
     Profiler profiler(1 << 14, &countingClock);
