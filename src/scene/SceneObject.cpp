@@ -41,8 +41,8 @@ int truncateToInt(float value)
 
 SceneObject::SceneObject(std::string name, const sf::Texture* texture, float originX, float originY, float rectX,
                          float rectY, float rectW, float rectH)
-    : name(std::move(name))
 {
+    this->name = std::move(name);
     const bool wholeTexture = rectW == 0.f;
     if (wholeTexture && texture)
     {
@@ -63,8 +63,9 @@ SceneObject::SceneObject(std::string name, const sf::Texture* texture, float ori
 }
 
 SceneObject::SceneObject(std::string name, std::unique_ptr<sf::RenderTexture> renderTexture)
-    : name(std::move(name)), renderTexture(std::move(renderTexture))
+    : renderTexture(std::move(renderTexture))
 {
+    this->name = std::move(name);
     sprite.setTexture(this->renderTexture->getTexture(), false);
     rectW = static_cast<float>(this->renderTexture->getSize().x);
     rectH = static_cast<float>(this->renderTexture->getSize().y);
@@ -247,27 +248,7 @@ std::size_t SceneObject::Saved::bytes() const
 SceneObject::Saved SceneObject::save() const
 {
     Saved saved;
-    saved.name = name;
-    saved.x = x;
-    saved.y = y;
-    saved.alpha = alpha;
-    saved.rotation = rotation;
-    saved.scaleX = scaleX;
-    saved.scaleY = scaleY;
-    saved.sprite = sprite;
-    saved.shader = shader;
-    saved.opaque = opaque;
-    for (int i = 0; i < UniformSlots; ++i)
-        saved.uniformTweens[i] = uniformTweens[i];
-    saved.textureRect = textureRect;
-    saved.rectX = rectX;
-    saved.rectY = rectY;
-    saved.rectW = rectW;
-    saved.rectH = rectH;
-    saved.originX = originX;
-    saved.originY = originY;
-    for (int i = 0; i < PropertyCount; ++i)
-        saved.tweens[i] = tweens[i];
+    saved.fields = *this;
     saved.ownAnimations = animator.collection == &animations;
     copyAnimations(animations, animator, false, saved.animations, saved.animator);
     if (saved.ownAnimations)
@@ -277,29 +258,9 @@ SceneObject::Saved SceneObject::save() const
 
 void SceneObject::restore(const Saved& saved)
 {
-    name = saved.name;
-    x = saved.x;
-    y = saved.y;
-    alpha = saved.alpha;
-    rotation = saved.rotation;
-    scaleX = saved.scaleX;
-    scaleY = saved.scaleY;
-    const sf::Texture* own = renderTexture ? &renderTexture->getTexture() : nullptr;
-    sprite = saved.sprite;
-    if (own)
-        sprite.setTexture(*own, false);
-    shader = saved.shader;
-    opaque = saved.opaque;
-    for (int i = 0; i < UniformSlots; ++i)
-        uniformTweens[i] = saved.uniformTweens[i];
-    textureRect = saved.textureRect;
-    rectX = saved.rectX;
-    rectY = saved.rectY;
-    rectW = saved.rectW;
-    rectH = saved.rectH;
-    originX = saved.originX;
-    originY = saved.originY;
-    for (int i = 0; i < PropertyCount; ++i)
-        tweens[i] = saved.tweens[i];
+    static_cast<SceneObjectFields&>(*this) = saved.fields;
+    // A buffer's sprite shows its own render texture, whatever the saved sprite showed.
+    if (renderTexture)
+        sprite.setTexture(renderTexture->getTexture(), false);
     copyAnimations(saved.animations, saved.animator, saved.ownAnimations, animations, animator);
 }

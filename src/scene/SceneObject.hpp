@@ -2,7 +2,7 @@
 
 #include "scene/AnimationCollection.hpp"
 #include "scene/Animator.hpp"
-#include "motion/Tween.hpp"
+#include "scene/SceneObjectFields.hpp"
 
 #include <SFML/Graphics/Rect.hpp>
 #include <SFML/Graphics/RenderTexture.hpp>
@@ -14,38 +14,11 @@
 #include <memory>
 #include <string>
 
-// The animatable float properties of a scene object, in the order of its tween slots.
-enum class Property
-{
-    X,
-    Y,
-    ScaleX,
-    ScaleY,
-    Rotation,
-    Alpha,
-    RectX,
-    RectY,
-    RectW,
-    RectH,
-    OriginX,
-    OriginY,
-    Count
-};
-
 // One drawable thing of the cutscene: a sprite with tweenable properties, an optional catalog
 // shader with animated uniforms, and a sprite-sheet animator.
-class SceneObject
+class SceneObject : public SceneObjectFields
 {
 public:
-    static constexpr int PropertyCount = static_cast<int>(Property::Count);
-    static constexpr int UniformSlots = 5;
-
-    struct UniformTween
-    {
-        std::string name;
-        Tween tween;
-    };
-
     // A plain object showing a catalog texture (null draws nothing). A rectangle width of 0
     // means the whole texture.
     SceneObject(std::string name, const sf::Texture* texture, float originX, float originY, float rectX, float rectY,
@@ -75,9 +48,9 @@ public:
 
     sf::RenderTexture* renderTarget() { return renderTexture.get(); }
 
-    // Everything of the object but its render texture: the fields, the tweens, a copy of its
-    // animations and the animator's place in them. A snapshot of a playing demo keeps its objects
-    // this way; a field added to the object is added here and to save and restore.
+    // Everything of the object but its render texture: its fields, a copy of its animations and
+    // the animator's place in them. A snapshot of a playing demo keeps its objects this way; a
+    // field added to SceneObjectFields is saved and restored with the others.
     struct Saved
     {
         // Moved, never copied: the animations are its own.
@@ -87,25 +60,7 @@ public:
         Saved(Saved&&) = default;
         Saved& operator=(Saved&&) = default;
 
-        std::string name;
-        float x = 0.f;
-        float y = 0.f;
-        float alpha = 1.f;
-        float rotation = 0.f;
-        float scaleX = 1.f;
-        float scaleY = 1.f;
-        sf::Sprite sprite;
-        sf::Shader* shader = nullptr;
-        bool opaque = false;
-        UniformTween uniformTweens[UniformSlots];
-        sf::IntRect textureRect;
-        float rectX = 0.f;
-        float rectY = 0.f;
-        float rectW = 0.f;
-        float rectH = 0.f;
-        float originX = 0.f;
-        float originY = 0.f;
-        Tween tweens[PropertyCount];
+        SceneObjectFields fields;
         AnimationCollection animations;
         // Its collection is `animations` when `ownAnimations` (the saved copy's address is not kept).
         Animator animator;
@@ -118,28 +73,7 @@ public:
     // Puts a saved state back; a buffer keeps its render texture, and its sprite keeps showing it.
     void restore(const Saved& saved);
 
-    std::string name;
-    float x = 0.f;
-    float y = 0.f;
-    float alpha = 1.f;
-    float rotation = 0.f;
-    float scaleX = 1.f;
-    float scaleY = 1.f;
-    sf::Sprite sprite;
     std::unique_ptr<sf::RenderTexture> renderTexture;
-    sf::Shader* shader = nullptr;
-    // Every texel of the texture is known to be opaque (a buffer after clear_buffer, an image
-    // without transparency), so that drawing it with full alpha can copy instead of blend.
-    bool opaque = false;
-    UniformTween uniformTweens[UniformSlots];
-    sf::IntRect textureRect;
-    float rectX = 0.f;
-    float rectY = 0.f;
-    float rectW = 0.f;
-    float rectH = 0.f;
-    float originX = 0.f;
-    float originY = 0.f;
-    Tween tweens[PropertyCount];
     AnimationCollection animations;
     Animator animator;
 
