@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs every fuzz target for FUZZ_SECONDS (default 60) on its seed corpus, one after another.
+# Runs every fuzz target for FUZZ_SECONDS (default 60) on its seed corpus, one per core at a time.
 # Fails when a target finds a crash, a leak, a timeout (an input that runs longer than
 # FUZZ_TIMEOUT seconds), an out-of-memory or any sanitizer report; the input is then kept under
 # <build>/fuzz-artifacts/. New coverage goes to <build>/fuzz-corpus/<target>/ (the seeds in
@@ -35,12 +35,13 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${KESTRUNE_FUZZ_XVFB:-}" ]; then
 fi
 
 mkdir -p "$build_dir/fuzz-artifacts" "$build_dir/fuzz-logs"
-failed=()
-for target in "${targets[@]}"; do
-    corpus="$build_dir/fuzz-corpus/$target"
+# One target per core at a time; each says how it ended in a file, read once all have.
+fuzz_one() {
+    local target=$1
+    local corpus="$build_dir/fuzz-corpus/$target"
+    local log="$build_dir/fuzz-logs/$target.log"
+    local dict=()
     mkdir -p "$corpus"
-    log="$build_dir/fuzz-logs/$target.log"
-    dict=()
     [ -f "tests/fuzz/$target.dict" ] && dict=(-dict="$PWD/tests/fuzz/$target.dict")
     echo "fuzz: $target for ${seconds}s"
     if "$build_dir/fuzz/$target" "$corpus" "$PWD/tests/fuzz/corpus/$target" "${dict[@]}" \
@@ -48,11 +49,27 @@ for target in "${targets[@]}"; do
         -close_fd_mask=3 -print_final_stats=1 \
         -artifact_prefix="$build_dir/fuzz-artifacts/$target-" >"$log" 2>&1; then
         grep -E "^stat::(number_of_executed_units|peak_rss_mb)|cov: " "$log" | tail -3 | sed "s/^/fuzz: $target: /" || true
+        echo clean >"$build_dir/fuzz-logs/$target.result"
     else
         echo "fuzz: $target FAILED (log: $log)"
         grep -E "ERROR|SUMMARY|runtime error|Test unit written" "$log" | head -10 | sed "s/^/fuzz: $target: /" || true
-        failed+=("$target")
+        echo failed >"$build_dir/fuzz-logs/$target.result"
     fi
+}
+
+jobs_at_once=${FUZZ_JOBS:-$(nproc)}
+for target in "${targets[@]}"; do
+    rm -f "$build_dir/fuzz-logs/$target.result"
+    while [ "$(jobs -rp | wc -l)" -ge "$jobs_at_once" ]; do
+        wait -n || true
+    done
+    fuzz_one "$target" &
+done
+wait
+
+failed=()
+for target in "${targets[@]}"; do
+    [ "$(cat "$build_dir/fuzz-logs/$target.result" 2>/dev/null)" = clean ] || failed+=("$target")
 done
 
 if [ ${#failed[@]} -gt 0 ]; then

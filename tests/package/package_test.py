@@ -153,11 +153,20 @@ def deb_contents(deb, work):
     return listing, hashlib.sha256(binary).hexdigest(), binary
 
 
-def check_reproducible(package_dir, work):
-    first = deb_in(package_dir)
+def build_again(package_dir):
+    """Starts building the package a second time, in a tree of its own, while the chroots run."""
     again = package_dir.rstrip("/") + "-again"
     print("package test: building the package again in %s" % again, flush=True)
-    run(["bash", os.path.join(SOURCE, "tools/package.sh"), again])
+    return subprocess.Popen(["bash", os.path.join(SOURCE, "tools/package.sh"), again], stdout=subprocess.PIPE,
+                            stderr=subprocess.STDOUT, text=True)
+
+
+def check_reproducible(package_dir, building, work):
+    output = building.communicate()[0]
+    if building.returncode != 0:
+        raise Failure("building the package again failed:\n" + output)
+    first = deb_in(package_dir)
+    again = package_dir.rstrip("/") + "-again"
     list1, hash1, binary = deb_contents(first, work)
     list2, hash2, _ = deb_contents(deb_in(again), work)
     if list1 != list2:
@@ -184,9 +193,10 @@ def main():
     work = tempfile.mkdtemp(prefix="kestrune-package-test-")
     # Checks whose failure leaves the others to run; reported together at the end.
     problems = []
+    building = build_again(os.path.abspath(args.package))
     try:
-        check_reproducible(os.path.abspath(args.package), work)
         if not archive_reachable():
+            check_reproducible(os.path.abspath(args.package), building, work)
             print("package test: skipped the Debian 12 chroots: the Debian archive in %s cannot be reached"
                   % APT_SOURCES)
             return 0
@@ -243,6 +253,7 @@ def main():
                       % (SCREEN, EXAMPLE, FRAMES))
             same_frames("the exported demo in a Debian 12 without SFML or Kestrune", reference,
                         system.path("/tmp/elsewhere/out"))
+        check_reproducible(os.path.abspath(args.package), building, work)
         if problems:
             raise Failure("\n".join(problems))
         print("package test: passed")
@@ -251,6 +262,9 @@ def main():
         print("package test: FAILED: %s" % failure, file=sys.stderr)
         return 1
     finally:
+        if building.poll() is None:
+            building.kill()
+            building.wait()
         # Never remove through a mount that is still there (the host's /dev).
         mounted = [line.split()[1] for line in open("/proc/mounts") if line.split()[1].startswith(work)]
         if mounted:
