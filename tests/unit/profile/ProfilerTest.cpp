@@ -266,6 +266,8 @@ TEST(Profiler, AGpuTimeReadLaterRanksItsPassAndNothingElse)
     profiler.gpuResult(old, 900000000);
     profiler.gpuResult(profiler.nextSerial(), 900000000);
     EXPECT_EQ(profiler.costliest(1)[0].ms, before);
+    for (std::size_t i = 0; i < profiler.eventCount(); ++i)
+        EXPECT_NE(profiler.event(i).gpuDuration, 900000000) << "event " << i;
 }
 
 TEST(Profiler, TheLastSecondOnlyCountsItsFrames)
