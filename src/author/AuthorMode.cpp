@@ -11,7 +11,7 @@
 #include "effects/TextManager.hpp"
 #include "motion/StepRate.hpp"
 #include "profile/ProfileScope.hpp"
-#include "script/Problem.hpp"
+#include "report/Problem.hpp"
 #include "script/Script.hpp"
 #include "script/ScriptFlow.hpp"
 
