@@ -1,5 +1,7 @@
 #include "watch/AssetWatcher.hpp"
 
+#include "report/Problem.hpp"
+
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -182,5 +184,5 @@ void AssetWatcher::reportWalkError(const char* reason)
     if (walkErrorReported)
         return;
     walkErrorReported = true;
-    std::cerr << "AssetWatcher: Cannot walk " << folder << ": " << reason << std::endl;
+    Problem::report(Problem("AssetWatcher").file(folder) << "Cannot walk " << folder << ": " << reason);
 }
