@@ -14,7 +14,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <iostream>
 #include <string>
 #include <utility>
 #include <vector>

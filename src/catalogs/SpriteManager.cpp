@@ -6,7 +6,6 @@
 #include "catalogs/JsonFormat.hpp"
 #include "catalogs/TextureManager.hpp"
 
-#include <iostream>
 
 using namespace SpriteKeys;
 

@@ -8,7 +8,6 @@
 #include <SFML/Graphics/Image.hpp>
 #include <stb_image.h>
 
-#include <iostream>
 
 using namespace TextureKeys;
 

@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <iostream>
 #include <vector>
 
 namespace

@@ -6,7 +6,6 @@
 #include "catalogs/JsonFormat.hpp"
 #include "catalogs/SpriteManager.hpp"
 
-#include <iostream>
 
 using namespace ParticleKeys;
 

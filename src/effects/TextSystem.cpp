@@ -10,7 +10,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include <iostream>
 
 namespace
 {

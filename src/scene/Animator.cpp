@@ -2,7 +2,6 @@
 
 #include "report/Problem.hpp"
 
-#include <iostream>
 
 namespace
 {

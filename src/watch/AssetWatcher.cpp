@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
-#include <iostream>
 
 #include <dirent.h>
 #include <fcntl.h>
