@@ -11,7 +11,7 @@
 #include "effects/TextManager.hpp"
 #include "motion/StepRate.hpp"
 #include "profile/ProfileScope.hpp"
-#include "script/Problem.hpp"
+#include "report/Problem.hpp"
 #include "script/Script.hpp"
 #include "script/ScriptFlow.hpp"
 
@@ -60,13 +60,11 @@ AuthorMode::AuthorMode(Player& demo) : player(demo)
     picture = std::make_unique<sf::RenderTexture>();
     if (!picture->create(Player::Width, Player::Height, sf::ContextSettings()))
         picture.reset();
-    // Problems reach the console as before and the panel as well. Installed before any seek
-    // quiets the console, so a quiet seek silences both.
-    auto listener = [this](const std::string& line) { hearProblem(line); };
-    errorTap = std::make_unique<ConsoleTap>(std::cerr);
-    errorTap->listener = listener;
+    // Our own problems reach the panel as values (feed); SFML prints its own on its error
+    // stream, which is tapped. Installed before any seek quiets the console, which then replaces
+    // the tap itself.
     libraryTap = std::make_unique<ConsoleTap>(sf::err());
-    libraryTap->listener = listener;
+    libraryTap->listener = [this](const std::string& line) { feed.hearLine(line); };
     // Saves are watched file by file, instead of by plain play's folder watcher.
     saves.watch(DemoFiles::collect());
 }
@@ -80,21 +78,23 @@ void AuthorMode::start(const std::string& point)
 {
     if (point.empty())
         return;
-    // The reason comes back as a value: the console gets its line as plain play prints it, and
-    // the panel keeps it on screen by itself (it is not one of the problems the tap hears).
+    // The reason comes back as a value: it is reported as plain play reports it, and the panel
+    // keeps it on screen by itself instead of as a passing problem.
     std::string failure;
     const bool landed = player.seekTo(StartPoint(point), failure);
     if (!failure.empty())
     {
-        reporting = true;
-        std::cerr << failure << std::endl;
-        reporting = false;
+        const Problem problem = Player::startProblem(failure);
+        feed.hold(&problem);
+        Problem::report(problem);
+        feed.hold(nullptr);
+        if (!landed && !player.closed())
+            panel.setSticky(StartKey, problem.consoleLine());
     }
     if (landed || player.closed())
         return;
     // The author lands where the fast-forward stopped, paused, to see why.
     transport.paused = true;
-    panel.setSticky(StartKey, failure);
     noticeEnd();
     followMusic();
 }
@@ -414,9 +414,7 @@ void AuthorMode::watchFiles()
             continue;
         const std::string line = path + ": the file is gone; its last version stays in use until it is saved again";
         panel.setSticky(path, line);
-        reporting = true;
         std::cerr << line << std::endl;
-        reporting = false;
     }
     for (const std::string& path : gone)
         if (goneNow.count(path) == 0 && broken.count(path) == 0)
@@ -465,7 +463,6 @@ bool AuthorMode::checkSaved()
         else if (entry.severity == Diagnostics::Severity::Warning)
             warnings.push_back(Diagnostics::format(entry));
     }
-    reporting = true;
     for (const std::string& path : saved)
     {
         const auto found = errors.find(path);
@@ -490,7 +487,6 @@ bool AuthorMode::checkSaved()
         std::cerr << line << std::endl;
         panel.add(line, now);
     }
-    reporting = false;
     return errors.empty();
 }
 
@@ -522,26 +518,19 @@ void AuthorMode::reload()
     // The steps back to the author's are run quietly, as printed before; but the saved files
     // may meet problems there that were never printed: each distinct one is said once.
     std::vector<std::string> problems;
-    player.hearQuietErrors([this, &problems](const std::string& line) {
-        if (line.empty())
-            return;
-        const std::string text = placedProblem(line);
-        strip.addProblem(player.steps());
-        if (std::find(problems.begin(), problems.end(), text) == problems.end())
-            problems.push_back(text);
-    });
+    feed.gather(&problems);
+    player.hearQuietErrors([this](const std::string& line) { feed.hearLine(line); });
     land(step);
     player.hearQuietErrors(nullptr);
+    feed.gather(nullptr);
     // What the catalogs name may have changed.
     saves.watch(DemoFiles::collect());
     const double now = wallClock.getElapsedTime().asSeconds();
-    reporting = true;
     for (const std::string& text : problems)
     {
         std::cerr << text << std::endl;
         panel.add(text, now);
     }
-    reporting = false;
     std::cout << "author: reloaded " << names << "; " << transport.stateText(player.steps()) << std::endl;
     link.reloaded(names);
 }
@@ -785,28 +774,4 @@ std::string AuthorMode::positionLine() const
     const std::string label = above ? ":" + *above + "   " : std::string();
     return label + DemoPaths::Script + ":" + std::to_string(script.fileLines[static_cast<std::size_t>(line)]) + "   " +
            lineText(script.lines[static_cast<std::size_t>(line)]);
-}
-
-void AuthorMode::hearProblem(const std::string& line)
-{
-    if (line.empty() || reporting)
-        return;
-    strip.addProblem(player.steps());
-    panel.add(placedProblem(line), wallClock.getElapsedTime().asSeconds());
-}
-
-std::string AuthorMode::placedProblem(const std::string& line) const
-{
-    // The line of the script that was running when the problem was printed, or the one the
-    // interpreter's own message names.
-    const GameCutscene& cutscene = GameCutscene::instance();
-    const Problem* problem = Problem::beingReported();
-    int stored = cutscene.interp.executingLine;
-    if (stored < 0 && problem)
-        stored = problem->storedLine();
-    std::string where;
-    if (stored >= 0 && stored < cutscene.script.lineCount())
-        where = std::string(DemoPaths::Script) + ":" +
-                std::to_string(cutscene.script.fileLines[static_cast<std::size_t>(stored)]);
-    return problem ? problem->panelText(where) : ErrorPanel::describe(line, where);
 }

@@ -6,6 +6,7 @@
 #include "author/ConsoleTap.hpp"
 #include "author/ErrorPanel.hpp"
 #include "author/LabelList.hpp"
+#include "author/ProblemFeed.hpp"
 #include "author/TimelineStrip.hpp"
 #include "audio/SongEnvelope.hpp"
 #include "player/StepObserver.hpp"
@@ -117,9 +118,6 @@ private:
     std::vector<std::string> statusLines() const;
     // Where the main flow is: its label, file line and the line's text.
     std::string positionLine() const;
-    void hearProblem(const std::string& line);
-    // A problem line as the panel shows it, placed at the script line that was running.
-    std::string placedProblem(const std::string& line) const;
 
     Player& player;
     // The demo's picture, as --render makes it; null draws straight into the window.
@@ -144,10 +142,12 @@ private:
     long scrubbedTo = -1;    // the step the drag last landed on
     long printedLoopStart = -1; // the loop as the console last heard it
     long printedLoopEnd = -1;
-    std::unique_ptr<ConsoleTap> errorTap;
+    sf::Clock wallClock;
+    // The problems reported, for the panel and the timeline; then SFML's error stream, which
+    // hands its lines to the feed (and goes first).
+    ProblemFeed feed{player, panel, strip, wallClock};
     std::unique_ptr<ConsoleTap> libraryTap;
     FrameStats stats;
-    sf::Clock wallClock;
     double lastFrameSeconds = 0.0;
     bool quit = false;
     bool ended = false;
@@ -163,7 +163,6 @@ private:
     std::set<std::string> broken; // saved files whose last save does not load
     std::set<std::string> gone;   // watched files that disappeared
     bool reloadDue = false;       // the next frame reloads; this one says so
-    bool reporting = false;       // printing lines the panel holds already (the check's, the start's reason)
 
     // A seek under way (land): Escape stops it, and it lands exactly where it got to.
     bool seeking = false;

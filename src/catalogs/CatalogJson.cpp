@@ -1,10 +1,11 @@
 #include "catalogs/CatalogJson.hpp"
 
+#include "report/Problem.hpp"
+
 #include <cctype>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <iostream>
 #include <limits>
 #include <sstream>
 #include <system_error>
@@ -70,7 +71,7 @@ bool validateJson(nlohmann::json document, std::vector<std::string> requiredKeys
     {
         if (!document.is_object() || !document.contains(key))
         {
-            std::cerr << "validateJson: Missing prop: " << key << "." << std::endl;
+            Problem::report(Problem("CatalogJson").headed("validateJson") << "Missing prop: " << key << ".");
             return false;
         }
     }
@@ -83,7 +84,7 @@ bool readJsonFile(const std::string& path, const std::string& component, nlohman
     std::error_code ignored;
     if (!file.is_open() || std::filesystem::is_directory(path, ignored))
     {
-        std::cerr << component << ": Unable to open file " << path << "." << std::endl;
+        Problem::report(Problem(component.c_str()).file(path) << "Unable to open file " << path << ".");
         return false;
     }
 
@@ -97,8 +98,8 @@ bool readJsonFile(const std::string& path, const std::string& component, nlohman
     }
     catch (const nlohmann::json::exception& error)
     {
-        std::cerr << component << ": Error while parsing JSON." << std::endl;
-        std::cerr << error.what() << std::endl;
+        // The parser's own words follow on a line of their own.
+        Problem::report(Problem(component.c_str()).file(path).detail(error.what()) << "Error while parsing JSON.");
     }
     return true;
 }
@@ -131,7 +132,7 @@ bool loadCatalog(const std::string& path, const char* component, const char* top
     if (!validateJson(document, {topLevelKey}))
     {
         if (missingLine)
-            std::cerr << component << ": " << missingLine << std::endl;
+            Problem::report(Problem(component).file(path) << missingLine);
         return false;
     }
     forEachMember(document.at(topLevelKey), visit);
@@ -145,7 +146,7 @@ bool hasRequired(const char* component, const std::string& key, const nlohmann::
     std::string label = property;
     for (char& c : label)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    std::cerr << component << ": Missing " << label << " property for [" << key << "]" << std::endl;
+    Problem::report(Problem(component) << "Missing " << label << " property for [" << key << "]");
     return false;
 }
 
@@ -157,7 +158,7 @@ void guardEntry(const std::string& component, const std::string& key, const std:
     }
     catch (const nlohmann::json::exception& error)
     {
-        std::cerr << component << ": Skipping [" << key << "]: " << error.what() << std::endl;
+        Problem::report(Problem(component.c_str()) << "Skipping [" << key << "]: " << error.what());
     }
 }
 

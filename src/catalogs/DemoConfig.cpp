@@ -1,5 +1,7 @@
 #include "catalogs/DemoConfig.hpp"
 
+#include "report/Problem.hpp"
+
 #include "catalogs/CatalogJson.hpp"
 #include "catalogs/MusicManager.hpp"
 
@@ -13,7 +15,7 @@ namespace
 // Reads one key into `value` when the file holds it; a value of the wrong type leaves `value` as
 // it was and is reported in one line. True when `value` was set.
 template <typename T>
-bool readKey(const nlohmann::json& config, const JsonKey& key, T& value)
+bool readKey(const std::string& path, const nlohmann::json& config, const JsonKey& key, T& value)
 {
     if (!config.is_object() || !config.contains(key.name))
         return false;
@@ -24,8 +26,8 @@ bool readKey(const nlohmann::json& config, const JsonKey& key, T& value)
     }
     catch (const nlohmann::json::exception& error)
     {
-        std::cerr << "config.json: Ignoring key \"" << key.name << "\", keeping its default: " << error.what()
-                  << std::endl;
+        Problem::report(Problem("DemoConfig").headed("config.json").file(path)
+                        << "Ignoring key \"" << key.name << "\", keeping its default: " << error.what());
         return false;
     }
 }
@@ -36,7 +38,7 @@ void DemoConfig::load(const std::string& path)
     std::ifstream file(path);
     if (!file.is_open())
     {
-        std::cerr << "Config.json missing." << std::endl;
+        Problem::report(Problem("DemoConfig").headed(nullptr).file(path) << "Config.json missing.");
         return;
     }
 
@@ -47,16 +49,16 @@ void DemoConfig::load(const std::string& path)
     }
     catch (const nlohmann::json::exception& error)
     {
-        std::cerr << "config.json: Error while parsing JSON." << std::endl;
-        std::cerr << error.what() << std::endl;
+        Problem::report(Problem("DemoConfig").headed("config.json").file(path).detail(error.what())
+                        << "Error while parsing JSON.");
         return;
     }
 
-    readKey(config, ConfigKeys::Fullscreen, fullscreen);
+    readKey(path, config, ConfigKeys::Fullscreen, fullscreen);
     // Turning music off takes effect at once; turning it on leaves the player as it is.
-    if (readKey(config, ConfigKeys::Music, music) && !music)
+    if (readKey(path, config, ConfigKeys::Music, music) && !music)
         MusicManager::instance().mute();
-    readKey(config, ConfigKeys::Vsync, vsync);
-    readKey(config, ConfigKeys::Title, title);
+    readKey(path, config, ConfigKeys::Vsync, vsync);
+    readKey(path, config, ConfigKeys::Title, title);
     std::cout << "config.json: Loaded configuration." << std::endl;
 }

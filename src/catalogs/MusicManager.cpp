@@ -1,5 +1,7 @@
 #include "catalogs/MusicManager.hpp"
 
+#include "report/Problem.hpp"
+
 #include "catalogs/CatalogJson.hpp"
 #include "catalogs/JsonFormat.hpp"
 
@@ -75,7 +77,7 @@ void MusicManager::play(bool loop, const std::string& key)
     const auto found = songs.find(key);
     if (found == songs.end())
     {
-        std::cerr << Component << ": Song with key " << key << " does not exist." << std::endl;
+        Problem::report(Problem(Component) << "Song with key " << key << " does not exist.");
         return;
     }
     const Song& song = *found->second;
@@ -83,7 +85,7 @@ void MusicManager::play(bool loop, const std::string& key)
     // openFromFile stops the current song even when it fails.
     if (!music->openFromFile(song.file))
     {
-        std::cerr << Component << ": Unable to load music file " << song.file << "." << std::endl;
+        Problem::report(Problem(Component).file(song.file) << "Unable to load music file " << song.file << ".");
         heldState = sf::SoundSource::Stopped;
         clock.song = nullptr;
         clock.state = sf::SoundSource::Stopped;

@@ -1,5 +1,7 @@
 #include "catalogs/ShaderManager.hpp"
 
+#include "report/Problem.hpp"
+
 #include "catalogs/CatalogJson.hpp"
 #include "catalogs/JsonFormat.hpp"
 #include "catalogs/TextureManager.hpp"
@@ -12,7 +14,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <iostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -159,13 +160,13 @@ sf::Shader* ShaderManager::addShader(const std::string& key, const std::string& 
 {
     if (hasShader(key))
     {
-        std::cerr << Component << ": Shader with key " << key << " already exists." << std::endl;
+        Problem::report(Problem(Component) << "Shader with key " << key << " already exists.");
         return nullptr;
     }
     auto shader = std::make_unique<sf::Shader>();
     if (!loadFiles(*shader, VertexFile, fragmentPath))
     {
-        std::cerr << Component << ": Unable to load file " << fragmentPath << "." << std::endl;
+        Problem::report(Problem(Component).file(fragmentPath) << "Unable to load file " << fragmentPath << ".");
         return nullptr;
     }
     sf::Shader* registered = shader.get();
@@ -192,7 +193,7 @@ sf::Shader* ShaderManager::getShader(const std::string& key)
     const auto found = shaders.find(key);
     if (found == shaders.end())
     {
-        std::cerr << Component << ": Shader with key " << key << " does not exist." << std::endl;
+        Problem::report(Problem(Component) << "Shader with key " << key << " does not exist.");
         return nullptr;
     }
     return found->second.get();

@@ -1,10 +1,11 @@
 #include "catalogs/SpriteManager.hpp"
 
+#include "report/Problem.hpp"
+
 #include "catalogs/CatalogJson.hpp"
 #include "catalogs/JsonFormat.hpp"
 #include "catalogs/TextureManager.hpp"
 
-#include <iostream>
 
 using namespace SpriteKeys;
 
@@ -59,7 +60,7 @@ void SpriteManager::loadEntry(const std::string& key, const nlohmann::json& entr
         sf::Texture* texture = textures.getTexture(read.texture);
         if (hasSprite(key))
         {
-            std::cerr << Component << ": Sprite with key " << key << " already exists." << std::endl;
+            Problem::report(Problem(Component) << "Sprite with key " << key << " already exists.");
             return;
         }
         // An unknown texture has already been reported by the lookup; a sprite without a
@@ -85,7 +86,7 @@ sf::Sprite* SpriteManager::getSprite(const std::string& key)
     const auto found = sprites.find(key);
     if (found == sprites.end())
     {
-        std::cerr << Component << ": Sprite with key " << key << " does not exist." << std::endl;
+        Problem::report(Problem(Component) << "Sprite with key " << key << " does not exist.");
         return nullptr;
     }
     return found->second.get();

@@ -1,12 +1,13 @@
 #include "catalogs/TextureManager.hpp"
 
+#include "report/Problem.hpp"
+
 #include "catalogs/CatalogJson.hpp"
 #include "catalogs/JsonFormat.hpp"
 
 #include <SFML/Graphics/Image.hpp>
 #include <stb_image.h>
 
-#include <iostream>
 
 using namespace TextureKeys;
 
@@ -53,7 +54,7 @@ bool TextureManager::addTexture(const std::string& key, const std::string& file,
 {
     if (hasTexture(key))
     {
-        std::cerr << Component << ": Texture with key " << key << " already exists." << std::endl;
+        Problem::report(Problem(Component) << "Texture with key " << key << " already exists.");
         return false;
     }
     // The image library decodes the whole picture before the texture refuses a size the graphics
@@ -66,16 +67,17 @@ bool TextureManager::addTexture(const std::string& key, const std::string& file,
     if (stbi_info(file.c_str(), &width, &height, &channels) &&
         (static_cast<unsigned>(width) > largest || static_cast<unsigned>(height) > largest))
     {
-        std::cerr << Component << ": Image " << file << " is " << width << " x " << height
-                  << " pixels, more than the largest texture (" << largest << " x " << largest << ")." << std::endl;
-        std::cerr << Component << ": Unable to load file " << file << "." << std::endl;
+        Problem::report(Problem(Component).file(file) << "Image " << file << " is " << width << " x " << height
+                                                      << " pixels, more than the largest texture (" << largest
+                                                      << " x " << largest << ").");
+        Problem::report(Problem(Component).file(file) << "Unable to load file " << file << ".");
         return false;
     }
     auto texture = std::make_unique<sf::Texture>();
     sf::Image image;
     if (!image.loadFromFile(file) || !texture->loadFromImage(image))
     {
-        std::cerr << Component << ": Unable to load file " << file << "." << std::endl;
+        Problem::report(Problem(Component).file(file) << "Unable to load file " << file << ".");
         return false;
     }
     texture->setRepeated(repeated);
@@ -100,7 +102,7 @@ sf::Texture* TextureManager::getTexture(const std::string& key)
     const auto found = textures.find(key);
     if (found == textures.end())
     {
-        std::cerr << Component << ": Texture with key " << key << " does not exist." << std::endl;
+        Problem::report(Problem(Component) << "Texture with key " << key << " does not exist.");
         return nullptr;
     }
     return found->second.get();

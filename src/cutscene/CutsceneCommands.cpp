@@ -1,5 +1,7 @@
 #include "cutscene/CutsceneCommands.hpp"
 
+#include "report/Problem.hpp"
+
 #include "scene/ScreenFade.hpp"
 #include "catalogs/TextureManager.hpp"
 #include "cutscene/GameCutscene.hpp"
@@ -73,7 +75,7 @@ void startTween(SceneObject& object, Property property, float target, const Twee
 void reportSelfDraw(const std::string& name)
 {
     // Reading and writing one texture in one draw gives undefined pixels, so it is refused.
-    std::cerr << "GameCutscene: Cannot draw buffer [" << name << "] into itself.\n";
+    Problem::report(Problem("GameCutscene") << "Cannot draw buffer [" << name << "] into itself.");
 }
 
 // ---- Scene, buffer and fade commands ----

@@ -1,5 +1,7 @@
 #include "cutscene/GameCutscene.hpp"
 
+#include "report/Problem.hpp"
+
 #include "catalogs/DemoPaths.hpp"
 #include "catalogs/ShaderManager.hpp"
 #include "cutscene/CutsceneCommands.hpp"
@@ -10,7 +12,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <iostream>
 #include <vector>
 
 namespace
@@ -274,7 +275,7 @@ SceneObject* GameCutscene::findObject(const std::string& name)
 {
     SceneObject* object = findIn(objects, name);
     if (!object)
-        std::cerr << "GameCutscene: No such object [" << name << "]\n";
+        Problem::report(Problem("GameCutscene") << "No such object [" << name << "]");
     return object;
 }
 
@@ -282,7 +283,7 @@ RenderBuffer* GameCutscene::findBuffer(const std::string& name)
 {
     RenderBuffer* buffer = findIn(buffers, name);
     if (!buffer)
-        std::cerr << "GameCutscene: No such buffer [" << name << "]\n";
+        Problem::report(Problem("GameCutscene") << "No such buffer [" << name << "]");
     return buffer;
 }
 
@@ -298,7 +299,7 @@ ParticleSystem* GameCutscene::findParticleSystem(const std::string& name)
 {
     ParticleSystem* system = findIn(particleSystems, name);
     if (!system)
-        std::cerr << "GameCutscene: No such particleSystem [" << name << "]\n";
+        Problem::report(Problem("GameCutscene") << "No such particleSystem [" << name << "]");
     return system;
 }
 

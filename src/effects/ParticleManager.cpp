@@ -1,10 +1,11 @@
 #include "effects/ParticleManager.hpp"
 
+#include "report/Problem.hpp"
+
 #include "catalogs/CatalogJson.hpp"
 #include "catalogs/JsonFormat.hpp"
 #include "catalogs/SpriteManager.hpp"
 
-#include <iostream>
 
 using namespace ParticleKeys;
 
@@ -45,20 +46,20 @@ void ParticleManager::loadEntry(const std::string& key, const nlohmann::json& en
         return;
     if (instances < 0)
     {
-        std::cerr << Component << ": Skipping [" << key << "]: instances " << instances << " is negative." << std::endl;
+        Problem::report(Problem(Component) << "Skipping [" << key << "]: instances " << instances << " is negative.");
         return;
     }
     // A pool is allocated whole at load: a mistyped count must not take gigabytes.
     if (instances > MaxInstances)
     {
-        std::cerr << Component << ": Skipping [" << key << "]: instances " << instances << " is more than "
-                  << MaxInstances << "." << std::endl;
+        Problem::report(Problem(Component) << "Skipping [" << key << "]: instances " << instances << " is more than "
+                                           << MaxInstances << ".");
         return;
     }
     // Users hold pointers to a stored system, so a second load never replaces one.
     if (entries.find(key) != entries.end())
     {
-        std::cerr << Component << ": ParticleSystem with key " << key << " already exists." << std::endl;
+        Problem::report(Problem(Component) << "ParticleSystem with key " << key << " already exists.");
         return;
     }
     ParticleSystem system;
@@ -71,7 +72,7 @@ ParticleSystem* ParticleManager::getParticleSystem(const std::string& key)
     const auto found = entries.find(key);
     if (found == entries.end())
     {
-        std::cerr << Component << ": ParticleSystem with key " << key << " does not exist." << std::endl;
+        Problem::report(Problem(Component) << "ParticleSystem with key " << key << " does not exist.");
         return nullptr;
     }
     return &found->second;

@@ -1,5 +1,7 @@
 #include "effects/ParticleSystem.hpp"
 
+#include "report/Problem.hpp"
+
 #include "catalogs/CatalogJson.hpp"
 #include "catalogs/JsonFormat.hpp"
 #include "catalogs/SpriteManager.hpp"
@@ -95,12 +97,12 @@ bool ParticleSystem::loadFromFile(const std::string& path, std::int32_t numParti
         return false;
     if (!validateJson(document, Format.required()))
     {
-        std::cerr << Component << ": Missing properties in jsonfile." << std::endl;
+        Problem::report(Problem(Component).file(path) << "Missing properties in jsonfile.");
         return false;
     }
     if (numParticles < 0)
     {
-        std::cerr << Component << ": Pool size " << numParticles << " for " << path << " is negative." << std::endl;
+        Problem::report(Problem(Component).file(path) << "Pool size " << numParticles << " for " << path << " is negative.");
         return false;
     }
 
@@ -119,8 +121,8 @@ bool ParticleSystem::loadFromFile(const std::string& path, std::int32_t numParti
         found.push_back(spriteCatalog.getSprite(key));
     if (!allocatePool(numParticles))
     {
-        std::cerr << Component << ": Unable to allocate " << numParticles << " particles for " << path << "."
-                  << std::endl;
+        Problem::report(Problem(Component).file(path)
+                        << "Unable to allocate " << numParticles << " particles for " << path << ".");
         return false;
     }
 
@@ -149,7 +151,7 @@ bool ParticleSystem::loadFromFile(const std::string& path, std::int32_t numParti
     spawnTimer = 0.f;
     // Said once here rather than on every spawn that finds nothing to draw.
     if (!hasUsableSprite())
-        std::cerr << Component << ": No usable sprite in " << path << "; the system spawns nothing." << std::endl;
+        Problem::report(Problem(Component).file(path) << "No usable sprite in " << path << "; the system spawns nothing.");
     return true;
 }
 

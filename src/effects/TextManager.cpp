@@ -1,12 +1,13 @@
 #include "effects/TextManager.hpp"
 
+#include "report/Problem.hpp"
+
 #include "catalogs/CatalogJson.hpp"
 #include "effects/ParticleManager.hpp"
 #include "profile/Profiler.hpp"
 
 #include <nlohmann/json.hpp>
 
-#include <iostream>
 
 namespace
 {
@@ -31,7 +32,7 @@ void TextManager::create(const std::string& key, const nlohmann::json& descripti
 {
     if (systems.find(key) != systems.end())
     {
-        std::cerr << "TextSystem: TextSystem with key " << key << " already exists." << std::endl;
+        Problem::report(Problem("TextSystem") << "TextSystem with key " << key << " already exists.");
         return;
     }
     // A value of the wrong type is reported by guardEntry as one line; the system is left out.
@@ -39,7 +40,7 @@ void TextManager::create(const std::string& key, const nlohmann::json& descripti
         auto system = std::make_unique<TextSystem>();
         if (!system->parse(description, particles))
         {
-            std::cerr << "TextSystem: Unable to create textsystem. Bad JSON formatting." << std::endl;
+            Problem::report(Problem("TextSystem") << "Unable to create textsystem. Bad JSON formatting.");
             return;
         }
         systems.emplace(key, std::move(system));
@@ -51,7 +52,7 @@ TextSystem* TextManager::getTextSystem(const std::string& key)
     const auto found = systems.find(key);
     if (found == systems.end())
     {
-        std::cerr << Component << ": No such text system [" << key << "]" << std::endl;
+        Problem::report(Problem(Component) << "No such text system [" << key << "]");
         return nullptr;
     }
     return found->second.get();

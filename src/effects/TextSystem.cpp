@@ -1,5 +1,7 @@
 #include "effects/TextSystem.hpp"
 
+#include "report/Problem.hpp"
+
 #include <functional>
 #include <string_view>
 
@@ -8,7 +10,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include <iostream>
 
 namespace
 {
@@ -71,12 +72,12 @@ bool TextSystem::parse(const nlohmann::json& description, ParticleManager& parti
 {
     if (!validateJson(description, TextKeys::Format.required()))
     {
-        std::cerr << "TextSystem: Missing properties in textdata." << std::endl;
+        Problem::report(Problem("TextSystem") << "Missing properties in textdata.");
         return false;
     }
     if (!font.loadFromFile(keyString(description, TextKeys::Font)))
     {
-        std::cerr << "TextSystem: Missing FONT property." << std::endl;
+        Problem::report(Problem("TextSystem") << "Missing FONT property.");
         return false;
     }
     loadedFont = font;

@@ -17,7 +17,7 @@ void ConsoleQuiet::set(bool quiet)
     if (on)
     {
         out = std::cout.rdbuf(&discard);
-        err = std::cerr.rdbuf(&errorDiscard);
+        err = std::cerr.rdbuf(&discard);
         sfmlErr = sf::err().rdbuf(&errorDiscard);
         return;
     }

@@ -19,16 +19,18 @@ public:
     // On: every stream writes into nothing; off: each gets back the buffer it had.
     void set(bool on);
 
-    // While set, each complete line written quietly to standard error or SFML's error stream
-    // (problems, not the script's output) is handed to it instead of being dropped; null drops
-    // them all. Author mode listens while a reload runs back to the author's step, when the
-    // lines of a changed script have never been printed.
+    // While set, each complete line written quietly to SFML's error stream is handed to it
+    // instead of being dropped; null drops them all. Author mode listens while a reload runs back
+    // to the author's step, when the problems of a changed demo have never been printed; our own
+    // problems it hears as values (Problem), not as lines.
     void hearErrors(Listener listener);
+
+    bool isOn() const { return on; }
 
 private:
     // Buffers that pass nothing on.
-    LineSplitBuffer discard;      // standard output
-    LineSplitBuffer errorDiscard; // standard error and SFML's error stream
+    LineSplitBuffer discard;      // standard output and standard error
+    LineSplitBuffer errorDiscard; // SFML's error stream
     std::streambuf* out = nullptr;
     std::streambuf* err = nullptr;
     std::streambuf* sfmlErr = nullptr;

@@ -1,5 +1,7 @@
 #include "player/Player.hpp"
 
+#include "report/Problem.hpp"
+
 #include "player/PlayState.hpp"
 
 #include "catalogs/DemoConfig.hpp"
@@ -93,7 +95,8 @@ bool Player::load()
     }
     if (!loadPostShader())
     {
-        std::cerr << "Unable to load " << fileName(DemoPaths::PostFragment) << std::endl;
+        Problem::report(Problem("Player").headed(nullptr).file(DemoPaths::PostFragment)
+                        << "Unable to load " << fileName(DemoPaths::PostFragment));
         return false;
     }
 
@@ -224,7 +227,8 @@ void Player::reloadScript()
     {
         // An editor that truncates before it writes is caught between the two; an empty script
         // would end the demo at once, so wait for the write that follows.
-        std::cerr << "Demo.script is empty - playing on until it is saved again." << std::endl;
+        Problem::report(Problem("Player").headed(nullptr).file(DemoPaths::Script)
+                        << "Demo.script is empty - playing on until it is saved again.");
         cutscene.waitingForScript = true;
     }
 }
@@ -364,12 +368,18 @@ void Player::present(sf::RenderTarget& screen)
     fade.draw(screen);
 }
 
+Problem Player::startProblem(const std::string& failure)
+{
+    // The program's own heading: the start point is an option, not a line of the script.
+    return Problem("Player").headed("kestrune") << failure;
+}
+
 bool Player::seekTo(const StartPoint& start)
 {
     std::string failure;
     if (seekTo(start, failure))
         return true;
-    std::cerr << failure << std::endl;
+    Problem::report(startProblem(failure));
     return false;
 }
 
@@ -385,7 +395,7 @@ bool Player::seekTo(const StartPoint& start, std::string& failure)
         const auto label = cutscene.script.labels.find(start.text());
         if (label == cutscene.script.labels.end())
         {
-            failure = "kestrune: " + start.undefinedLabel();
+            failure = start.undefinedLabel();
             return false;
         }
         cutscene.interp.followers.watchLine = label->second;
@@ -394,7 +404,7 @@ bool Player::seekTo(const StartPoint& start, std::string& failure)
         return true;
 
     std::ostringstream why;
-    why << "kestrune: --start " << start.text() << ": ";
+    why << "--start " << start.text() << ": ";
     if (playing)
         why << "the main flow does not reach label \"" << start.text() << "\" in the first hour";
     else if (closeRequested)

@@ -6,6 +6,7 @@
 #include "catalogs/DemoConfig.hpp"
 #include "player/ConsoleQuiet.hpp"
 #include "player/ContextHold.hpp"
+#include "report/Problem.hpp"
 #include "player/SnapshotStore.hpp"
 #include "scene/SceneCanvas.hpp"
 #include "scene/ScreenFade.hpp"
@@ -90,11 +91,14 @@ public:
     // those of its last step) or the window closes.
     bool seekTo(long step);
     // seekTo a start point: a time, or the first step in which the main flow arrives at a label.
-    // False, after one line on standard error, when the demo ends (or the window closes) before
-    // it, or the label is never reached in an hour of demo time.
+    // False, after reporting startProblem, when the demo ends (or the window closes) before it,
+    // or the label is never reached in an hour of demo time.
     bool seekTo(const StartPoint& start);
-    // The same, the reason (that line, without its end) given to the caller instead of printed.
+    // The same, the reason ("--start VALUE: ...") given to the caller instead of reported.
     bool seekTo(const StartPoint& start, std::string& failure);
+    // The problem a start point that cannot be reached is reported as, on the console
+    // "kestrune: " and the reason.
+    static Problem startProblem(const std::string& failure);
 
     // The first step in which the main flow arrives at each of the stored `lines` (what
     // seekTo(StartPoint(label)) lands on for a label's line), or -1 when it does not within the
@@ -121,9 +125,12 @@ public:
     // From within that check: the seek under way stops after the step it is running, and lands
     // there exactly as a seek to that step would (it returns false: not arrived).
     void stopSeek() { seekStopped = true; }
-    // Hears the problem lines (standard error, SFML's error stream) that a quiet seek would
-    // drop; null: they are dropped. Plain play and --render never set it.
+    // Hears the lines of SFML's error stream that a quiet seek would drop; null: they are
+    // dropped. Plain play and --render never set it.
     void hearQuietErrors(ConsoleQuiet::Listener listener) { quiet.hearErrors(std::move(listener)); }
+    // The console is quiet now: a seek is running steps whose lines were printed once already
+    // (or a reload's steps back to the author's), and what is reported meanwhile is not printed.
+    bool quietNow() const { return quiet.isOn(); }
     // Follows every step (null: none).
     void observe(StepObserver* stepObserver) { observer = stepObserver; }
 

@@ -1,12 +1,12 @@
 #include "render/SoundTrack.hpp"
 
 #include "motion/StepRate.hpp"
+#include "report/Problem.hpp"
 
 #include <SFML/Audio/InputSoundFile.hpp>
 
 #include <algorithm>
 #include <cmath>
-#include <iostream>
 
 namespace
 {
@@ -76,7 +76,8 @@ const SoundTrack::Decoded* SoundTrack::decode(const std::string& file)
     }
     else
     {
-        std::cerr << "kestrune: the sound track leaves out " << file << ", which cannot be decoded" << std::endl;
+        Problem::report(Problem("SoundTrack").headed("kestrune").file(file)
+                        << "the sound track leaves out " << file << ", which cannot be decoded");
         refused = true;
     }
     const Decoded* song = result->frames > 0 ? result.get() : nullptr;

@@ -1,5 +1,7 @@
 #include "scene/AnimationCollection.hpp"
 
+#include "report/Problem.hpp"
+
 #include "catalogs/CatalogJson.hpp"
 #include "catalogs/JsonFormat.hpp"
 
@@ -68,12 +70,12 @@ bool AnimationCollection::loadFromFile(const std::string& path)
 
     if (!document.is_object() || !document.contains(Format.topLevel))
     {
-        std::cerr << Component << ": Invalid JSON data." << std::endl;
+        Problem::report(Problem(Component).file(path) << "Invalid JSON data.");
         return false;
     }
 
     // One bad animation is reported and left out; the ones before and after it still load.
-    forEachMember(document[Format.topLevel], [this](const std::string& name, const json& value) {
+    forEachMember(document[Format.topLevel], [this, &path](const std::string& name, const json& value) {
         try
         {
             std::unique_ptr<Animation> animation = readAnimation(name, value);
@@ -81,7 +83,7 @@ bool AnimationCollection::loadFromFile(const std::string& path)
         }
         catch (const json::exception& error)
         {
-            std::cerr << Component << ": Skipping animation [" << name << "]: " << error.what() << std::endl;
+            Problem::report(Problem(Component).file(path) << "Skipping animation [" << name << "]: " << error.what());
         }
     });
     return true;

@@ -1,6 +1,7 @@
 #include "scene/Animator.hpp"
 
-#include <iostream>
+#include "report/Problem.hpp"
+
 
 namespace
 {
@@ -25,20 +26,20 @@ void Animator::play(const std::string& name)
 {
     if (collection == nullptr)
     {
-        std::cerr << "Animator: Unable to play animations since no AnimationCollection has been added." << std::endl;
+        Problem::report(Problem("Animator") << "Unable to play animations since no AnimationCollection has been added.");
         return;
     }
 
     Animation* found = collection->find(name);
     if (found == nullptr)
     {
-        std::cerr << "AnimationCollection: No animation with name [" << name << "] exists in this collection."
-                  << std::endl;
+        // Said as the collection's finding, with a second line of its own.
+        Problem::report(Problem("Animator").headed("AnimationCollection").detail("ERROR!!!!")
+                        << "No animation with name [" << name << "] exists in this collection.");
         // Only the animation is forgotten: `playing` keeps its value and the frame pointer (still
         // owned by the collection) keeps the object on the frame it showed, instead of an empty
         // rectangle and an error line every step.
         animation = nullptr;
-        std::cerr << "ERROR!!!!" << std::endl;
         return;
     }
 
@@ -59,14 +60,14 @@ void Animator::setupFrame()
 {
     if (animation == nullptr)
     {
-        std::cerr << "Animator: No animation. Can't setup frame." << std::endl;
+        Problem::report(Problem("Animator") << "No animation. Can't setup frame.");
         frame = nullptr;
         frameDuration = 0.f;
         return;
     }
     if (index < 0 || static_cast<std::size_t>(index) >= animation->frames.size())
     {
-        std::cerr << "Animator: No animation frame. can't setup frame" << std::endl;
+        Problem::report(Problem("Animator") << "No animation frame. can't setup frame");
         frame = nullptr;
         frameDuration = 0.f;
         return;
@@ -125,7 +126,7 @@ sf::IntRect Animator::frameRect() const
 {
     if (frame == nullptr)
     {
-        std::cerr << "Animator:: ERROR! Returning nullptr. Should not happen!!" << std::endl;
+        Problem::report(Problem("Animator").headed("Animator:") << "ERROR! Returning nullptr. Should not happen!!");
         return sf::IntRect(0, 0, 0, 0);
     }
     return sf::IntRect(frame->x, frame->y, frame->w, frame->h);

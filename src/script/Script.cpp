@@ -1,11 +1,12 @@
 #include "script/Script.hpp"
 
+#include "report/Problem.hpp"
+
 #include "script/ScriptParams.hpp"
 
 #include <algorithm>
 #include <cstring>
 #include <fstream>
-#include <iostream>
 
 namespace
 {
@@ -55,7 +56,7 @@ bool Script::load(const std::string& path)
     std::ifstream file(path);
     if (!file)
     {
-        std::cerr << "Script: Unable to open file " << path << "." << std::endl;
+        Problem::report(Problem("Script").file(path) << "Unable to open file " << path << ".");
         return false;
     }
     parse(file);
@@ -154,7 +155,7 @@ int Script::findLabel(const std::string& name) const
     const auto found = labels.find(name);
     if (found != labels.end())
         return found->second;
-    std::cerr << "Script: Unable to find label [" << name << "]" << std::endl;
+    Problem::report(Problem("Script") << "Unable to find label [" << name << "]");
     return 0;
 }
 
@@ -171,6 +172,6 @@ const std::string* Script::labelAbove(int line) const
 
 const ScriptLine* Script::outOfBounds()
 {
-    std::cerr << "Script: Out of bounds" << std::endl;
+    Problem::report(Problem("Script") << "Out of bounds");
     return nullptr;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "script/Problem.hpp"
+#include "report/Problem.hpp"
 #include "script/ScriptLine.hpp"
 
 #include <cstdint>

@@ -1,9 +1,10 @@
 #include "watch/AssetWatcher.hpp"
 
+#include "report/Problem.hpp"
+
 #include <cerrno>
 #include <climits>
 #include <cstring>
-#include <iostream>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -182,5 +183,5 @@ void AssetWatcher::reportWalkError(const char* reason)
     if (walkErrorReported)
         return;
     walkErrorReported = true;
-    std::cerr << "AssetWatcher: Cannot walk " << folder << ": " << reason << std::endl;
+    Problem::report(Problem("AssetWatcher").file(folder) << "Cannot walk " << folder << ": " << reason);
 }

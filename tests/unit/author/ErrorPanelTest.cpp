@@ -67,8 +67,8 @@ TEST(ConsoleTap, PassesLinesThroughToTheListener)
     EXPECT_EQ(heard, (std::vector<std::string>{"GameCutscene: No such object [hero]", "half a line"}));
 }
 
-// A quiet seek replays steps whose lines were printed once: the tap on standard error, which
-// author mode installs, hears none of them, and hears the lines after the seek again.
+// A quiet seek replays steps whose lines were printed once: a tap on a console stream, as author
+// mode installs on SFML's error stream, hears none of them, and hears the lines after the seek again.
 TEST(ConsoleTap, AQuietConsoleSilencesTheListenerToo)
 {
     std::ostringstream console;

@@ -260,8 +260,8 @@ exit
     EXPECT_EQ(tracked.steps(), 40);
 }
 
-// Why a start point cannot be reached comes back as a value, which is exactly the line the
-// printing seek writes, and nothing is printed then: an undefined label, a label the main flow
+// Why a start point cannot be reached comes back as a value, which is exactly the reason the
+// printing seek reports after its heading, and nothing is printed then: an undefined label, a label the main flow
 // never reaches, a time past the demo's end. A start that lands gives no reason.
 TEST_F(FastForward, TheStartsFailureIsAValueWithThePrintedLine)
 {
@@ -307,8 +307,8 @@ TEST_F(FastForward, TheStartsFailureIsAValueWithThePrintedLine)
         }
         else
         {
-            EXPECT_EQ(printed, failure + "\n");
-            EXPECT_EQ(failure.rfind("kestrune: --start ", 0), 0u) << failure;
+            EXPECT_EQ(printed, "kestrune: " + failure + "\n");
+            EXPECT_EQ(failure.rfind("--start ", 0), 0u) << failure;
             EXPECT_NE(failure.find(row.reason), std::string::npos) << failure;
         }
     }

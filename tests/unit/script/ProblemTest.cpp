@@ -1,6 +1,6 @@
 #include "ScriptTestSupport.hpp"
 
-#include "script/Problem.hpp"
+#include "report/Problem.hpp"
 
 using namespace scripttest;
 
@@ -22,15 +22,14 @@ struct Listening
 {
     explicit Listening(const std::string& where)
     {
-        Problem::listener = [this, where](const Problem& problem) {
-            EXPECT_EQ(Problem::beingReported(), nullptr);
+        listening = Problem::listen([this, where](const Problem& problem) {
             heard.push_back({problem.consoleLine(), problem.panelText(where), std::string(problem.command()),
                              problem.storedLine(), problem.parameter(), problem.text()});
-        };
+        });
     }
-    ~Listening() { Problem::listener = nullptr; }
 
     std::vector<Heard> heard;
+    Problem::Listening listening;
 };
 
 void accessorContext(const char* command, int lineNumber)
@@ -146,7 +145,7 @@ TEST(Problem, EachFormOnTheConsoleAndInThePanel)
     }
 }
 
-TEST(Problem, PartsAndTheTapsView)
+TEST(Problem, PartsAndTheListenersView)
 {
     currentCommand = "div_flag";
     currentLineNumber = 5;
@@ -158,20 +157,22 @@ TEST(Problem, PartsAndTheTapsView)
     EXPECT_EQ(interpProblem().command(), "");
     EXPECT_EQ(commandProblem().storedLine(), -1);
 
-    // While the line is written, a tap on standard error can take the problem it belongs to.
-    struct Tap : std::streambuf
+    // A listener is handed the problem itself, after the console has its line; standard error
+    // is not read back.
+    std::ostringstream console;
+    std::streambuf* previous = std::cerr.rdbuf(console.rdbuf());
+    const Problem* seen = nullptr;
+    std::string printedBefore;
     {
-        int_type overflow(int_type c) override
-        {
-            if (c == '\n')
-                seen = Problem::beingReported();
-            return c;
-        }
-        const Problem* seen = nullptr;
-    } tap;
-    std::streambuf* previous = std::cerr.rdbuf(&tap);
+        Problem::Listening listening = Problem::listen([&](const Problem& heard) {
+            seen = &heard;
+            printedBefore = console.str();
+        });
+        Problem::report(problem);
+    }
     Problem::report(problem);
     std::cerr.rdbuf(previous);
-    EXPECT_EQ(tap.seen, &problem);
-    EXPECT_EQ(Problem::beingReported(), nullptr);
+    EXPECT_EQ(seen, &problem);
+    EXPECT_EQ(printedBefore, "ScriptInterp: (div_flag @5) division by zero. Flag 3 keeps its value [intro].\n");
+    EXPECT_EQ(console.str(), printedBefore + printedBefore);
 }
