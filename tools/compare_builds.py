@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Shows that two builds of kestrune behave the same: same messages, exit statuses and pictures.
 
-usage: tools/compare_builds.py OLD_BINARY NEW_BINARY [--quick] [--frames N] [--only REGEX]
+usage: tools/compare_builds.py OLD_BINARY NEW_BINARY [--quick] [--frames N] [--only REGEX] [--corpus DIR]
 
 Run it from any folder; it needs xvfb-run, ImageMagick (import), xdotool and stdbuf. It plays the
 bundled demo (the repository's assets/ and config.json) and every folder under examples/, each run
@@ -11,14 +11,16 @@ in a fresh temporary copy, with both binaries, and compares:
   - --check: exit status and output;
   - author mode: --author --start T, paused with Space and brought to the step of T, then a
     screenshot with the overlay (its timing line masked) and one without it (F3);
-  - every file of tests/fuzz/corpus/fuzz_script and fuzz_cutscene as the bundled demo's script,
-    rendered for 5 frames and for 2 frames from 0.25 s, each under `timeout 60`.
+  - every file of tests/fuzz/corpus/fuzz_script and fuzz_cutscene (or of DIR/fuzz_script and
+    DIR/fuzz_cutscene with --corpus DIR, e.g. the corpus a fuzz run grew in build-fuzz/fuzz-corpus)
+    as the bundled demo's script, rendered for 5 frames and for 2 frames from 0.25 s, each under
+    `timeout 60`.
 Timings in the messages (the "in X s", "frames per second", "render time per frame" and stats
 figures) and hexadecimal addresses are masked. Two jobs run at a time, each worker on its own
 virtual screen. One line per comparison ("same" / "DIFFERENT: ..."), a summary, and the wall time;
 the exit status is 1 when anything differs. --quick renders fewer frames (a few minutes in all),
 --frames N sets the full run's frame cap (default 300), --only REGEX keeps the comparisons whose
-line matches.
+line matches (--only fuzz_ keeps the corpus runs alone).
 
 A build compared with itself must come out all "same": that is how the tool itself is checked
 (tools/compare_builds.py build/kestrune build/kestrune --quick). On the 2-core machine, with other
@@ -28,6 +30,9 @@ What differs from one run of the same binary to the next, and is masked: the tim
 object addresses in the "GameCutscene: Creating ..." lines, and the overlay's "frame ... ms   behind
 real time ...%" line (with the plate's right edge, which its width moves). How far author mode plays
 before the pause lands also varies: the tool steps it back to the step of T before the screenshots.
+A run that `timeout 60` ends (a script that loops without end prints for as long as it is let)
+stops wherever the machine's speed got it: when both runs timed out, only what both printed and
+rendered is compared (the lines before the shorter one's last, and the frames both wrote).
 """
 
 import filecmp
@@ -98,17 +103,26 @@ def first_difference(name, old, new):
         name, len(old), len(new), (old[len(new)] if len(old) > len(new) else new[len(old)]))
 
 
+TIMED_OUT = 124  # timeout's exit status when it ended the command
+
+
 def compare_runs(old, new):
     """Each run is a dict with exit, stdout, stderr and, optionally, frames (folder or None)."""
     problems = []
     if old["exit"] != new["exit"]:
         problems.append("exit status %s vs %s" % (old["exit"], new["exit"]))
+    cut = old["exit"] == new["exit"] == TIMED_OUT
     for stream in ("stdout", "stderr"):
-        found = first_difference(stream, old[stream], new[stream])
+        a, b = old[stream], new[stream]
+        if cut:
+            # Both were ended mid-run: the last line each printed may be a part of one.
+            keep = max(0, min(len(a), len(b)) - 1)
+            a, b = a[:keep], b[:keep]
+        found = first_difference(stream, a, b)
         if found:
             problems.append(found)
     if "frames" in old:
-        found = compare_frames(old["frames"], new["frames"])
+        found = compare_frames(old["frames"], new["frames"], cut)
         if found:
             problems.append(found)
     return problems
@@ -120,8 +134,11 @@ def frame_names(folder):
     return sorted(name for name in os.listdir(folder) if re.fullmatch(r"frame_\d+\.png", name))
 
 
-def compare_frames(old_folder, new_folder):
+def compare_frames(old_folder, new_folder, cut=False):
     old, new = frame_names(old_folder), frame_names(new_folder)
+    if cut:
+        # A frame file being written when the run was ended may be incomplete.
+        old = new = [n for n in old if n in new][:-1]
     if old != new:
         return "frames: %d vs %d files (%s)" % (len(old), len(new), ", ".join(sorted(set(old) ^ set(new))[:3]))
     differing = [n for n in old if not filecmp.cmp(os.path.join(old_folder, n), os.path.join(new_folder, n),
@@ -379,7 +396,7 @@ def seconds(step):
     return "%.3f" % (step / 60.0)
 
 
-def comparison_jobs(ends, quick, cap):
+def comparison_jobs(ends, quick, cap, corpus_root):
     jobs = []
     for demo in demos():
         end = ends[demo]
@@ -401,7 +418,9 @@ def comparison_jobs(ends, quick, cap):
         jobs.append({"kind": "run", "demo": demo, "args": ["--check"]})
         jobs.append({"kind": "author", "demo": demo, "start": seconds(starts[1]), "step": starts[1]})
     for corpus in ("fuzz_script", "fuzz_cutscene"):
-        folder = os.path.join(REPO, "tests", "fuzz", "corpus", corpus)
+        folder = os.path.join(corpus_root, corpus)
+        if not os.path.isdir(folder):
+            continue
         for name in sorted(os.listdir(folder)):
             script = os.path.join(folder, name)
             for args in (["--render", "out", "--frames", "5"], ["--render", "out", "--start", "0.25", "--frames", "2"]):
@@ -428,12 +447,18 @@ def main(argv):
         at = arguments.index("--frames")
         cap = int(arguments[at + 1]) if arguments[at + 1:] and arguments[at + 1].isdigit() else 0
         del arguments[at:at + 2]
+    corpus_root = os.path.join(REPO, "tests", "fuzz", "corpus")
+    if "--corpus" in arguments:
+        at = arguments.index("--corpus")
+        corpus_root = os.path.abspath(arguments[at + 1]) if arguments[at + 1:] else ""
+        del arguments[at:at + 2]
     only = None
     if "--only" in arguments:
         at = arguments.index("--only")
         only = re.compile(arguments[at + 1]) if arguments[at + 1:] else None
         del arguments[at:at + 2]
-    if len(arguments) != 2 or cap < 1 or not all(os.access(a, os.X_OK) for a in arguments):
+    if len(arguments) != 2 or cap < 1 or not all(os.access(a, os.X_OK) for a in arguments) or \
+            not os.path.isdir(corpus_root):
         print(__doc__.strip().split("\n\n")[1], file=sys.stderr)
         return 2
     binaries = [os.path.abspath(a) for a in arguments]
@@ -458,7 +483,7 @@ def main(argv):
                 counts["same"] += 1
                 print("%s: same (%s)" % (describe(job), answer["note"]), flush=True)
 
-        jobs = [job for job in comparison_jobs(ends, quick, cap) if only is None or only.search(describe(job))]
+        jobs = [job for job in comparison_jobs(ends, quick, cap, corpus_root) if only is None or only.search(describe(job))]
         run_pool(workers, jobs, report)
         missing = len(jobs) - counts["same"] - counts["different"]
         if missing:
