@@ -159,7 +159,9 @@ def loader_keys():
                 sources.append(os.path.join(folder, name))
     sources.append("src/scene/AnimationCollection.cpp")
     for source in sources:
-        for literal in re.findall(r'"([a-z][A-Za-z0-9_]*)"', strip_comments(read(source))):
+        # A problem's heading is the first word of a console line, not a key.
+        code = re.sub(r'\.headed\(\s*"[^"]*"\s*\)', "", strip_comments(read(source)))
+        for literal in re.findall(r'"([a-z][A-Za-z0-9_]*)"', code):
             keys.setdefault(literal, source)
     # config.json's rows are among the catalogs' rows above; this guards against their moving.
     config_source = "src/catalogs/DemoConfig.hpp"
