@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
@@ -16,7 +18,7 @@ TEST(StepAllocations, TheWholeStepOfABusySceneDoesNotAllocate)
 {
     namespace fs = std::filesystem;
     const fs::path previous = fs::current_path();
-    const fs::path folder = fs::temp_directory_path() / "kestrune-step-allocations";
+    const fs::path folder = fs::temp_directory_path() / ("kestrune-step-allocations-" + std::to_string(getpid()));
     stepscene::write(fs::path(KESTRUNE_SOURCE_DIR), folder);
     fs::current_path(folder);
 
@@ -47,7 +49,7 @@ TEST(StepAllocations, MusicUniformsDoNotAllocate)
 {
     namespace fs = std::filesystem;
     const fs::path previous = fs::current_path();
-    const fs::path folder = fs::temp_directory_path() / "kestrune-music-allocations";
+    const fs::path folder = fs::temp_directory_path() / ("kestrune-music-allocations-" + std::to_string(getpid()));
     fs::remove_all(folder);
     fs::copy(fs::path(KESTRUNE_SOURCE_DIR) / "examples" / "music", folder, fs::copy_options::recursive);
     fs::current_path(folder);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -44,7 +45,9 @@ struct Track
 {
     Track()
     {
-        dir = fs::temp_directory_path() / ("kestrune-track-" + std::to_string(counter++));
+        // Tests run in processes of their own, side by side: the folder is this process's.
+        dir = fs::temp_directory_path() /
+              ("kestrune-track-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
         fs::create_directories(dir);
         std::string error;
         EXPECT_TRUE(track.open((dir / "track.wav").string(), error)) << error;

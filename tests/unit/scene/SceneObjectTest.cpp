@@ -8,6 +8,8 @@
 #include <SFML/System/Err.hpp>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -168,7 +170,7 @@ TEST(SceneObject, UniformTweensTakeFreeSlotsAndReachTheShaderInSlotOrderOnlyWhen
 
 TEST(SceneObject, PlayingAnimationOverridesRectUntilItEndsOrAFileIsLoaded)
 {
-    const auto path = std::filesystem::temp_directory_path() / "kestrune_sceneobject_anim.json";
+    const auto path = std::filesystem::temp_directory_path() / ("kestrune_sceneobject_anim-" + std::to_string(getpid()) + ".json");
     std::ofstream(path) << R"({"animations":{"walk":{"loop":false,"frames":[{"x":10,"y":20,"w":30,"h":40,"d":0.1}]}}})";
     SceneObject object = plainObject();
     testing::internal::CaptureStdout();
