@@ -208,6 +208,16 @@ TEST(Profiler, TheCostliestLineComesFirst)
     EXPECT_EQ(stats[0].rfind("kestrune: stats: costliest 1: demo.script:2 line: 0.30 ms per frame, ", 0), 0u) << stats[0];
 }
 
+// Runs stored line `line`, `cpuMicros` longer than a clock read; the serial of its event.
+static std::uint64_t timedLine(Profiler& profiler, int line, std::int64_t cpuMicros = 0)
+{
+    const Profiler::Open open = profiler.beginLine(line, &lineKeys[line]);
+    counted += cpuMicros * 1000;
+    const std::uint64_t serial = profiler.nextSerial();
+    profiler.end(open);
+    return serial;
+}
+
 TEST(Profiler, AGpuTimeReadLaterRanksItsPassAndNothingElse)
 {
     Profiler profiler(64, &countingClock);
@@ -219,13 +229,8 @@ TEST(Profiler, AGpuTimeReadLaterRanksItsPassAndNothingElse)
     for (int i = 0; i < 4; ++i)
     {
         profiler.beginFrame();
-        const Profiler::Open open = profiler.beginLine(0, &lineKeys[0]);
-        const std::uint64_t serial = profiler.nextSerial();
-        profiler.end(open);
-        const Profiler::Open other = profiler.beginLine(1, &lineKeys[1]);
-        counted += 50000; // 50 us on the CPU
-        const std::uint64_t otherSerial = profiler.nextSerial();
-        profiler.end(other);
+        const std::uint64_t serial = timedLine(profiler, 0);
+        const std::uint64_t otherSerial = timedLine(profiler, 1, 50); // 50 us on the CPU
         profiler.endFrame();
         profiler.gpuResult(serial, 3000000);
         profiler.gpuResult(otherSerial, 10000);
@@ -248,9 +253,7 @@ TEST(Profiler, AGpuTimeReadLaterRanksItsPassAndNothingElse)
     for (int i = 0; i < 8; ++i)
     {
         sampled.beginFrame();
-        const Profiler::Open open = sampled.beginLine(0, &lineKeys[0]);
-        const std::uint64_t serial = sampled.nextSerial();
-        sampled.end(open);
+        const std::uint64_t serial = timedLine(sampled, 0);
         sampled.endFrame();
         if (i % 4 == 0)
             sampled.gpuResult(serial, 1000000 + 500000 * i);
